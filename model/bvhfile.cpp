@@ -1,0 +1,76 @@
+#include "bvhfile.h"
+
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
+
+#include <utility>
+
+BvhFile::BvhFile(QObject* parent) : QObject(parent) {}
+
+BvhFile::~BvhFile()
+{
+    delete root.data();
+}
+
+BvhReadResult BvhFile::readFile(const QString& fileName)
+{
+    return BvhReader(*this).read(fileName);
+}
+
+WriteResult BvhFile::writeFile(const QString& fileName, int startFrame, int endFrame)
+{
+    return BvhWriter(*this).write(fileName, startFrame, endFrame);
+}
+
+void BvhFile::clear()
+{
+    delete root.data();
+    root = nullptr;
+    frames = {}; // releases the storage, unlike clear()
+    exportMask.clear();
+    numFrames = 0;
+    frameTime = 0.0;
+    indentLevel = 0;
+    currentFrame = 0;
+}
+
+void BvhFile::swap(BvhFile& other) noexcept
+{
+    frames.swap(other.frames);
+    exportMask.swap(other.exportMask);
+    std::swap(root, other.root);
+    std::swap(numFrames, other.numFrames);
+    std::swap(frameTime, other.frameTime);
+    std::swap(indentLevel, other.indentLevel);
+    std::swap(currentFrame, other.currentFrame);
+}
+
+void BvhFile::setCurrentFrame(int frame)
+{
+    if (!root || frame < 0 || frame >= frames.size())
+        return;
+    currentFrame = frame;
+    const QList<double>& row = frames[frame];
+    root->setFrameValues(row.constData(), row.size());
+}
+
+void BvhFile::updateData(BvhJoint* joint)
+{
+    if (!root || !joint || currentFrame < 0 || currentFrame >= frames.size())
+        return;
+    qsizetype dof = 0;
+    for (const BvhJoint* candidate : root->getAllJoints()) {
+        if (candidate != joint) {
+            dof += candidate->getNumChannels();
+            continue;
+        }
+        QList<double>& row = frames[currentFrame];
+        // A short row (a truncated line) read as zeros for the missing channels; pad it so
+        // the edit is kept instead of lost.
+        if (dof + joint->getNumChannels() > row.size())
+            row.resize(dof + joint->getNumChannels(), 0.0);
+        for (int k = 0; k < joint->getNumChannels(); ++k)
+            row[dof + k] = joint->getChannelValue(k);
+        return;
+    }
+}

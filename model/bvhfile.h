@@ -1,0 +1,77 @@
+#pragma once
+
+#include "model/bvhjoint.h"
+#include "model/progresssink.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What reading a BVH file gave. The reader is forgiving: whatever it understood stays loaded,
+// and only a file that cannot be opened or holds no joint hierarchy counts as a failure.
+struct BvhReadResult
+{
+    enum class Status
+    {
+        Ok,
+        CannotOpen,
+        NoHierarchy
+    };
+
+    Status status = Status::Ok;
+    QString errorString;  // why the file gave no motion, when !ok()
+    QStringList warnings; // what was repaired or left out, one sentence each
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// One motion: the joint tree, the frame table (one row of channel values per frame, in DOF
+// order: joints in pre-order, each joint's channels in CHANNELS order) and the timing. The
+// joints hold the values of one row, the current frame; setCurrentFrame moves a row into them
+// and updateData writes a joint's values back into the current row.
+class BvhFile : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit BvhFile(QObject* parent = nullptr);
+    ~BvhFile() override;
+
+    // Loads a BVH file into this (normally empty) object. Whatever was understood stays
+    // loaded; see BvhReadResult for what counts as a failure.
+    BvhReadResult readFile(const QString& fileName);
+    // Writes the hierarchy and the rows startFrame..endFrame (both included; an endFrame of -2
+    // means through the last row, and rows past the table are never written). Nothing is
+    // written, and the old file is kept, when no motion is loaded or the file cannot be
+    // written.
+    WriteResult writeFile(const QString& fileName, int startFrame, int endFrame);
+
+    // Deletes the joint tree and resets every field.
+    void clear();
+    // Exchanges everything this object holds with `other`; the joints keep their identity.
+    void swap(BvhFile& other) noexcept;
+
+    bool isLoaded() const { return !root.isNull(); }
+    // Number of rows actually held; numFrames is only what the file declared.
+    int rowCount() const { return int(frames.size()); }
+    // Makes `frame` the current frame and loads its row into the joints. An index outside the
+    // table, or a call without a joint tree, changes nothing.
+    void setCurrentFrame(int frame);
+
+public slots:
+    // Writes the joint's current channel values into the current frame's row (a row too short
+    // for them is padded with zeros). A joint that is not in this motion changes nothing.
+    void updateData(BvhJoint* joint);
+
+public:
+    QVector<QList<double>> frames;
+    QList<bool> exportMask; // one flag per joint of getAllJoints(), set before a joint table
+    QPointer<BvhJoint> root;
+    int numFrames = 0;
+    double frameTime = 0.0;
+    int indentLevel = 0;
+    int currentFrame = 0;
+};

@@ -1,0 +1,321 @@
+#include "bvhjoint.h"
+
+#include "model/rotationmath.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace RotationMath;
+
+BvhJoint::BvhJoint() = default;
+
+BvhJoint::~BvhJoint()
+{
+    parentJoint = nullptr;
+    // Delete the subtree without recursion (a hostile file can nest deeply): in reverse
+    // pre-order every joint comes after all of its descendants, so each one is deleted with an
+    // already empty child list.
+    QList<BvhJoint*> descendants = getAllJoints();
+    children.clear();
+    for (qsizetype i = descendants.size() - 1; i >= 1; --i) {
+        descendants[i]->children.clear();
+        delete descendants[i];
+    }
+}
+
+QString BvhJoint::getChannelName(int index) const
+{
+    return index >= 0 && index < channels.size() ? channels[index] : QString();
+}
+
+BvhJoint::Channel BvhJoint::getChannel(int index) const
+{
+    return index >= 0 && index < channelKinds.size() ? channelKinds[index] : Channel::None;
+}
+
+BvhJoint::Channel BvhJoint::channelFromName(const QString& channelName)
+{
+    static const QString names[] = {QStringLiteral("Xposition"), QStringLiteral("Yposition"),
+                                    QStringLiteral("Zposition"), QStringLiteral("Xrotation"),
+                                    QStringLiteral("Yrotation"), QStringLiteral("Zrotation")};
+    for (int i = 0; i < 6; ++i) {
+        if (channelName == names[i])
+            return Channel(i);
+    }
+    return Channel::None;
+}
+
+void BvhJoint::addChannel(const QString& channelName)
+{
+    channels.append(channelName);
+    channelKinds.append(channelFromName(channelName));
+}
+
+float* BvhJoint::slot(Channel channel)
+{
+    switch (channel) {
+    case Channel::Xposition:
+        return &position.x();
+    case Channel::Yposition:
+        return &position.y();
+    case Channel::Zposition:
+        return &position.z();
+    case Channel::Xrotation:
+        return &rotation.x();
+    case Channel::Yrotation:
+        return &rotation.y();
+    case Channel::Zrotation:
+        return &rotation.z();
+    case Channel::None:
+        break;
+    }
+    return nullptr;
+}
+
+const float* BvhJoint::slot(Channel channel) const
+{
+    return const_cast<BvhJoint*>(this)->slot(channel);
+}
+
+double BvhJoint::getChannelValue(int index) const
+{
+    if (const float* value = slot(getChannel(index)))
+        return *value;
+    qDebug() << "BvhJoint::getChannelValue()"
+             << "Channel not found.";
+    return 0.0;
+}
+
+void BvhJoint::setChannelValue(const QString& channelName, double value)
+{
+    if (float* target = slot(channelFromName(channelName)))
+        *target = float(value);
+}
+
+BvhJoint* BvhJoint::getChild(int index) const
+{
+    return index >= 0 && index < children.size() ? children[index].data() : nullptr;
+}
+
+void BvhJoint::addChild(BvhJoint* child)
+{
+    if (child)
+        children.append(child);
+}
+
+QList<BvhJoint*> BvhJoint::getAllJoints() const
+{
+    QList<BvhJoint*> result;
+    QList<const BvhJoint*> pending{this};
+    while (!pending.isEmpty()) {
+        const BvhJoint* joint = pending.takeLast();
+        result.append(const_cast<BvhJoint*>(joint));
+        for (qsizetype i = joint->children.size() - 1; i >= 0; --i) {
+            if (const BvhJoint* child = joint->children[i])
+                pending.append(child);
+        }
+    }
+    return result;
+}
+
+QStringList BvhJoint::getAllJointNames() const
+{
+    QStringList names;
+    for (const BvhJoint* joint : getAllJoints())
+        names.append(joint->name);
+    return names;
+}
+
+BvhJoint* BvhJoint::getJointByName(const QString& jointName) const
+{
+    for (BvhJoint* joint : getAllJoints()) {
+        if (joint->name == jointName)
+            return joint;
+    }
+    return nullptr;
+}
+
+BvhJoint* BvhJoint::findJoint(const QString& jointName, const QString& parentName) const
+{
+    if (parentName.isEmpty())
+        return getJointByName(jointName);
+    const QList<BvhJoint*> joints = getAllJoints();
+    static const QString endSite = QStringLiteral("End Site");
+    for (qsizetype p = 1; p < joints.size(); ++p) {
+        if (joints[p]->name != jointName)
+            continue;
+        if (jointName != endSite || joints[p - 1]->name == parentName)
+            return joints[p];
+    }
+    return nullptr;
+}
+
+void BvhJoint::setFrameValues(const QList<double>& row)
+{
+    setFrameValues(row.constData(), row.size());
+}
+
+void BvhJoint::setFrameValues(const double* row, qsizetype rowLength)
+{
+    qsizetype index = 0;
+    QList<BvhJoint*> pending{this};
+    while (!pending.isEmpty()) {
+        BvhJoint* joint = pending.takeLast();
+        for (const Channel channel : std::as_const(joint->channelKinds)) {
+            const double value = index < rowLength ? row[index] : 0.0;
+            if (float* target = joint->slot(channel))
+                *target = float(value);
+            ++index;
+        }
+        for (qsizetype i = joint->children.size() - 1; i >= 0; --i) {
+            if (BvhJoint* child = joint->children[i])
+                pending.append(child);
+        }
+    }
+}
+
+Matrix3f BvhJoint::getRotationMatrix() const
+{
+    return fromJointDegrees(rotation);
+}
+
+Matrix3f BvhJoint::getLocalRotationMatrix() const
+{
+    return parentJoint ? parentJoint->getRotationMatrix() : Matrix3f::Identity();
+}
+
+Matrix3f BvhJoint::getParentGlobalRotationMatrix() const
+{
+    Matrix3f global = Matrix3f::Identity();
+    if (!parentJoint)
+        return global;
+    for (const BvhJoint* ancestor = parentJoint; ancestor; ancestor = ancestor->parentJoint)
+        global = multiply(ancestor->getLocalRotationMatrix(), global);
+    return global;
+}
+
+Vector3f BvhJoint::getGlobalPosition() const
+{
+    // Evaluated from the root down, each level as Q + (M * L) * (offset + position) with Q the
+    // parent's result; a loop instead of recursion, with the same operations.
+    QList<const BvhJoint*> chain;
+    for (const BvhJoint* joint = this; joint; joint = joint->parentJoint)
+        chain.append(joint);
+    Vector3f result = Vector3f::Zero();
+    for (qsizetype i = chain.size() - 1; i >= 0; --i) {
+        const BvhJoint* joint = chain[i];
+        const Matrix3f global =
+            multiply(joint->getParentGlobalRotationMatrix(), joint->getLocalRotationMatrix());
+        const Vector3f local = joint->offset + joint->position;
+        result = result + transform(global, local);
+    }
+    return result;
+}
+
+Vector3f BvhJoint::getAbsolutePosition(const Vector3f& local) const
+{
+    Vector3f accumulated = local;
+    const BvhJoint* joint = this;
+    for (;;) {
+        const Vector3f own = joint->offset + joint->position;
+        const Vector3f point = own + accumulated;
+        if (!joint->parentJoint)
+            return point; // the root's local matrix is the identity
+        accumulated = transform(joint->parentJoint->getRotationMatrix(), point);
+        joint = joint->parentJoint;
+    }
+}
+
+Matrix3f BvhJoint::eulerToMatrix(double x, double y, double z)
+{
+    return fromRadians(float(x * degreesToRadians), float(y * degreesToRadians),
+                       float(z * degreesToRadians));
+}
+
+// Wraps an angle in degrees into (-180, 180]. The program's degree factor is built on
+// pi = 3.14159, so a half turn of exactly pi radians reads as slightly more than 180.
+static double wrapDegrees(double degrees)
+{
+    if (degrees > 180.0)
+        degrees -= 360.0;
+    else if (degrees <= -180.0)
+        degrees += 360.0;
+    return degrees;
+}
+
+Vector3f BvhJoint::matrixToEuler(const Matrix3f& m)
+{
+    // For R = Rx(x) Ry(y) Rz(z): M(0,2) = sin y, M(0,0) = cos y cos z, M(0,1) = -cos y sin z,
+    // M(1,2) = -sin x cos y, M(2,2) = cos x cos y. atan2 keeps the full range of x and z.
+    const double m00 = m(0, 0), m01 = m(0, 1), m02 = m(0, 2);
+    const double cosY = std::sqrt(m00 * m00 + m01 * m01);
+    const double y = std::atan2(m02, cosY);
+    double x = 0.0, z = 0.0;
+    if (cosY > 1e-6) {
+        x = std::atan2(-double(m(1, 2)), double(m(2, 2)));
+        z = std::atan2(-m01, m00);
+    } else {
+        // Gimbal lock: only x + z (or x - z) is defined; put all of it into x.
+        x = std::atan2(double(m(2, 1)), double(m(1, 1)));
+    }
+    return Vector3f(float(wrapDegrees(x * radiansToDegrees)), float(y * radiansToDegrees),
+                    float(wrapDegrees(z * radiansToDegrees)));
+}
+
+Vector4f BvhJoint::matrixToQuaternion(const Matrix3f& m)
+{
+    // Shepperd's method: take the square root of the largest of 4w^2, 4x^2, 4y^2, 4z^2 so the
+    // divisor is never small.
+    const double m00 = m(0, 0), m11 = m(1, 1), m22 = m(2, 2);
+    const double trace = m00 + m11 + m22;
+    double x, y, z, w;
+    if (trace >= m00 && trace >= m11 && trace >= m22) {
+        const double s = 2.0 * std::sqrt(std::max(0.0, 1.0 + trace));
+        w = 0.25 * s;
+        x = (double(m(2, 1)) - m(1, 2)) / s;
+        y = (double(m(0, 2)) - m(2, 0)) / s;
+        z = (double(m(1, 0)) - m(0, 1)) / s;
+    } else if (m00 >= m11 && m00 >= m22) {
+        const double s = 2.0 * std::sqrt(std::max(0.0, 1.0 + m00 - m11 - m22));
+        x = 0.25 * s;
+        w = (double(m(2, 1)) - m(1, 2)) / s;
+        y = (double(m(0, 1)) + m(1, 0)) / s;
+        z = (double(m(0, 2)) + m(2, 0)) / s;
+    } else if (m11 >= m22) {
+        const double s = 2.0 * std::sqrt(std::max(0.0, 1.0 - m00 + m11 - m22));
+        y = 0.25 * s;
+        w = (double(m(0, 2)) - m(2, 0)) / s;
+        x = (double(m(0, 1)) + m(1, 0)) / s;
+        z = (double(m(1, 2)) + m(2, 1)) / s;
+    } else {
+        const double s = 2.0 * std::sqrt(std::max(0.0, 1.0 - m00 - m11 + m22));
+        z = 0.25 * s;
+        w = (double(m(1, 0)) - m(0, 1)) / s;
+        x = (double(m(0, 2)) + m(2, 0)) / s;
+        y = (double(m(1, 2)) + m(2, 1)) / s;
+    }
+    const double length = std::sqrt(x * x + y * y + z * z + w * w);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return Vector4f(0, 0, 0, 1); // not a rotation at all: no turn is the finite answer
+    const double sign = w < 0.0 ? -1.0 : 1.0;
+    return Vector4f(float(sign * x / length), float(sign * y / length), float(sign * z / length),
+                    float(sign * w / length));
+}
+
+Matrix3f BvhJoint::quaternionToMatrix(const Vector4f& q)
+{
+    const float x = q.x(), y = q.y(), z = q.z(), w = q.w();
+    Matrix3f m;
+    m(0, 0) = x * x - y * y - z * z + w * w;
+    m(1, 1) = y * y - x * x - z * z + w * w;
+    m(2, 2) = z * z - (x * x + y * y) + w * w;
+    m(0, 1) = 2 * (x * y - w * z);
+    m(1, 0) = 2 * (x * y + w * z);
+    m(0, 2) = 2 * (x * z + w * y);
+    m(2, 0) = 2 * (x * z - w * y);
+    m(1, 2) = 2 * (y * z - w * x);
+    m(2, 1) = 2 * (y * z + w * x);
+    return m;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "model/vectortypes.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+// One joint of a motion's skeleton, End Sites included (named "End Site", no channels, no
+// children). A joint holds the channel values of one frame only, the motion's current frame;
+// BvhFile moves rows of its frame table into the joints. A joint owns its children: deleting
+// a joint deletes its whole subtree.
+class BvhJoint : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The value slot a channel name addresses. Every joint keeps one slot per kind, whatever
+    // its channel list says; names other than the six address no slot.
+    enum class Channel : quint8
+    {
+        Xposition,
+        Yposition,
+        Zposition,
+        Xrotation,
+        Yrotation,
+        Zrotation,
+        None
+    };
+
+    BvhJoint();
+    ~BvhJoint() override;
+
+    QString getName() const { return name; }
+    void setName(const QString& newName) { name = newName; }
+    Vector3f getOffset() const { return offset; }
+    void setOffset(float x, float y, float z) { offset = Vector3f(x, y, z); }
+    Vector3f getPosition() const { return position; }
+    void setPosition(const Vector3f& newPosition) { position = newPosition; }
+    // Degrees, (Xrotation, Yrotation, Zrotation) whatever the channel order.
+    Vector3f getRotation() const { return rotation; }
+    void setRotation(const Vector3f& newRotation) { rotation = newRotation; }
+
+    int getNumChannels() const { return int(channels.size()); }
+    // Empty when the index is outside the channel list.
+    QString getChannelName(int index) const;
+    Channel getChannel(int index) const;
+    bool hasChannel(const QString& channelName) const { return channels.contains(channelName); }
+    void addChannel(const QString& channelName);
+    // Current value of the index-th channel; 0.0 and a diagnostic for a channel with no slot.
+    double getChannelValue(int index) const;
+    // Stores the value, rounded to float, in the slot the name addresses; other names are
+    // ignored.
+    void setChannelValue(const QString& channelName, double value);
+    static Channel channelFromName(const QString& channelName);
+
+    int getNumChildren() const { return int(children.size()); }
+    // Null when the index is out of range.
+    BvhJoint* getChild(int index) const;
+    // Takes ownership of the child.
+    void addChild(BvhJoint* child);
+    BvhJoint* getParentJoint() const { return parentJoint; }
+    void setParentJoint(BvhJoint* parent) { parentJoint = parent; }
+
+    // This joint and all its descendants in pre-order (DOF order).
+    QList<BvhJoint*> getAllJoints() const;
+    QStringList getAllJointNames() const;
+    // First joint of getAllJoints() with exactly this name; null if none.
+    BvhJoint* getJointByName(const QString& jointName) const;
+    // Lookup that tells End Sites apart by the joint they follow in DOF order; a non-empty
+    // parent name never returns the first joint (normally the root).
+    BvhJoint* findJoint(const QString& jointName, const QString& parentName) const;
+
+    // Distributes one frame row over the channels of this joint's subtree in DOF order;
+    // channels beyond the row's end get 0.0.
+    void setFrameValues(const QList<double>& row);
+    // The same for a row given as a pointer and a length.
+    void setFrameValues(const double* row, qsizetype rowLength);
+
+    // Pose of the current frame. All arithmetic is single precision.
+    // R(J) of this joint's own rotation values: Rx * Ry * Rz, whatever the channel order.
+    Matrix3f getRotationMatrix() const;
+    // L(J) = R(parent); the identity for the root.
+    Matrix3f getLocalRotationMatrix() const;
+    // The product of the local matrices from the root down to the parent.
+    Matrix3f getParentGlobalRotationMatrix() const;
+    // Absolute position, evaluated top-down through the global matrices.
+    Vector3f getGlobalPosition() const;
+    // Absolute position of the point at `local` (in this joint's offset frame) evaluated by
+    // walking up the parent chain; getAbsolutePosition() is the joint itself.
+    Vector3f getAbsolutePosition(const Vector3f& local = Vector3f::Zero()) const;
+
+    // Conversions used by the rotation interpolation. Angles in degrees.
+    static Matrix3f eulerToMatrix(double x, double y, double z);
+    // The inverse of eulerToMatrix: x and z in (-180, 180], y in [-90, 90]; at y = +-90 the
+    // rotation is expressed with z = 0.
+    static Vector3f matrixToEuler(const Matrix3f& matrix);
+    // Unit quaternion (x, y, z, w) with w >= 0 for any rotation matrix.
+    static Vector4f matrixToQuaternion(const Matrix3f& matrix);
+    // The rotation matrix of (x, y, z, w), not normalised first: a quaternion of length s
+    // gives the rotation scaled by s squared.
+    static Matrix3f quaternionToMatrix(const Vector4f& quaternion);
+
+private:
+    float* slot(Channel channel);
+    const float* slot(Channel channel) const;
+
+    QString name;
+    Vector3f offset = Vector3f::Zero();
+    QStringList channels;
+    QList<Channel> channelKinds; // parallel to channels, so frame loads compare no strings
+    QList<QPointer<BvhJoint>> children;
+    QPointer<BvhJoint> parentJoint;
+    Vector3f position = Vector3f::Zero();
+    Vector3f rotation = Vector3f::Zero();
+};

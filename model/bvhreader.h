@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/bvhfile.h"
+
+#include <QByteArray>
+
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+class BvhJoint;
+
+// Reads the BVH text format into a BvhFile. Line-oriented and forgiving: keywords are whole
+// tokens compared exactly, unknown lines are skipped, and whatever was understood stays
+// loaded. The grammar:
+// - a line containing "HIERARCHY" is followed (blank lines skipped) by "ROOT name"; each joint
+//   is "{", then OFFSET, CHANNELS, JOINT and End lines, then "}"; only the first word of a
+//   name is kept and every End block is named "End Site";
+// - a line containing "MOTION" is followed (blank lines skipped) by "Frames: n" and
+//   "Frame Time: t", then by at most n frame rows of numbers separated by tabs or spaces.
+// Bounds against hostile files: a hierarchy deeper than maxDepth levels ends there, a joint
+// takes at most maxChannelsPerJoint channels, a row keeps at most as many values as the
+// skeleton has channels, and storage is reserved only as far as the file's size justifies.
+class BvhReader
+{
+public:
+    static constexpr int maxDepth = 1000;
+    static constexpr int maxChannelsPerJoint = 1024;
+
+    explicit BvhReader(BvhFile& file) : file(file) {}
+
+    BvhReadResult read(const QString& fileName);
+    // Reads from an open device; the same rules as for a file.
+    BvhReadResult read(QIODevice& device);
+
+private:
+    // The stages of the grammar above.
+    void readHierarchy();
+    BvhJoint* readJoint(const QString& name);
+    void readMotion();
+
+    bool nextLine();
+    bool nextNonBlankLine();
+    bool openBlock();
+    void tokenise();
+    std::string_view token(size_t index) const;
+    void parseRow(QList<double>& row) const;
+    qint64 bytesLeft() const;
+
+    BvhFile& file;
+    BvhReadResult result;
+
+    QIODevice* device = nullptr;
+    QByteArray buffer;
+    qsizetype bufferStart = 0; // first unread byte of buffer
+    qsizetype bufferEnd = 0;   // end of the valid bytes of buffer
+    bool deviceDone = false;
+    std::string_view line;
+    qint64 lineNumber = 0;
+    std::vector<std::string_view> tokens;
+    qsizetype rowLimit = -1; // values kept per row, -1 for no limit
+};

@@ -1,0 +1,3 @@
+#include "progresssink.h"
+
+ProgressSink::~ProgressSink() = default;

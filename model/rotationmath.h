@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/vectortypes.h"
+
+// The single-precision rotation arithmetic shared by pose evaluation and its per-frame cache.
+// Every product is spelled out so that the order of the float operations, and with it every
+// digit the exports write, does not depend on how a linear-algebra library schedules them.
+namespace RotationMath {
+
+// The program's degree/radian factor uses pi = 3.14159, not the full constant: files written
+// by earlier versions and scripts built on them depend on those digits.
+inline constexpr float piApproximation = 3.14159f;
+inline constexpr double degreesToRadians = 3.14159 / 180.0;
+inline constexpr double radiansToDegrees = 180.0 / 3.14159;
+
+inline Matrix3f multiply(const Matrix3f& a, const Matrix3f& b)
+{
+    Matrix3f result;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            result(r, c) = a(r, 0) * b(0, c) + a(r, 1) * b(1, c) + a(r, 2) * b(2, c);
+    return result;
+}
+
+inline Vector3f transform(const Matrix3f& m, const Vector3f& v)
+{
+    return Vector3f(m(0, 0) * v.x() + m(0, 1) * v.y() + m(0, 2) * v.z(),
+                    m(1, 0) * v.x() + m(1, 1) * v.y() + m(1, 2) * v.z(),
+                    m(2, 0) * v.x() + m(2, 1) * v.y() + m(2, 2) * v.z());
+}
+
+Matrix3f rotationX(float radians);
+Matrix3f rotationY(float radians);
+Matrix3f rotationZ(float radians);
+
+// Rx(x) * Ry(y) * Rz(z), multiplied as (Rx * Ry) * Rz; angles in radians.
+Matrix3f fromRadians(float x, float y, float z);
+
+// R(J) of a joint from its rotation values in degrees: each angle is multiplied by the float
+// pi and then by the float 1/180, both products rounded to float.
+Matrix3f fromJointDegrees(const Vector3f& degrees);
+
+} // namespace RotationMath

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/vectortypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QTemporaryDir;
+
+namespace TestSupport {
+
+// tests/data/<relativePath>
+QString dataPath(const QString& relativePath);
+// The real recordings of tests/data/real (names only, sorted).
+QStringList realBvhFiles();
+// Writes `contents` to dir/name and returns the full path.
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
+QByteArray readFile(const QString& path);
+
+// Float results are compared to this absolute tolerance unless a test says otherwise: pose
+// arithmetic is single precision, so values of order 100 carry errors of order 1e-5.
+bool nearlyEqual(const Vector3f& a, const Vector3f& b, float tolerance = 1e-4f);
+QString toString(const Vector3f& v);
+
+// A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
+// Hips' second child, with `frames` rows.
+QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333");
+
+} // namespace TestSupport
