@@ -234,15 +234,16 @@ Matrix3f BvhJoint::eulerToMatrix(double x, double y, double z)
                        float(z * degreesToRadians));
 }
 
-// Wraps an angle in degrees into (-180, 180]. The program's degree factor is built on
-// pi = 3.14159, so a half turn of exactly pi radians reads as slightly more than 180.
-static double wrapDegrees(double degrees)
+// Wraps an angle in degrees into (-180, 180] as a float. The program's degree factor is built
+// on pi = 3.14159, so a half turn of exactly pi radians reads as slightly more than 180.
+static float wrapDegrees(double degrees)
 {
     if (degrees > 180.0)
         degrees -= 360.0;
     else if (degrees <= -180.0)
         degrees += 360.0;
-    return degrees;
+    const float wrapped = float(degrees);
+    return wrapped <= -180.0f ? 180.0f : wrapped;
 }
 
 Vector3f BvhJoint::matrixToEuler(const Matrix3f& m)

@@ -226,9 +226,9 @@ void BvhReader::readMotion()
     if (joinsTo(token(0), token(1), "FrameTime:"))
         file.frameTime = NumberFormat::toDouble(token(2));
     if (file.numFrames != 0)
-        qDebug() << "Frames: " << file.numFrames;
+        qDebug().nospace() << "Frames: " << file.numFrames;
     if (file.frameTime != 0.0)
-        qDebug() << "Frame Time: " << file.frameTime;
+        qDebug().nospace() << "Frame Time: " << file.frameTime;
 
     rowLimit = -1;
     if (file.root) {

@@ -1,0 +1,109 @@
+// Reading and writing an hour-long-scale motion: 60 joints, 180 channels, 100,000 frames.
+// Compares the reader with a bare loop that only splits the same rows at blanks and converts
+// them with std::from_chars (the practical limit), reports the memory the loaded motion takes,
+// and times writing it back.
+
+#include "model/bvhfile.h"
+#include "support/benchmotion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+// Splits every line after "Frame Time:" at blanks and converts each piece; returns the sum so
+// that nothing can be optimised away.
+static double bareLoop(const QString& path, qint64* values)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    std::vector<char> buffer(1 << 20);
+    size_t kept = 0;
+    bool inMotion = false;
+    double sum = 0;
+    for (;;) {
+        const qint64 count = file.read(buffer.data() + kept, qint64(buffer.size() - kept));
+        if (count <= 0)
+            break;
+        const char* p = buffer.data();
+        const char* end = p + kept + size_t(count);
+        for (;;) {
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!newline)
+                break;
+            if (inMotion) {
+                const char* q = p;
+                while (q < newline) {
+                    while (q < newline && (*q == ' ' || *q == '\t'))
+                        ++q;
+                    const char* start = q;
+                    while (q < newline && *q != ' ' && *q != '\t')
+                        ++q;
+                    if (q > start) {
+                        double value = 0;
+                        std::from_chars(start, q, value);
+                        sum += value;
+                        ++*values;
+                    }
+                }
+            } else if (newline - p >= 11 && std::memcmp(p, "Frame Time:", 11) == 0) {
+                inMotion = true;
+            }
+            p = newline + 1;
+        }
+        kept = size_t(end - p);
+        std::memmove(buffer.data(), p, kept);
+    }
+    return sum;
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString directory = qEnvironmentVariable("KINOVANE_BENCH_DIR", QDir::tempPath());
+    const QString path = directory + QStringLiteral("/kinovane-bench-motion.bvh");
+    QElapsedTimer timer;
+    timer.start();
+    if (!BenchMotion::ensure(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("motion: %s, %.1f MB (ready in %.2f s)\n", qPrintable(path),
+                double(QFile(path).size()) / 1e6, double(timer.elapsed()) / 1e3);
+
+    qint64 values = 0;
+    timer.restart();
+    const double sum = bareLoop(path, &values);
+    const double bare = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("bare split + from_chars: %.3f s (%lld values, checksum %.1f)\n", bare,
+                static_cast<long long>(values), sum);
+
+    const qint64 residentBefore = BenchMotion::residentBytes();
+    BvhFile motion;
+    timer.restart();
+    const BvhReadResult result = motion.readFile(path);
+    const double read = double(timer.nsecsElapsed()) / 1e9;
+    const qint64 peak = BenchMotion::peakResidentBytes() - residentBefore;
+    const double tableBytes = double(motion.frames.size()) * 180 * sizeof(double);
+    std::printf("readFile: %.3f s (%.2fx the bare loop; goal <= 2x and < 1.5 s), %s, %d rows\n",
+                read, read / bare, result.ok() ? "ok" : "FAILED", motion.rowCount());
+    std::printf("peak memory of the load: %.1f MB for %.1f MB of doubles (%.2fx; goal <= 1.5x "
+                "+ 64 MB = %.1f MB)\n",
+                double(peak) / 1e6, tableBytes / 1e6, double(peak) / tableBytes,
+                (1.5 * tableBytes + 64e6) / 1e6);
+
+    QTemporaryDir out;
+    timer.restart();
+    const WriteResult written =
+        motion.writeFile(out.filePath(QStringLiteral("written.bvh")), 0, motion.rowCount());
+    const double write = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("writeFile: %.3f s (goal < 3 s), %s\n", write, written.ok ? "ok" : "FAILED");
+    return result.ok() && written.ok ? 0 : 1;
+}

@@ -1,0 +1,100 @@
+#include "benchmotion.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <string>
+
+namespace BenchMotion {
+
+static void writeHierarchy(std::string& out)
+{
+    out += "HIERARCHY\nROOT Hips\n{\n\tOFFSET\t0.0000\t90.0000\t0.0000\n"
+           "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n";
+    // Nine limbs of 6 or 5 joints, each ending in an End Site: 1 + 50 + 9 = 60 joints. The
+    // first joint of the first eight limbs also carries position channels (6 + 8 * 6 + 42 * 3
+    // = 180 channels).
+    for (int limb = 0; limb < 9; ++limb) {
+        const int length = limb < 5 ? 6 : 5;
+        std::string indent = "\t";
+        for (int j = 0; j < length; ++j) {
+            out += indent + "JOINT Limb" + std::to_string(limb) + "_" + std::to_string(j) + "\n";
+            out += indent + "{\n";
+            out += indent + "\tOFFSET\t1.5000\t" + (j == 0 ? "0.0000" : "-10.0000") + "\t0.5000\n";
+            if (j == 0 && limb < 8)
+                out += indent + "\tCHANNELS 6 Xposition Yposition Zposition Zrotation "
+                                "Xrotation Yrotation\n";
+            else
+                out += indent + "\tCHANNELS 3 Zrotation Xrotation Yrotation\n";
+            indent += "\t";
+        }
+        out += indent + "End Site\n" + indent + "{\n" + indent +
+               "\tOFFSET\t0.0000\t-5.0000\t0.0000\n" + indent + "}\n";
+        for (int j = length - 1; j >= 0; --j) {
+            indent.pop_back();
+            out += indent + "}\n";
+        }
+    }
+    out += "}\n";
+}
+
+bool ensure(const QString& path, int frames)
+{
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > qint64(frames) * 1000)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::string out;
+    writeHierarchy(out);
+    out += "MOTION\nFrames:\t" + std::to_string(frames) + "\nFrame Time: 0.0083333333\n";
+    QRandomGenerator random(2024);
+    char number[32];
+    for (int f = 0; f < frames; ++f) {
+        for (int k = 0; k < 180; ++k) {
+            const double value = random.bounded(360.0) - 180.0;
+            const int length =
+                std::snprintf(number, sizeof number, k < 3 ? "\t%.4f" : "\t%.6f", value);
+            out.append(number, size_t(length));
+        }
+        out += '\n';
+        if (out.size() > (1u << 22)) {
+            file.write(out.data(), qint64(out.size()));
+            out.clear();
+        }
+    }
+    file.write(out.data(), qint64(out.size()));
+    return file.error() == QFileDevice::NoError;
+}
+
+static qint64 statusField(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field)))
+                       .trimmed()
+                       .split(' ')
+                       .first()
+                       .toLongLong() *
+                   1024;
+    }
+    return 0;
+}
+
+qint64 peakResidentBytes()
+{
+    return statusField("VmHWM:");
+}
+
+qint64 residentBytes()
+{
+    return statusField("VmRSS:");
+}
+
+} // namespace BenchMotion

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The benchmark motion: 60 joints (9 of them End Sites), 180 channels, written as tab-separated
+// BVH text with the writer's digits. Generated once per path and reused by later runs.
+namespace BenchMotion {
+
+inline constexpr int frameCount = 100000;
+
+// Writes the motion to `path` unless a file of the expected size is already there; returns
+// false when it cannot be written.
+bool ensure(const QString& path, int frames = frameCount);
+
+// Peak and current resident memory of this process, in bytes.
+qint64 peakResidentBytes();
+qint64 residentBytes();
+
+} // namespace BenchMotion

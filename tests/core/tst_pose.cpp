@@ -1,0 +1,206 @@
+#include "model/bvhfile.h"
+#include "model/bvhjoint.h"
+#include "model/poseevaluator.h"
+#include "support/testsupport.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+// Pose evaluation (single precision, pi = 3.14159, Rx * Ry * Rz whatever the channel order) and
+// the rotation conversions of the interpolation.
+class TestPose : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Rotation matrices compared element by element; float products of three rotations carry
+    // errors of a few 1e-7.
+    static bool sameRotation(const Matrix3f& a, const Matrix3f& b, float tolerance = 2e-5f)
+    {
+        return (a - b).cwiseAbs().maxCoeff() <= tolerance;
+    }
+
+    struct Chain
+    {
+        BvhJoint* root = new BvhJoint;
+        BvhJoint* child = new BvhJoint;
+        Chain()
+        {
+            child->setParentJoint(root);
+            root->addChild(child);
+        }
+        ~Chain() { delete root; }
+    };
+
+private slots:
+    void rootTranslationIsNotRotated()
+    {
+        Chain chain;
+        chain.root->setOffset(1, 2, 3);
+        chain.root->setPosition(Vector3f(10, 0, 0));
+        chain.root->setRotation(Vector3f(30, 60, 90));
+        QCOMPARE(chain.root->getAbsolutePosition(), Vector3f(11, 2, 3));
+        QCOMPARE(chain.root->getGlobalPosition(), Vector3f(11, 2, 3));
+    }
+
+    void childPositions_data()
+    {
+        QTest::addColumn<Vector3f>("rootRotation");
+        QTest::addColumn<Vector3f>("childOffset");
+        QTest::addColumn<Vector3f>("expected");
+        // With pi = 3.14159 a right angle's cosine is about 1.27e-6, not 0.
+        QTest::newRow("y 90") << Vector3f(0, 90, 0) << Vector3f(1, 0, 0)
+                              << Vector3f(1.2654e-6f, 0, -1);
+        QTest::newRow("x 90") << Vector3f(90, 0, 0) << Vector3f(0, 1, 0)
+                              << Vector3f(0, 1.2654e-6f, 1);
+        QTest::newRow("z 90") << Vector3f(0, 0, 90) << Vector3f(1, 0, 0)
+                              << Vector3f(1.2654e-6f, 1, 0);
+    }
+
+    void childPositions()
+    {
+        QFETCH(Vector3f, rootRotation);
+        QFETCH(Vector3f, childOffset);
+        QFETCH(Vector3f, expected);
+        Chain chain;
+        chain.root->setRotation(rootRotation);
+        chain.child->setOffset(childOffset.x(), childOffset.y(), childOffset.z());
+        const Vector3f absolute = chain.child->getAbsolutePosition();
+        QVERIFY2(TestSupport::nearlyEqual(absolute, expected, 1e-7f),
+                 qPrintable(TestSupport::toString(absolute)));
+        // The cosine of the approximate right angle really is not zero.
+        QVERIFY(std::abs(absolute.x() + absolute.y() + absolute.z()) > 0.5f);
+    }
+
+    void channelOrderDoesNotChangeTheMatrix()
+    {
+        BvhJoint zxy, xyz;
+        for (const char* name : {"Zrotation", "Xrotation", "Yrotation"})
+            zxy.addChannel(QString::fromLatin1(name));
+        for (const char* name : {"Xrotation", "Yrotation", "Zrotation"})
+            xyz.addChannel(QString::fromLatin1(name));
+        zxy.setFrameValues(QList<double>{50, 30, 40}); // z, x, y
+        xyz.setFrameValues(QList<double>{30, 40, 50});
+        QCOMPARE(zxy.getRotation(), xyz.getRotation());
+        QCOMPARE(zxy.getRotationMatrix(), xyz.getRotationMatrix());
+        QVERIFY(sameRotation(xyz.getRotationMatrix(), BvhJoint::eulerToMatrix(30, 40, 50)));
+    }
+
+    void absoluteAndGlobalPositionsAgree()
+    {
+        for (const QString& name : TestSupport::realBvhFiles()) {
+            BvhFile file;
+            QVERIFY(file.readFile(TestSupport::dataPath("real/" + name)).ok());
+            PoseEvaluator evaluator(file.root);
+            const QList<BvhJoint*> joints = file.root->getAllJoints();
+            for (int frame : {0, int(file.frames.size()) / 2, int(file.frames.size()) - 1}) {
+                file.setCurrentFrame(frame);
+                evaluator.evaluate();
+                for (qsizetype i = 0; i < joints.size(); ++i) {
+                    const Vector3f absolute = joints[i]->getAbsolutePosition();
+                    // The cache must give the very same floats, not just close ones.
+                    QCOMPARE(evaluator.getPosition(i), absolute);
+                    const Vector3f global = joints[i]->getGlobalPosition();
+                    const float scale = std::max(1.0f, absolute.cwiseAbs().maxCoeff());
+                    QVERIFY2(TestSupport::nearlyEqual(absolute, global, 2e-5f * scale),
+                             qPrintable(name + ": " + joints[i]->getName()));
+                }
+            }
+        }
+    }
+
+    void eulerRoundTrip_data()
+    {
+        QTest::addColumn<Vector3f>("angles");
+        QTest::addColumn<Vector3f>("expected");
+        QTest::newRow("small") << Vector3f(30, 40, 50) << Vector3f(30, 40, 50);
+        QTest::newRow("beyond 90 about y folds into x and z")
+            << Vector3f(0, 120, 0) << Vector3f(180, 60, 180);
+        QTest::newRow("120 about z") << Vector3f(0, 0, 120) << Vector3f(0, 0, 120);
+        QTest::newRow("negative x") << Vector3f(-170, 10, 100) << Vector3f(-170, 10, 100);
+        QTest::newRow("identity") << Vector3f(0, 0, 0) << Vector3f(0, 0, 0);
+    }
+
+    void eulerRoundTrip()
+    {
+        QFETCH(Vector3f, angles);
+        QFETCH(Vector3f, expected);
+        const Matrix3f matrix = BvhJoint::eulerToMatrix(angles.x(), angles.y(), angles.z());
+        const Vector3f back = BvhJoint::matrixToEuler(matrix);
+        QVERIFY2(TestSupport::nearlyEqual(back, expected, 2e-3f),
+                 qPrintable(TestSupport::toString(back)));
+    }
+
+    void eulerRoundTripGivesTheSameRotationEverywhere()
+    {
+        QRandomGenerator random(7);
+        const double special[] = {-180, -90, 0, 90, 180, 270};
+        for (int i = 0; i < 20000; ++i) {
+            double angle[3];
+            for (double& a : angle) {
+                a = random.bounded(4) == 0 ? special[random.bounded(6)]
+                                           : random.bounded(720.0) - 360.0;
+            }
+            const Matrix3f matrix = BvhJoint::eulerToMatrix(angle[0], angle[1], angle[2]);
+            const Vector3f back = BvhJoint::matrixToEuler(matrix);
+            QVERIFY(back.allFinite());
+            QVERIFY(back.x() > -180.0f && back.x() <= 180.0f);
+            QVERIFY(back.z() > -180.0f && back.z() <= 180.0f);
+            QVERIFY(back.y() >= -90.0f && back.y() <= 90.0f);
+            QVERIFY2(
+                sameRotation(BvhJoint::eulerToMatrix(back.x(), back.y(), back.z()), matrix, 1e-4f),
+                qPrintable(QStringLiteral("%1 %2 %3").arg(angle[0]).arg(angle[1]).arg(angle[2])));
+        }
+    }
+
+    void quaternions_data()
+    {
+        QTest::addColumn<Matrix3f>("matrix");
+        QTest::addColumn<Vector4f>("expected");
+        QTest::newRow("identity") << Matrix3f(Matrix3f::Identity()) << Vector4f(0, 0, 0, 1);
+        QTest::newRow("half turn about x")
+            << Matrix3f(Vector3f(1, -1, -1).asDiagonal()) << Vector4f(1, 0, 0, 0);
+        QTest::newRow("half turn about y")
+            << Matrix3f(Vector3f(-1, 1, -1).asDiagonal()) << Vector4f(0, 1, 0, 0);
+        QTest::newRow("half turn about z")
+            << Matrix3f(Vector3f(-1, -1, 1).asDiagonal()) << Vector4f(0, 0, 1, 0);
+        QTest::newRow("zero matrix") << Matrix3f(Matrix3f::Zero()) << Vector4f(0, 0, 0, 1);
+    }
+
+    void quaternions()
+    {
+        QFETCH(Matrix3f, matrix);
+        QFETCH(Vector4f, expected);
+        const Vector4f q = BvhJoint::matrixToQuaternion(matrix);
+        QVERIFY((q - expected).cwiseAbs().maxCoeff() < 1e-6f);
+    }
+
+    void quaternionRoundTripNearHalfTurns()
+    {
+        QRandomGenerator random(11);
+        for (int i = 0; i < 20000; ++i) {
+            // Angles close to 180 degrees about random axes are where a naive conversion
+            // divides by a tiny w.
+            const double x = random.bounded(360.0) - 180.0, y = random.bounded(180.0) - 90.0;
+            const double z = 180.0 - random.bounded(1e-3);
+            const Matrix3f matrix = BvhJoint::eulerToMatrix(x, y, z);
+            const Vector4f q = BvhJoint::matrixToQuaternion(matrix);
+            QVERIFY(q.allFinite());
+            QVERIFY(q.w() >= 0.0f);
+            QVERIFY(std::abs(q.norm() - 1.0f) < 1e-5f);
+            QVERIFY(sameRotation(BvhJoint::quaternionToMatrix(q), matrix, 1e-5f));
+        }
+    }
+
+    void quaternionToMatrixDoesNotNormalise()
+    {
+        const Matrix3f m = BvhJoint::quaternionToMatrix(Vector4f(0, 0, 0, 2));
+        QCOMPARE(m, Matrix3f(Vector3f(4, 4, 4).asDiagonal()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPose)
+#include "tst_pose.moc"
