@@ -1,0 +1,55 @@
+#include "jointlistwidget.h"
+
+#include <QHBoxLayout>
+#include <QListView>
+
+JointListWidget::JointListWidget(QWidget* parent) : QWidget(parent)
+{
+    setupUi();
+    listView->setModel(&model);
+}
+
+void JointListWidget::setupUi()
+{
+    setObjectName(QStringLiteral("JointListWidget"));
+    resize(218, 530);
+    horizontalLayout = new QHBoxLayout(this);
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->setSpacing(6);
+    horizontalLayout->setContentsMargins(0, 0, 0, 0);
+    listView = new QListView(this);
+    listView->setObjectName(QStringLiteral("listView"));
+    listView->setMinimumSize(200, 400);
+    listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    horizontalLayout->addWidget(listView);
+    retranslateUi();
+}
+
+void JointListWidget::retranslateUi()
+{
+    setWindowTitle(tr("Joint DOF Index List"));
+}
+
+void JointListWidget::clearModel()
+{
+    rootJoint = nullptr;
+    model.clear();
+}
+
+void JointListWidget::refresh()
+{
+    if (!rootJoint)
+        return;
+    const QList<BvhJoint*> joints = rootJoint->getAllJoints();
+    model.clear();
+    model.setColumnCount(1);
+    int column = 0;
+    for (const BvhJoint* joint : joints) {
+        const int count = joint->getNumChannels();
+        auto* item = new QStandardItem(
+            QStringLiteral("(%1-%2) %3").arg(column).arg(column + count - 1).arg(joint->getName()));
+        item->setEditable(false);
+        model.appendRow(item);
+        column += count;
+    }
+}

@@ -1,0 +1,96 @@
+#include "jointtreewidget.h"
+
+#include <QDebug>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <utility>
+#include <vector>
+
+// Each row keeps the pre-order index of its joint, so that rows of equal names (the many End
+// Sites) each lead to their own joint.
+static constexpr int jointIndexRole = Qt::UserRole + 1;
+
+JointTreeWidget::JointTreeWidget(QWidget* parent) : QWidget(parent)
+{
+    setupUi();
+    bvhTreeView->setModel(&model);
+    connect(bvhTreeView, &QTreeView::clicked, this, &JointTreeWidget::processClick);
+}
+
+void JointTreeWidget::setupUi()
+{
+    setObjectName(QStringLiteral("JointTreeWidget"));
+    resize(318, 541);
+    verticalLayout = new QVBoxLayout(this);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    verticalLayout->setSpacing(6);
+    verticalLayout->setContentsMargins(0, 0, 0, 0);
+    bvhTreeView = new QTreeView(this);
+    bvhTreeView->setObjectName(QStringLiteral("bvhTreeView"));
+    bvhTreeView->setMinimumSize(300, 500);
+    bvhTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    bvhTreeView->setHeaderHidden(true);
+    verticalLayout->addWidget(bvhTreeView);
+    retranslateUi();
+}
+
+void JointTreeWidget::retranslateUi()
+{
+    setWindowTitle(tr("Joint Hierarchy"));
+}
+
+void JointTreeWidget::clearModel()
+{
+    rootJoint = nullptr;
+    model.clear();
+}
+
+void JointTreeWidget::refreshModel()
+{
+    if (!rootJoint)
+        return;
+    // Built with an explicit stack: hierarchies can be a thousand levels deep.
+    auto* top = new QStandardItem(rootJoint->getName());
+    top->setEditable(false);
+    std::vector<std::pair<const BvhJoint*, QStandardItem*>> pending{{rootJoint.data(), top}};
+    int index = 0;
+    // Pre-order again, so the running index matches getAllJoints().
+    while (!pending.empty()) {
+        auto [joint, item] = pending.back();
+        pending.pop_back();
+        item->setData(index++, jointIndexRole);
+        std::vector<std::pair<const BvhJoint*, QStandardItem*>> children;
+        for (int i = 0; i < joint->getNumChildren(); ++i) {
+            const BvhJoint* child = joint->getChild(i);
+            if (!child)
+                continue;
+            auto* childItem = new QStandardItem(child->getName());
+            childItem->setEditable(false);
+            item->appendRow(childItem);
+            children.emplace_back(child, childItem);
+        }
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            pending.push_back(*it);
+    }
+    model.appendRow(top);
+    bvhTreeView->expandAll();
+}
+
+void JointTreeWidget::processClick(const QModelIndex& index)
+{
+    const QStandardItem* item = model.itemFromIndex(index);
+    if (!item || !rootJoint)
+        return;
+    const QList<BvhJoint*> joints = rootJoint->getAllJoints();
+    bool ok = false;
+    const int jointIndex = item->data(jointIndexRole).toInt(&ok);
+    if (ok && jointIndex >= 0 && jointIndex < joints.size() &&
+        joints[jointIndex]->getName() == item->text()) {
+        emit jointClicked(joints[jointIndex]);
+        return;
+    }
+    qDebug() << "JointTreeWidget::processClick()"
+             << "joint not found" << item->text()
+             << (item->parent() ? item->parent()->text() : QString());
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The file dialogs and message boxes of the window and its tools, in one place so that tests
+// can answer them instead of a person. Without an installed handler each call shows the
+// toolkit's own static dialog (no parent, default options).
+namespace UserDialogs {
+
+enum class SaveChoice
+{
+    Save,
+    Discard,
+    Cancel
+};
+
+struct Handler
+{
+    std::function<QString(const QString& caption, const QString& directory, const QString& filter)>
+        openFileName;
+    std::function<QString(const QString& caption, const QString& directory, const QString& filter)>
+        saveFileName;
+    std::function<void(const QString& title, const QString& text)> warning;
+    std::function<void(const QString& title, const QString& text)> information;
+    std::function<SaveChoice(const QString& title, const QString& text)> askToSave;
+};
+
+// Replaces the dialogs by `handler` until it is removed (an empty function falls back to the
+// real dialog). Returns the handler that was installed before.
+Handler install(const Handler& handler);
+
+QString getOpenFileName(const QString& caption, const QString& directory, const QString& filter);
+QString getSaveFileName(const QString& caption, const QString& directory, const QString& filter);
+void warning(const QString& title, const QString& text);
+void information(const QString& title, const QString& text);
+// Save, discard or cancel, for a document with unsaved changes.
+SaveChoice askToSave(const QString& title, const QString& text);
+
+} // namespace UserDialogs
