@@ -1,0 +1,229 @@
+#include "masssegmentwidget.h"
+
+#include "model/bvhjoint.h"
+#include "model/numberformat.h"
+#include "tools/userdialogs.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
+{
+    setupUi();
+    connect(openButton, &QPushButton::clicked, this, &MassSegmentWidget::openXML);
+    connect(saveButton, &QPushButton::clicked, this, &MassSegmentWidget::saveXML);
+    connect(closeButton, &QPushButton::clicked, this, &MassSegmentWidget::cancel);
+    connect(saveCloseButton, &QPushButton::clicked, this, &MassSegmentWidget::saveAndClose);
+    connect(addButton, &QPushButton::clicked, this, &MassSegmentWidget::addRow);
+    connect(deleteButton, &QPushButton::clicked, this, &MassSegmentWidget::deleteRow);
+    connect(tableWidget, &QTableWidget::cellClicked, this, &MassSegmentWidget::processTableClick);
+    connect(listView, &QListView::clicked, this, &MassSegmentWidget::processListClick);
+}
+
+void MassSegmentWidget::setupUi()
+{
+    setObjectName(QStringLiteral("MassSegmentWidget"));
+    resize(614, 581);
+    verticalLayout_2 = new QVBoxLayout(this);
+    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
+    verticalLayout_2->setSpacing(6);
+    verticalLayout_2->setContentsMargins(11, 11, 11, 11);
+
+    horizontalLayout_2 = new QHBoxLayout();
+    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
+    horizontalLayout_2->setSpacing(6);
+    tableWidget = new QTableWidget(this);
+    tableWidget->setObjectName(QStringLiteral("tableWidget"));
+    horizontalLayout_2->addWidget(tableWidget);
+    verticalLayout = new QVBoxLayout();
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    verticalLayout->setSpacing(6);
+    label = new QLabel(this);
+    label->setObjectName(QStringLiteral("label"));
+    label->setMaximumWidth(150);
+    verticalLayout->addWidget(label);
+    listView = new QListView(this);
+    listView->setObjectName(QStringLiteral("listView"));
+    listView->setMaximumWidth(150);
+    listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalLayout->addWidget(listView);
+    horizontalLayout_2->addLayout(verticalLayout);
+    verticalLayout_2->addLayout(horizontalLayout_2);
+
+    horizontalLayout = new QHBoxLayout();
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->setSpacing(6);
+    const auto button = [this](const char* name, int maximumWidth) {
+        auto* result = new QPushButton(this);
+        result->setObjectName(QString::fromLatin1(name));
+        if (maximumWidth > 0)
+            result->setMaximumWidth(maximumWidth);
+        horizontalLayout->addWidget(result);
+        return result;
+    };
+    addButton = button("addButton", 60);
+    deleteButton = button("deleteButton", 70);
+    horizontalLayout->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    openButton = button("openButton", 0);
+    saveButton = button("saveButton", 0);
+    horizontalLayout->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    saveCloseButton = button("saveCloseButton", 0);
+    closeButton = button("closeButton", 0);
+    verticalLayout_2->addLayout(horizontalLayout);
+    retranslateUi();
+}
+
+void MassSegmentWidget::retranslateUi()
+{
+    setWindowTitle(tr("Mass Segment Editor"));
+    label->setText(tr("Current BVH Joints:"));
+    addButton->setText(tr("Add Row"));
+    deleteButton->setText(tr("Delete Row"));
+    openButton->setText(tr("Open XML"));
+    saveButton->setText(tr("Save XML"));
+    saveCloseButton->setText(tr("Save and Close"));
+    closeButton->setText(tr("Close"));
+}
+
+void MassSegmentWidget::refreshTable()
+{
+    if (!mathObject)
+        return;
+    tableWidget->clear();
+    const qsizetype rows = mathObject->startJointNames.size();
+    tableWidget->setRowCount(int(rows));
+    tableWidget->setColumnCount(4);
+    tableWidget->setHorizontalHeaderLabels(
+        {tr("Start Joint"), tr("End Joint"), tr("Proximal Distance"), tr("Mass Fraction")});
+    for (int row = 0; row < rows; ++row) {
+        const QString cells[4] = {
+            mathObject->startJointNames.value(row),
+            mathObject->endJointNames.value(row),
+            NumberFormat::general(mathObject->proximalDistances.value(row, 0.0)),
+            NumberFormat::general(mathObject->masses.value(row, 0.0)),
+        };
+        for (int column = 0; column < 4; ++column)
+            tableWidget->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+}
+
+static QString cellText(const QTableWidget* table, int row, int column)
+{
+    const QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void MassSegmentWidget::applyTable()
+{
+    if (!mathObject)
+        return;
+    mathObject->clearSegments();
+    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+        mathObject->startJointNames.append(cellText(tableWidget, row, 0));
+        mathObject->endJointNames.append(cellText(tableWidget, row, 1));
+        mathObject->proximalDistances.append(
+            NumberFormat::toDouble(cellText(tableWidget, row, 2).toStdString()));
+        mathObject->masses.append(
+            NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString()));
+    }
+    // Bind the new names at once, so that the view and the exports use the edited model
+    // without waiting for the next opened motion.
+    if (mathObject->rootJoint)
+        mathObject->findMassJoints();
+}
+
+void MassSegmentWidget::refreshJointList()
+{
+    if (!mathObject || !mathObject->rootJoint)
+        return;
+    QStringList names;
+    for (const BvhJoint* joint : mathObject->rootJoint->getAllJoints()) {
+        if (joint->getName() != QLatin1String("End Site"))
+            names.append(joint->getName());
+    }
+    jointListModel.setStringList(names);
+    listView->setModel(&jointListModel);
+}
+
+void MassSegmentWidget::openXML()
+{
+    const QString fileName =
+        UserDialogs::getOpenFileName(tr("File Open"), QString(), QStringLiteral("*.xml"));
+    if (fileName.isEmpty() || !mathObject)
+        return;
+    QString error;
+    if (!mathObject->readMassSegments(fileName, &error)) {
+        UserDialogs::warning(tr("Kinovane"),
+                             tr("Cannot read the mass segments of %1:\n%2").arg(fileName, error));
+        return;
+    }
+    if (mathObject->rootJoint)
+        mathObject->findMassJoints();
+    refreshTable();
+}
+
+void MassSegmentWidget::saveXML()
+{
+    const QString fileName =
+        UserDialogs::getSaveFileName(tr("File Save"), QString(), QStringLiteral("*.xml"));
+    if (fileName.isEmpty() || !mathObject)
+        return;
+    const WriteResult result = mathObject->writeMassSegments(fileName);
+    if (!result.ok) {
+        UserDialogs::warning(tr("Kinovane"), tr("Cannot write the mass segments to %1:\n%2")
+                                                 .arg(result.fileName, result.errorString));
+    }
+}
+
+void MassSegmentWidget::cancel()
+{
+    reject();
+}
+
+void MassSegmentWidget::saveAndClose()
+{
+    applyTable();
+    accept();
+}
+
+void MassSegmentWidget::addRow()
+{
+    const int row = tableWidget->rowCount();
+    tableWidget->insertRow(row);
+    if (tableWidget->columnCount() < 4)
+        tableWidget->setColumnCount(4);
+    for (int column = 0; column < 4; ++column)
+        tableWidget->setItem(row, column, new QTableWidgetItem);
+}
+
+void MassSegmentWidget::deleteRow()
+{
+    const int row = tableWidget->currentRow();
+    if (row >= 0 && row < tableWidget->rowCount())
+        tableWidget->removeRow(row);
+}
+
+void MassSegmentWidget::processTableClick(int, int column)
+{
+    if (column == 0 || column == 1)
+        refreshJointList();
+    else
+        listView->setModel(nullptr);
+}
+
+void MassSegmentWidget::processListClick(const QModelIndex& index)
+{
+    QTableWidgetItem* item = tableWidget->currentItem();
+    if (!item || (item->column() != 0 && item->column() != 1))
+        return;
+    item->setText(
+        jointListModel.data(jointListModel.index(index.row()), Qt::DisplayRole).toString());
+}

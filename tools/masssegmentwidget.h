@@ -1,0 +1,65 @@
+#pragma once
+
+#include "physics/bvhmathobject.h"
+
+#include <QDialog>
+#include <QModelIndex>
+#include <QPointer>
+#include <QStringListModel>
+
+class QHBoxLayout;
+class QLabel;
+class QListView;
+class QPushButton;
+class QTableWidget;
+class QVBoxLayout;
+
+// The "Mass Segment Editor": the mass-segment model as a table (start joint, end joint,
+// proximal distance, mass fraction) beside the joint names of the open motion. The table is a
+// working copy: Save and Close applies it to the model, Close discards it; Open XML replaces
+// the model at once, Save XML writes the model as it is.
+class MassSegmentWidget : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit MassSegmentWidget(QWidget* parent = nullptr);
+
+    // Fills the table from the model.
+    void refreshTable();
+    // Replaces the model's segments by the table's rows.
+    void applyTable();
+    void refreshJointList();
+
+    QPointer<BvhMathObject> mathObject;
+
+    QTableWidget* tableWidget = nullptr;
+    QListView* listView = nullptr;
+    QPushButton* addButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QPushButton* openButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* saveCloseButton = nullptr;
+    QPushButton* closeButton = nullptr;
+
+public slots:
+    void openXML();
+    void saveXML();
+    void cancel();
+    void saveAndClose();
+    void addRow();
+    void deleteRow();
+    void processTableClick(int row, int column);
+    void processListClick(const QModelIndex& index);
+
+private:
+    void setupUi();
+    void retranslateUi();
+
+    QStringListModel jointListModel;
+    QVBoxLayout* verticalLayout_2 = nullptr;
+    QHBoxLayout* horizontalLayout_2 = nullptr;
+    QVBoxLayout* verticalLayout = nullptr;
+    QHBoxLayout* horizontalLayout = nullptr;
+    QLabel* label = nullptr;
+};
