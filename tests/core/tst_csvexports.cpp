@@ -353,6 +353,33 @@ private slots:
         QCOMPARE(TestSupport::readFile(path), before);
     }
 
+    // The writer buffers a megabyte at a time; a header and rows longer than that must still
+    // come out whole.
+    void linesLongerThanTheWriteBuffer()
+    {
+        constexpr int children = 120000;
+        motion.clear();
+        auto* root = new BvhJoint;
+        root->setName(QStringLiteral("Root"));
+        root->addChannel(QStringLiteral("Xrotation"));
+        for (int i = 0; i < children; ++i) {
+            auto* child = new BvhJoint;
+            child->setName(QStringLiteral("End Site"));
+            child->setParentJoint(root);
+            root->addChild(child);
+        }
+        motion.root = root;
+        motion.frames = {{1.5}, {-2.5}};
+        motion.frameTime = 0.5;
+        motion.exportMask = QList<bool>(children + 1, true);
+        QVERIFY(motion.exportRotationsCsv(path, 0, -1).ok);
+        const QList<QByteArray> lines = TestSupport::readLines(path);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], "Time,Root.x,Root.y,Root.z" +
+                               QByteArray(",End Site.x,End Site.y,End Site.z").repeated(children));
+        QCOMPARE(lines[2], "0.5,-2.5,0,0" + QByteArray(",0,0,0").repeated(children));
+    }
+
     void linesEndWithLineFeedsOnly()
     {
         QVERIFY(physics.exportMassCentreCsv(path, 0, 3).ok);
