@@ -107,21 +107,6 @@ private slots:
         }
     }
 
-    void endSitesAreLabelledEndSite()
-    {
-        QTemporaryDir dir;
-        BvhFile motion;
-        QVERIFY(motion
-                    .readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"),
-                                                     TestSupport::smallMotion()))
-                    .ok());
-        const QString output = dir.filePath(QStringLiteral("m.c3d"));
-        QVERIFY(C3DExport::exportMotion(motion, output, nullptr).ok);
-        C3DReader reader;
-        QCOMPARE(reader.readFile(output), QString());
-        QCOMPARE(reader.labels, QStringList({"Hips", "Spine", "End Site", "LeftLeg", "End Site"}));
-    }
-
     void frameRate_data()
     {
         QTest::addColumn<double>("frameTime");

@@ -316,19 +316,6 @@ private slots:
         QCOMPARE(reader.find("POINT", "LABELS")->dimensions, QList<int>{0});
     }
 
-    void setupRebuildsFromScratch()
-    {
-        C3DFile once;
-        fill(once, 2, 3);
-        once.setupPointGroup(2, 30, QStringLiteral("mm "), {"a", "b"});
-        C3DFile twice;
-        fill(twice, 2, 3);
-        twice.setupPointGroup(5, 99, QStringLiteral("m"), {"x"});
-        twice.setupPointGroup(2, 30, QStringLiteral("mm "), {"a", "b"});
-        QTemporaryDir dir1, dir2;
-        QCOMPARE(writeAndLoad(twice, dir2), writeAndLoad(once, dir1));
-    }
-
     void characterParameter_data()
     {
         QTest::addColumn<QStringList>("strings");
@@ -379,12 +366,6 @@ private slots:
         QFETCH(int, nextEntry);
         QCOMPARE(parameter.calculateNextEntry(), nextEntry);
         QCOMPARE(int(parameter.nextEntry), nextEntry);
-    }
-
-    void integerIsTruncatedTo16Bits()
-    {
-        QCOMPARE(C3DParameter::integer("FRAMES", 1, 65535).intData.value(0), qint16(-1));
-        QCOMPARE(C3DParameter::integer("FRAMES", 1, 70000).intData.value(0), qint16(4464));
     }
 
     // The reader must notice a record whose offset is off, or the layout tests prove nothing.

@@ -310,24 +310,6 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.c3d"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("c.c3d"))));
     }
-
-    void kindOfArgument_data()
-    {
-        QTest::addColumn<QString>("argument");
-        QTest::addColumn<int>("kind");
-        QTest::newRow("all") << "all" << int(CommandLineRun::Kind::ConvertToC3D);
-        QTest::newRow("feet") << "feet" << int(CommandLineRun::Kind::FootTables);
-        QTest::newRow("both") << "feet+all" << int(CommandLineRun::Kind::ConvertToC3D);
-        QTest::newRow("Feet") << "Feet" << int(CommandLineRun::Kind::None);
-        QTest::newRow("none") << "" << int(CommandLineRun::Kind::None);
-    }
-
-    void kindOfArgument()
-    {
-        QFETCH(QString, argument);
-        QFETCH(int, kind);
-        QCOMPARE(int(CommandLineRun::kindOf(argument)), kind);
-    }
 };
 
 QTEST_MAIN(TestCommandLine)

@@ -59,13 +59,6 @@ private slots:
         QCOMPARE(TestSupport::readFile(path), QByteArray("Time,x,y\n0,1.5,-2\n0.5,3\n"));
     }
 
-    void headerOnly()
-    {
-        CsvFile table;
-        table.setHeader({QStringLiteral("Time")});
-        QCOMPARE(table.toText(), QByteArray("Time\n"));
-    }
-
     void unwritableFileFails()
     {
         QTemporaryDir dir;
