@@ -18,7 +18,7 @@ echo "== sanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKINOVANE_WERROR=ON \
     -DKINOVANE_SANITIZE=ON -DKINOVANE_BENCH=OFF
 cmake --build build-asan -j "$jobs"
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build-asan --output-on-failure -j "$jobs"
