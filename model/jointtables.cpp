@@ -6,6 +6,7 @@
 #include "model/poseevaluator.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 // Indices into `joints` whose mask flag is set; flags beyond the joint list are ignored and
@@ -28,8 +29,9 @@ struct JointTableTexts
     QString label;
 };
 
-// The loop both joint tables share. For each frame it loads the row into the joints and asks
-// `addCells(writer)` for the cells after the time. Progress runs 0..100 in steps of 10.
+// The loop both joint tables share. For each frame it asks `addCells(writer, frame)` for the
+// cells after the time, and leaves the motion at the last frame written. Progress runs 0..100
+// in steps of 10.
 template <typename AddCells>
 static WriteResult writeJointTable(BvhFile& motion, const QString& fileName, int startFrame,
                                    int endFrame, ProgressSink* progress,
@@ -54,14 +56,17 @@ static WriteResult writeJointTable(BvhFile& motion, const QString& fileName, int
     const int first = std::max(startFrame, 0);
     const int stop = std::min(endFrame == -1 ? rows : endFrame, rows);
     PercentProgress percent(progress, first, stop);
+    int written = 0;
     for (int frame = first; frame < stop; ++frame) {
         if (percent.advance(frame))
             break;
-        motion.setCurrentFrame(frame);
         writer.addNumber(double(frame) * motion.frameTime);
-        addCells(writer);
+        addCells(writer, frame);
         writer.endLine();
+        ++written;
     }
+    if (written > 0)
+        motion.setCurrentFrame(first + written - 1);
 
     if (progress)
         progress->end();
@@ -81,7 +86,8 @@ WriteResult BvhFile::exportRotationsCsv(const QString& fileName, int startFrame,
     const QList<BvhJoint*> joints = root->getAllJoints();
     const std::vector<qsizetype> selected = selectedIndices(exportMask, joints);
     return writeJointTable(*this, fileName, startFrame, endFrame, progress, {}, selected, joints,
-                           [&](CsvWriter& writer) {
+                           [&](CsvWriter& writer, int frame) {
+                               setCurrentFrame(frame);
                                for (const qsizetype i : selected) {
                                    const Vector3f rotation = joints[i]->getRotation();
                                    writer.addNumberCell(rotation.x());
@@ -102,8 +108,10 @@ WriteResult BvhFile::exportAbsolutePositionsCsv(const QString& fileName, int sta
     const JointTableTexts texts{QStringLiteral("Please be patient"),
                                 QStringLiteral("Doing a lot of math. This may take a while.")};
     return writeJointTable(*this, fileName, startFrame, endFrame, progress, texts, selected, joints,
-                           [&](CsvWriter& writer) {
-                               evaluator.evaluate();
+                           [&](CsvWriter& writer, int frame) {
+                               // Straight from the row: the joints need not hold it.
+                               const QList<double>& row = std::as_const(frames)[frame];
+                               evaluator.evaluateRow(row.constData(), row.size());
                                for (const qsizetype i : selected) {
                                    const Vector3f& position = evaluator.getPosition(i);
                                    writer.addNumberCell(position.x());

@@ -5,6 +5,15 @@
 
 #include <QHash>
 
+#include <algorithm>
+
+static std::array<float, 6> valuesOf(const BvhJoint& joint)
+{
+    const Vector3f position = joint.getPosition();
+    const Vector3f rotation = joint.getRotation();
+    return {position.x(), position.y(), position.z(), rotation.x(), rotation.y(), rotation.z()};
+}
+
 PoseEvaluator::PoseEvaluator(const BvhJoint* root)
 {
     if (!root)
@@ -23,19 +32,52 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
         if (parent >= 0)
             hasChildren[size_t(parent)] = 1;
     }
-    rotations.resize(count);
+    // The DOF order of setFrameValues: joints in pre-order, each joint's channels in order.
+    for (qsizetype i = 0; i < joints.size(); ++i) {
+        const BvhJoint* joint = joints[i];
+        offsets.push_back(joint->getOffset());
+        heldValues.push_back(valuesOf(*joint));
+        for (int k = 0; k < joint->getNumChannels(); ++k) {
+            const int slot = int(joint->getChannel(k));
+            channelTargets.push_back(slot < 6 ? int(6 * i) + slot : -1);
+        }
+    }
+    values.resize(count);
     localPoints.resize(count);
+    rotations.resize(count);
     positions.resize(count);
 }
 
 void PoseEvaluator::evaluate()
 {
+    for (size_t i = 0; i < values.size(); ++i) {
+        offsets[i] = joints[qsizetype(i)]->getOffset();
+        values[i] = valuesOf(*joints[qsizetype(i)]);
+    }
+    evaluateValues();
+}
+
+void PoseEvaluator::evaluateRow(const double* row, qsizetype length)
+{
+    std::copy(heldValues.begin(), heldValues.end(), values.begin());
+    float* flat = values.empty() ? nullptr : values.front().data();
+    const qsizetype channels = qsizetype(channelTargets.size());
+    for (qsizetype k = 0; k < channels; ++k) {
+        const int target = channelTargets[size_t(k)];
+        if (target >= 0)
+            flat[target] = float(k < length ? row[k] : 0.0);
+    }
+    evaluateValues();
+}
+
+void PoseEvaluator::evaluateValues()
+{
     const size_t count = positions.size();
     for (size_t i = 0; i < count; ++i) {
-        const BvhJoint* joint = joints[qsizetype(i)];
-        localPoints[i] = joint->getOffset() + joint->getPosition();
+        const JointValues& v = values[i];
+        localPoints[i] = offsets[i] + Vector3f(v[0], v[1], v[2]);
         if (hasChildren[i])
-            rotations[i] = joint->getRotationMatrix();
+            rotations[i] = RotationMath::fromJointDegrees(Vector3f(v[3], v[4], v[5]));
     }
     // The same operations, in the same order, as BvhJoint::getAbsolutePosition().
     for (size_t i = 0; i < count; ++i) {

@@ -4,33 +4,48 @@
 
 #include <QList>
 
+#include <array>
 #include <vector>
 
 class BvhJoint;
 
-// Absolute positions of every joint of a skeleton for the values the joints hold now, as
-// BvhJoint::getAbsolutePosition() gives them, digit for digit, but with each joint's rotation
-// matrix built once per frame instead of once per descendant. The exports walk whole motions
-// through it.
+// Absolute positions of every joint of a skeleton, as BvhJoint::getAbsolutePosition() gives
+// them, digit for digit, but with each joint's rotation matrix built once per frame instead of
+// once per descendant. The exports walk whole motions through it, straight from the frame
+// rows, and use one copy per thread.
 class PoseEvaluator
 {
 public:
-    // Takes the joint list (pre-order) of the tree under `root`; the tree must not change
-    // while the evaluator is used. A null root gives an empty evaluator.
+    // Takes the joint list (pre-order) of the tree under `root` and the values its joints hold
+    // now; the tree must not change while the evaluator is used. A null root gives an empty
+    // evaluator.
     explicit PoseEvaluator(const BvhJoint* root);
 
     const QList<BvhJoint*>& getJoints() const { return joints; }
     // Recomputes every position from the joints' current values.
     void evaluate();
-    // Position of joint `index` of getJoints() from the last evaluate().
+    // Computes the positions the joints would have after setFrameValues(row, length), without
+    // touching them: each channel takes its row value rounded to float (0 past the row's end),
+    // and every value without a channel is the one the joint held when the evaluator was made.
+    void evaluateRow(const double* row, qsizetype length);
+    // Position of joint `index` of getJoints() from the last evaluation.
     const Vector3f& getPosition(qsizetype index) const { return positions[size_t(index)]; }
     const std::vector<Vector3f>& getPositions() const { return positions; }
 
 private:
+    // Per joint: position x, y, z, then rotation x, y, z, the slots of BvhJoint::Channel.
+    using JointValues = std::array<float, 6>;
+
+    void evaluateValues();
+
     QList<BvhJoint*> joints;
-    std::vector<int> parents;          // index of each joint's parent, -1 for the root
-    std::vector<char> hasChildren;     // only joints with children need their matrix
-    std::vector<Matrix3f> rotations;   // R(J) of each joint, this frame
-    std::vector<Vector3f> localPoints; // offset + position of each joint, this frame
+    std::vector<int> parents;            // index of each joint's parent, -1 for the root
+    std::vector<char> hasChildren;       // only joints with children need their matrix
+    std::vector<Vector3f> offsets;       // frames never change them
+    std::vector<JointValues> heldValues; // what the joints held when the evaluator was made
+    std::vector<int> channelTargets;     // per DOF index: 6 * joint + slot, or -1 for no slot
+    std::vector<JointValues> values;     // this frame's values
+    std::vector<Vector3f> localPoints;   // offset + position of each joint, this frame
+    std::vector<Matrix3f> rotations;     // R(J) of each joint, this frame
     std::vector<Vector3f> positions;
 };

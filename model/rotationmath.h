@@ -29,11 +29,15 @@ inline Vector3f transform(const Matrix3f& m, const Vector3f& v)
                     m(2, 0) * v.x() + m(2, 1) * v.y() + m(2, 2) * v.z());
 }
 
+// The elementary rotations, as built for multiply(): the reference the fast products below
+// must match bit for bit.
 Matrix3f rotationX(float radians);
 Matrix3f rotationY(float radians);
 Matrix3f rotationZ(float radians);
 
-// Rx(x) * Ry(y) * Rz(z), multiplied as (Rx * Ry) * Rz; angles in radians.
+// Rx(x) * Ry(y) * Rz(z), multiplied as (Rx * Ry) * Rz; angles in radians. The same floats as
+// multiply(multiply(rotationX(x), rotationY(y)), rotationZ(z)), signed zeros and NaNs
+// included, at about half the cost.
 Matrix3f fromRadians(float x, float y, float z);
 
 // R(J) of a joint from its rotation values in degrees: each angle is multiplied by the float

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 BvhMathObject::BvhMathObject()
@@ -247,7 +248,7 @@ WriteResult BvhMathObject::exportMassCentreCsv(const QString& fileName, int star
     findMassJoints();
 
     // The same positions as getAbsolutePosition(), digit for digit, with each joint's matrix
-    // built once per frame instead of once per segment end.
+    // built once per frame instead of once per segment end, and straight from the frame rows.
     PoseEvaluator evaluator(rootJoint);
     QHash<const BvhJoint*, qsizetype> indexOf;
     for (qsizetype i = 0; i < evaluator.getJoints().size(); ++i)
@@ -271,8 +272,8 @@ WriteResult BvhMathObject::exportMassCentreCsv(const QString& fileName, int star
     for (int frame = first; frame < stop; ++frame) {
         if (percent.advance(frame))
             break;
-        bvhFile->setCurrentFrame(frame);
-        evaluator.evaluate();
+        const QList<double>& row = std::as_const(bvhFile->frames)[frame];
+        evaluator.evaluateRow(row.constData(), row.size());
         segmentCentres.clear();
         segmentCentreIndices.clear();
         for (const BoundSegment& segment : bound) {

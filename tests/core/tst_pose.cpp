@@ -1,13 +1,18 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/poseevaluator.h"
+#include "model/rotationmath.h"
 #include "support/testsupport.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
 
 // Pose evaluation (single precision, pi = 3.14159, Rx * Ry * Rz whatever the channel order) and
 // the rotation conversions of the interpolation.
@@ -21,6 +26,15 @@ private:
     static bool sameRotation(const Matrix3f& a, const Matrix3f& b, float tolerance = 2e-5f)
     {
         return (a - b).cwiseAbs().maxCoeff() <= tolerance;
+    }
+
+    static bool sameBits(const Vector3f& a, const Vector3f& b)
+    {
+        for (int k = 0; k < 3; ++k) {
+            if (std::bit_cast<quint32>(a[k]) != std::bit_cast<quint32>(b[k]))
+                return false;
+        }
+        return true;
     }
 
     struct Chain
@@ -110,6 +124,130 @@ private slots:
                 }
             }
         }
+    }
+
+    void fastProductMatchesGenericProduct_data()
+    {
+        QTest::addColumn<Vector3f>("radians");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float infinity = std::numeric_limits<float>::infinity();
+        QTest::newRow("zeros") << Vector3f(0, 0, 0);
+        // sin(-0) = -0: the generic product turns some of those into +0 (-0 + 0 = +0), and
+        // a closed form that just copied the sine would keep -0 and change the bytes written.
+        QTest::newRow("negative zeros") << Vector3f(-0.0f, -0.0f, -0.0f);
+        QTest::newRow("negative zero x") << Vector3f(-0.0f, 0.5f, 0.25f);
+        QTest::newRow("negative zero y") << Vector3f(0.5f, -0.0f, 0.25f);
+        QTest::newRow("negative zero z") << Vector3f(0.5f, 0.25f, -0.0f);
+        QTest::newRow("right angles") << Vector3f(1.570795f, -1.570795f, 3.14159f);
+        QTest::newRow("ordinary") << Vector3f(0.3f, -1.2f, 2.9f);
+        QTest::newRow("huge") << Vector3f(1e30f, -3e38f, 12345.678f);
+        // 0 * NaN is NaN: NaN spreads to elements a closed form would leave at 0.
+        QTest::newRow("not a number") << Vector3f(nan, 0.5f, 0.25f);
+        QTest::newRow("infinite") << Vector3f(0.5f, infinity, -infinity);
+    }
+
+    void fastProductMatchesGenericProduct()
+    {
+        QFETCH(Vector3f, radians);
+        using namespace RotationMath;
+        const Matrix3f expected = multiply(multiply(rotationX(radians.x()), rotationY(radians.y())),
+                                           rotationZ(radians.z()));
+        const Matrix3f actual = fromRadians(radians.x(), radians.y(), radians.z());
+        for (int i = 0; i < 9; ++i) {
+            // Which NaN a sum of NaNs gives depends on the operand order the compiler picks,
+            // in the generic product too; only NaN against NaN is asked for.
+            const bool bothNaN = std::isnan(actual.data()[i]) && std::isnan(expected.data()[i]);
+            QVERIFY2(bothNaN || std::bit_cast<quint32>(actual.data()[i]) ==
+                                    std::bit_cast<quint32>(expected.data()[i]),
+                     qPrintable(QStringLiteral("element %1: %2, expected %3")
+                                    .arg(i)
+                                    .arg(actual.data()[i])
+                                    .arg(expected.data()[i])));
+        }
+    }
+
+    void fastProductOnRandomAngles()
+    {
+        QRandomGenerator random(5);
+        using namespace RotationMath;
+        for (int i = 0; i < 20000; ++i) {
+            float angle[3];
+            for (float& a : angle)
+                a = random.bounded(8) == 0 ? -0.0f : float(random.bounded(20.0) - 10.0);
+            const Matrix3f expected =
+                multiply(multiply(rotationX(angle[0]), rotationY(angle[1])), rotationZ(angle[2]));
+            const Matrix3f actual = fromRadians(angle[0], angle[1], angle[2]);
+            QVERIFY(std::memcmp(actual.data(), expected.data(), sizeof(float) * 9) == 0);
+        }
+    }
+
+    void evaluateRowMatchesTheJoints_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const QString& name : TestSupport::realBvhFiles())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    // The exports evaluate poses straight from the frame rows; every position must be the very
+    // float getAbsolutePosition() gives once the row is loaded into the joints.
+    void evaluateRowMatchesTheJoints()
+    {
+        QFETCH(QString, file);
+        BvhFile motion;
+        QVERIFY(motion.readFile(TestSupport::dataPath("real/" + file)).ok());
+        PoseEvaluator evaluator(motion.root);
+        const QList<BvhJoint*> joints = motion.root->getAllJoints();
+        const int step = std::max(1, motion.rowCount() / 40);
+        for (int frame = motion.rowCount() - 1; frame >= 0; frame -= step) {
+            const QList<double>& row = std::as_const(motion.frames)[frame];
+            evaluator.evaluateRow(row.constData(), row.size());
+            motion.setCurrentFrame(frame);
+            for (qsizetype i = 0; i < joints.size(); ++i)
+                QVERIFY2(
+                    sameBits(evaluator.getPosition(i), joints[i]->getAbsolutePosition()),
+                    qPrintable(
+                        QStringLiteral("frame %1, joint %2").arg(frame).arg(joints[i]->getName())));
+        }
+    }
+
+    void evaluateRowOfUnusualRows_data()
+    {
+        QTest::addColumn<QList<double>>("row");
+        QTest::newRow("full row") << QList<double>{1, 2, 3, 10, 20, 30, -40, 50, -60};
+        QTest::newRow("short row") << QList<double>{1, 2, 3, 10};
+        QTest::newRow("empty row") << QList<double>{};
+        QTest::newRow("long row") << QList<double>{1, 2, 3, 10, 20, 30, -40, 50, -60, 7, 8};
+        QTest::newRow("negative zeros") << QList<double>{-0.0, 0, -0.0, -0.0, -0.0, -0.0, -0.0};
+        QTest::newRow("beyond float range") << QList<double>{1e300, 0, 0, 1e300, 0, 0, 0, 0, 0};
+    }
+
+    // Missing values become 0, extra values are ignored, and a value without a channel (here
+    // the child's position, set by hand) keeps what the joint held: as setFrameValues does.
+    void evaluateRowOfUnusualRows()
+    {
+        QFETCH(QList<double>, row);
+        Chain chain;
+        for (const char* name :
+             {"Xposition", "Yposition", "Zposition", "Zrotation", "Xrotation", "Yrotation"})
+            chain.root->addChannel(QString::fromLatin1(name));
+        for (const char* name : {"Yrotation", "Xrotation", "Zrotation"})
+            chain.child->addChannel(QString::fromLatin1(name));
+        auto* tip = new BvhJoint;
+        tip->setParentJoint(chain.child);
+        chain.child->addChild(tip);
+        tip->setOffset(0, 4, 1);
+        chain.child->setOffset(1, 2, 3);
+        chain.child->setPosition(Vector3f(0.5f, -0.25f, 2));
+        chain.root->setRotation(Vector3f(11, 12, 13));
+
+        PoseEvaluator evaluator(chain.root);
+        evaluator.evaluateRow(row.constData(), row.size());
+        chain.root->setFrameValues(row);
+        const QList<BvhJoint*> joints = chain.root->getAllJoints();
+        for (qsizetype i = 0; i < joints.size(); ++i)
+            QVERIFY2(sameBits(evaluator.getPosition(i), joints[i]->getAbsolutePosition()),
+                     qPrintable(TestSupport::toString(evaluator.getPosition(i)) + " vs " +
+                                TestSupport::toString(joints[i]->getAbsolutePosition())));
     }
 
     void eulerRoundTrip_data()
