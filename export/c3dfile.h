@@ -40,6 +40,10 @@ public:
 
     void reservePoints(qsizetype count);
     void addPoint(float x, float y, float z) { points.push_back({x, y, z, 0}); }
+    // Appends `count` zero samples and returns where they start, for filling a block of frames
+    // at once (from several threads, each its own part). The pointer is valid until the next
+    // change of the point table.
+    C3DPoint* addPoints(qsizetype count);
     // Rebuilds the header and the parameter section for the samples held now: pointCount
     // points per frame at frameRate frames per second. An empty label list gives BodyPart1,
     // BodyPart2 and so on.

@@ -200,6 +200,37 @@ private slots:
         QCOMPARE(reader.find("POINT", "FRAMES")->word(0), 3);
     }
 
+    // The frames are converted a block at a time on two threads; a cancel seen in the middle
+    // of a later block still keeps exactly the frames up to the one it was seen at.
+    void cancelInALaterBlock()
+    {
+        QTemporaryDir dir;
+        BvhFile motion;
+        QVERIFY(motion
+                    .readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"),
+                                                     TestSupport::smallMotion(1000)))
+                    .ok());
+        RecordingSink sink(700);
+        const QString output = dir.filePath(QStringLiteral("m.c3d"));
+        QVERIFY(C3DExport::exportMotion(motion, output, &sink).ok);
+        QCOMPARE(sink.values.size(), 701);
+        QCOMPARE(sink.values.first(), 0);
+        QCOMPARE(sink.values.last(), 700);
+        QCOMPARE(motion.currentFrame, 700);
+        C3DReader reader;
+        QCOMPARE(reader.readFile(output), QString());
+        QCOMPARE(reader.frameCount, qint64(701));
+        const QList<BvhJoint*> joints = motion.root->getAllJoints();
+        const size_t last = size_t(700 * joints.size());
+        for (qsizetype i = 0; i < joints.size(); ++i) {
+            const Vector3f p = joints[i]->getAbsolutePosition();
+            const std::array<float, 4>& sample = reader.samples[last + size_t(i)];
+            QVERIFY(sameBits(sample[0], -10.0f * p.x()));
+            QVERIFY(sameBits(sample[1], 10.0f * p.z()));
+            QVERIFY(sameBits(sample[2], 10.0f * p.y()));
+        }
+    }
+
     void ninetyThousandFramesComeBackWhole()
     {
         QTemporaryDir dir;
