@@ -14,7 +14,18 @@ BvhFile::~BvhFile()
 
 BvhReadResult BvhFile::readFile(const QString& fileName)
 {
-    return BvhReader(*this).read(fileName);
+    const BvhReadResult result = BvhReader(*this).read(fileName);
+    setRotationOrder(rotationOrder);
+    return result;
+}
+
+void BvhFile::setRotationOrder(RotationOrder order)
+{
+    rotationOrder = order;
+    if (!root)
+        return;
+    for (BvhJoint* joint : root->getAllJoints())
+        joint->setRotationOrder(order);
 }
 
 WriteResult BvhFile::writeFile(const QString& fileName, int startFrame, int endFrame)
@@ -43,6 +54,7 @@ void BvhFile::swap(BvhFile& other) noexcept
     std::swap(frameTime, other.frameTime);
     std::swap(indentLevel, other.indentLevel);
     std::swap(currentFrame, other.currentFrame);
+    std::swap(rotationOrder, other.rotationOrder);
 }
 
 void BvhFile::setCurrentFrame(int frame)

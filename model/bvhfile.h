@@ -60,7 +60,12 @@ public:
     WriteResult exportAbsolutePositionsCsv(const QString& fileName, int startFrame, int endFrame,
                                            ProgressSink* progress = nullptr);
 
-    // Deletes the joint tree and resets every field.
+    // The rotation convention of every joint of this motion (Fixed unless set). Kept by clear()
+    // and given to the joints of every file read afterwards.
+    RotationOrder getRotationOrder() const { return rotationOrder; }
+    void setRotationOrder(RotationOrder order);
+
+    // Deletes the joint tree and resets every field but the rotation order.
     void clear();
     // Exchanges everything this object holds with `other`; the joints keep their identity.
     void swap(BvhFile& other) noexcept;
@@ -85,4 +90,7 @@ public:
     double frameTime = 0.0;
     int indentLevel = 0;
     int currentFrame = 0;
+
+private:
+    RotationOrder rotationOrder = RotationOrder::Fixed;
 };

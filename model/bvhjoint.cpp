@@ -176,9 +176,32 @@ void BvhJoint::setFrameValues(const double* row, qsizetype rowLength)
     }
 }
 
+RotationAxes BvhJoint::getRotationAxes() const
+{
+    if (rotationOrder == RotationOrder::Fixed)
+        return fixedRotationAxes;
+    RotationAxes axes{};
+    bool used[3] = {false, false, false};
+    int count = 0;
+    for (const Channel channel : channelKinds) {
+        const int axis = int(channel) - int(Channel::Xrotation);
+        if (axis >= 0 && axis < 3 && !used[axis]) {
+            used[axis] = true;
+            axes[size_t(count++)] = axis;
+        }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!used[axis])
+            axes[size_t(count++)] = axis;
+    }
+    return axes;
+}
+
 Matrix3f BvhJoint::getRotationMatrix() const
 {
-    return fromJointDegrees(rotation);
+    if (rotationOrder == RotationOrder::Fixed)
+        return fromJointDegrees(rotation);
+    return fromJointDegrees(rotation, getRotationAxes());
 }
 
 Matrix3f BvhJoint::getLocalRotationMatrix() const
@@ -234,6 +257,14 @@ Matrix3f BvhJoint::eulerToMatrix(double x, double y, double z)
                        float(z * degreesToRadians));
 }
 
+Matrix3f BvhJoint::eulerToMatrix(const Vector3f& degrees, const RotationAxes& axes)
+{
+    return fromRadians(Vector3f(float(degrees.x() * degreesToRadians),
+                                float(degrees.y() * degreesToRadians),
+                                float(degrees.z() * degreesToRadians)),
+                       axes);
+}
+
 // Wraps an angle in degrees into (-180, 180] as a float. The program's degree factor is built
 // on pi = 3.14159, so a half turn of exactly pi radians reads as slightly more than 180.
 static float wrapDegrees(double degrees)
@@ -263,6 +294,17 @@ Vector3f BvhJoint::matrixToEuler(const Matrix3f& m)
     }
     return Vector3f(float(wrapDegrees(x * radiansToDegrees)), float(y * radiansToDegrees),
                     float(wrapDegrees(z * radiansToDegrees)));
+}
+
+Vector3f BvhJoint::matrixToEuler(const Matrix3f& matrix, const RotationAxes& axes)
+{
+    const Eigen::Vector3d radians = toRadians(matrix, axes);
+    Vector3f degrees;
+    for (int k = 0; k < 3; ++k) {
+        const double angle = radians[k] * radiansToDegrees;
+        degrees[k] = k == axes[1] ? float(angle) : wrapDegrees(angle);
+    }
+    return degrees;
 }
 
 Vector4f BvhJoint::matrixToQuaternion(const Matrix3f& m)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/rotationorder.h"
 #include "model/vectortypes.h"
 
 #include <QList>
@@ -79,8 +80,17 @@ public:
     // The same for a row given as a pointer and a length.
     void setFrameValues(const double* row, qsizetype rowLength);
 
+    // The convention of getRotationMatrix(); the motion sets it on all its joints.
+    RotationOrder getRotationOrder() const { return rotationOrder; }
+    void setRotationOrder(RotationOrder order) { rotationOrder = order; }
+    // The axes of getRotationMatrix() left to right: x, y, z under Fixed; under Declared the
+    // rotation channels in CHANNELS order, then any axis they leave out (in x, y, z order, so
+    // a value set by hand on a joint without that channel still counts).
+    RotationAxes getRotationAxes() const;
+
     // Pose of the current frame. All arithmetic is single precision.
-    // R(J) of this joint's own rotation values: Rx * Ry * Rz, whatever the channel order.
+    // R(J) of this joint's own rotation values: Rx * Ry * Rz whatever the channel order under
+    // Fixed, the product in channel order under Declared.
     Matrix3f getRotationMatrix() const;
     // L(J) = R(parent); the identity for the root.
     Matrix3f getLocalRotationMatrix() const;
@@ -94,6 +104,11 @@ public:
 
     // Conversions used by the rotation interpolation. Angles in degrees.
     static Matrix3f eulerToMatrix(double x, double y, double z);
+    // The same for a product about `axes` in that order (angles in the x, y, z slots), and its
+    // inverse: the middle angle in [-90, 90], the outer two in (-180, 180], the last one 0 in
+    // gimbal lock. For x, y, z they are eulerToMatrix and matrixToEuler.
+    static Matrix3f eulerToMatrix(const Vector3f& degrees, const RotationAxes& axes);
+    static Vector3f matrixToEuler(const Matrix3f& matrix, const RotationAxes& axes);
     // The inverse of eulerToMatrix: x and z in (-180, 180], y in [-90, 90]; at y = +-90 the
     // rotation is expressed with z = 0.
     static Vector3f matrixToEuler(const Matrix3f& matrix);
@@ -115,4 +130,5 @@ private:
     QPointer<BvhJoint> parentJoint;
     Vector3f position = Vector3f::Zero();
     Vector3f rotation = Vector3f::Zero();
+    RotationOrder rotationOrder = RotationOrder::Fixed;
 };

@@ -42,14 +42,26 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
             channelTargets.push_back(slot < 6 ? int(6 * i) + slot : -1);
         }
     }
+    takeRotationOrders();
     values.resize(count);
     localPoints.resize(count);
     rotations.resize(count);
     positions.resize(count);
 }
 
+void PoseEvaluator::takeRotationOrders()
+{
+    declaredOrder.resize(size_t(joints.size()));
+    rotationAxes.resize(size_t(joints.size()));
+    for (qsizetype i = 0; i < joints.size(); ++i) {
+        declaredOrder[size_t(i)] = joints[i]->getRotationOrder() == RotationOrder::Declared;
+        rotationAxes[size_t(i)] = joints[i]->getRotationAxes();
+    }
+}
+
 void PoseEvaluator::evaluate()
 {
+    takeRotationOrders();
     for (size_t i = 0; i < values.size(); ++i) {
         offsets[i] = joints[qsizetype(i)]->getOffset();
         values[i] = valuesOf(*joints[qsizetype(i)]);
@@ -76,8 +88,11 @@ void PoseEvaluator::evaluateValues()
     for (size_t i = 0; i < count; ++i) {
         const JointValues& v = values[i];
         localPoints[i] = offsets[i] + Vector3f(v[0], v[1], v[2]);
-        if (hasChildren[i])
-            rotations[i] = RotationMath::fromJointDegrees(Vector3f(v[3], v[4], v[5]));
+        if (!hasChildren[i])
+            continue;
+        const Vector3f degrees(v[3], v[4], v[5]);
+        rotations[i] = declaredOrder[i] ? RotationMath::fromJointDegrees(degrees, rotationAxes[i])
+                                        : RotationMath::fromJointDegrees(degrees);
     }
     // The same operations, in the same order, as BvhJoint::getAbsolutePosition().
     for (size_t i = 0; i < count; ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/rotationorder.h"
 #include "model/vectortypes.h"
 
 #include <QList>
@@ -36,11 +37,14 @@ private:
     // Per joint: position x, y, z, then rotation x, y, z, the slots of BvhJoint::Channel.
     using JointValues = std::array<float, 6>;
 
+    void takeRotationOrders();
     void evaluateValues();
 
     QList<BvhJoint*> joints;
-    std::vector<int> parents;            // index of each joint's parent, -1 for the root
-    std::vector<char> hasChildren;       // only joints with children need their matrix
+    std::vector<int> parents;        // index of each joint's parent, -1 for the root
+    std::vector<char> hasChildren;   // only joints with children need their matrix
+    std::vector<char> declaredOrder; // RotationOrder::Declared: multiply in rotationAxes
+    std::vector<RotationAxes> rotationAxes;
     std::vector<Vector3f> offsets;       // frames never change them
     std::vector<JointValues> heldValues; // what the joints held when the evaluator was made
     std::vector<int> channelTargets;     // per DOF index: 6 * joint + slot, or -1 for no slot

@@ -1,5 +1,6 @@
 #include "rotationmath.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace RotationMath {
@@ -73,7 +74,63 @@ inline Rows product(const Rows& a, const Rows& b)
             a.m20 * b.m02 + a.m21 * b.m12 + a.m22 * b.m22};
 }
 
+// The elementary rotation about one axis (0 x, 1 y, 2 z), laid out as rotationX/Y/Z.
+inline Rows elementary(int axis, float c, float s)
+{
+    switch (axis) {
+    case 0:
+        return {1, 0, 0, 0, c, -s, 0, s, c};
+    case 1:
+        return {c, 0, s, 0, 1, 0, -s, 0, c};
+    default:
+        return {c, -s, 0, s, c, 0, 0, 0, 1};
+    }
+}
+
+Matrix3f toMatrix(const Rows& r)
+{
+    Matrix3f m;
+    m << r.m00, r.m01, r.m02, //
+        r.m10, r.m11, r.m12,  //
+        r.m20, r.m21, r.m22;
+    return m;
+}
+
 } // namespace
+
+Matrix3f fromRadians(const Vector3f& radians, const RotationAxes& axes)
+{
+    Rows factors[3];
+    for (int k = 0; k < 3; ++k) {
+        const float angle = radians[axes[size_t(k)]];
+        factors[k] = elementary(axes[size_t(k)], cosine(angle), sine(angle));
+    }
+    return toMatrix(product(product(factors[0], factors[1]), factors[2]));
+}
+
+Eigen::Vector3d toRadians(const Matrix3f& m, const RotationAxes& axes)
+{
+    // For R = Ri(a) Rj(b) Rk(c), with s = +1 when (i, j, k) is a cyclic order of (x, y, z) and
+    // -1 otherwise: R(i, k) = s sin b, and a and c follow from the rest of row i and column k.
+    const int i = axes[0], j = axes[1], k = axes[2];
+    const double s = (j - i + 3) % 3 == 1 ? 1.0 : -1.0;
+    const double rik = std::clamp(s * double(m(i, k)), -1.0, 1.0);
+    const double b = std::asin(rik);
+    const double cosB = std::sqrt(double(m(i, i)) * m(i, i) + double(m(i, j)) * m(i, j));
+    double a = 0.0, c = 0.0;
+    if (cosB > 1e-6) {
+        a = std::atan2(-s * double(m(j, k)), double(m(k, k)));
+        c = std::atan2(-s * double(m(i, j)), double(m(i, i)));
+    } else {
+        // Gimbal lock: only a + c (or a - c) is defined; put all of it into a.
+        a = std::atan2(s * double(m(k, j)), double(m(j, j)));
+    }
+    Eigen::Vector3d radians;
+    radians[i] = a;
+    radians[j] = b;
+    radians[k] = c;
+    return radians;
+}
 
 Matrix3f fromRadians(float x, float y, float z)
 {
@@ -83,12 +140,7 @@ Matrix3f fromRadians(float x, float y, float z)
     const Rows rx{1, 0, 0, 0, cx, -sx, 0, sx, cx};
     const Rows ry{cy, 0, sy, 0, 1, 0, -sy, 0, cy};
     const Rows rz{cz, -sz, 0, sz, cz, 0, 0, 0, 1};
-    const Rows r = product(product(rx, ry), rz);
-    Matrix3f m;
-    m << r.m00, r.m01, r.m02, //
-        r.m10, r.m11, r.m12,  //
-        r.m20, r.m21, r.m22;
-    return m;
+    return toMatrix(product(product(rx, ry), rz));
 }
 
 static float jointRadians(float degrees)
@@ -101,6 +153,13 @@ Matrix3f fromJointDegrees(const Vector3f& degrees)
 {
     return fromRadians(jointRadians(degrees.x()), jointRadians(degrees.y()),
                        jointRadians(degrees.z()));
+}
+
+Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes)
+{
+    return fromRadians(
+        Vector3f(jointRadians(degrees.x()), jointRadians(degrees.y()), jointRadians(degrees.z())),
+        axes);
 }
 
 } // namespace RotationMath

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/rotationorder.h"
 #include "model/vectortypes.h"
 
 // The single-precision rotation arithmetic shared by pose evaluation and its per-frame cache.
@@ -43,5 +44,16 @@ Matrix3f fromRadians(float x, float y, float z);
 // R(J) of a joint from its rotation values in degrees: each angle is multiplied by the float
 // pi and then by the float 1/180, both products rounded to float.
 Matrix3f fromJointDegrees(const Vector3f& degrees);
+
+// The product of the elementary rotations about axes[0], axes[1], axes[2], in that order, each
+// by its own angle (radians[axis]); multiplied as (R0 * R1) * R2. For the axes x, y, z it is
+// fromRadians, bit for bit.
+Matrix3f fromRadians(const Vector3f& radians, const RotationAxes& axes);
+// The same from a joint's rotation values in degrees, converted as fromJointDegrees does.
+Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes);
+// The angles (in the x, y, z slots, radians) of the product fromRadians(radians, axes) for a
+// rotation matrix: the middle angle in [-pi/2, pi/2], the outer two in (-pi, pi]; in gimbal
+// lock the last one is 0.
+Eigen::Vector3d toRadians(const Matrix3f& matrix, const RotationAxes& axes);
 
 } // namespace RotationMath

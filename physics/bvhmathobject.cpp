@@ -309,10 +309,21 @@ void BvhMathObject::normalizeQuaternion(Vector4f& q)
     q = Vector4f(q.x() * scale, q.y() * scale, q.z() * scale, q.w() * scale);
 }
 
+// Angles and matrices in the joint's own convention: under Declared in its channel order, with
+// the full range of every angle, so interpolated angles are written back as the file means them.
 static Vector4f rotationQuaternion(const BvhJoint& joint)
 {
     const Vector3f r = joint.getRotation();
+    if (joint.getRotationOrder() == RotationOrder::Declared)
+        return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r, joint.getRotationAxes()));
     return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r.x(), r.y(), r.z()));
+}
+
+static Vector3f rotationAngles(const BvhJoint& joint, const Matrix3f& matrix)
+{
+    if (joint.getRotationOrder() == RotationOrder::Declared)
+        return BvhJoint::matrixToEuler(matrix, joint.getRotationAxes());
+    return BvhJoint::matrixToEuler(matrix);
 }
 
 void BvhMathObject::interpolateJoints(const QList<bool>& selection, int leftFrame, int rightFrame,
@@ -363,7 +374,7 @@ void BvhMathObject::interpolateJoint(BvhJoint* joint, int leftFrame, int rightFr
         Vector4f q(u * q0.x() + t * q1.x(), u * q0.y() + t * q1.y(), u * q0.z() + t * q1.z(),
                    u * q0.w() + t * q1.w());
         normalizeQuaternion(q);
-        joint->setRotation(BvhJoint::matrixToEuler(BvhJoint::quaternionToMatrix(q)));
+        joint->setRotation(rotationAngles(*joint, BvhJoint::quaternionToMatrix(q)));
         bvhFile->updateData(joint);
     }
 }
