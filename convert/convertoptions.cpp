@@ -1,0 +1,113 @@
+#include "convertoptions.h"
+
+#include "model/numberformat.h"
+
+bool ConvertOptions::hasOutput() const
+{
+    return !c3dFile.isEmpty() || !bvhFile.isEmpty() || !massCentreFile.isEmpty() ||
+           !rotationsFile.isEmpty() || !positionsFile.isEmpty();
+}
+
+QString ConvertOptions::usage()
+{
+    return QStringLiteral(
+        "Usage: kinovane-convert INPUT.bvh [options]\n"
+        "  --c3d FILE              C3D point file\n"
+        "  --bvh FILE              BVH, cut to --range\n"
+        "  --com-csv FILE          whole-body centre-of-mass table\n"
+        "  --rotations-csv FILE    joint rotation table\n"
+        "  --positions-csv FILE    absolute joint position table\n"
+        "  --joints NAME[,NAME...] joints of the two joint tables (default: all)\n"
+        "  --range FIRST:LAST      frames FIRST to LAST, both included (default: all)\n"
+        "  --model FILE.xml        mass-segment model (default: defaultMassSegments.xml in\n"
+        "                          the current directory, else the model shipped with the "
+        "program)\n"
+        "  --rotation-order fixed|declared   rotation convention (default fixed)\n"
+        "  --quiet                 no progress output\n"
+        "  --help, --version\n");
+}
+
+// FIRST:LAST with 0 <= FIRST <= LAST.
+static bool parseRange(const QString& text, int& first, int& last)
+{
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return false;
+    bool firstOk = false, lastOk = false;
+    first = NumberFormat::toInt(text.left(colon).toStdString(), &firstOk);
+    last = NumberFormat::toInt(text.mid(colon + 1).toStdString(), &lastOk);
+    return firstOk && lastOk && first >= 0 && first <= last;
+}
+
+QString ConvertOptions::parse(const QStringList& arguments)
+{
+    const auto valueOf = [&](qsizetype& i, QString& value) {
+        if (i + 1 >= arguments.size())
+            return false;
+        value = arguments[++i];
+        return true;
+    };
+    static const QStringList withValue{
+        QStringLiteral("--c3d"),           QStringLiteral("--bvh"),
+        QStringLiteral("--com-csv"),       QStringLiteral("--rotations-csv"),
+        QStringLiteral("--positions-csv"), QStringLiteral("--joints"),
+        QStringLiteral("--range"),         QStringLiteral("--model"),
+        QStringLiteral("--rotation-order")};
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString value;
+        if (argument.startsWith(QLatin1String("--")) && !withValue.contains(argument) &&
+            argument != QLatin1String("--help") && argument != QLatin1String("--version") &&
+            argument != QLatin1String("--quiet"))
+            return QStringLiteral("unknown option %1").arg(argument);
+        if (argument == QLatin1String("--help")) {
+            help = true;
+        } else if (argument == QLatin1String("--version")) {
+            version = true;
+        } else if (argument == QLatin1String("--quiet")) {
+            quiet = true;
+        } else if (!argument.startsWith(QLatin1String("--"))) {
+            if (!input.isEmpty())
+                return QStringLiteral("more than one input file: %1 and %2").arg(input, argument);
+            input = argument;
+        } else if (!valueOf(i, value)) {
+            return QStringLiteral("%1 needs a value").arg(argument);
+        } else if (argument == QLatin1String("--c3d")) {
+            c3dFile = value;
+        } else if (argument == QLatin1String("--bvh")) {
+            bvhFile = value;
+        } else if (argument == QLatin1String("--com-csv")) {
+            massCentreFile = value;
+        } else if (argument == QLatin1String("--rotations-csv")) {
+            rotationsFile = value;
+        } else if (argument == QLatin1String("--positions-csv")) {
+            positionsFile = value;
+        } else if (argument == QLatin1String("--joints")) {
+            joints = value.split(QLatin1Char(','));
+            if (joints.contains(QString()))
+                return QStringLiteral("--joints %1 names an empty joint").arg(value);
+        } else if (argument == QLatin1String("--range")) {
+            hasRange = parseRange(value, firstFrame, lastFrame);
+            if (!hasRange)
+                return QStringLiteral("--range %1 is not FIRST:LAST with 0 <= FIRST <= LAST")
+                    .arg(value);
+        } else if (argument == QLatin1String("--model")) {
+            modelFile = value;
+        } else if (argument == QLatin1String("--rotation-order")) {
+            if (value == QLatin1String("fixed"))
+                rotationOrder = RotationOrder::Fixed;
+            else if (value == QLatin1String("declared"))
+                rotationOrder = RotationOrder::Declared;
+            else
+                return QStringLiteral("--rotation-order %1: expected fixed or declared").arg(value);
+        }
+    }
+    if (help || version)
+        return {};
+    if (input.isEmpty())
+        return QStringLiteral("no input file");
+    if (!hasOutput())
+        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv "
+                              "or --positions-csv)");
+    return {};
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/rotationorder.h"
+
+#include <QString>
+#include <QStringList>
+
+// What one kinovane-convert call asks for, as parsed from its arguments.
+struct ConvertOptions
+{
+    QString input;
+    QString c3dFile;
+    QString bvhFile;
+    QString massCentreFile;
+    QString rotationsFile;
+    QString positionsFile;
+    QStringList joints; // empty: every joint
+    bool hasRange = false;
+    int firstFrame = 0; // with hasRange: frames firstFrame..lastFrame, both included
+    int lastFrame = 0;
+    QString modelFile; // empty: the default model
+    RotationOrder rotationOrder = RotationOrder::Fixed;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+
+    bool hasOutput() const;
+
+    // Parses the arguments after the program name. Returns an empty string, or what is wrong
+    // with them (a usage error).
+    QString parse(const QStringList& arguments);
+
+    static QString usage();
+};

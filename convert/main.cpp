@@ -1,0 +1,30 @@
+#include "convert/conversion.h"
+#include "convert/convertoptions.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    // The core's diagnostics (frame counts, progress values) are for the window's debug log.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    ConvertOptions options;
+    const QString error = options.parse(QCoreApplication::arguments().mid(1));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "kinovane-convert: %s\n%s", qUtf8Printable(error),
+                     qUtf8Printable(ConvertOptions::usage()));
+        return int(ConvertExit::Usage);
+    }
+    if (options.help) {
+        std::fputs(qUtf8Printable(ConvertOptions::usage()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kinovane-convert %s\n", KINOVANE_VERSION);
+        return 0;
+    }
+    return int(runConversion(options));
+}
