@@ -49,6 +49,17 @@ public:
     // written.
     WriteResult writeFile(const QString& fileName, int startFrame, int endFrame);
 
+    // Joint tables of the rows startFrame..endFrame - 1 (an endFrame of -1 means through the
+    // last row; the range is cut to the rows that exist), one x, y, z column triple per joint
+    // of getAllJoints() whose exportMask flag is set, in pre-order: the rotation channel values
+    // in degrees, or the absolute positions. A cancelled export keeps the rows written so far.
+    // Each leaves the motion at the last exported frame. Nothing is written when no motion is
+    // loaded or the file cannot be written.
+    WriteResult exportRotationsCsv(const QString& fileName, int startFrame, int endFrame,
+                                   ProgressSink* progress = nullptr);
+    WriteResult exportAbsolutePositionsCsv(const QString& fileName, int startFrame, int endFrame,
+                                           ProgressSink* progress = nullptr);
+
     // Deletes the joint tree and resets every field.
     void clear();
     // Exchanges everything this object holds with `other`; the joints keep their identity.

@@ -1,3 +1,16 @@
 #include "progresssink.h"
 
+#include <QDebug>
+
 ProgressSink::~ProgressSink() = default;
+
+bool PercentProgress::advance(int index)
+{
+    if (value < double(index - first) * 100.0 / span) {
+        value += 10;
+        if (sink)
+            sink->setValue(value);
+        qDebug() << value;
+    }
+    return sink && sink->isCanceled();
+}

@@ -22,6 +22,27 @@ public:
     virtual void end() = 0;
 };
 
+// Reports a loop over the indices first..stop-1 as a value of 0..100 that rises in steps of 10:
+// at each index whose share of the loop has passed the value, the value goes up one step.
+class PercentProgress
+{
+public:
+    // `sink` may be null.
+    PercentProgress(ProgressSink* sink, int first, int stop)
+        : sink(sink), first(first), span(double(stop) - double(first))
+    {
+    }
+
+    // Call at the start of each pass; true when the user has asked to stop.
+    bool advance(int index);
+
+private:
+    ProgressSink* sink;
+    int first;
+    double span;
+    int value = 0;
+};
+
 // Result of writing one output file.
 struct WriteResult
 {
