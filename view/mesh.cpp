@@ -23,38 +23,44 @@ void Mesh::addVertex(const QVector3D& position, const QVector3D& normal)
                                          normal.y(), normal.z()});
 }
 
+void Mesh::addQuad(int corner, int columns, bool skipFirst, bool skipSecond)
+{
+    const int stride = columns + 1;
+    const auto a = quint16(corner);
+    const auto b = quint16(corner + 1);
+    const auto c = quint16(corner + 1 + stride);
+    const auto d = quint16(corner + stride);
+    if (!skipFirst)
+        indices.insert(indices.end(), {a, b, c});
+    if (!skipSecond)
+        indices.insert(indices.end(), {a, c, d});
+}
+
 Mesh Mesh::sphere(float diameter, int subdivisionDepth)
 {
     const int depth = std::clamp(subdivisionDepth, 2, 7);
     const int slices = 1 << depth;
     const int stacks = slices / 2;
     const float radius = diameter / 2;
-    auto unitPoint = [&](int stack, int slice) {
-        const float polar = float(M_PI) * float(stack) / float(stacks);
-        const float azimuth = 2 * float(M_PI) * float(slice) / float(slices);
-        return QVector3D(std::sin(polar) * std::cos(azimuth), std::cos(polar),
-                         std::sin(polar) * std::sin(azimuth));
-    };
     Mesh mesh(Primitive::Triangles);
-    mesh.vertexData.reserve(size_t(stacks * slices * 6 * floatsPerVertex));
-    for (int stack = 0; stack < stacks; ++stack) {
-        for (int slice = 0; slice < slices; ++slice) {
-            const QVector3D a = unitPoint(stack, slice);
-            const QVector3D b = unitPoint(stack + 1, slice);
-            const QVector3D c = unitPoint(stack + 1, slice + 1);
-            const QVector3D d = unitPoint(stack, slice + 1);
-            // Counter-clockwise seen from outside, as the renderer's two-sided lighting expects.
-            // The quads at the poles degenerate into one triangle each; the other triangle has
-            // zero area and is skipped.
-            if (stack != stacks - 1) {
-                for (const QVector3D& p : {a, c, b})
-                    mesh.addVertex(p * radius, p);
-            }
-            if (stack != 0) {
-                for (const QVector3D& p : {a, d, c})
-                    mesh.addVertex(p * radius, p);
-            }
+    // One ring of slices + 1 vertices per stack boundary, from the south pole up; the seam
+    // repeats its first vertex so the lattice stays regular.
+    mesh.vertexData.reserve(size_t((stacks + 1) * (slices + 1) * floatsPerVertex));
+    for (int stack = 0; stack <= stacks; ++stack) {
+        const float polar = float(M_PI) * float(stacks - stack) / float(stacks);
+        for (int slice = 0; slice <= slices; ++slice) {
+            // Going round towards -z keeps the lattice counter-clockwise seen from outside.
+            const float azimuth = -2 * float(M_PI) * float(slice) / float(slices);
+            const QVector3D unit(std::sin(polar) * std::cos(azimuth), std::cos(polar),
+                                 std::sin(polar) * std::sin(azimuth));
+            mesh.addVertex(unit * radius, unit);
         }
+    }
+    // The quads at the poles degenerate into one triangle each.
+    mesh.indices.reserve(size_t(stacks * slices * 6));
+    for (int stack = 0; stack < stacks; ++stack) {
+        for (int slice = 0; slice < slices; ++slice)
+            mesh.addQuad(stack * (slices + 1) + slice, slices, stack == 0, stack == stacks - 1);
     }
     return mesh;
 }
@@ -65,31 +71,23 @@ Mesh Mesh::cylinder(float topDiameter, float baseDiameter, float height, int sli
     layers = std::max(layers, 1);
     // A cone's side normal tilts by the slope of its side; for equal diameters it is radial.
     const float slope = (baseDiameter - topDiameter) / 2 / height;
-    auto ring = [&](int layer, int slice, QVector3D* normal) {
+    Mesh mesh(Primitive::Triangles);
+    mesh.vertexData.reserve(size_t((layers + 1) * (slices + 1) * floatsPerVertex));
+    for (int layer = 0; layer <= layers; ++layer) {
         const float t = float(layer) / float(layers);
         const float radius = (baseDiameter + (topDiameter - baseDiameter) * t) / 2;
-        const float angle = 2 * float(M_PI) * float(slice) / float(slices);
-        const float x = std::cos(angle);
-        const float y = std::sin(angle);
-        *normal = QVector3D(x, y, slope).normalized();
-        return QVector3D(radius * x, radius * y, height * (t - 0.5f));
-    };
-    Mesh mesh(Primitive::Triangles);
-    mesh.vertexData.reserve(size_t(layers * slices * 6 * floatsPerVertex));
-    for (int layer = 0; layer < layers; ++layer) {
-        for (int slice = 0; slice < slices; ++slice) {
-            QVector3D na, nb, nc, nd;
-            const QVector3D a = ring(layer, slice, &na);
-            const QVector3D b = ring(layer, slice + 1, &nb);
-            const QVector3D c = ring(layer + 1, slice + 1, &nc);
-            const QVector3D d = ring(layer + 1, slice, &nd);
-            mesh.addVertex(a, na);
-            mesh.addVertex(b, nb);
-            mesh.addVertex(c, nc);
-            mesh.addVertex(a, na);
-            mesh.addVertex(c, nc);
-            mesh.addVertex(d, nd);
+        for (int slice = 0; slice <= slices; ++slice) {
+            const float angle = 2 * float(M_PI) * float(slice) / float(slices);
+            const float x = std::cos(angle);
+            const float y = std::sin(angle);
+            mesh.addVertex(QVector3D(radius * x, radius * y, height * (t - 0.5f)),
+                           QVector3D(x, y, slope).normalized());
         }
+    }
+    mesh.indices.reserve(size_t(layers * slices * 6));
+    for (int layer = 0; layer < layers; ++layer) {
+        for (int slice = 0; slice < slices; ++slice)
+            mesh.addQuad(layer * (slices + 1) + slice, slices, false, false);
     }
     return mesh;
 }
@@ -107,5 +105,7 @@ Mesh Mesh::grid(int halfLines)
         mesh.addVertex(QVector3D(-extent, 0, float(i)), up);
         mesh.addVertex(QVector3D(extent, 0, float(i)), up);
     }
+    for (int v = 0; v < mesh.getVertexCount(); ++v)
+        mesh.indices.push_back(quint16(v));
     return mesh;
 }

@@ -4,10 +4,11 @@
 
 #include <vector>
 
-// Geometry of one shape, built on the CPU and knowing nothing of GL state: interleaved vertex
-// records (position x, y, z, then normal x, y, z) drawn as independent triangles or line
-// segments. The renderer uploads each mesh once; the scene shares one mesh between all nodes
-// of that shape and moves them with transforms.
+// Geometry of one shape, built on the CPU and knowing nothing of GL state: vertex records
+// (position x, y, z, then normal x, y, z) and indices into them, three per triangle or two per
+// line segment. Vertices are shared between the triangles that meet at them, which keeps the
+// vertex work of a software renderer small. The renderer uploads each mesh once; the scene
+// shares one mesh between all nodes of that shape and moves them with transforms.
 class Mesh
 {
 public:
@@ -32,14 +33,22 @@ public:
 
     Primitive getPrimitive() const { return primitive; }
     const std::vector<float>& getVertexData() const { return vertexData; }
+    // 16-bit, as every OpenGL and OpenGL ES version can draw them.
+    const std::vector<quint16>& getIndices() const { return indices; }
     int getVertexCount() const { return int(vertexData.size()) / floatsPerVertex; }
+    int getIndexCount() const { return int(indices.size()); }
     QVector3D getPosition(int vertex) const;
     QVector3D getNormal(int vertex) const;
 
 private:
     explicit Mesh(Primitive kind) : primitive(kind) {}
     void addVertex(const QVector3D& position, const QVector3D& normal);
+    // Two triangles over the quad of a (rows + 1) x (columns + 1) vertex lattice whose corner
+    // is vertex `corner`, counter-clockwise when seen with rows going up and columns going
+    // right; a triangle with two equal corners is left out.
+    void addQuad(int corner, int columns, bool skipFirst, bool skipSecond);
 
     Primitive primitive;
     std::vector<float> vertexData;
+    std::vector<quint16> indices;
 };

@@ -99,18 +99,24 @@ void SceneRenderer::upload(MeshBuffer& target, const Mesh& mesh)
     target.buffer.bind();
     target.buffer.allocate(mesh.getVertexData().data(),
                            int(mesh.getVertexData().size() * sizeof(float)));
+    target.buffer.release();
+    target.indexBuffer.create();
+    target.indexBuffer.bind();
+    target.indexBuffer.allocate(mesh.getIndices().data(),
+                                int(mesh.getIndices().size() * sizeof(quint16)));
+    target.indexBuffer.release();
     // Without vertex array objects (plain OpenGL 2 or ES 2) the attributes are set again
     // before each mesh is drawn.
     if (target.vertexArray.create()) {
         QOpenGLVertexArrayObject::Binder binder(&target.vertexArray);
         bindAttributes(target);
     }
-    target.buffer.release();
 }
 
 void SceneRenderer::bindAttributes(MeshBuffer& target)
 {
     target.buffer.bind();
+    target.indexBuffer.bind();
     const int stride = Mesh::floatsPerVertex * int(sizeof(float));
     program->enableAttributeArray(positionLocation);
     program->setAttributeBuffer(positionLocation, GL_FLOAT, 0, 3, stride);
@@ -153,7 +159,7 @@ void SceneRenderer::drawNodes(MeshBuffer& source, std::span<const SceneNode> nod
         bindAttributes(source);
     const GLenum mode =
         source.mesh->getPrimitive() == Mesh::Primitive::Lines ? GL_LINES : GL_TRIANGLES;
-    const int vertexCount = source.mesh->getVertexCount();
+    const int indexCount = source.mesh->getIndexCount();
     for (const SceneNode& node : nodes) {
         if (!node.isVisible() || !node.getMaterial())
             continue;
@@ -163,7 +169,7 @@ void SceneRenderer::drawNodes(MeshBuffer& source, std::span<const SceneNode> nod
         program->setUniformValue(colourLocation, node.getMaterial()->getColour());
         const bool lit = node.getMaterial()->getShading() == Material::Shading::Lit;
         program->setUniformValue(litLocation, lit ? 1.0f : 0.0f);
-        glDrawArrays(mode, 0, vertexCount);
+        glDrawElements(mode, indexCount, GL_UNSIGNED_SHORT, nullptr);
     }
 }
 
@@ -172,6 +178,7 @@ void SceneRenderer::release()
     for (MeshBuffer& target : meshes) {
         target.vertexArray.destroy();
         target.buffer.destroy();
+        target.indexBuffer.destroy();
         target.mesh = nullptr;
     }
     program.reset();

@@ -39,6 +39,7 @@ private:
     {
         const Mesh* mesh = nullptr;
         QOpenGLBuffer buffer{QOpenGLBuffer::VertexBuffer};
+        QOpenGLBuffer indexBuffer{QOpenGLBuffer::IndexBuffer};
         QOpenGLVertexArrayObject vertexArray;
     };
 

@@ -58,7 +58,6 @@ private slots:
                                                            : Mesh::cylinder(2.5f, 2.5f, 1, 6, 3);
         QCOMPARE(mesh.getPrimitive(), Mesh::Primitive::Triangles);
         QVERIFY(mesh.getVertexCount() > 0);
-        QCOMPARE(mesh.getVertexCount() % 3, 0);
         for (int v = 0; v < mesh.getVertexCount(); ++v) {
             const QVector3D p = mesh.getPosition(v);
             const QVector3D n = mesh.getNormal(v);
@@ -69,22 +68,44 @@ private slots:
             if (shape == QLatin1String("cylinder"))
                 QVERIFY(qAbs(p.z()) <= 0.5f + 1e-6f);
         }
-        for (int t = 0; t < mesh.getVertexCount(); t += 3) {
-            const QVector3D a = mesh.getPosition(t);
-            const QVector3D face =
-                QVector3D::crossProduct(mesh.getPosition(t + 1) - a, mesh.getPosition(t + 2) - a);
-            QVERIFY2(face.length() > 0, "degenerate triangle");
-            const QVector3D outward =
-                mesh.getNormal(t) + mesh.getNormal(t + 1) + mesh.getNormal(t + 2);
+        const std::vector<quint16>& indices = mesh.getIndices();
+        QCOMPARE(indices.size() % 3, size_t(0));
+        QVERIFY(!indices.empty());
+        for (size_t t = 0; t < indices.size(); t += 3) {
+            QVERIFY(indices[t] < mesh.getVertexCount() && indices[t + 1] < mesh.getVertexCount() &&
+                    indices[t + 2] < mesh.getVertexCount());
+            const QVector3D a = mesh.getPosition(indices[t]);
+            const QVector3D face = QVector3D::crossProduct(mesh.getPosition(indices[t + 1]) - a,
+                                                           mesh.getPosition(indices[t + 2]) - a);
+            QVERIFY2(face.length() > 1e-6f, "degenerate triangle");
+            const QVector3D outward = mesh.getNormal(indices[t]) + mesh.getNormal(indices[t + 1]) +
+                                      mesh.getNormal(indices[t + 2]);
             QVERIFY2(QVector3D::dotProduct(face, outward) > 0, qPrintable(QString::number(t)));
         }
+    }
+
+    void meshSizes_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("triangles");
+        // 2^d slices and 2^(d-1) stacks, the two polar stacks with one triangle per slice.
+        QTest::newRow("depth 2") << 2 << 4 * 2 * 2 - 2 * 4;
+        QTest::newRow("depth 5") << 5 << 32 * 16 * 2 - 2 * 32;
+        QTest::newRow("depth clamped to 7") << 9 << 128 * 64 * 2 - 2 * 128;
+    }
+
+    void meshSizes()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, triangles);
+        QCOMPARE(Mesh::sphere(1, depth).getIndexCount(), 3 * triangles);
     }
 
     void gridLiesOnTheGround()
     {
         const Mesh grid = Mesh::grid(3);
         QCOMPARE(grid.getPrimitive(), Mesh::Primitive::Lines);
-        QCOMPARE(grid.getVertexCount(), 7 * 4); // 7 lines along x and 7 along z
+        QCOMPARE(grid.getIndexCount(), 7 * 4); // 7 lines along x and 7 along z
         for (int v = 0; v < grid.getVertexCount(); ++v) {
             QCOMPARE(grid.getPosition(v).y(), 0.0f);
             QVERIFY(qAbs(grid.getPosition(v).x()) <= 3 && qAbs(grid.getPosition(v).z()) <= 3);
