@@ -2,47 +2,77 @@
 
 #include "model/numberformat.h"
 
-// Large enough that a 100,000-frame table is written in a few hundred blocks.
-static constexpr size_t flushSize = 1 << 20;
+#include <algorithm>
+#include <cstring>
+
+// Large enough that a 100,000-frame table is written in a few hundred blocks. Past the flush
+// mark the margin still holds a few cells: endLine() flushes there, and addNumber() too before
+// a cell of a very long line.
+static constexpr qsizetype flushSize = 1 << 20;
+static constexpr qsizetype margin = 4 * NumberFormat::maxLength;
 
 CsvWriter::CsvWriter(const QString& fileName) : file(fileName) {}
 
 bool CsvWriter::open()
 {
     failed = !file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (!failed)
-        text.reserve(flushSize + 4096);
+    if (!failed) {
+        buffer = std::make_unique<char[]>(size_t(flushSize + margin));
+        end = buffer.get();
+        flushMark = end + flushSize;
+        limit = flushMark + margin;
+    }
     return !failed;
+}
+
+void CsvWriter::reserve(qsizetype length)
+{
+    if (limit - end >= length)
+        return;
+    flush();
+    if (limit - end >= length)
+        return;
+    // Longer than the whole buffer (a header with thousands of long joint names): grow it.
+    const qsizetype size = length + margin;
+    buffer = std::make_unique<char[]>(size_t(size));
+    end = buffer.get();
+    limit = end + size;
+    flushMark = std::min(end + flushSize, limit - margin);
 }
 
 void CsvWriter::addText(const QString& value)
 {
-    text.append(value.toStdString());
+    addText(value.toUtf8().constData());
 }
 
 void CsvWriter::addText(const char* value)
 {
-    text.append(value);
+    const qsizetype length = qsizetype(std::strlen(value));
+    reserve(length + margin);
+    std::memcpy(end, value, size_t(length));
+    end += length;
 }
 
 void CsvWriter::addNumber(double value)
 {
-    char buffer[NumberFormat::maxLength];
-    text.append(buffer, size_t(NumberFormat::writeGeneral(buffer, value, 6)));
+    if (end >= flushMark) // a very long line: make room before the next cell
+        reserve(margin);
+    end += NumberFormat::writeGeneral(end, value, 6);
 }
 
 void CsvWriter::endLine()
 {
-    text.push_back('\n');
-    if (text.size() >= flushSize)
+    *end++ = '\n';
+    if (end >= flushMark)
         flush();
 }
 
 void CsvWriter::flush()
 {
-    if (!failed && !text.empty() && file.write(text.data(), qint64(text.size())) < 0)
+    const qsizetype length = end - buffer.get();
+    if (!failed && length > 0 && file.write(buffer.get(), length) < 0)
         failed = true;
-    text.clear();
+    end = buffer.get();
 }
 
 WriteResult CsvWriter::finish()

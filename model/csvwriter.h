@@ -5,7 +5,7 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <string>
+#include <memory>
 
 // Writes a comma-separated table: cells joined by ",", numbers in printf "%g" style with 6
 // significant digits, lines ended by a line feed (the platform's line end, as the file is
@@ -24,7 +24,7 @@ public:
     // A number cell after a separator: ",<value>".
     void addNumberCell(double value)
     {
-        text.push_back(',');
+        *end++ = ',';
         addNumber(value);
     }
     void addNumber(double value);
@@ -36,8 +36,15 @@ public:
 
 private:
     void flush();
+    // Room for `length` more bytes (flushing first if needed).
+    void reserve(qsizetype length);
 
     QSaveFile file;
-    std::string text;
+    // Text is written straight into one fixed buffer; a line may overshoot the flush mark by
+    // any amount up to the margin, and longer texts go through reserve().
+    std::unique_ptr<char[]> buffer;
+    char* end = nullptr;
+    char* flushMark = nullptr;
+    char* limit = nullptr;
     bool failed = false;
 };

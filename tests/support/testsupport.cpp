@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include "model/bvhfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -113,6 +115,49 @@ QByteArray branchedMotion(int jointCount, int frames)
         text += row + "\n";
     }
     return text;
+}
+
+bool loadMotion(BvhFile& file, const QByteArray& text)
+{
+    QTemporaryDir dir;
+    return file.readFile(writeFile(dir, QStringLiteral("motion.bvh"), text)).ok();
+}
+
+QList<QByteArray> readLines(const QString& path)
+{
+    QList<QByteArray> lines = readFile(path).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Only one log is active at a time (tests run on one thread), so a plain pointer will do.
+static MessageLog* activeLog = nullptr;
+
+static void logMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (activeLog)
+        activeLog->messages.append(message);
+}
+
+MessageLog::MessageLog() : previous(qInstallMessageHandler(logMessage))
+{
+    activeLog = this;
+}
+
+MessageLog::~MessageLog()
+{
+    activeLog = nullptr;
+    qInstallMessageHandler(previous);
+}
+
+bool MessageLog::contains(const QString& text) const
+{
+    for (const QString& message : messages) {
+        if (message.contains(text))
+            return true;
+    }
+    return false;
 }
 
 } // namespace TestSupport

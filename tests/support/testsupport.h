@@ -1,11 +1,15 @@
 #pragma once
 
+#include "model/progresssink.h"
 #include "model/vectortypes.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QList>
 #include <QStringList>
+#include <QtMessageHandler>
 
+class BvhFile;
 class QTemporaryDir;
 
 namespace TestSupport {
@@ -26,6 +30,54 @@ QString toString(const Vector3f& v);
 // A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
 // Hips' second child, with `frames` rows.
 QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333");
+// Reads `text` as a BVH file into `file`; false if the reader refused it.
+bool loadMotion(BvhFile& file, const QByteArray& text);
+// The lines of a text file, without their line feeds (a final line feed gives no empty line).
+QList<QByteArray> readLines(const QString& path);
+
+// Stands in for the progress dialog: records what an operation reports and, once the value
+// reaches cancelAtValue, answers that the user has cancelled.
+class RecordingProgress : public ProgressSink
+{
+public:
+    void begin(const QString& newTitle, const QString& newLabel, int newMaximum) override
+    {
+        title = newTitle;
+        label = newLabel;
+        maximum = newMaximum;
+        ++begun;
+    }
+    void setValue(int value) override { values.append(value); }
+    bool isCanceled() const override
+    {
+        return cancelAtValue >= 0 && !values.isEmpty() && values.last() >= cancelAtValue;
+    }
+    void end() override { ++ended; }
+
+    int cancelAtValue = -1;
+    QString title;
+    QString label;
+    int maximum = -1;
+    QList<int> values;
+    int begun = 0;
+    int ended = 0;
+};
+
+// Collects the debug output written while it exists (and keeps it off the console).
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    bool contains(const QString& text) const;
+    QStringList messages;
+
+private:
+    QtMessageHandler previous;
+};
 
 // A motion of exactly `jointCount` joints (End Sites included, at least 6): a root "Hips" at
 // (0, 90, 0) with 6 channels and five chains of joints "Joint1", "Joint2", ... (10 units
