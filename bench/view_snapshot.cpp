@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
     view.setMathObject(&physics);
     if (parser.isSet(highlightOption))
         view.setHighlightedJoint(motion.root->getJointByName(parser.value(highlightOption)));
-    view.centerCameraOnRootGround();
+    view.centerCameraOnRoot();
     const QImage image = view.grabFramebuffer();
     if (!image.save(imageName)) {
         err << "Cannot write image " << imageName << "\n";
