@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 static constexpr int largestHeight = 16777215;
 
 template <typename Widget> static Widget* named(Widget* widget, const char* name)
@@ -95,7 +97,12 @@ void DudEzuForm::setupUi(QMainWindow* window)
     line->setFrameShadow(QFrame::Sunken);
     horizontalLayout_2->addWidget(line);
     timeLineEdit = named(new QLineEdit(centralWidget), "timeLineEdit");
-    timeLineEdit->setMaximumSize(80, largestHeight);
+    // 80 pixels, or what the font needs for a negative time past 100 hours: clipped digits
+    // would show a wrong time.
+    const QString widest = QStringLiteral("-000:00:00.000");
+    timeLineEdit->setMaximumSize(
+        std::max(80, timeLineEdit->fontMetrics().horizontalAdvance(widest) + 12), largestHeight);
+    timeLineEdit->setMinimumWidth(timeLineEdit->maximumWidth());
     timeLineEdit->setReadOnly(true);
     horizontalLayout_2->addWidget(timeLineEdit);
     horizontalLayout_2->addItem(
