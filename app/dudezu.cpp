@@ -200,7 +200,6 @@ bool DudEzu::loadFile(const QString& fileName)
             tr("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(fileName), result.errorString));
         return false;
     }
-    pauseTimer();
     closeMotion();
     bvhFile.swap(loaded);
 
@@ -229,6 +228,8 @@ bool DudEzu::loadFile(const QString& fileName)
     timer.setSingleShot(false);
     currentFrame = 0;
     showFrame();
+    if (timer.isActive()) // playing goes on, with the new motion from its first frame
+        clock.start(currentFrame, bvhFile.frameTime);
 
     QString status = tr("%1: %2 frames, %3 joints")
                          .arg(shownName)

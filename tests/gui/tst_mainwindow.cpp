@@ -223,6 +223,14 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(window.currentFrame, stopped);
 
+        // Opening another motion while playing keeps playing it, from its first frame.
+        window.startTimer();
+        QVERIFY(window.loadFile(motionPath));
+        QVERIFY(window.timer.isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(window.currentFrame >= 2, 5000);
+        window.closeBVH();
+        QVERIFY(!window.timer.isActive());
+
         DudEzu empty;
         empty.startTimer();
         QVERIFY(!empty.timer.isActive()); // nothing to play
