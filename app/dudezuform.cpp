@@ -28,6 +28,13 @@ template <typename Widget> static Widget* named(Widget* widget, const char* name
     return widget;
 }
 
+// The frame and bracket fields hold frame numbers of recordings up to hours long: at least
+// `pixels` wide, wider where the font needs it for seven digits.
+static int frameFieldWidth(const QWidget* field, int pixels)
+{
+    return std::max(pixels, field->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+}
+
 static QAction* action(QMainWindow* window, const char* name)
 {
     return named(new QAction(window), name);
@@ -83,7 +90,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     pauseButton->setMaximumSize(60, largestHeight);
     horizontalLayout_2->addWidget(pauseButton);
     frameLineEdit = named(new QLineEdit(centralWidget), "frameLineEdit");
-    frameLineEdit->setMaximumSize(50, largestHeight);
+    frameLineEdit->setMaximumSize(frameFieldWidth(frameLineEdit, 50), largestHeight);
     horizontalLayout_2->addWidget(frameLineEdit);
     gotoButton = named(new QPushButton(centralWidget), "gotoButton");
     gotoButton->setMaximumSize(60, largestHeight);
@@ -117,7 +124,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     leftBracketButton->setMaximumSize(30, largestHeight);
     horizontalLayout->addWidget(leftBracketButton);
     leftBracketLineEdit = named(new QLineEdit(centralWidget), "leftBracketLineEdit");
-    leftBracketLineEdit->setMaximumSize(50, largestHeight);
+    leftBracketLineEdit->setMaximumSize(frameFieldWidth(leftBracketLineEdit, 50), largestHeight);
     leftBracketLineEdit->setReadOnly(true);
     horizontalLayout->addWidget(leftBracketLineEdit);
     slider = named(new QSlider(centralWidget), "slider");
@@ -127,7 +134,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     slider->setInvertedAppearance(false);
     horizontalLayout->addWidget(slider);
     rightBracketLineEdit = named(new QLineEdit(centralWidget), "rightBracketLineEdit");
-    rightBracketLineEdit->setMaximumSize(50, largestHeight);
+    rightBracketLineEdit->setMaximumSize(frameFieldWidth(rightBracketLineEdit, 50), largestHeight);
     rightBracketLineEdit->setReadOnly(true);
     horizontalLayout->addWidget(rightBracketLineEdit);
     rightBracketButton = named(new QPushButton(centralWidget), "rightBracketButton");
