@@ -27,6 +27,10 @@ int main(int argc, char* argv[])
     // that was the whole job.
     if (argc == 2)
         return window.getCommandLineExitCode();
+    // "kinovane --open walk.bvh" starts with a motion open (the start script uses it).
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 3 && arguments[1] == QLatin1String("--open"))
+        window.loadFile(arguments[2]);
     window.show();
     return application.exec();
 }

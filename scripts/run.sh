@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)"
 cd samples
-exec ../build/app/kinovane "$@"
+exec ../build/app/kinovane --open walk.bvh

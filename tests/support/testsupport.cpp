@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace TestSupport {
 
 QString dataPath(const QString& relativePath)
@@ -80,6 +82,36 @@ QByteArray smallMotion(int frames, const QByteArray& frameTime)
         QByteArray row;
         for (int k = 0; k < 12; ++k)
             row += (k ? "\t" : "") + QByteArray::number(f * 10 + k);
+        text += row + "\n";
+    }
+    return text;
+}
+
+QByteArray branchedMotion(int jointCount, int frames)
+{
+    static const char* const directions[5] = {"0 10 0", "10 0 0", "-10 0 0", "3 -10 0", "-3 -10 0"};
+    jointCount = std::max(jointCount, 6);
+    QByteArray text = "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n"
+                      "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation "
+                      "Yrotation\n";
+    int rotatedJoints = 0;
+    int name = 0;
+    const int perChain = (jointCount - 1) / 5;
+    for (int chain = 0; chain < 5; ++chain) {
+        const int length = perChain + (chain < (jointCount - 1) % 5 ? 1 : 0);
+        for (int i = 0; i < length - 1; ++i) {
+            text += "JOINT Joint" + QByteArray::number(++name) + "\n{\nOFFSET " +
+                    directions[chain] + "\nCHANNELS 3 Zrotation Xrotation Yrotation\n";
+            ++rotatedJoints;
+        }
+        text += QByteArray("End Site\n{\nOFFSET ") + directions[chain] + "\n}\n";
+        text += QByteArray(length - 1, '}').replace("}", "}\n");
+    }
+    text += "}\nMOTION\nFrames: " + QByteArray::number(frames) + "\nFrame Time: 0.0333333\n";
+    for (int f = 0; f < frames; ++f) {
+        QByteArray row = "0 90 0 0 " + QByteArray::number(f) + " 0";
+        for (int j = 0; j < rotatedJoints; ++j)
+            row += " " + QByteArray::number(f + j % 4) + " " + QByteArray::number(2 * f) + " 1";
         text += row + "\n";
     }
     return text;

@@ -79,4 +79,10 @@ private:
     QtMessageHandler previous;
 };
 
+// A motion of exactly `jointCount` joints (End Sites included, at least 6): a root "Hips" at
+// (0, 90, 0) with 6 channels and five chains of joints "Joint1", "Joint2", ... (10 units
+// apart, 3 rotation channels each) ending in End Sites. Every frame turns every joint by a
+// few degrees more than the last.
+QByteArray branchedMotion(int jointCount, int frames = 2);
+
 } // namespace TestSupport

@@ -1,0 +1,220 @@
+#include "dudezuform.h"
+
+#include "view/bvhview.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpacerItem>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+static constexpr int largestHeight = 16777215;
+
+template <typename Widget> static Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// The frame and bracket fields hold frame numbers of recordings up to hours long: at least
+// `pixels` wide, wider where the font needs it for seven digits.
+static int frameFieldWidth(const QWidget* field, int pixels)
+{
+    return std::max(pixels, field->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+}
+
+static QAction* action(QMainWindow* window, const char* name)
+{
+    return named(new QAction(window), name);
+}
+
+void DudEzuForm::setupUi(QMainWindow* window)
+{
+    window->setObjectName(QStringLiteral("DudEzuClass"));
+    window->resize(1255, 700);
+
+    actionOpenBVH = action(window, "actionOpenBVH");
+    actionSaveBVH = action(window, "actionSaveBVH");
+    actionCloseBVH = action(window, "actionCloseBVH");
+    actionExit = action(window, "actionExit");
+    actionExportJointRotations = action(window, "actionExportJointRotations");
+    actionExportAbsJointPositions = action(window, "actionExportAbsJointPositions");
+    actionExportMassCenter = action(window, "actionExportMassCenter");
+    actionExportC3D = action(window, "actionExportC3D");
+    actionEditMassSegments = action(window, "actionEditMassSegments");
+    actionInterpolateJointRotations = action(window, "actionInterpolateJointRotations");
+    actionJointHierarchy = action(window, "actionJointHierarchy");
+    actionJointInfo = action(window, "actionJointInfo");
+    actionJointDOFIndex = action(window, "actionJointDOFIndex");
+    actionAbout = action(window, "actionAbout");
+
+    centralWidget = named(new QWidget(window), "centralWidget");
+    verticalLayout = named(new QVBoxLayout(centralWidget), "verticalLayout");
+    verticalLayout->setSpacing(6);
+    verticalLayout->setContentsMargins(11, 11, 11, 11);
+
+    horizontalLayout_3 = named(new QHBoxLayout(), "horizontalLayout_3");
+    horizontalLayout_3->setSpacing(6);
+    bvhView = named(new BvhView(centralWidget), "bvhView");
+    bvhView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    bvhView->setMinimumSize(600, 0);
+    horizontalLayout_3->addWidget(bvhView);
+    verticalLayout->addLayout(horizontalLayout_3);
+
+    horizontalLayout_2 = named(new QHBoxLayout(), "horizontalLayout_2");
+    horizontalLayout_2->setSpacing(6);
+    segmentMassCheckBox = named(new QCheckBox(centralWidget), "segmentMassCheckBox");
+    segmentMassCheckBox->setChecked(true);
+    horizontalLayout_2->addWidget(segmentMassCheckBox);
+    bodyMassCheckBox = named(new QCheckBox(centralWidget), "bodyMassCheckBox");
+    bodyMassCheckBox->setChecked(true);
+    horizontalLayout_2->addWidget(bodyMassCheckBox);
+    horizontalLayout_2->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    startButton = named(new QPushButton(centralWidget), "startButton");
+    startButton->setMaximumSize(60, largestHeight);
+    horizontalLayout_2->addWidget(startButton);
+    pauseButton = named(new QPushButton(centralWidget), "pauseButton");
+    pauseButton->setMaximumSize(60, largestHeight);
+    horizontalLayout_2->addWidget(pauseButton);
+    frameLineEdit = named(new QLineEdit(centralWidget), "frameLineEdit");
+    frameLineEdit->setMaximumSize(frameFieldWidth(frameLineEdit, 50), largestHeight);
+    horizontalLayout_2->addWidget(frameLineEdit);
+    gotoButton = named(new QPushButton(centralWidget), "gotoButton");
+    gotoButton->setMaximumSize(60, largestHeight);
+    horizontalLayout_2->addWidget(gotoButton);
+    leftButton = named(new QToolButton(centralWidget), "leftButton");
+    horizontalLayout_2->addWidget(leftButton);
+    rightButton = named(new QToolButton(centralWidget), "rightButton");
+    horizontalLayout_2->addWidget(rightButton);
+    line = named(new QFrame(centralWidget), "line");
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    horizontalLayout_2->addWidget(line);
+    timeLineEdit = named(new QLineEdit(centralWidget), "timeLineEdit");
+    // 80 pixels, or what the font needs for a negative time past 100 hours: clipped digits
+    // would show a wrong time.
+    const QString widest = QStringLiteral("-000:00:00.000");
+    timeLineEdit->setMaximumSize(
+        std::max(80, timeLineEdit->fontMetrics().horizontalAdvance(widest) + 12), largestHeight);
+    timeLineEdit->setMinimumWidth(timeLineEdit->maximumWidth());
+    timeLineEdit->setReadOnly(true);
+    horizontalLayout_2->addWidget(timeLineEdit);
+    horizontalLayout_2->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    cameraButton = named(new QToolButton(centralWidget), "cameraButton");
+    horizontalLayout_2->addWidget(cameraButton);
+    verticalLayout->addLayout(horizontalLayout_2);
+
+    horizontalLayout = named(new QHBoxLayout(), "horizontalLayout");
+    horizontalLayout->setSpacing(6);
+    leftBracketButton = named(new QPushButton(centralWidget), "leftBracketButton");
+    leftBracketButton->setMaximumSize(30, largestHeight);
+    horizontalLayout->addWidget(leftBracketButton);
+    leftBracketLineEdit = named(new QLineEdit(centralWidget), "leftBracketLineEdit");
+    leftBracketLineEdit->setMaximumSize(frameFieldWidth(leftBracketLineEdit, 50), largestHeight);
+    leftBracketLineEdit->setReadOnly(true);
+    horizontalLayout->addWidget(leftBracketLineEdit);
+    slider = named(new QSlider(centralWidget), "slider");
+    slider->setOrientation(Qt::Horizontal);
+    slider->setMinimumSize(0, 30);
+    slider->setTickInterval(10);
+    slider->setInvertedAppearance(false);
+    horizontalLayout->addWidget(slider);
+    rightBracketLineEdit = named(new QLineEdit(centralWidget), "rightBracketLineEdit");
+    rightBracketLineEdit->setMaximumSize(frameFieldWidth(rightBracketLineEdit, 50), largestHeight);
+    rightBracketLineEdit->setReadOnly(true);
+    horizontalLayout->addWidget(rightBracketLineEdit);
+    rightBracketButton = named(new QPushButton(centralWidget), "rightBracketButton");
+    rightBracketButton->setMaximumSize(30, largestHeight);
+    horizontalLayout->addWidget(rightBracketButton);
+    verticalLayout->addLayout(horizontalLayout);
+
+    subSlider = named(new QSlider(centralWidget), "subSlider");
+    subSlider->setOrientation(Qt::Horizontal);
+    verticalLayout->addWidget(subSlider);
+    window->setCentralWidget(centralWidget);
+
+    menuBar = named(new QMenuBar(window), "menuBar");
+    menuFile = named(new QMenu(menuBar), "menuFile");
+    menuExport = named(new QMenu(menuFile), "menuExport");
+    menuEdit = named(new QMenu(menuBar), "menuEdit");
+    menuWindow = named(new QMenu(menuBar), "menuWindow");
+    menuHelp = named(new QMenu(menuBar), "menuHelp");
+    window->setMenuBar(menuBar);
+    mainToolBar = named(new QToolBar(window), "mainToolBar");
+    window->addToolBar(Qt::TopToolBarArea, mainToolBar);
+    statusBar = named(new QStatusBar(window), "statusBar");
+    window->setStatusBar(statusBar);
+
+    menuBar->addAction(menuFile->menuAction());
+    menuBar->addAction(menuEdit->menuAction());
+    menuBar->addAction(menuWindow->menuAction());
+    menuBar->addAction(menuHelp->menuAction());
+    menuFile->addAction(actionOpenBVH);
+    menuFile->addAction(actionSaveBVH);
+    menuFile->addAction(actionCloseBVH);
+    menuFile->addAction(menuExport->menuAction());
+    menuFile->addAction(actionExit);
+    menuExport->addAction(actionExportJointRotations);
+    menuExport->addAction(actionExportAbsJointPositions);
+    menuExport->addAction(actionExportMassCenter);
+    menuExport->addAction(actionExportC3D);
+    menuEdit->addAction(actionEditMassSegments);
+    menuEdit->addAction(actionInterpolateJointRotations);
+    menuWindow->addAction(actionJointHierarchy);
+    menuWindow->addAction(actionJointInfo);
+    menuWindow->addAction(actionJointDOFIndex);
+    menuHelp->addAction(actionAbout);
+
+    retranslateUi(window);
+    QMetaObject::connectSlotsByName(window);
+}
+
+void DudEzuForm::retranslateUi(QMainWindow* window)
+{
+    window->setWindowTitle(tr("Kinovane"));
+    actionOpenBVH->setText(tr("Open BVH..."));
+    actionSaveBVH->setText(tr("Save BVH..."));
+    actionCloseBVH->setText(tr("Close"));
+    actionExit->setText(tr("Exit"));
+    actionExportJointRotations->setText(tr("Joint Rotations CSV..."));
+    actionExportAbsJointPositions->setText(tr("Absolute Position CSV..."));
+    actionExportMassCenter->setText(tr("Mass Center CSV..."));
+    actionExportC3D->setText(tr("C3D..."));
+    actionEditMassSegments->setText(tr("Mass Segments..."));
+    actionInterpolateJointRotations->setText(tr("Interpolate Joint Rotations..."));
+    actionJointHierarchy->setText(tr("Joint Hierarchy"));
+    actionJointInfo->setText(tr("Joint Info"));
+    actionJointDOFIndex->setText(tr("Joint DOF Index"));
+    actionAbout->setText(tr("About..."));
+    segmentMassCheckBox->setText(tr("Show Segment CoM"));
+    bodyMassCheckBox->setText(tr("Show Body CoM"));
+    startButton->setText(tr("Play"));
+    pauseButton->setText(tr("Pause"));
+    frameLineEdit->setText(tr("0"));
+    gotoButton->setText(tr("Goto"));
+    leftButton->setText(tr("<"));
+    rightButton->setText(tr(">"));
+    timeLineEdit->setText(tr("00:00:00.000"));
+    cameraButton->setText(tr("  Camera  "));
+    leftBracketButton->setText(tr("["));
+    rightBracketButton->setText(tr("]"));
+    menuFile->setTitle(tr("File"));
+    menuExport->setTitle(tr("Export"));
+    menuEdit->setTitle(tr("Edit"));
+    menuWindow->setTitle(tr("Window"));
+    menuHelp->setTitle(tr("Help"));
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QCoreApplication>
+
+class BvhView;
+class QAction;
+class QCheckBox;
+class QFrame;
+class QHBoxLayout;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+class QWidget;
+
+// The widget tree of the main window: the 3D view, the playback bar and the timeline, the
+// menus and their actions. setupUi builds it with fixed object names; retranslateUi sets
+// every text.
+struct DudEzuForm
+{
+    Q_DECLARE_TR_FUNCTIONS(DudEzuClass)
+
+public:
+    void setupUi(QMainWindow* window);
+    void retranslateUi(QMainWindow* window);
+
+    QAction* actionOpenBVH;
+    QAction* actionSaveBVH;
+    QAction* actionCloseBVH;
+    QAction* actionExit;
+    QAction* actionExportJointRotations;
+    QAction* actionExportAbsJointPositions;
+    QAction* actionExportMassCenter;
+    QAction* actionExportC3D;
+    QAction* actionEditMassSegments;
+    QAction* actionInterpolateJointRotations;
+    QAction* actionJointHierarchy;
+    QAction* actionJointInfo;
+    QAction* actionJointDOFIndex;
+    QAction* actionAbout;
+
+    QWidget* centralWidget;
+    QVBoxLayout* verticalLayout;
+    QHBoxLayout* horizontalLayout_3;
+    BvhView* bvhView;
+    QHBoxLayout* horizontalLayout_2;
+    QCheckBox* segmentMassCheckBox;
+    QCheckBox* bodyMassCheckBox;
+    QPushButton* startButton;
+    QPushButton* pauseButton;
+    QLineEdit* frameLineEdit;
+    QPushButton* gotoButton;
+    QToolButton* leftButton;
+    QToolButton* rightButton;
+    QFrame* line;
+    QLineEdit* timeLineEdit;
+    QToolButton* cameraButton;
+    QHBoxLayout* horizontalLayout;
+    QPushButton* leftBracketButton;
+    QLineEdit* leftBracketLineEdit;
+    QSlider* slider;
+    QLineEdit* rightBracketLineEdit;
+    QPushButton* rightBracketButton;
+    QSlider* subSlider;
+    QMenuBar* menuBar;
+    QMenu* menuFile;
+    QMenu* menuExport;
+    QMenu* menuEdit;
+    QMenu* menuWindow;
+    QMenu* menuHelp;
+    QToolBar* mainToolBar;
+    QStatusBar* statusBar;
+};
