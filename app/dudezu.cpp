@@ -110,6 +110,10 @@ void DudEzu::connectMenus()
     connect(ui.actionEditMassSegments, &QAction::triggered, this, &DudEzu::editMassSegments);
     connect(ui.actionInterpolateJointRotations, &QAction::triggered, this,
             &DudEzu::editInterpolateJointRotations);
+    connect(ui.actionRotationOrderFixed, &QAction::triggered, this,
+            [this] { setRotationOrder(RotationOrder::Fixed); });
+    connect(ui.actionRotationOrderDeclared, &QAction::triggered, this,
+            [this] { setRotationOrder(RotationOrder::Declared); });
     connect(ui.actionJointHierarchy, &QAction::triggered, this, &DudEzu::windowJointHierarchy);
     connect(ui.actionJointInfo, &QAction::triggered, this, &DudEzu::windowJointInfo);
     connect(ui.actionJointDOFIndex, &QAction::triggered, this, &DudEzu::windowJointIndex);
@@ -193,6 +197,7 @@ void DudEzu::openBVH()
 bool DudEzu::loadFile(const QString& fileName)
 {
     BvhFile loaded;
+    loaded.setRotationOrder(bvhFile.getRotationOrder());
     const BvhReadResult result = loaded.readFile(fileName);
     if (!result.ok()) {
         UserDialogs::warning(
@@ -363,6 +368,18 @@ void DudEzu::playbackTick()
         return;
     currentFrame = frame;
     showFrame();
+}
+
+void DudEzu::setRotationOrder(RotationOrder order)
+{
+    ui.actionRotationOrderFixed->setChecked(order == RotationOrder::Fixed);
+    ui.actionRotationOrderDeclared->setChecked(order == RotationOrder::Declared);
+    if (order == bvhFile.getRotationOrder())
+        return;
+    bvhFile.setRotationOrder(order);
+    ui.bvhView->updateSkeletons();
+    if (jointInfoWidget)
+        jointInfoWidget->updateJointInfo();
 }
 
 void DudEzu::showFrame()

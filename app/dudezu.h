@@ -48,6 +48,9 @@ public slots:
     void exit();
     void editMassSegments();
     void editInterpolateJointRotations();
+    // The rotation convention of the open motion and of every motion opened later; the view
+    // and the joint editor redraw at once.
+    void setRotationOrder(RotationOrder order);
     void windowJointHierarchy();
     void windowJointInfo();
     void windowJointIndex();

@@ -3,6 +3,7 @@
 #include "view/bvhview.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -55,6 +56,15 @@ void DudEzuForm::setupUi(QMainWindow* window)
     actionExportC3D = action(window, "actionExportC3D");
     actionEditMassSegments = action(window, "actionEditMassSegments");
     actionInterpolateJointRotations = action(window, "actionInterpolateJointRotations");
+    // Two exclusive choices: the group unchecks the other one.
+    actionRotationOrderFixed = action(window, "actionRotationOrderFixed");
+    actionRotationOrderDeclared = action(window, "actionRotationOrderDeclared");
+    auto* rotationOrderGroup = new QActionGroup(window);
+    for (QAction* choice : {actionRotationOrderFixed, actionRotationOrderDeclared}) {
+        choice->setCheckable(true);
+        rotationOrderGroup->addAction(choice);
+    }
+    actionRotationOrderFixed->setChecked(true);
     actionJointHierarchy = action(window, "actionJointHierarchy");
     actionJointInfo = action(window, "actionJointInfo");
     actionJointDOFIndex = action(window, "actionJointDOFIndex");
@@ -174,6 +184,9 @@ void DudEzuForm::setupUi(QMainWindow* window)
     menuExport->addAction(actionExportC3D);
     menuEdit->addAction(actionEditMassSegments);
     menuEdit->addAction(actionInterpolateJointRotations);
+    menuEdit->addSeparator();
+    menuEdit->addAction(actionRotationOrderFixed);
+    menuEdit->addAction(actionRotationOrderDeclared);
     menuWindow->addAction(actionJointHierarchy);
     menuWindow->addAction(actionJointInfo);
     menuWindow->addAction(actionJointDOFIndex);
@@ -196,6 +209,8 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     actionExportC3D->setText(tr("C3D..."));
     actionEditMassSegments->setText(tr("Mass Segments..."));
     actionInterpolateJointRotations->setText(tr("Interpolate Joint Rotations..."));
+    actionRotationOrderFixed->setText(tr("Rotation Order: Fixed X·Y·Z (iPi Studio)"));
+    actionRotationOrderDeclared->setText(tr("Rotation Order: As Declared in File"));
     actionJointHierarchy->setText(tr("Joint Hierarchy"));
     actionJointInfo->setText(tr("Joint Info"));
     actionJointDOFIndex->setText(tr("Joint DOF Index"));

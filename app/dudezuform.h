@@ -40,6 +40,8 @@ public:
     QAction* actionExportC3D;
     QAction* actionEditMassSegments;
     QAction* actionInterpolateJointRotations;
+    QAction* actionRotationOrderFixed;
+    QAction* actionRotationOrderDeclared;
     QAction* actionJointHierarchy;
     QAction* actionJointInfo;
     QAction* actionJointDOFIndex;

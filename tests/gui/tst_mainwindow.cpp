@@ -1,4 +1,5 @@
 #include "app/dudezu.h"
+#include "model/bvhjoint.h"
 #include "support/testsupport.h"
 #include "tools/jointinfowidget.h"
 #include "tools/jointlistwidget.h"
@@ -339,6 +340,33 @@ private slots:
         QVERIFY(window.jointTreeDock->isVisible());
         window.windowJointHierarchy();
         QVERIFY(!window.jointTreeDock->isVisible());
+    }
+
+    // Two exclusive Edit menu choices; the choice applies to the open motion at once and to
+    // motions opened later, and going back to Fixed gives the old positions bit for bit.
+    void rotationOrderChoices()
+    {
+        DudEzu window;
+        QVERIFY(window.loadFile(motionPath));
+        window.ui.rightButton->click();
+        QVERIFY(window.ui.actionRotationOrderFixed->isChecked());
+        BvhJoint* tip = window.bvhFile.root->getAllJoints()[2]; // Spine's End Site
+        const Vector3f fixed = tip->getAbsolutePosition();
+
+        window.ui.actionRotationOrderDeclared->trigger();
+        QVERIFY(window.ui.actionRotationOrderDeclared->isChecked());
+        QVERIFY(!window.ui.actionRotationOrderFixed->isChecked());
+        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Declared);
+        QVERIFY(tip->getAbsolutePosition() != fixed);
+
+        QVERIFY(window.loadFile(motionPath));
+        QCOMPARE(window.bvhFile.root->getAllJoints()[2]->getRotationOrder(),
+                 RotationOrder::Declared);
+        window.ui.rightButton->click();
+
+        window.ui.actionRotationOrderFixed->trigger();
+        QVERIFY(!window.ui.actionRotationOrderDeclared->isChecked());
+        QCOMPARE(window.bvhFile.root->getAllJoints()[2]->getAbsolutePosition(), fixed);
     }
 
     void centreOfMassSwitches()
