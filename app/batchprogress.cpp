@@ -1,0 +1,42 @@
+#include "batchprogress.h"
+
+#include "app/dudezu.h"
+
+#include <QCoreApplication>
+
+BatchProgress::BatchProgress(DudEzu& window, const QString& title, int updates)
+    : window(window), updates(updates)
+{
+    dialog.setWindowTitle(title);
+    QObject::connect(&dialog, &QProgressDialog::canceled, &window, &DudEzu::cancelConvert);
+}
+
+void BatchProgress::begin(const QString& title, const QString& label, int maximum)
+{
+    if (!title.isEmpty())
+        dialog.setWindowTitle(title);
+    if (!label.isEmpty())
+        dialog.setLabelText(label);
+    dialog.setMaximum(maximum);
+    dialog.setValue(0);
+    throttle = ProgressThrottle(maximum, updates);
+    dialog.show();
+}
+
+void BatchProgress::setValue(int value)
+{
+    if (!throttle.isDue(value))
+        return;
+    dialog.setValue(value);
+    QCoreApplication::processEvents();
+}
+
+bool BatchProgress::isCanceled() const
+{
+    return window.convertCancelled;
+}
+
+void BatchProgress::end()
+{
+    dialog.hide();
+}

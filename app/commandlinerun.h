@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class BvhFile;
+class DudEzu;
+
+// The runs that one command-line argument selects, over the BVH files of the current
+// directory: an argument containing "all" writes a C3D file for each, else one containing
+// "feet" writes a table of the two foot joints' positions for each (case-sensitive tests).
+// Each file gets its own progress dialog, whose Cancel ends the run after the file under way.
+// A file that cannot be read, or has no foot joints for the foot run, is skipped with a line
+// on standard error; an output that cannot be written is reported there too and makes the
+// run fail.
+class CommandLineRun
+{
+public:
+    enum class Kind
+    {
+        None,
+        ConvertToC3D,
+        FootTables
+    };
+
+    static Kind kindOf(const QString& argument);
+
+    explicit CommandLineRun(DudEzu& window) : window(window) {}
+
+    // Makes the run `argument` selects and returns the exit code for it: 1 when some output
+    // could not be written, else 0. After a C3D run the window is closed.
+    int run(const QString& argument);
+
+private:
+    enum class Outcome
+    {
+        Written,
+        Skipped,
+        Failed
+    };
+
+    int runOverDirectory(Outcome (CommandLineRun::*processFile)(const QString&));
+    Outcome convertToC3D(const QString& entry);
+    Outcome writeFootTable(const QString& entry);
+    bool readMotion(const QString& entry, BvhFile& motion);
+
+    DudEzu& window;
+};

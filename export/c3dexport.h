@@ -1,0 +1,28 @@
+#pragma once
+
+#include "model/bvhfile.h"
+#include "model/progresssink.h"
+
+#include <QString>
+
+// The one C3D export of a motion, used by the window's C3D command and by the command-line
+// conversion alike.
+namespace C3DExport {
+
+// Used when the motion's frame time gives no rate (zero, negative, not finite, or so small
+// that the rate overflows): the rate a new C3D header declares.
+inline constexpr int fallbackFrameRate = 30;
+
+// The integer part of 1 / frameTime + 0.5, computed in double precision; fallbackFrameRate
+// when that is not a finite number in the int range.
+int frameRate(double frameTime);
+
+// Writes the absolute positions of every joint (End Sites included, in getAllJoints() order)
+// in every frame as a C3D file: x negated, y and z exchanged, times 10, declared as
+// millimetres; the joint names are the labels. Walks the frames with setCurrentFrame and
+// leaves the motion at the last frame converted. Reports each frame to `progress` (which may
+// be null) before converting it and stops after a frame once the sink is canceled; the frames
+// converted so far are still written.
+WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress);
+
+} // namespace C3DExport
