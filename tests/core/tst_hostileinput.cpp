@@ -91,8 +91,8 @@ private:
     {
     public:
         LongLineDevice(QByteArray head, QByteArray pattern, qint64 length, QByteArray tail)
-            : head(std::move(head)), pattern(std::move(pattern)), length(length),
-              tail(std::move(tail))
+            : head(std::move(head)), pattern(pattern.repeated(4096 / pattern.size())),
+              length(length), tail(std::move(tail))
         {
         }
         bool isSequential() const override { return true; }
@@ -106,14 +106,26 @@ private:
         {
             const qint64 total = head.size() + length + tail.size();
             const qint64 count = std::min(maxSize, total - position);
-            for (qint64 i = 0; i < count; ++i, ++position) {
-                if (position < head.size())
-                    data[i] = head[position];
-                else if (position < head.size() + length)
-                    data[i] = pattern[(position - head.size()) % pattern.size()];
-                else
-                    data[i] = tail[position - head.size() - length];
+            for (qint64 done = 0; done < count;) {
+                const qint64 at = position + done;
+                const char* source;
+                qint64 available;
+                if (at < head.size()) {
+                    source = head.constData() + at;
+                    available = head.size() - at;
+                } else if (at < head.size() + length) {
+                    const qint64 offset = (at - head.size()) % pattern.size();
+                    source = pattern.constData() + offset;
+                    available = std::min(pattern.size() - offset, head.size() + length - at);
+                } else {
+                    source = tail.constData() + (at - head.size() - length);
+                    available = total - at;
+                }
+                const qint64 n = std::min(available, count - done);
+                std::memcpy(data + done, source, size_t(n));
+                done += n;
             }
+            position += count;
             return count;
         }
         qint64 writeData(const char*, qint64) override { return -1; }
