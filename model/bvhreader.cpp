@@ -15,9 +15,11 @@
 
 static constexpr qsizetype chunkSize = 1 << 20;
 
+// A carriage return inside a line separates like a blank: the one at a line's end is taken off
+// with the line feed, so a name or number ending in one could not be written back.
 static bool isBlank(char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 static bool contains(std::string_view text, std::string_view word)

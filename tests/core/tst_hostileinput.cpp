@@ -390,6 +390,20 @@ private slots:
         writeEverything(file, 0);
     }
 
+    // Found by the fuzzer: "ROOT A\r {" named the root "A\r", written as "ROOT A\r\n" and
+    // read back as "A".
+    void carriageReturnInsideALineSeparates()
+    {
+        BvhFile file;
+        QVERIFY(read(file, "HIERARCHY\r\nROOT A\r {\r\n{\r\nCHANNELS 2 Xposition\rYposition\r\n}"
+                           "\r\nMOTION\r\nFrames: 1\r\nFrame Time: 1\r\n1\r2\r\n")
+                    .ok());
+        QCOMPARE(file.root->getName(), QStringLiteral("A"));
+        QCOMPARE(file.root->getChannelName(1), QStringLiteral("Yposition"));
+        QCOMPARE(file.frames, QVector<QList<double>>({{1, 2}}));
+        writeEverything(file, 1);
+    }
+
     void motionBeforeHierarchyIsDropped()
     {
         BvhFile file;
