@@ -5,17 +5,21 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 static constexpr qsizetype chunkSize = 1 << 20;
 
+// A carriage return inside a line separates like a blank: the one at a line's end is taken off
+// with the line feed, so a name or number ending in one could not be written back.
 static bool isBlank(char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 static bool contains(std::string_view text, std::string_view word)
@@ -30,6 +34,14 @@ static bool joinsTo(std::string_view first, std::string_view second, std::string
            whole.substr(first.size()) == second;
 }
 
+// Offsets are single precision: a number beyond the float range would become an infinity that
+// the writer could not write back, so it reads as 0, like any text that is no number.
+static float toOffset(std::string_view text)
+{
+    const double value = NumberFormat::toDouble(text);
+    return std::abs(value) <= double(std::numeric_limits<float>::max()) ? float(value) : 0.0f;
+}
+
 static QString decodeName(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -37,6 +49,14 @@ static QString decodeName(std::string_view text)
 
 BvhReadResult BvhReader::read(const QString& fileName)
 {
+    // A directory, a named pipe or a device named *.bvh is no motion; opening a pipe would
+    // wait for a writer, and a device may never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        result.status = BvhReadResult::Status::CannotOpen;
+        result.errorString = QStringLiteral("%1 is not a regular file.").arg(fileName);
+        return result;
+    }
     QFile input(fileName);
     if (!input.open(QIODevice::ReadOnly)) {
         result.status = BvhReadResult::Status::CannotOpen;
@@ -49,7 +69,8 @@ BvhReadResult BvhReader::read(const QString& fileName)
 BvhReadResult BvhReader::read(QIODevice& input)
 {
     device = &input;
-    buffer.resize(chunkSize);
+    // A small file needs no full chunk (a batch run or the fuzzer reads thousands of them).
+    buffer.resize(std::min<qint64>(chunkSize, bytesLeft() + 1));
     while (nextLine()) {
         if (contains(line, "HIERARCHY"))
             readHierarchy();
@@ -68,10 +89,14 @@ BvhReadResult BvhReader::read(QIODevice& input)
 
 bool BvhReader::nextLine()
 {
+    // Bytes of the unfinished line already searched for a line feed: a device that delivers a
+    // long line in small pieces would otherwise have it searched again after every piece.
+    qsizetype searched = 0;
     for (;;) {
         const char* begin = buffer.constData() + bufferStart;
-        const auto* newline =
-            static_cast<const char*>(std::memchr(begin, '\n', size_t(bufferEnd - bufferStart)));
+        const auto* newline = static_cast<const char*>(
+            std::memchr(begin + searched, '\n', size_t(bufferEnd - bufferStart - searched)));
+        searched = bufferEnd - bufferStart;
         if (newline || (deviceDone && bufferStart < bufferEnd)) {
             const char* end = newline ? newline : buffer.constData() + bufferEnd;
             bufferStart = newline ? newline + 1 - buffer.constData() : bufferEnd;
@@ -84,14 +109,16 @@ bool BvhReader::nextLine()
         if (deviceDone)
             return false;
         // Keep the unfinished line at the front and read more after it; a line longer than
-        // the buffer doubles the buffer.
+        // the buffer doubles the buffer. The room wanted is a chunk, or what the device still
+        // holds (and one byte more, to meet its end) when that is less.
         const qsizetype kept = bufferEnd - bufferStart;
         if (bufferStart > 0)
             std::memmove(buffer.data(), buffer.constData() + bufferStart, size_t(kept));
         bufferStart = 0;
         bufferEnd = kept;
-        if (buffer.size() - bufferEnd < chunkSize / 2)
-            buffer.resize(std::max(buffer.size() * 2, bufferEnd + chunkSize));
+        const qsizetype wanted = qsizetype(std::min<qint64>(chunkSize, bytesLeft() - kept + 1));
+        if (buffer.size() - bufferEnd < (wanted + 1) / 2)
+            buffer.resize(std::max(buffer.size() * 2, bufferEnd + wanted));
         const qint64 count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
         if (count <= 0)
             deviceDone = true;
@@ -118,10 +145,13 @@ qint64 BvhReader::bytesLeft() const
 
 void BvhReader::tokenise()
 {
+    // No keyword line needs more tokens than a full CHANNELS line; a longer line (a whole
+    // file's worth of words) would otherwise cost 16 bytes of token per 2 bytes of text.
+    static constexpr size_t maxTokens = size_t(maxChannelsPerJoint) + 2;
     tokens.clear();
     const char* p = line.data();
     const char* end = p + line.size();
-    while (p < end) {
+    while (p < end && tokens.size() < maxTokens) {
         while (p < end && isBlank(*p))
             ++p;
         const char* start = p;
@@ -151,10 +181,16 @@ void BvhReader::readHierarchy()
                                               "the first one.")
                                    .arg(lineNumber));
         delete file.root.data();
-        file.frames.clear();
-        file.numFrames = 0;
-        file.frameTime = 0.0;
+    } else if (!file.frames.isEmpty()) {
+        // Rows read before any skeleton fit no channels (and were kept whole, however long).
+        result.warnings.append(QStringLiteral("The %1 frame rows before the HIERARCHY section "
+                                              "at line %2 were dropped.")
+                                   .arg(file.frames.size())
+                                   .arg(lineNumber));
     }
+    file.frames.clear();
+    file.numFrames = 0;
+    file.frameTime = 0.0;
     newRoot->setParentJoint(nullptr);
     file.root = newRoot;
 }
@@ -184,10 +220,10 @@ BvhJoint* BvhReader::readJoint(const QString& name)
         const std::string_view keyword = token(0);
         BvhJoint* joint = open.back();
         if (keyword == "OFFSET") {
-            joint->setOffset(float(NumberFormat::toDouble(token(1))),
-                             float(NumberFormat::toDouble(token(2))),
-                             float(NumberFormat::toDouble(token(3))));
-        } else if (keyword == "CHANNELS") {
+            joint->setOffset(toOffset(token(1)), toOffset(token(2)), toOffset(token(3)));
+        } else if (keyword == "CHANNELS" && joint->getNumChannels() == 0) {
+            // Only a joint's first CHANNELS line counts: appending a second one after the
+            // empty names of a short first one would put names where no file can say them.
             const int count = std::min(NumberFormat::toInt(token(1)), maxChannelsPerJoint);
             for (int i = 0; i < count; ++i)
                 joint->addChannel(decodeName(token(size_t(i) + 2)));

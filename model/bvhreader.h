@@ -15,12 +15,15 @@ class BvhJoint;
 // loaded. The grammar:
 // - a line containing "HIERARCHY" is followed (blank lines skipped) by "ROOT name"; each joint
 //   is "{", then OFFSET, CHANNELS, JOINT and End lines, then "}"; only the first word of a
-//   name is kept and every End block is named "End Site";
+//   name is kept, every End block is named "End Site", and only a joint's first CHANNELS line
+//   counts;
 // - a line containing "MOTION" is followed (blank lines skipped) by "Frames: n" and
-//   "Frame Time: t", then by at most n frame rows of numbers separated by tabs or spaces.
+//   "Frame Time: t", then by at most n frame rows of numbers separated by tabs or spaces;
+//   a carriage return inside a line separates like a blank.
 // Bounds against hostile files: a hierarchy deeper than maxDepth levels ends there, a joint
 // takes at most maxChannelsPerJoint channels, a row keeps at most as many values as the
-// skeleton has channels, and storage is reserved only as far as the file's size justifies.
+// skeleton has channels, rows read before a hierarchy are dropped when it comes, storage is
+// reserved only as far as the file's size justifies, and only regular files are opened.
 class BvhReader
 {
 public:

@@ -17,7 +17,7 @@ bool CsvWriter::open()
 {
     failed = !file.open(QIODevice::WriteOnly | QIODevice::Text);
     if (!failed) {
-        buffer = std::make_unique<char[]>(size_t(flushSize + margin));
+        buffer = std::make_unique_for_overwrite<char[]>(size_t(flushSize + margin));
         end = buffer.get();
         flushMark = end + flushSize;
         limit = flushMark + margin;
@@ -34,7 +34,7 @@ void CsvWriter::reserve(qsizetype length)
         return;
     // Longer than the whole buffer (a header with thousands of long joint names): grow it.
     const qsizetype size = length + margin;
-    buffer = std::make_unique<char[]>(size_t(size));
+    buffer = std::make_unique_for_overwrite<char[]>(size_t(size));
     end = buffer.get();
     limit = end + size;
     flushMark = std::min(end + flushSize, limit - margin);

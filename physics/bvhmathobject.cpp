@@ -9,8 +9,10 @@
 #include <QDomDocument>
 #include <QDomImplementation>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <array>
@@ -120,12 +122,52 @@ static bool readSegmentTexts(const QDomElement& segment, int number, std::array<
     return true;
 }
 
+// A mass-segment file holds a few dozen segments: some kilobytes, three levels deep. Files far
+// beyond that are refused before the document tree is built, which would take many times the
+// file's size in memory and, for deep nesting, time that grows with the square of the depth.
+static constexpr qint64 maxMassSegmentFileSize = 4 << 20;
+static constexpr int maxMassSegmentDepth = 256;
+
+// Why the open file cannot be a mass-segment file, or an empty string. Malformed XML is left to
+// the document parser, which says where.
+static QString checkShape(QFile& file)
+{
+    if (file.size() > maxMassSegmentFileSize)
+        return QStringLiteral("it is larger than %1 bytes").arg(maxMassSegmentFileSize);
+    QXmlStreamReader xml(&file);
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > maxMassSegmentDepth)
+            return QStringLiteral("its elements nest deeper than %1 levels (line %2)")
+                .arg(maxMassSegmentDepth)
+                .arg(xml.lineNumber());
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    file.seek(0);
+    return {};
+}
+
 bool BvhMathObject::readMassSegments(const QString& fileName, QString* errorString)
 {
+    // A directory or a named pipe is no model; opening a pipe would wait for a writer.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        if (errorString)
+            *errorString = QStringLiteral("Cannot read %1: it is not a regular file").arg(fileName);
+        return false;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         if (errorString)
             *errorString = QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    if (const QString problem = checkShape(file); !problem.isEmpty()) {
+        if (errorString)
+            *errorString =
+                QStringLiteral("%1 is not a mass-segment file: %2").arg(fileName, problem);
         return false;
     }
     QDomDocument document;

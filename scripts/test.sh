@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Kinovane twice (an optimised build, and a debug build under AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test suite of both under a virtual display.
-# Any compiler warning, test failure or sanitizer report fails the run.
+# UndefinedBehaviorSanitizer) and runs every test suite of both under a virtual display, then
+# runs each fuzz target for a bounded time (FUZZ_SECONDS each, default 90).
+# Any compiler warning, test failure, sanitizer report or fuzzer finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -22,3 +23,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== fuzzing"
+bash fuzz/run.sh "${FUZZ_SECONDS:-90}"

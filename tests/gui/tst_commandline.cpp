@@ -18,6 +18,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 using TestSupport::C3DReader;
 
 // The program started with arguments, as a user or a script starts it: which run an argument
@@ -231,6 +233,33 @@ private slots:
         QVERIFY2(run.errors.contains(QStringLiteral("skipped b.bvh: it has no joint named LFoot")),
                  qPrintable(run.errors));
         QVERIFY2(run.errors.contains(QStringLiteral("skipped d.bvh")), qPrintable(run.errors));
+    }
+
+    // Opening a named pipe waits for a writer: a pipe named *.bvh must not stop the run.
+    void namedPipeIsSkipped_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("C3D run") << "all"
+                                 << "a.c3d";
+        QTest::newRow("foot run") << "feet"
+                                  << "a.csv";
+    }
+
+    void namedPipeIsSkipped()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, output);
+        QTemporaryDir dir;
+        TestSupport::writeFile(dir, QStringLiteral("a.bvh"), footMotion(2, "0.1"));
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("p.bvh"))).constData(), 0600),
+            0);
+        const Run run = runProgram(dir, {argument});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(QFile::exists(dir.filePath(output)));
+        // The directory listing leaves pipes out; the reader would refuse one anyway.
+        QVERIFY2(!run.errors.contains(QStringLiteral("did not finish")), qPrintable(run.errors));
     }
 
     void unwritableOutputGivesExitCode1_data()

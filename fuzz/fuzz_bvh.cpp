@@ -1,0 +1,115 @@
+// The BVH reader and everything that walks what it loads: every frame selected, every joint's
+// absolute position evaluated (both ways the program computes it), the motion written back as
+// BVH, the two joint tables and the C3D file. Beyond crashes, two properties are checked:
+// - PoseEvaluator gives getAbsolutePosition()'s results bit for bit;
+// - writing is a fixed point: the text written, read back and written again, is unchanged.
+
+#include "export/c3dexport.h"
+#include "fuzzsupport.h"
+#include "model/bvhfile.h"
+#include "model/bvhjoint.h"
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
+#include "model/poseevaluator.h"
+
+#include <QBuffer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Joint position evaluations per input, each costing a walk up the joint's parent chain; a
+// deep skeleton with many rows is cut to the rows that fit.
+static constexpr qsizetype workPerInput = 1 << 12;
+
+static void readText(BvhFile& motion, const QByteArray& text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    BvhReader(motion).read(buffer);
+}
+
+static bool same(float a, float b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+static bool same(const Vector3f& a, const Vector3f& b)
+{
+    return same(a.x(), b.x()) && same(a.y(), b.y()) && same(a.z(), b.z());
+}
+
+// Rows that fit the work budget: each row evaluates every joint, a walk of its depth.
+static qsizetype affordableRows(const QList<BvhJoint*>& joints)
+{
+    qsizetype steps = 0;
+    for (const BvhJoint* joint : joints) {
+        for (const BvhJoint* up = joint; up; up = up->getParentJoint())
+            ++steps;
+    }
+    return std::max<qsizetype>(1, workPerInput / std::max<qsizetype>(1, steps));
+}
+
+static void walkFrames(BvhFile& motion)
+{
+    PoseEvaluator evaluator(motion.root);
+    const QList<BvhJoint*>& joints = evaluator.getJoints();
+    if (motion.frames.size() > affordableRows(joints))
+        motion.frames.resize(affordableRows(joints));
+    for (int frame = 0; frame < motion.rowCount(); ++frame) {
+        motion.setCurrentFrame(frame);
+        evaluator.evaluate();
+        for (qsizetype i = 0; i < joints.size(); ++i) {
+            if (!same(joints[i]->getAbsolutePosition(), evaluator.getPosition(i)))
+                __builtin_trap();
+        }
+    }
+}
+
+static void writeBackAndCompare(BvhFile& motion)
+{
+    const std::string written = BvhWriter(motion).toText(0, -2);
+    BvhFile reread;
+    readText(reread, QByteArray::fromStdString(written));
+    const std::string rewritten = BvhWriter(reread).toText(0, -2);
+    if (rewritten != written) {
+        const auto [at, _] =
+            std::mismatch(written.begin(), written.end(), rewritten.begin(), rewritten.end());
+        const size_t offset = size_t(at - written.begin());
+        const size_t from = offset > 80 ? offset - 80 : 0;
+        std::fprintf(stderr, "written:\n%s\n---\nrewritten:\n%s\n",
+                     written.substr(from, 160).c_str(), rewritten.substr(from, 160).c_str());
+        __builtin_trap();
+    }
+}
+
+static void exportTables(BvhFile& motion)
+{
+    motion.exportMask = QList<bool>(motion.root->getAllJoints().size(), true);
+    motion.exportRotationsCsv(FuzzSupport::outputPath(QStringLiteral("rotations.csv")), 0, -1);
+    motion.exportAbsolutePositionsCsv(FuzzSupport::outputPath(QStringLiteral("positions.csv")), 0,
+                                      -1);
+    C3DExport::exportMotion(motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), nullptr);
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzSupport::silenceDiagnostics();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    BvhFile motion;
+    readText(motion, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (!motion.root)
+        return 0;
+    walkFrames(motion);
+    writeBackAndCompare(motion);
+    exportTables(motion);
+    return 0;
+}
