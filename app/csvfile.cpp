@@ -40,12 +40,5 @@ WriteResult CsvFile::write(const QString& fileName) const
     if (!file.open(QIODevice::WriteOnly))
         return WriteResult::failure(fileName, file.errorString());
     const QByteArray text = toText();
-    if (file.write(text) != text.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return WriteResult::failure(fileName, reason);
-    }
-    if (!file.commit())
-        return WriteResult::failure(fileName, file.errorString());
-    return WriteResult::success(fileName);
+    return WriteResult::commit(file, file.write(text) != text.size());
 }

@@ -227,12 +227,5 @@ WriteResult C3DFile::writeC3D(const QString& fileName)
         const qint64 bytes = qint64(count * C3DPoint::size);
         failed = file.write(chunk, bytes) != bytes;
     }
-    if (failed) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return WriteResult::failure(fileName, reason);
-    }
-    if (!file.commit())
-        return WriteResult::failure(fileName, file.errorString());
-    return WriteResult::success(fileName);
+    return WriteResult::commit(file, failed);
 }

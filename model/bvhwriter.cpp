@@ -25,9 +25,7 @@ WriteResult BvhWriter::write(const QString& fileName, int startFrame, int endFra
         failed = true;
     text.clear();
     output = nullptr;
-    if (failed || !saveFile.commit())
-        return WriteResult::failure(fileName, saveFile.errorString());
-    return WriteResult::success(fileName);
+    return WriteResult::commit(saveFile, failed);
 }
 
 std::string BvhWriter::toText(int startFrame, int endFrame)

@@ -82,7 +82,5 @@ WriteResult CsvWriter::finish()
         return WriteResult::failure(fileName, file.errorString());
     flush();
     // QSaveFile remembers a failed write and then refuses to commit, keeping the old file.
-    if (!file.commit() || failed)
-        return WriteResult::failure(fileName, file.errorString());
-    return WriteResult::success(fileName);
+    return WriteResult::commit(file, failed);
 }

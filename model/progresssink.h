@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/writeresult.h"
+
 #include <QString>
 
 // How a long operation of the core (an export, the interpolation, a batch conversion) reports
@@ -41,18 +43,4 @@ private:
     int first;
     double span;
     int value = 0;
-};
-
-// Result of writing one output file.
-struct WriteResult
-{
-    bool ok = true;
-    QString fileName;
-    QString errorString; // why the file could not be written, when !ok
-
-    static WriteResult failure(const QString& fileName, const QString& errorString)
-    {
-        return {false, fileName, errorString};
-    }
-    static WriteResult success(const QString& fileName) { return {true, fileName, {}}; }
 };

@@ -89,10 +89,8 @@ WriteResult BvhMathObject::writeMassSegments(const QString& fileName) const
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return WriteResult::failure(fileName, file.errorString());
-    file.write(document.toString(3).toUtf8());
-    if (!file.commit())
-        return WriteResult::failure(fileName, file.errorString());
-    return WriteResult::success(fileName);
+    const QByteArray text = document.toString(3).toUtf8();
+    return WriteResult::commit(file, file.write(text) != text.size());
 }
 
 // Reads the four values of one Segment element into `texts` (in valueTags order). False, with a
