@@ -4,6 +4,7 @@
 #include "app/csvfile.h"
 #include "app/dudezu.h"
 #include "export/c3dexport.h"
+#include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 
@@ -71,9 +72,9 @@ int CommandLineRun::runOverDirectory(Outcome (CommandLineRun::*processFile)(cons
     return exitCode;
 }
 
-bool CommandLineRun::readMotion(const QString& entry, BvhFile& motion)
+bool CommandLineRun::readMotion(const QString& entry, BvhFile& motion, BvhReadObserver* observer)
 {
-    const BvhReadResult result = motion.readFile(entry);
+    const BvhReadResult result = motion.readFile(entry, observer);
     if (result.ok() && motion.root)
         return true;
     report(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
@@ -83,11 +84,13 @@ bool CommandLineRun::readMotion(const QString& entry, BvhFile& motion)
 CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
 {
     BvhFile motion;
-    if (!readMotion(entry, motion))
+    // Converts the rows on a second core while the first one reads them.
+    C3DPipeline pipeline;
+    if (!readMotion(entry, motion, &pipeline))
         return Outcome::Skipped;
     BatchProgress progress(window, titleOf(entry), 100);
-    const WriteResult result =
-        C3DExport::exportMotion(motion, outputName(entry, QStringLiteral("c3d")), &progress);
+    const WriteResult result = C3DExport::exportMotion(
+        motion, outputName(entry, QStringLiteral("c3d")), &progress, &pipeline);
     if (result.ok)
         return Outcome::Written;
     report(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));

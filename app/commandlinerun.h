@@ -3,6 +3,7 @@
 #include <QString>
 
 class BvhFile;
+class BvhReadObserver;
 class DudEzu;
 
 // The runs that one command-line argument selects, over the BVH files of the current
@@ -41,7 +42,7 @@ private:
     int runOverDirectory(Outcome (CommandLineRun::*processFile)(const QString&));
     Outcome convertToC3D(const QString& entry);
     Outcome writeFootTable(const QString& entry);
-    bool readMotion(const QString& entry, BvhFile& motion);
+    bool readMotion(const QString& entry, BvhFile& motion, BvhReadObserver* observer = nullptr);
 
     DudEzu& window;
 };

@@ -1,6 +1,7 @@
 #include "c3dexport.h"
 
 #include "export/c3dfile.h"
+#include "export/c3dpipeline.h"
 #include "model/bvhjoint.h"
 #include "model/frameblocks.h"
 #include "model/poseevaluator.h"
@@ -21,7 +22,15 @@ int frameRate(double frameTime)
     return int(rate);
 }
 
-WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress)
+void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples)
+{
+    pose.evaluateRow(row.constData(), row.size());
+    for (const Vector3f& p : pose.getPositions())
+        *samples++ = {-10.0f * p.x(), 10.0f * p.z(), 10.0f * p.y(), 0};
+}
+
+WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress,
+                         C3DPipeline* pipeline)
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
@@ -33,6 +42,8 @@ WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink*
     std::array<PoseEvaluator, FrameBlocks::laneCount> lanes{pose, pose};
 
     C3DFile file;
+    // The frames before `ready` were converted while the file was read.
+    const int ready = pipeline ? pipeline->takeConverted(motion, file) : 0;
     file.reservePoints(qsizetype(frameCount) * jointCount);
     if (progress)
         progress->begin(QString(), QString(), frameCount);
@@ -44,17 +55,16 @@ WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink*
     bool canceled = false;
     for (int block = 0; block < frameCount && !canceled; block += blockSize) {
         const int blockStop = std::min(frameCount, block + blockSize);
-        C3DPoint* const samples = file.addPoints(qsizetype(blockStop - block) * jointCount);
-        FrameBlocks::computeBlock(block, blockStop, [&](int first, int stop, int lane) {
-            PoseEvaluator& evaluator = lanes[size_t(lane)];
-            C3DPoint* sample = samples + qsizetype(first - block) * jointCount;
-            for (int frame = first; frame < stop; ++frame) {
-                const QList<double>& row = frames[frame];
-                evaluator.evaluateRow(row.constData(), row.size());
-                for (const Vector3f& p : evaluator.getPositions())
-                    *sample++ = {-10.0f * p.x(), 10.0f * p.z(), 10.0f * p.y(), 0};
-            }
-        });
+        const int missing = std::max(block, ready);
+        if (missing < blockStop) {
+            C3DPoint* const samples = file.addPoints(qsizetype(blockStop - missing) * jointCount);
+            FrameBlocks::computeBlock(missing, blockStop, [&](int first, int stop, int lane) {
+                PoseEvaluator& evaluator = lanes[size_t(lane)];
+                C3DPoint* sample = samples + qsizetype(first - missing) * jointCount;
+                for (int frame = first; frame < stop; ++frame, sample += jointCount)
+                    convertRow(evaluator, frames[frame], sample);
+            });
+        }
         for (int frame = block; frame < blockStop; ++frame) {
             if (progress)
                 progress->setValue(frame);

@@ -3,7 +3,12 @@
 #include "model/bvhfile.h"
 #include "model/progresssink.h"
 
+#include <QList>
 #include <QString>
+
+class C3DPipeline;
+class C3DPoint;
+class PoseEvaluator;
 
 // The one C3D export of a motion, used by the window's C3D command and by the command-line
 // conversion alike.
@@ -23,6 +28,13 @@ int frameRate(double frameTime);
 // leaves the motion at the last frame converted. Reports each frame to `progress` (which may
 // be null) before converting it and stops after a frame once the sink is canceled; the frames
 // converted so far are still written.
-WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress);
+// With a `pipeline` that was given to motion.readFile, the frames it converted while the file
+// was read are taken from it, and the result is the same, byte for byte.
+WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress,
+                         C3DPipeline* pipeline = nullptr);
+
+// Evaluates one frame row and writes the sample of every joint, converted as above, from
+// `samples` on.
+void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples);
 
 } // namespace C3DExport

@@ -12,9 +12,9 @@ BvhFile::~BvhFile()
     delete root.data();
 }
 
-BvhReadResult BvhFile::readFile(const QString& fileName)
+BvhReadResult BvhFile::readFile(const QString& fileName, BvhReadObserver* observer)
 {
-    const BvhReadResult result = BvhReader(*this).read(fileName);
+    const BvhReadResult result = BvhReader(*this, observer).read(fileName);
     setRotationOrder(rotationOrder);
     return result;
 }

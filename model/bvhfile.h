@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+class BvhReadObserver;
+
 // What reading a BVH file gave. The reader is forgiving: whatever it understood stays loaded,
 // and only a file that cannot be opened or holds no joint hierarchy counts as a failure.
 struct BvhReadResult
@@ -41,8 +43,9 @@ public:
     ~BvhFile() override;
 
     // Loads a BVH file into this (normally empty) object. Whatever was understood stays
-    // loaded; see BvhReadResult for what counts as a failure.
-    BvhReadResult readFile(const QString& fileName);
+    // loaded; see BvhReadResult for what counts as a failure. `observer`, when given, is told
+    // about the rows as they are read (see BvhReadObserver).
+    BvhReadResult readFile(const QString& fileName, BvhReadObserver* observer = nullptr);
     // Writes the hierarchy and the rows startFrame..endFrame (both included; an endFrame of -2
     // means through the last row, and rows past the table are never written). Nothing is
     // written, and the old file is kept, when no motion is loaded or the file cannot be

@@ -276,17 +276,23 @@ void BvhReader::readMotion()
     const qint64 possibleRows = std::min<qint64>(file.numFrames, bytesLeft() + 1);
     if (possibleRows > 0)
         file.frames.reserve(file.frames.size() + possibleRows);
+    if (observer && file.root)
+        observer->motionStarted(file, std::max<qint64>(0, possibleRows));
 
     for (int i = 0; i < file.numFrames; ++i) {
         if (!nextLine()) {
             result.warnings.append(QStringLiteral("The file declares %1 frames but holds %2.")
                                        .arg(file.numFrames)
                                        .arg(i));
+            if (observer && i % observedBatch != 0)
+                observer->rowsAppended(file);
             return;
         }
         QList<double> row;
         parseRow(row);
         file.frames.append(std::move(row));
+        if (observer && ((i + 1) % observedBatch == 0 || i + 1 == file.numFrames))
+            observer->rowsAppended(file);
     }
     qDebug() << "Loaded" << file.frames.size() << "frames";
 }

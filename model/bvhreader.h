@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/bvhfile.h"
+#include "model/bvhreadobserver.h"
 
 #include <QByteArray>
 
@@ -30,7 +31,14 @@ public:
     static constexpr int maxDepth = 1000;
     static constexpr int maxChannelsPerJoint = 1024;
 
-    explicit BvhReader(BvhFile& file) : file(file) {}
+    // Rows between two calls of the observer's rowsAppended.
+    static constexpr int observedBatch = 256;
+
+    // `observer`, when given, is told about the rows as they are read.
+    explicit BvhReader(BvhFile& file, BvhReadObserver* observer = nullptr)
+        : file(file), observer(observer)
+    {
+    }
 
     BvhReadResult read(const QString& fileName);
     // Reads from an open device; the same rules as for a file.
@@ -51,6 +59,7 @@ private:
     qint64 bytesLeft() const;
 
     BvhFile& file;
+    BvhReadObserver* observer;
     BvhReadResult result;
 
     QIODevice* device = nullptr;

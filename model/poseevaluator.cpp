@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 
 static std::array<float, 6> valuesOf(const BvhJoint& joint)
 {
@@ -47,6 +48,21 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
     localPoints.resize(count);
     rotations.resize(count);
     positions.resize(count);
+}
+
+// Bitwise, so that -0 and 0, which can lead to different sums, count as different.
+template <typename T> static bool sameBytes(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+bool PoseEvaluator::hasSameSetup(const PoseEvaluator& other) const
+{
+    return joints == other.joints && parents == other.parents &&
+           channelTargets == other.channelTargets && declaredOrder == other.declaredOrder &&
+           rotationAxes == other.rotationAxes && sameBytes(offsets, other.offsets) &&
+           sameBytes(heldValues, other.heldValues);
 }
 
 void PoseEvaluator::takeRotationOrders()

@@ -23,6 +23,9 @@ public:
     explicit PoseEvaluator(const BvhJoint* root);
 
     const QList<BvhJoint*>& getJoints() const { return joints; }
+    // True when evaluateRow gives `other`'s positions, bit for bit, for every row: the same
+    // joints, channels, offsets, held values and rotation conventions.
+    bool hasSameSetup(const PoseEvaluator& other) const;
     // Recomputes every position from the joints' current values.
     void evaluate();
     // Computes the positions the joints would have after setFrameValues(row, length), without

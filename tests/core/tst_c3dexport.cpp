@@ -1,4 +1,5 @@
 #include "export/c3dexport.h"
+#include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "support/c3dreader.h"
@@ -229,6 +230,91 @@ private slots:
             QVERIFY(sameBits(sample[1], 10.0f * p.z()));
             QVERIFY(sameBits(sample[2], 10.0f * p.y()));
         }
+    }
+
+    // The rows converted while the file is read (C3DPipeline) give the same file, byte for
+    // byte, as the export after reading, and the motion read is the same too.
+    void pipelineWritesTheSameBytes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<RotationOrder>("order");
+        QTest::addColumn<int>("cancelAt");
+        for (const QString& name : TestSupport::realBvhFiles())
+            QTest::newRow(qPrintable(name)) << TestSupport::dataPath(QStringLiteral("real/") + name)
+                                            << QByteArray() << RotationOrder::Fixed << -1;
+        const QByteArray motion = TestSupport::smallMotion(1000);
+        QTest::newRow("rows cut off mid-line")
+            << QString() << motion.left(motion.size() * 2 / 3) << RotationOrder::Fixed << -1;
+        QTest::newRow("second hierarchy")
+            << QString() << TestSupport::smallMotion(600) + TestSupport::smallMotion(300)
+            << RotationOrder::Fixed << -1;
+        QTest::newRow("rows before the hierarchy")
+            << QString()
+            << "MOTION\nFrames: 2\nFrame Time: 0.1\n1 2 3\n4 5 6\n" + TestSupport::smallMotion(400)
+            << RotationOrder::Fixed << -1;
+        QTest::newRow("declared rotation order")
+            << TestSupport::dataPath(QStringLiteral("real/cmu_01_14.bvh")) << QByteArray()
+            << RotationOrder::Declared << -1;
+        QTest::newRow("cancel") << QString() << motion << RotationOrder::Fixed << 700;
+    }
+
+    void pipelineWritesTheSameBytes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, contents);
+        QFETCH(RotationOrder, order);
+        QFETCH(int, cancelAt);
+        QTemporaryDir dir;
+        if (path.isEmpty())
+            path = TestSupport::writeFile(dir, QStringLiteral("m.bvh"), contents);
+
+        BvhFile plain;
+        plain.setRotationOrder(order);
+        const BvhReadResult plainRead = plain.readFile(path);
+        QVERIFY(plainRead.ok());
+        RecordingSink plainSink(cancelAt);
+        const QString plainOutput = dir.filePath(QStringLiteral("plain.c3d"));
+        QVERIFY(C3DExport::exportMotion(plain, plainOutput, &plainSink).ok);
+
+        BvhFile piped;
+        piped.setRotationOrder(order);
+        C3DPipeline pipeline;
+        const BvhReadResult pipedRead = piped.readFile(path, &pipeline);
+        QVERIFY(pipedRead.ok());
+        QCOMPARE(pipedRead.warnings, plainRead.warnings);
+        QCOMPARE(piped.frames, plain.frames);
+        QCOMPARE(piped.numFrames, plain.numFrames);
+        QCOMPARE(piped.root->getAllJointNames(), plain.root->getAllJointNames());
+        RecordingSink pipedSink(cancelAt);
+        const QString pipedOutput = dir.filePath(QStringLiteral("piped.c3d"));
+        QVERIFY(C3DExport::exportMotion(piped, pipedOutput, &pipedSink, &pipeline).ok);
+        QCOMPARE(pipedSink.values, plainSink.values);
+        QCOMPARE(piped.currentFrame, plain.currentFrame);
+
+        QFile plainFile(plainOutput);
+        QFile pipedFile(pipedOutput);
+        QVERIFY(plainFile.open(QIODevice::ReadOnly));
+        QVERIFY(pipedFile.open(QIODevice::ReadOnly));
+        const QByteArray plainBytes = plainFile.readAll();
+        QVERIFY(plainBytes.size() > 512);
+        QVERIFY(pipedFile.readAll() == plainBytes);
+    }
+
+    // A file whose hierarchy is cut off before any row leaves the pipeline idle and unharmed.
+    void pipelineWithoutRows()
+    {
+        QTemporaryDir dir;
+        BvhFile motion;
+        C3DPipeline pipeline;
+        const QString path = TestSupport::writeFile(dir, QStringLiteral("cut.bvh"),
+                                                    "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n");
+        QVERIFY(motion.readFile(path, &pipeline).ok());
+        const QString output = dir.filePath(QStringLiteral("cut.c3d"));
+        QVERIFY(C3DExport::exportMotion(motion, output, nullptr, &pipeline).ok);
+        C3DReader reader;
+        QCOMPARE(reader.readFile(output), QString());
+        QCOMPARE(reader.frameCount, qint64(0));
     }
 
     void ninetyThousandFramesComeBackWhole()
