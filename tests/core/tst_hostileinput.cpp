@@ -29,10 +29,7 @@ class TestHostileInput : public QObject
 private:
     static BvhReadResult read(BvhFile& file, const QByteArray& text)
     {
-        QBuffer buffer;
-        buffer.setData(text);
-        buffer.open(QIODevice::ReadOnly);
-        return BvhReader(file).read(buffer);
+        return TestSupport::readBvh(file, text);
     }
 
     static QByteArray nested(int levels)

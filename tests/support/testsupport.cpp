@@ -2,6 +2,9 @@
 
 #include "model/bvhfile.h"
 
+#include "model/bvhreader.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,6 +31,14 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     if (file.open(QIODevice::WriteOnly))
         file.write(contents);
     return path;
+}
+
+BvhReadResult readBvh(BvhFile& file, const QByteArray& text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    return BvhReader(file).read(buffer);
 }
 
 QByteArray readFile(const QString& path)

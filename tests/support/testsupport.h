@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/progresssink.h"
+#include "model/bvhfile.h"
 #include "model/vectortypes.h"
 
 #include <QByteArray>
@@ -21,6 +22,8 @@ QStringList realBvhFiles();
 // Writes `contents` to dir/name and returns the full path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
 QByteArray readFile(const QString& path);
+// Reads BVH text from memory, as BvhFile::readFile reads a file.
+BvhReadResult readBvh(BvhFile& file, const QByteArray& text);
 
 // Float results are compared to this absolute tolerance unless a test says otherwise: pose
 // arithmetic is single precision, so values of order 100 carry errors of order 1e-5.
