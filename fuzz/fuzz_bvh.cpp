@@ -23,7 +23,7 @@
 
 // Joint position evaluations per input, each costing a walk up the joint's parent chain; a
 // deep skeleton with many rows is cut to the rows that fit.
-static constexpr qsizetype workPerInput = 1 << 12;
+static constexpr qsizetype workPerInput = 1 << 9;
 
 static void readText(BvhFile& motion, const QByteArray& text)
 {

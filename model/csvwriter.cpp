@@ -2,12 +2,13 @@
 
 #include "model/numberformat.h"
 
-#include <algorithm>
 #include <cstring>
 
-// Large enough that a 100,000-frame table is written in a few hundred blocks. Past the flush
-// mark the margin still holds a few cells: endLine() flushes there, and addNumber() too before
-// a cell of a very long line.
+// Large enough that a 100,000-frame table is written in a few hundred blocks. The buffer starts
+// at the first size and doubles at each flush up to the full one, so that a short table (a
+// batch of small files) costs little. Past the flush mark the margin still holds a few cells:
+// endLine() flushes there, and addNumber() too before a cell of a very long line.
+static constexpr qsizetype firstBlockSize = 1 << 14;
 static constexpr qsizetype flushSize = 1 << 20;
 static constexpr qsizetype margin = 4 * NumberFormat::maxLength;
 
@@ -16,13 +17,18 @@ CsvWriter::CsvWriter(const QString& fileName) : file(fileName) {}
 bool CsvWriter::open()
 {
     failed = !file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (!failed) {
-        buffer = std::make_unique_for_overwrite<char[]>(size_t(flushSize + margin));
-        end = buffer.get();
-        flushMark = end + flushSize;
-        limit = flushMark + margin;
-    }
+    if (!failed)
+        allocate(firstBlockSize);
     return !failed;
+}
+
+void CsvWriter::allocate(qsizetype size)
+{
+    blockSize = size;
+    buffer = std::make_unique_for_overwrite<char[]>(size_t(blockSize + margin));
+    end = buffer.get();
+    flushMark = end + blockSize;
+    limit = flushMark + margin;
 }
 
 void CsvWriter::reserve(qsizetype length)
@@ -33,11 +39,7 @@ void CsvWriter::reserve(qsizetype length)
     if (limit - end >= length)
         return;
     // Longer than the whole buffer (a header with thousands of long joint names): grow it.
-    const qsizetype size = length + margin;
-    buffer = std::make_unique_for_overwrite<char[]>(size_t(size));
-    end = buffer.get();
-    limit = end + size;
-    flushMark = std::min(end + flushSize, limit - margin);
+    allocate(length);
 }
 
 void CsvWriter::addText(const QString& value)
@@ -72,7 +74,10 @@ void CsvWriter::flush()
     const qsizetype length = end - buffer.get();
     if (!failed && length > 0 && file.write(buffer.get(), length) < 0)
         failed = true;
-    end = buffer.get();
+    if (blockSize < flushSize)
+        allocate(blockSize * 2);
+    else
+        end = buffer.get();
 }
 
 WriteResult CsvWriter::finish()

@@ -38,11 +38,14 @@ private:
     void flush();
     // Room for `length` more bytes (flushing first if needed).
     void reserve(qsizetype length);
+    // An empty buffer whose flush mark lies `size` bytes in.
+    void allocate(qsizetype size);
 
     QSaveFile file;
     // Text is written straight into one fixed buffer; a line may overshoot the flush mark by
     // any amount up to the margin, and longer texts go through reserve().
     std::unique_ptr<char[]> buffer;
+    qsizetype blockSize = 0;
     char* end = nullptr;
     char* flushMark = nullptr;
     char* limit = nullptr;
