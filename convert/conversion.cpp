@@ -2,14 +2,19 @@
 
 #include "convert/consoleprogress.h"
 #include "export/c3dexport.h"
+#include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
 #include "physics/bvhmathobject.h"
 
 #include <QFile>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <unistd.h>
-#include <utility>
+#include <vector>
 
 static void report(const QString& message)
 {
@@ -58,16 +63,51 @@ static bool loadModel(BvhMathObject& physics, const QString& modelFile)
 }
 
 // The C3D export has no range of its own: a range converts the motion cut to it, as if saved
-// with --bvh and converted whole.
-static bool writeC3D(BvhFile& motion, const ConvertOptions& options, ProgressSink* progress)
+// with --bvh and converted whole. Without a range, `pipeline` holds the frames converted while
+// the file was read.
+static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, ProgressSink* progress,
+                            C3DPipeline* pipeline)
 {
     if (!options.hasRange)
-        return check(C3DExport::exportMotion(motion, options.c3dFile, progress));
-    QVector<QList<double>> all =
-        std::exchange(motion.frames, motion.frames.mid(options.firstFrame,
-                                                       options.lastFrame - options.firstFrame + 1));
-    const bool ok = check(C3DExport::exportMotion(motion, options.c3dFile, progress));
-    motion.frames = std::move(all);
+        return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline);
+    motion.frames =
+        motion.frames.mid(options.firstFrame, options.lastFrame - options.firstFrame + 1);
+    return C3DExport::exportMotion(motion, options.c3dFile, progress);
+}
+
+// What writes one file of the run, from a motion of its own.
+using Export = std::function<WriteResult(BvhFile&, ProgressSink*)>;
+
+// Writes every output at once, each on its own thread, so that a run of several outputs takes
+// little longer than its slowest one. The first works on `motion` itself, every other on a
+// copy of its own (the copies share the rows). Failures are reported in the order of
+// `exports`; true when all succeeded.
+static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool showProgress)
+{
+    std::vector<std::unique_ptr<BvhFile>> copies(exports.size());
+    for (size_t i = 1; i < exports.size(); ++i)
+        copies[i] = motion.copy();
+    std::vector<WriteResult> results(exports.size());
+    std::optional<ConsoleProgress> console;
+    if (showProgress)
+        console.emplace(exports.size() == 1
+                            ? QStringLiteral("writing 1 file")
+                            : QStringLiteral("writing %1 files").arg(exports.size()),
+                        int(exports.size()));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < exports.size(); ++i) {
+        threads.emplace_back([&, i] {
+            BvhFile& own = i == 0 ? motion : *copies[i];
+            results[i] = exports[i](own, console ? console->sink(int(i)) : nullptr);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (console)
+        console->finish();
+    bool ok = true;
+    for (const WriteResult& result : results)
+        ok = check(result) && ok;
     return ok;
 }
 
@@ -75,7 +115,10 @@ ConvertExit runConversion(const ConvertOptions& options)
 {
     BvhFile motion;
     motion.setRotationOrder(options.rotationOrder);
-    const BvhReadResult read = motion.readFile(options.input);
+    // The C3D conversion of a whole motion starts while the file is still being read.
+    C3DPipeline pipeline;
+    const bool pipelined = !options.c3dFile.isEmpty() && !options.hasRange;
+    const BvhReadResult read = motion.readFile(options.input, pipelined ? &pipeline : nullptr);
     if (!read.ok() || !motion.root) {
         report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
         return ConvertExit::Failed;
@@ -91,42 +134,46 @@ ConvertExit runConversion(const ConvertOptions& options)
     if (!selectJoints(motion, options.joints))
         return ConvertExit::Usage;
     const int first = options.hasRange ? options.firstFrame : 0;
+    const int last = options.hasRange ? options.lastFrame : -1; // -1: through the last row
+    const int stop = options.hasRange ? options.lastFrame + 1 : -1;
 
-    ConsoleProgress console;
-    ProgressSink* progress = !options.quiet && isatty(STDERR_FILENO) ? &console : nullptr;
     bool ok = true;
-    const auto announce = [&](const QString& file) { console.setOutput(file); };
+    std::vector<Export> exports;
     if (!options.c3dFile.isEmpty()) {
-        announce(options.c3dFile);
-        ok = writeC3D(motion, options, progress) && ok;
+        // First, so that it works on the motion the pipeline converted.
+        exports.push_back([&](BvhFile& own, ProgressSink* progress) {
+            return writeC3D(own, options, progress, pipelined ? &pipeline : nullptr);
+        });
     }
-    if (!options.bvhFile.isEmpty())
-        ok = check(motion.writeFile(options.bvhFile, first,
-                                    options.hasRange ? options.lastFrame : -2)) &&
-             ok;
+    if (!options.bvhFile.isEmpty()) {
+        exports.push_back([&options, first](BvhFile& copy, ProgressSink*) {
+            return copy.writeFile(options.bvhFile, first,
+                                  options.hasRange ? options.lastFrame : -2);
+        });
+    }
+    BvhMathObject physics;
     if (!options.massCentreFile.isEmpty()) {
-        BvhMathObject physics;
         if (loadModel(physics, options.modelFile)) {
-            physics.setBvhFile(&motion);
-            announce(options.massCentreFile);
-            ok = check(physics.exportMassCentreCsv(options.massCentreFile, first,
-                                                   options.hasRange ? options.lastFrame : -1,
-                                                   progress)) &&
-                 ok;
+            exports.push_back([&options, &physics, first, last](BvhFile& copy,
+                                                                ProgressSink* progress) {
+                physics.setBvhFile(&copy);
+                return physics.exportMassCentreCsv(options.massCentreFile, first, last, progress);
+            });
         } else {
             ok = false;
         }
     }
-    const int stop = options.hasRange ? options.lastFrame + 1 : -1;
     if (!options.rotationsFile.isEmpty()) {
-        announce(options.rotationsFile);
-        ok = check(motion.exportRotationsCsv(options.rotationsFile, first, stop, progress)) && ok;
+        exports.push_back([&options, first, stop](BvhFile& copy, ProgressSink* progress) {
+            return copy.exportRotationsCsv(options.rotationsFile, first, stop, progress);
+        });
     }
     if (!options.positionsFile.isEmpty()) {
-        announce(options.positionsFile);
-        ok = check(
-                 motion.exportAbsolutePositionsCsv(options.positionsFile, first, stop, progress)) &&
-             ok;
+        exports.push_back([&options, first, stop](BvhFile& copy, ProgressSink* progress) {
+            return copy.exportAbsolutePositionsCsv(options.positionsFile, first, stop, progress);
+        });
     }
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    ok = writeAll(motion, exports, showProgress) && ok;
     return ok ? ConvertExit::Done : ConvertExit::Failed;
 }

@@ -45,6 +45,20 @@ void BvhFile::clear()
     currentFrame = 0;
 }
 
+std::unique_ptr<BvhFile> BvhFile::copy() const
+{
+    auto other = std::make_unique<BvhFile>();
+    other->frames = frames;
+    other->exportMask = exportMask;
+    other->root = root ? root->cloneTree() : nullptr;
+    other->numFrames = numFrames;
+    other->frameTime = frameTime;
+    other->indentLevel = indentLevel;
+    other->currentFrame = currentFrame;
+    other->rotationOrder = rotationOrder;
+    return other;
+}
+
 void BvhFile::swap(BvhFile& other) noexcept
 {
     frames.swap(other.frames);
@@ -62,7 +76,7 @@ void BvhFile::setCurrentFrame(int frame)
     if (!root || frame < 0 || frame >= frames.size())
         return;
     currentFrame = frame;
-    const QList<double>& row = frames[frame];
+    const QList<double>& row = std::as_const(frames)[frame];
     root->setFrameValues(row.constData(), row.size());
 }
 

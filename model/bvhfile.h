@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class BvhReadObserver;
 
 // What reading a BVH file gave. The reader is forgiving: whatever it understood stays loaded,
@@ -70,6 +72,10 @@ public:
 
     // Deletes the joint tree and resets every field but the rotation order.
     void clear();
+    // A motion of its own that another thread may work on while this one is used: the same
+    // rows (shared, not copied, until one side changes them), timing, export mask, current
+    // frame and rotation convention, and a copy of the joint tree holding the same values.
+    std::unique_ptr<BvhFile> copy() const;
     // Exchanges everything this object holds with `other`; the joints keep their identity.
     void swap(BvhFile& other) noexcept;
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace RotationMath;
 
@@ -103,6 +104,33 @@ void BvhJoint::addChild(BvhJoint* child)
 {
     if (child)
         children.append(child);
+}
+
+BvhJoint* BvhJoint::cloneTree() const
+{
+    // Without recursion, as a hostile file can nest deeply: each pending joint comes with the
+    // copy its own copy hangs under.
+    auto* top = new BvhJoint;
+    QList<std::pair<const BvhJoint*, BvhJoint*>> pending{{this, top}};
+    while (!pending.isEmpty()) {
+        const auto [joint, copy] = pending.takeLast();
+        copy->name = joint->name;
+        copy->offset = joint->offset;
+        copy->channels = joint->channels;
+        copy->channelKinds = joint->channelKinds;
+        copy->position = joint->position;
+        copy->rotation = joint->rotation;
+        copy->rotationOrder = joint->rotationOrder;
+        for (const BvhJoint* child : joint->children) {
+            if (!child)
+                continue;
+            auto* childCopy = new BvhJoint;
+            childCopy->parentJoint = copy;
+            copy->children.append(childCopy);
+            pending.append({child, childCopy});
+        }
+    }
+    return top;
 }
 
 QList<BvhJoint*> BvhJoint::getAllJoints() const

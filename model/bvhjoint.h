@@ -67,6 +67,9 @@ public:
 
     // This joint and all its descendants in pre-order (DOF order).
     QList<BvhJoint*> getAllJoints() const;
+    // A new tree of the same shape under a new root (owned by the caller): every joint with
+    // this one's name, offset, channels, held values and rotation convention.
+    BvhJoint* cloneTree() const;
     QStringList getAllJointNames() const;
     // First joint of getAllJoints() with exactly this name; null if none.
     BvhJoint* getJointByName(const QString& jointName) const;

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 static constexpr size_t flushSize = 1 << 20;
@@ -146,7 +147,7 @@ void BvhWriter::writeMotion(int startFrame, int endFrame)
     writeNumber(file.frameTime, 10);
     text.append("\n");
     for (qsizetype i = first; i < stop; ++i) {
-        const QList<double>& row = file.frames[i];
+        const QList<double>& row = std::as_const(file.frames)[i];
         for (qsizetype k = 0; k < row.size(); ++k) {
             text.append("\t");
             writeNumber(row[k], k < 3 ? 4 : 6);

@@ -210,6 +210,45 @@ private slots:
         }
     }
 
+    void copyEvaluatesAlikeAndStandsAlone_data() { evaluateRowMatchesTheJoints_data(); }
+
+    // The converter writes several outputs at once, each from a copy of the motion: a copy
+    // must give the same positions in every frame (rotation convention and held values
+    // included), and changing it must leave the original as it was.
+    void copyEvaluatesAlikeAndStandsAlone()
+    {
+        QFETCH(QString, file);
+        BvhFile motion;
+        motion.setRotationOrder(RotationOrder::Declared);
+        QVERIFY(motion.readFile(TestSupport::dataPath("real/" + file)).ok());
+        motion.setCurrentFrame(motion.rowCount() / 2);
+        const std::unique_ptr<BvhFile> copy = motion.copy();
+        QCOMPARE(copy->root->getAllJointNames(), motion.root->getAllJointNames());
+        QCOMPARE(copy->getRotationOrder(), RotationOrder::Declared);
+        QCOMPARE(copy->currentFrame, motion.currentFrame);
+        QVERIFY(copy->frames.constData() == motion.frames.constData()); // rows not copied
+
+        PoseEvaluator original(motion.root);
+        PoseEvaluator copied(copy->root);
+        const QList<BvhJoint*> joints = original.getJoints();
+        for (int frame = 0; frame < motion.rowCount();
+             frame += std::max(1, motion.rowCount() / 20)) {
+            const QList<double>& row = std::as_const(motion.frames)[frame];
+            original.evaluateRow(row.constData(), row.size());
+            copied.evaluateRow(row.constData(), row.size());
+            for (qsizetype i = 0; i < joints.size(); ++i)
+                QVERIFY(sameBits(copied.getPosition(i), original.getPosition(i)));
+        }
+
+        const Vector3f before = motion.root->getAbsolutePosition();
+        copy->frames.first().fill(12.5);
+        copy->setCurrentFrame(0);
+        copy->root->setOffset(1000, 0, 0);
+        QVERIFY(sameBits(motion.root->getAbsolutePosition(), before));
+        QVERIFY(std::as_const(motion.frames).first() != std::as_const(copy->frames).first());
+        QVERIFY(!BvhFile().copy()->root);
+    }
+
     void evaluateRowOfUnusualRows_data()
     {
         QTest::addColumn<QList<double>>("row");
