@@ -3,9 +3,13 @@
 #include "app/dudezu.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 BatchProgress::BatchProgress(DudEzu& window, const QString& title, int updates)
-    : window(window), updates(updates)
+    : window(window), updates(updates),
+      // Without a display (Qt's offscreen platform) nobody sees the dialog or presses Cancel:
+      // it is never shown, and not drawn.
+      shown(QGuiApplication::platformName() != QLatin1String("offscreen"))
 {
     dialog.setWindowTitle(title);
     QObject::connect(&dialog, &QProgressDialog::canceled, &window, &DudEzu::cancelConvert);
@@ -13,6 +17,8 @@ BatchProgress::BatchProgress(DudEzu& window, const QString& title, int updates)
 
 void BatchProgress::begin(const QString& title, const QString& label, int maximum)
 {
+    if (!shown)
+        return;
     if (!title.isEmpty())
         dialog.setWindowTitle(title);
     if (!label.isEmpty())
@@ -25,7 +31,7 @@ void BatchProgress::begin(const QString& title, const QString& label, int maximu
 
 void BatchProgress::setValue(int value)
 {
-    if (!throttle.isDue(value))
+    if (!shown || !throttle.isDue(value))
         return;
     dialog.setValue(value);
     QCoreApplication::processEvents();

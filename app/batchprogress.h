@@ -25,6 +25,7 @@ public:
 private:
     DudEzu& window;
     int updates;
+    bool shown;
     QProgressDialog dialog;
     ProgressThrottle throttle{0, 1};
 };

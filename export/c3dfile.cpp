@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QSaveFile>
+#include <QSysInfo>
 
 #include <algorithm>
 
@@ -216,16 +217,24 @@ WriteResult C3DFile::writeC3D(const QString& fileName)
     bool failed = file.write(head) != head.size();
     qCDebug(c3dLog) << "Writing data at" << head.size() << file.pos();
 
-    // The samples go out through a small buffer, so that the byte order of the file does not
-    // depend on the machine's.
-    constexpr size_t pointsPerChunk = 4096;
-    char chunk[pointsPerChunk * C3DPoint::size];
-    for (size_t first = 0; first < points.size() && !failed; first += pointsPerChunk) {
-        const size_t count = std::min(pointsPerChunk, points.size() - first);
-        for (size_t i = 0; i < count; ++i)
-            points[first + i].writeTo(chunk + i * C3DPoint::size);
-        const qint64 bytes = qint64(count * C3DPoint::size);
-        failed = file.write(chunk, bytes) != bytes;
+    // The file is little-endian. On a little-endian machine the samples in memory are already
+    // the file's bytes and go out as they are; elsewhere through a small buffer that orders
+    // their bytes.
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        static_assert(sizeof(C3DPoint) == C3DPoint::size);
+        const char* data = reinterpret_cast<const char*>(points.data());
+        const qint64 bytes = qint64(points.size()) * C3DPoint::size;
+        failed = failed || (bytes > 0 && file.write(data, bytes) != bytes);
+    } else {
+        constexpr size_t pointsPerChunk = 4096;
+        char chunk[pointsPerChunk * C3DPoint::size];
+        for (size_t first = 0; first < points.size() && !failed; first += pointsPerChunk) {
+            const size_t count = std::min(pointsPerChunk, points.size() - first);
+            for (size_t i = 0; i < count; ++i)
+                points[first + i].writeTo(chunk + i * C3DPoint::size);
+            const qint64 bytes = qint64(count * C3DPoint::size);
+            failed = file.write(chunk, bytes) != bytes;
+        }
     }
     return WriteResult::commit(file, failed);
 }
