@@ -5,22 +5,92 @@
 
 namespace RotationMath {
 
-// Cosines and sines are taken in double precision and rounded to float once, which gives the
-// correctly rounded float on every platform. (A float sincosf is faster, but glibc's differs
-// from this in the last bit for about one angle in eighty, and other C libraries differ
-// again: the exports would no longer be the same everywhere.)
-static float cosine(float radians)
-{
-    return float(std::cos(double(radians)));
-}
-static float sine(float radians)
+// Sines and cosines are those of double precision rounded to float once,
+// float(std::sin(double(x))) and float(std::cos(double(x))): the correctly rounded float on
+// every platform. (A float sincosf is faster, but glibc's differs from this in the last bit
+// for about one angle in eighty, and other C libraries differ again: the exports would no
+// longer be the same everywhere.)
+//
+// The exports take millions of them, so sineCosine() computes both at once from one argument
+// reduction and two short polynomials, to within 1e-13 of the true values, and rounds that to
+// float only when everything within 2^-40 of it rounds alike. The double-precision library
+// result lies within that band too (it is good to 1 ulp), so both round to the same float;
+// in the rare other case, and for angles beyond the reduction's range, it asks the library.
+namespace {
+
+float librarySine(float radians)
 {
     return float(std::sin(double(radians)));
 }
 
+float libraryCosine(float radians)
+{
+    return float(std::cos(double(radians)));
+}
+
+// `value` rounded to float when every double within 2^-40 of it rounds to the same float.
+bool roundsSafely(double value, float& rounded)
+{
+    const double band = std::abs(value) * 0x1p-40;
+    rounded = float(value);
+    return float(value - band) == rounded && float(value + band) == rounded;
+}
+
+// Taylor series of sin r = r + r^3 (a0 + a1 z + ... + a5 z^5) and
+// cos r = 1 + z (b0 + b1 z + ... + b6 z^6), z = r^2, to r^13 and r^14: on |r| <= pi/4 both are
+// good to 3e-14 of the result. They are summed in pairs (Estrin's scheme), which leaves the
+// processor fewer steps to wait for than one term after the other.
+constexpr double a0 = -1.0 / 6, a1 = 1.0 / 120, a2 = -1.0 / 5040, a3 = 1.0 / 362880,
+                 a4 = -1.0 / 39916800, a5 = 1.0 / 6227020800.0;
+constexpr double b0 = -1.0 / 2, b1 = 1.0 / 24, b2 = -1.0 / 720, b3 = 1.0 / 40320,
+                 b4 = -1.0 / 3628800, b5 = 1.0 / 479001600.0, b6 = -1.0 / 87178291200.0;
+
+void sineCosine(float radians, float& sine, float& cosine)
+{
+    const double x = radians;
+    if (x == 0.0) { // keeps the sign of zero, as the library does
+        sine = radians;
+        cosine = 1.0f;
+        return;
+    }
+    if (!(std::abs(x) <= 1024.0)) { // large, infinite or NaN
+        sine = librarySine(radians);
+        cosine = libraryCosine(radians);
+        return;
+    }
+    // x = k pi/2 + r with |r| <= pi/4. pi/2 is split in three parts whose first two have 33
+    // significant bits, so that k times them (|k| <= 652) and the first difference are exact.
+    constexpr double shifter = 0x1.8p52; // adding it rounds to an integer
+    const double k = (x * 0x1.45f306dc9c883p-1 + shifter) - shifter;
+    const double r = ((x - k * 0x1.921fb544p+0) - k * 0x1.0b4611a6p-34) - k * 0x1.3198a2e037073p-69;
+    const double z = r * r, z2 = z * z, z4 = z2 * z2;
+    const double s = r + r * z * ((a0 + a1 * z) + z2 * (a2 + a3 * z) + z4 * (a4 + a5 * z));
+    const double c =
+        1.0 + z * ((b0 + b1 * z) + z2 * (b2 + b3 * z) + z4 * ((b4 + b5 * z) + z2 * b6));
+    // The quadrant k mod 4 picks sin or cos of r and their signs; by table, as the angles of a
+    // motion fall in every quadrant and a branch would guess wrong half the time.
+    const int quadrant = int(k) & 3;
+    const double values[2] = {s, c};
+    constexpr double signs[2] = {1.0, -1.0};
+    const double sineValue = values[quadrant & 1] * signs[quadrant >> 1];
+    const double cosineValue = values[(quadrant & 1) ^ 1] * signs[((quadrant + 1) >> 1) & 1];
+    if (!roundsSafely(sineValue, sine))
+        sine = librarySine(radians);
+    if (!roundsSafely(cosineValue, cosine))
+        cosine = libraryCosine(radians);
+}
+
+struct SineCosine
+{
+    float cosine, sine;
+    explicit SineCosine(float radians) { sineCosine(radians, sine, cosine); }
+};
+
+} // namespace
+
 Matrix3f rotationX(float radians)
 {
-    const float c = cosine(radians), s = sine(radians);
+    const auto [c, s] = SineCosine(radians);
     Matrix3f m;
     m << 1, 0, 0, //
         0, c, -s, //
@@ -30,7 +100,7 @@ Matrix3f rotationX(float radians)
 
 Matrix3f rotationY(float radians)
 {
-    const float c = cosine(radians), s = sine(radians);
+    const auto [c, s] = SineCosine(radians);
     Matrix3f m;
     m << c, 0, s, //
         0, 1, 0,  //
@@ -40,7 +110,7 @@ Matrix3f rotationY(float radians)
 
 Matrix3f rotationZ(float radians)
 {
-    const float c = cosine(radians), s = sine(radians);
+    const auto [c, s] = SineCosine(radians);
     Matrix3f m;
     m << c, -s, 0, //
         s, c, 0,   //
@@ -103,7 +173,8 @@ Matrix3f fromRadians(const Vector3f& radians, const RotationAxes& axes)
     Rows factors[3];
     for (int k = 0; k < 3; ++k) {
         const float angle = radians[axes[size_t(k)]];
-        factors[k] = elementary(axes[size_t(k)], cosine(angle), sine(angle));
+        const SineCosine sc(angle);
+        factors[k] = elementary(axes[size_t(k)], sc.cosine, sc.sine);
     }
     return toMatrix(product(product(factors[0], factors[1]), factors[2]));
 }
@@ -134,9 +205,9 @@ Eigen::Vector3d toRadians(const Matrix3f& m, const RotationAxes& axes)
 
 Matrix3f fromRadians(float x, float y, float z)
 {
-    const float cx = cosine(x), sx = sine(x);
-    const float cy = cosine(y), sy = sine(y);
-    const float cz = cosine(z), sz = sine(z);
+    const auto [cx, sx] = SineCosine(x);
+    const auto [cy, sy] = SineCosine(y);
+    const auto [cz, sz] = SineCosine(z);
     const Rows rx{1, 0, 0, 0, cx, -sx, 0, sx, cx};
     const Rows ry{cy, 0, sy, 0, 1, 0, -sy, 0, cy};
     const Rows rz{cz, -sz, 0, sz, cz, 0, 0, 0, 1};

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <utility>
+#include <vector>
 
 // Pose evaluation (single precision, pi = 3.14159, Rx * Ry * Rz whatever the channel order) and
 // the rotation conversions of the interpolation.
@@ -178,6 +179,63 @@ private slots:
                 multiply(multiply(rotationX(angle[0]), rotationY(angle[1])), rotationZ(angle[2]));
             const Matrix3f actual = fromRadians(angle[0], angle[1], angle[2]);
             QVERIFY(std::memcmp(actual.data(), expected.data(), sizeof(float) * 9) == 0);
+        }
+    }
+
+    // Sines and cosines come from a fast path that must give the correctly rounded float of
+    // the library's double-precision result, bit for bit: on random angles of every size, on
+    // the floats nearest to multiples of pi/2 (where the argument reduction cancels most),
+    // on every float of two ranges around odd multiples of pi/4, and on zeros, subnormals,
+    // huge, infinite and NaN angles.
+    void sinesAndCosinesAreTheLibrarysRounded()
+    {
+        std::vector<float> angles{0.0f,
+                                  -0.0f,
+                                  1e-45f,
+                                  -1e-45f,
+                                  1e-30f,
+                                  1e-8f,
+                                  1024.0f,
+                                  -1024.0f,
+                                  std::nextafter(1024.0f, 2000.0f),
+                                  1e30f,
+                                  -3e38f,
+                                  std::numeric_limits<float>::infinity(),
+                                  std::numeric_limits<float>::quiet_NaN()};
+        for (int k = 1; k <= 700; ++k) {
+            float nearest = float(k * (M_PI / 2));
+            for (int step = 0; step < 3; ++step) {
+                angles.push_back(nearest);
+                angles.push_back(-nearest);
+                nearest = std::nextafter(nearest, 1e9f);
+            }
+        }
+        // Every float where the reduced argument is largest and the series' error with it.
+        for (const auto& [from, to] : {std::pair(0.77f, 0.80f), std::pair(-2.37f, -2.34f)}) {
+            for (float angle = from; angle < to; angle = std::nextafter(angle, to))
+                angles.push_back(angle);
+        }
+        QRandomGenerator random(11);
+        for (int i = 0; i < 200000; ++i) {
+            const float uniform = float(random.bounded(2200.0) - 1100.0);
+            const quint32 bits = random.generate(); // any float at all, sign and exponent
+            angles.push_back(i % 4 == 0 ? std::bit_cast<float>(bits) : uniform);
+        }
+        const auto same = [](float a, float b) {
+            return std::bit_cast<quint32>(a) == std::bit_cast<quint32>(b) ||
+                   (std::isnan(a) && std::isnan(b));
+        };
+        for (const float angle : angles) {
+            const Matrix3f m = RotationMath::rotationX(angle);
+            const float cosine = float(std::cos(double(angle)));
+            const float sine = float(std::sin(double(angle)));
+            if (!same(m(1, 1), cosine) || !same(m(2, 1), sine))
+                QFAIL(qPrintable(QStringLiteral("angle %1: cos %2 sin %3, expected %4 %5")
+                                     .arg(double(angle), 0, 'g', 9)
+                                     .arg(double(m(1, 1)), 0, 'g', 9)
+                                     .arg(double(m(2, 1)), 0, 'g', 9)
+                                     .arg(double(cosine), 0, 'g', 9)
+                                     .arg(double(sine), 0, 'g', 9)));
         }
     }
 
