@@ -4,12 +4,40 @@
 
 #include <QHash>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 #include <QWheelEvent>
 
 #include <cmath>
 #include <optional>
+
+// Samples per pixel of the view: 4 where the graphics hardware smooths edges cheaply, none on
+// a software renderer (a virtual display, a remote session, a machine without a GPU driver),
+// where multisampling quadruples the work of every pixel and playback would fall well short
+// of 60 frames a second. Asked of the driver once, through a context of its own.
+static int preferredSamples()
+{
+    static const int samples = [] {
+        QOpenGLContext context;
+        QOffscreenSurface surface;
+        surface.setFormat(context.format());
+        surface.create();
+        if (!context.create() || !context.makeCurrent(&surface))
+            return 4; // the view's own context will tell; without one nothing is drawn
+        const auto* renderer =
+            reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+        const QByteArray name = QByteArray(renderer ? renderer : "").toLower();
+        context.doneCurrent();
+        for (const char* software : {"llvmpipe", "softpipe", "swrast", "software", "swiftshader"}) {
+            if (name.contains(software))
+                return 0;
+        }
+        return 4;
+    }();
+    return samples;
+}
 
 static QVector3D toQVector(const Vector3f& v)
 {
@@ -22,7 +50,7 @@ BvhView::BvhView(QWidget* parent)
     QSurfaceFormat surfaceFormat = format();
     surfaceFormat.setDepthBufferSize(24);
     // Smooth edges where the driver offers multisampling; without it the format falls back.
-    surfaceFormat.setSamples(4);
+    surfaceFormat.setSamples(preferredSamples());
     setFormat(surfaceFormat);
     setMouseTracking(true);
 }
