@@ -11,8 +11,6 @@
 
 using TestSupport::C3DReader;
 
-Q_DECLARE_METATYPE(C3DParameter)
-
 // The C3D writer: the byte layout of an ordinary file, the parameter records, and files of
 // every size read back by the test-side reader.
 class TestC3DFile : public QObject
@@ -136,8 +134,6 @@ private slots:
 
         QTest::newRow("one point")
             << 1 << 4 << QStringList{"Hips"} << QStringList{"Hips"} << QList<int>{4};
-        QTest::newRow("two points") << 2 << 3 << QStringList{"Hips", "End Site"}
-                                    << QStringList{"Hips", "End Site"} << QList<int>{8, 2};
         QTest::newRow("labels of unequal length")
             << 3 << 2 << QStringList{"A", "LongerName", "Mid"}
             << QStringList{"A", "LongerName", "Mid"} << QList<int>{10, 3};
@@ -149,10 +145,11 @@ private slots:
         QTest::newRow("label longer than 255 characters")
             << 2 << 1 << QStringList{QString(300, 'x'), "b"} << QStringList{QString(255, 'x'), "b"}
             << QList<int>{255, 2};
+        // Labels keep the low byte of each character.
+        QTest::newRow("character beyond Latin-1")
+            << 1 << 2 << QStringList{QString(QChar(0x0141))} << QStringList{"A"} << QList<int>{1};
         QTest::newRow("no frames")
             << 2 << 0 << QStringList{"a", "b"} << QStringList{"a", "b"} << QList<int>{1, 2};
-        QTest::newRow("70000 frames")
-            << 2 << 70000 << QStringList{"a", "b"} << QStringList{"a", "b"} << QList<int>{1, 2};
     }
 
     void roundTrip()
@@ -196,13 +193,13 @@ private slots:
     void longMotionKeepsTrueFrameCount_data()
     {
         QTest::addColumn<int>("frameCount");
+        QTest::newRow("65535 frames") << 65535;
         QTest::newRow("65536 frames") << 65536;
-        QTest::newRow("70000 frames") << 70000;
         QTest::newRow("131073 frames") << 131073;
     }
 
     // Readers take the frame count from 16-bit words; past 65535 frames the file says 65535
-    // there and keeps the true count in POINT:LONG_FRAMES and TRIAL.
+    // there and keeps the true count in POINT:LONG_FRAMES and TRIAL, which 65535 frames need not.
     void longMotionKeepsTrueFrameCount()
     {
         QFETCH(int, frameCount);
@@ -213,6 +210,13 @@ private slots:
         C3DReader reader;
         QCOMPARE(reader.read(writeAndLoad(file, dir)), QString());
         QCOMPARE(reader.lastFrame, 65535);
+        QCOMPARE(reader.frameCount, qint64(frameCount));
+        QCOMPARE(reader.samples.back()[0], sampleValue(frameCount - 1, 0, 0));
+        if (frameCount == 65535) {
+            QVERIFY(!reader.find("POINT", "LONG_FRAMES"));
+            QVERIFY(!reader.find("TRIAL", "ACTUAL_END_FIELD"));
+            return;
+        }
         QCOMPARE(reader.find("POINT", "FRAMES")->word(0), 0xFFFF);
         QCOMPARE(reader.find("POINT", "LONG_FRAMES")->real(0), float(frameCount));
         const C3DReader::Parameter* start = reader.find("TRIAL", "ACTUAL_START_FIELD");
@@ -223,22 +227,6 @@ private slots:
         QCOMPARE(start->word(1), 0);
         QCOMPARE(end->word(0), frameCount & 0xFFFF);
         QCOMPARE(end->word(1), frameCount >> 16);
-        QCOMPARE(reader.frameCount, qint64(frameCount));
-        QCOMPARE(reader.samples.back()[0], sampleValue(frameCount - 1, 0, 0));
-    }
-
-    void exactly65535FramesNeedNoLongCount()
-    {
-        C3DFile file;
-        fill(file, 1, 65535);
-        file.setupPointGroup(1, 30, QStringLiteral("mm "), {"a"});
-        QTemporaryDir dir;
-        C3DReader reader;
-        QCOMPARE(reader.read(writeAndLoad(file, dir)), QString());
-        QCOMPARE(reader.lastFrame, 65535);
-        QCOMPARE(reader.frameCount, qint64(65535));
-        QVERIFY(!reader.find("POINT", "LONG_FRAMES"));
-        QVERIFY(!reader.find("TRIAL", "ACTUAL_END_FIELD"));
     }
 
     // 200 labels of 250 characters do not fit one record (its next-entry offset is a signed
@@ -314,58 +302,6 @@ private slots:
         QCOMPARE(reader.pointCount, 0);
         QCOMPARE(reader.frameCount, qint64(0));
         QCOMPARE(reader.find("POINT", "LABELS")->dimensions, QList<int>{0});
-    }
-
-    void characterParameter_data()
-    {
-        QTest::addColumn<QStringList>("strings");
-        QTest::addColumn<QList<int>>("dimensions");
-        QTest::addColumn<QByteArray>("data");
-        QTest::newRow("one string") << QStringList{"mm "} << QList<int>{3} << QByteArray("mm ");
-        QTest::newRow("empty list") << QStringList() << QList<int>{0} << QByteArray();
-        QTest::newRow("padded") << QStringList{"a", "abc", ""} << QList<int>{3, 3}
-                                << QByteArray("a  abc   ");
-        QTest::newRow("low byte of each character")
-            << QStringList{QString(QChar(0x0141))} << QList<int>{1} << QByteArray("\x41");
-        QTest::newRow("cut to 255")
-            << QStringList{QString(256, 'z')} << QList<int>{255} << QByteArray(255, 'z');
-    }
-
-    void characterParameter()
-    {
-        QFETCH(QStringList, strings);
-        QFETCH(QList<int>, dimensions);
-        QFETCH(QByteArray, data);
-        const C3DParameter parameter =
-            C3DParameter::characters(QStringLiteral("LABELS"), 1, strings);
-        QList<int> actualDimensions;
-        for (char dimension : parameter.dimensions)
-            actualDimensions.append(int(uchar(dimension)));
-        QCOMPARE(actualDimensions, dimensions);
-        QCOMPARE(int(parameter.dimensionCount), int(dimensions.size()));
-        QCOMPARE(parameter.charData, data);
-        QCOMPARE(int(parameter.dataType), -1);
-        QCOMPARE(parameter.calculateNextEntry(),
-                 2 + 1 + 1 + int(dimensions.size()) + int(data.size()) + 1);
-        QCOMPARE(int(parameter.nextEntry), parameter.calculateNextEntry());
-    }
-
-    void numericNextEntry_data()
-    {
-        QTest::addColumn<C3DParameter>("parameter");
-        QTest::addColumn<int>("nextEntry");
-        QTest::newRow("16-bit scalar") << C3DParameter::integer("USED", 1, 20) << 7;
-        QTest::newRow("float scalar") << C3DParameter::floating("RATE", 1, 30.0f) << 9;
-        QTest::newRow("16-bit pair")
-            << C3DParameter::integers("ACTUAL_START_FIELD", 3, {1, 0}) << 10;
-    }
-
-    void numericNextEntry()
-    {
-        QFETCH(C3DParameter, parameter);
-        QFETCH(int, nextEntry);
-        QCOMPARE(parameter.calculateNextEntry(), nextEntry);
-        QCOMPARE(int(parameter.nextEntry), nextEntry);
     }
 
     // The reader must notice a record whose offset is off, or the layout tests prove nothing.
