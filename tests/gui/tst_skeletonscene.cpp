@@ -214,7 +214,6 @@ private slots:
         QTest::addColumn<int>("segments");
         QTest::addColumn<bool>("body");
         QTest::newRow("segments and body") << 3 << true;
-        QTest::newRow("segments only") << 3 << false;
         QTest::newRow("body only") << 0 << true;
         QTest::newRow("no marker") << 0 << false;
     }
