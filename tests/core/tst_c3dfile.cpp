@@ -64,47 +64,24 @@ private:
     }
 
 private slots:
-    // The records of a 20-point file whose longest label has 12 characters take the sizes the
-    // format gives them and follow each other without gaps from byte 516.
-    void ordinaryRecordLayout()
+    // An ordinary file: 20 points whose longest label has 12 characters, 5 frames at 24 Hz.
+    // The header, then parameter records of the sizes the format gives them following each
+    // other without gaps from byte 516, zeros to the end of block 11, and unpadded samples.
+    void ordinaryLayout()
     {
         QStringList labels = numberedLabels(QStringLiteral("J"), 19);
         labels.append(QStringLiteral("LeftUpLegEnd")); // 12 characters
         C3DFile file;
-        fill(file, 20, 3);
-        file.setupPointGroup(20, 30, QStringLiteral("mm "), labels);
-        QTemporaryDir dir;
-        C3DReader reader;
-        QCOMPARE(reader.read(writeAndLoad(file, dir)), QString());
-
-        const QList<std::pair<int, QString>> expected = {
-            {516, "POINT"},       {526, "POINT:USED"},       {539, "POINT:SCALE"},
-            {555, "POINT:RATE"},  {570, "POINT:DATA_START"}, {589, "POINT:FRAMES"},
-            {604, "POINT:UNITS"}, {620, "POINT:LABELS"},     {875, "POINT:DESCRIPTIONS"},
-            {895, "ANALOG"},      {906, "ANALOG:USED"},
-        };
-        QCOMPARE(recordsInFileOrder(reader), expected);
-        QCOMPARE(reader.parameterEnd, 919);
-        QCOMPARE(reader.find("ANALOG", "USED")->word(0), 0);
-        QCOMPARE(reader.find("POINT", "LABELS")->dimensions, QList<int>({12, 20}));
-        QCOMPARE(reader.find("POINT", "DESCRIPTIONS")->dimensions, QList<int>({0}));
-        QCOMPARE(reader.find("POINT", "UNITS")->dimensions, QList<int>({3}));
-        QCOMPARE(reader.find("POINT", "UNITS")->data, QByteArray("mm "));
-    }
-
-    void ordinaryHeaderAndBlocks()
-    {
-        C3DFile file;
-        fill(file, 3, 5);
-        file.setupPointGroup(3, 24, QStringLiteral("mm "), {"a", "b", "c"});
+        fill(file, 20, 5);
+        file.setupPointGroup(20, 24, QStringLiteral("mm "), labels);
         QTemporaryDir dir;
         const QByteArray bytes = writeAndLoad(file, dir);
-        QCOMPARE(bytes.size(), 5632 + 16 * 3 * 5); // the data section is not padded
-
+        QCOMPARE(bytes.size(), 5632 + 16 * 20 * 5); // the data section is not padded
         C3DReader reader;
         QCOMPARE(reader.read(bytes), QString());
+
         QCOMPARE(reader.parameterBlock, 2);
-        QCOMPARE(reader.headerPointCount, 3);
+        QCOMPARE(reader.headerPointCount, 20);
         QCOMPARE(reader.analogCount, 0);
         QCOMPARE(reader.firstFrame, 1);
         QCOMPARE(reader.lastFrame, 5);
@@ -114,14 +91,26 @@ private slots:
         QCOMPARE(reader.frameRate, 24.0f);
         QCOMPARE(bytes.mid(24, 512 - 24), QByteArray(512 - 24, '\0'));
         QCOMPARE(bytes.mid(512, 4), QByteArray("\0\0\x0a\x54", 4));
-        QCOMPARE(bytes.mid(reader.parameterEnd, 5632 - reader.parameterEnd),
-                 QByteArray(5632 - reader.parameterEnd, '\0'));
+
+        const QList<std::pair<int, QString>> expected = {
+            {516, "POINT"},       {526, "POINT:USED"},       {539, "POINT:SCALE"},
+            {555, "POINT:RATE"},  {570, "POINT:DATA_START"}, {589, "POINT:FRAMES"},
+            {604, "POINT:UNITS"}, {620, "POINT:LABELS"},     {875, "POINT:DESCRIPTIONS"},
+            {895, "ANALOG"},      {906, "ANALOG:USED"},
+        };
+        QCOMPARE(recordsInFileOrder(reader), expected); // no TRIAL group for a short motion
+        QCOMPARE(reader.parameterEnd, 919);
+        QCOMPARE(bytes.mid(919, 5632 - 919), QByteArray(5632 - 919, '\0'));
+        QCOMPARE(reader.find("ANALOG", "USED")->word(0), 0);
+        QCOMPARE(reader.find("POINT", "USED")->word(0), 20);
         QCOMPARE(reader.find("POINT", "DATA_START")->word(0), 12);
         QCOMPARE(reader.find("POINT", "FRAMES")->word(0), 5);
         QCOMPARE(reader.find("POINT", "RATE")->real(0), 24.0f);
         QCOMPARE(reader.find("POINT", "SCALE")->real(0), -1.0f);
-        QVERIFY(!reader.find("POINT", "LONG_FRAMES"));
-        QVERIFY(reader.groups.size() == 2); // no TRIAL group for a short motion
+        QCOMPARE(reader.find("POINT", "LABELS")->dimensions, QList<int>({12, 20}));
+        QCOMPARE(reader.find("POINT", "DESCRIPTIONS")->dimensions, QList<int>({0}));
+        QCOMPARE(reader.find("POINT", "UNITS")->dimensions, QList<int>({3}));
+        QCOMPARE(reader.find("POINT", "UNITS")->data, QByteArray("mm "));
     }
 
     void roundTrip_data()
