@@ -95,13 +95,9 @@ private slots:
         const QList<bool> legAndHips{true, false, false, true, false};
         QTest::newRow("mass centre")
             << int(Table::MassCentre) << hipsOnly << QByteArray("TIME,X,Y,Z");
-        QTest::newRow("rotations of one joint")
-            << int(Table::Rotations) << hipsOnly << QByteArray("Time,Hips.x,Hips.y,Hips.z");
         QTest::newRow("positions in pre-order")
             << int(Table::Positions) << legAndHips
             << QByteArray("Time,Hips.x,Hips.y,Hips.z,LeftLeg.x,LeftLeg.y,LeftLeg.z");
-        QTest::newRow("end site") << int(Table::Positions) << QList<bool>{false, false, true}
-                                  << QByteArray("Time,End Site.x,End Site.y,End Site.z");
         QTest::newRow("no joint selected")
             << int(Table::Rotations) << QList<bool>() << QByteArray("Time");
         QTest::newRow("mask longer than the joints")
