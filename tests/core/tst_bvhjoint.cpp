@@ -2,9 +2,7 @@
 #include "model/bvhjoint.h"
 #include "support/testsupport.h"
 
-#include <QBuffer>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 
 // The joint model: channel slots, DOF numbering, frame loading and writing back, lookups.
@@ -12,26 +10,7 @@ class TestBvhJoint : public QObject
 {
     Q_OBJECT
 
-private:
-    static void load(BvhFile& file, const QByteArray& text)
-    {
-        QTemporaryDir dir;
-        QVERIFY(file.readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"), text)).ok());
-    }
-
 private slots:
-    void channelsGoToSlotsByName()
-    {
-        BvhJoint joint;
-        joint.addChannel(QStringLiteral("Zrotation"));
-        joint.addChannel(QStringLiteral("Xrotation"));
-        joint.addChannel(QStringLiteral("Yrotation"));
-        joint.setFrameValues(QList<double>{10, 20, 30});
-        QCOMPARE(joint.getRotation(), Vector3f(20, 30, 10));
-        QCOMPARE(joint.getChannelValue(0), 10.0);
-        QCOMPARE(joint.getPosition(), Vector3f(0, 0, 0));
-    }
-
     void unknownChannelReadsZeroWithDiagnostic()
     {
         BvhJoint joint;
@@ -65,7 +44,7 @@ private slots:
     void dofNumberingAndShortRows()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(2));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
         // Hips 0-5, Spine 6-8, End Site none, LeftLeg 9-11.
         file.frames[1] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
         file.setCurrentFrame(1);
@@ -80,7 +59,7 @@ private slots:
     void outOfRangeFramesAreIgnored()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(2));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
         file.setCurrentFrame(1);
         const Vector3f before = file.root->getPosition();
         file.setCurrentFrame(2);
@@ -94,7 +73,7 @@ private slots:
     void updateDataWritesOnlyTheJointsSlots()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(3));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(3)));
         file.setCurrentFrame(2);
         const QList<double> before = file.frames[2];
         BvhJoint* spine = file.root->getJointByName(QStringLiteral("Spine"));
@@ -115,7 +94,7 @@ private slots:
     void updateDataPadsShortRows()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(1));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(1)));
         file.frames[0] = {1, 2, 3};
         file.setCurrentFrame(0);
         BvhJoint* leg = file.root->getJointByName(QStringLiteral("LeftLeg"));
@@ -127,7 +106,7 @@ private slots:
     void findJointTellsEndSitesApart()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(1));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(1)));
         const QList<BvhJoint*> joints = file.root->getAllJoints();
         QCOMPARE(file.root->getAllJointNames(),
                  QStringList({"Hips", "Spine", "End Site", "LeftLeg", "End Site"}));
@@ -144,7 +123,7 @@ private slots:
     void clearNullsEveryGuardedPointer()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(2));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
         QPointer<BvhJoint> leaf = file.root->getAllJoints().last();
         QPointer<BvhJoint> root = file.root.data();
         file.exportMask = {true, false};

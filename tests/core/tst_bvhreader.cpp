@@ -47,12 +47,6 @@ private slots:
             << QByteArray("Frames: 1\nFrame Time: .0083333\n+1.5 "
                           ".5 1.87e-05\n")
             << QList<QList<double>>{{1.5, 0.5, 1.87e-05}} << 1 << 0.0083333;
-        QTest::newRow("pieces that are no number read as zero")
-            << QByteArray("Frames: 1\nFrame Time: 1\nabc 0x1p3 nan\n")
-            << QList<QList<double>>{{0, 0, 0}} << 1 << 1.0;
-        QTest::newRow("out of range and infinite values read as zero")
-            << QByteArray("Frames: 1\nFrame Time: 1\n1e400 inf -2\n")
-            << QList<QList<double>>{{0, 0, -2}} << 1 << 1.0;
         QTest::newRow("rows limited to the declared count")
             << QByteArray("Frames: 3\nFrame Time: 1\n1\n2\n3\n4\n5\n")
             << QList<QList<double>>{{1}, {2}, {3}} << 3 << 1.0;
@@ -71,8 +65,6 @@ private slots:
         QTest::newRow("values beyond the channels are dropped")
             << QByteArray("Frames: 1\nFrame Time: 1\n1 2 3 4 5\n")
             << QList<QList<double>>{{1, 2, 3}} << 1 << 1.0;
-        QTest::newRow("huge declared count") << QByteArray("Frames: 2000000000\nFrame Time: 1\n1\n")
-                                             << QList<QList<double>>{{1}} << 2000000000 << 1.0;
     }
 
     void frameRows()
@@ -210,20 +202,6 @@ private slots:
         QVERIFY(read(file, "HIERARCHY\nROOT A\n{\nCHANNELS 2000000000 Xrotation\n}\n").ok());
         QCOMPARE(file.root->getNumChannels(), BvhReader::maxChannelsPerJoint);
         QCOMPARE(file.root->getChannelName(0), QStringLiteral("Xrotation"));
-    }
-
-    void longLinesAndOddBytes()
-    {
-        QByteArray text = "HIERARCHY\nROOT N\xc3\xa9\xff\n{\nCHANNELS 1 Xrotation\n}\nMOTION\n"
-                          "Frames: 2\nFrame Time: 1\n";
-        text += QByteArray(5 << 20, ' ') + "7\n";
-        text += QByteArray("1\0002", 4) + "\n";
-        BvhFile file;
-        QVERIFY(read(file, text).ok());
-        QCOMPARE(file.frames.size(), 2);
-        QCOMPARE(file.frames[0], QList<double>({7}));
-        QCOMPARE(file.frames[1], QList<double>({0})); // "1\0" "2" is one piece, not a number
-        QVERIFY(file.root->getName().startsWith(QStringLiteral("N\u00e9")));
     }
 
     void realRecordingsLoadWhole_data()

@@ -1,7 +1,6 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/bvhwriter.h"
-#include "model/numberformat.h"
 #include "support/testsupport.h"
 
 #include <QFile>
@@ -16,57 +15,21 @@ class TestBvhWriter : public QObject
     Q_OBJECT
 
 private:
-    static void load(BvhFile& file, const QByteArray& text)
-    {
-        QTemporaryDir dir;
-        QVERIFY(file.readFile(TestSupport::writeFile(dir, QStringLiteral("in.bvh"), text)).ok());
-    }
-
     static QByteArray written(BvhFile& file, int start, int end)
     {
         return QByteArray::fromStdString(BvhWriter(file).toText(start, end));
     }
 
 private slots:
-    void numberStyles_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("decimals");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("offset") << 10.5 << 4 << "10.5000";
-        QTest::newRow("negative offset") << -3.25 << 4 << "-3.2500";
-        QTest::newRow("zero") << 0.0 << 4 << "0.0000";
-        QTest::newRow("rounded") << 45.123456789 << 6 << "45.123457";
-        QTest::newRow("frame time") << 1.0 / 30 << 10 << "0.0333333333";
-        QTest::newRow("large") << 123456.5 << 4 << "123456.5000";
-    }
-
-    void numberStyles()
-    {
-        QFETCH(double, value);
-        QFETCH(int, decimals);
-        QFETCH(QString, text);
-        QCOMPARE(NumberFormat::fixed(value, decimals), text);
-    }
-
-    void generalStyle()
-    {
-        QCOMPARE(NumberFormat::general(0.5), QStringLiteral("0.5"));
-        QCOMPARE(NumberFormat::general(0.0123456789), QStringLiteral("0.0123457"));
-        QCOMPARE(NumberFormat::general(1e6), QStringLiteral("1e+06"));
-        QCOMPARE(NumberFormat::general(123456789.0), QStringLiteral("1.23457e+08"));
-        QCOMPARE(NumberFormat::general(0.1 + 0.2, 15), QStringLiteral("0.3"));
-        QCOMPARE(NumberFormat::general(-0.0001), QStringLiteral("-0.0001"));
-    }
-
     void exactLayout()
     {
         BvhFile file;
-        load(file, "HIERARCHY\nROOT Hips\n{\nOFFSET 0 10.5 -3.25\nCHANNELS 6 Xposition Yposition "
-                   "Zposition Zrotation Xrotation Yrotation\nJOINT Bare\n{\nOFFSET 1 2 3\nJOINT "
-                   "Leg\n{\nOFFSET 0 -1 0\nCHANNELS 3 Zrotation Xrotation Yrotation\nEnd Site\n"
-                   "{\nOFFSET 0 -2 0\n}\n}\n}\n}\nMOTION\nFrames: 1\nFrame Time: 0.0333333333\n"
-                   "1.5 2 3 45.123456789 0 -1 7 8 9\n");
+        QVERIFY(TestSupport::loadMotion(
+            file, "HIERARCHY\nROOT Hips\n{\nOFFSET 0 10.5 -3.25\nCHANNELS 6 Xposition Yposition "
+                  "Zposition Zrotation Xrotation Yrotation\nJOINT Bare\n{\nOFFSET 1 2 3\nJOINT "
+                  "Leg\n{\nOFFSET 0 -1 0\nCHANNELS 3 Zrotation Xrotation Yrotation\nEnd Site\n"
+                  "{\nOFFSET 0 -2 0\n}\n}\n}\n}\nMOTION\nFrames: 1\nFrame Time: 0.0333333333\n"
+                  "1.5 2 3 45.123456789 0 -1 7 8 9\n"));
         const QByteArray expected = "HIERARCHY\n"
                                     "ROOT Hips\n"
                                     "{\n"
@@ -116,7 +79,7 @@ private slots:
         QFETCH(int, end);
         QFETCH(QList<int>, rows);
         BvhFile file;
-        load(file, TestSupport::smallMotion(20));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(20)));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.bvh"));
         QVERIFY(file.writeFile(path, start, end).ok);
@@ -187,7 +150,7 @@ private slots:
     void unwritableFileIsReported()
     {
         BvhFile file;
-        load(file, TestSupport::smallMotion(2));
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
         const WriteResult result = file.writeFile(QStringLiteral("/nonexistent/dir/x.bvh"), 0, 2);
         QVERIFY(!result.ok);
         QVERIFY(!result.errorString.isEmpty());

@@ -95,13 +95,9 @@ private slots:
         const QList<bool> legAndHips{true, false, false, true, false};
         QTest::newRow("mass centre")
             << int(Table::MassCentre) << hipsOnly << QByteArray("TIME,X,Y,Z");
-        QTest::newRow("rotations of one joint")
-            << int(Table::Rotations) << hipsOnly << QByteArray("Time,Hips.x,Hips.y,Hips.z");
         QTest::newRow("positions in pre-order")
             << int(Table::Positions) << legAndHips
             << QByteArray("Time,Hips.x,Hips.y,Hips.z,LeftLeg.x,LeftLeg.y,LeftLeg.z");
-        QTest::newRow("end site") << int(Table::Positions) << QList<bool>{false, false, true}
-                                  << QByteArray("Time,End Site.x,End Site.y,End Site.z");
         QTest::newRow("no joint selected")
             << int(Table::Rotations) << QList<bool>() << QByteArray("Time");
         QTest::newRow("mask longer than the joints")
@@ -130,12 +126,11 @@ private slots:
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("end");
         QTest::addColumn<QList<int>>("frames");
-        // The centre-of-mass table includes its end frame, the joint tables do not.
-        for (const Table table : {Table::MassCentre, Table::Rotations, Table::Positions}) {
+        // The centre-of-mass table includes its end frame, the joint tables do not. (The two
+        // joint tables share one frame loop: the rotations stand for both.)
+        for (const Table table : {Table::MassCentre, Table::Rotations}) {
             const bool inclusive = table == Table::MassCentre;
-            const char* name = inclusive                   ? "mass centre"
-                               : table == Table::Rotations ? "rotations"
-                                                           : "positions";
+            const char* name = inclusive ? "mass centre" : "rotations";
             const auto row = [&](const char* what) {
                 return &QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(name, what)));
             };
@@ -165,13 +160,6 @@ private slots:
         QCOMPARE(written, times(frames, 0.0333333));
     }
 
-    void timeIsFrameIndexTimesFrameTime()
-    {
-        loadSmallMotion(12, "0.0333333");
-        QVERIFY(motion.exportRotationsCsv(path, 10, 11).ok);
-        QVERIFY(TestSupport::readLines(path).value(1).startsWith("0.333333,"));
-    }
-
     void rotationCellsAreTheStoredAngles()
     {
         // Row f of the small motion holds 10 f + k in column k; Hips' rotation channels are
@@ -181,14 +169,12 @@ private slots:
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[1], QByteArray("0,4,5,3,10,11,9"));
         QCOMPARE(lines[2], QByteArray("0.0333333,14,15,13,20,21,19"));
+        const QByteArray text = TestSupport::readFile(path);
+        QVERIFY(text.endsWith('\n'));
+        QVERIFY(!text.contains('\r'));
     }
 
-    void positionsMatchGetAbsolutePosition_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& name : TestSupport::realBvhFiles())
-            QTest::newRow(qPrintable(name)) << name;
-    }
+    void positionsMatchGetAbsolutePosition_data() { TestSupport::addRealFileRows(); }
 
     // Every cell of the table, for every joint of real skeletons, must carry exactly the digits
     // of the joint's own getAbsolutePosition().
@@ -245,8 +231,7 @@ private slots:
         QTest::addColumn<int>("table");
         QTest::addColumn<int>("frame");
         QTest::newRow("mass centre returns to frame 0") << int(Table::MassCentre) << 0;
-        QTest::newRow("rotations stay at the last row") << int(Table::Rotations) << 7;
-        QTest::newRow("positions stay at the last row") << int(Table::Positions) << 7;
+        QTest::newRow("joint tables stay at the last row") << int(Table::Rotations) << 7;
     }
 
     void currentFrameAfterExport()
@@ -262,43 +247,45 @@ private slots:
     void progressSteps_data()
     {
         QTest::addColumn<int>("table");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("end");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("label");
-        QTest::newRow("rotations") << int(Table::Rotations) << QString() << QString();
-        QTest::newRow("positions") << int(Table::Positions) << "Please be patient"
-                                   << "Doing a lot of math. This may take a while.";
+        QTest::addColumn<QList<int>>("values");
+        const QList<int> tens{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+        QTest::newRow("rotations")
+            << int(Table::Rotations) << 100 << -1 << QString() << QString() << tens;
+        QTest::newRow("positions") << int(Table::Positions) << 100 << -1 << "Please be patient"
+                                   << "Doing a lot of math. This may take a while." << tens;
+        // Fewer than ten frames step once per frame (frames 2..6 here).
+        QTest::newRow("short range") << int(Table::Rotations) << 12 << 7 << QString() << QString()
+                                     << QList<int>{10, 20, 30, 40};
     }
 
     void progressSteps()
     {
         QFETCH(int, table);
+        QFETCH(int, frames);
+        QFETCH(int, end);
         QFETCH(QString, title);
         QFETCH(QString, label);
-        loadSmallMotion(100);
+        QFETCH(QList<int>, values);
+        loadSmallMotion(frames);
         TestSupport::RecordingProgress progress;
-        QVERIFY(exportTable(Table(table), 0, -1, &progress).ok);
+        QVERIFY(exportTable(Table(table), end < 0 ? 0 : 2, end, &progress).ok);
         QCOMPARE(progress.title, title);
         QCOMPARE(progress.label, label);
         QCOMPARE(progress.maximum, 100);
-        QCOMPARE(progress.values, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+        QCOMPARE(progress.values, values);
         QCOMPARE(progress.begun, 1);
         QCOMPARE(progress.ended, 1);
-    }
-
-    void shortRangeStepsOncePerFrame()
-    {
-        loadSmallMotion(12);
-        TestSupport::RecordingProgress progress;
-        QVERIFY(motion.exportRotationsCsv(path, 2, 7, &progress).ok);
-        QCOMPARE(progress.values, (QList<int>{10, 20, 30, 40}));
     }
 
     void cancelKeepsTheRowsWritten_data()
     {
         QTest::addColumn<int>("table");
         QTest::newRow("mass centre") << int(Table::MassCentre);
-        QTest::newRow("rotations") << int(Table::Rotations);
-        QTest::newRow("positions") << int(Table::Positions);
+        QTest::newRow("joint tables") << int(Table::Rotations);
     }
 
     void cancelKeepsTheRowsWritten()
@@ -323,8 +310,8 @@ private slots:
             const char* state = loaded ? "unwritable file" : "no motion";
             QTest::addRow("mass centre, %s", state) << int(Table::MassCentre) << loaded;
             QTest::addRow("rotations, %s", state) << int(Table::Rotations) << loaded;
-            QTest::addRow("positions, %s", state) << int(Table::Positions) << loaded;
         }
+        QTest::newRow("positions, no motion") << int(Table::Positions) << false;
     }
 
     void failureNamesTheFile()
@@ -378,15 +365,6 @@ private slots:
         QCOMPARE(lines[0], "Time,Root.x,Root.y,Root.z" +
                                QByteArray(",End Site.x,End Site.y,End Site.z").repeated(children));
         QCOMPARE(lines[2], "0.5,-2.5,0,0" + QByteArray(",0,0,0").repeated(children));
-    }
-
-    void linesEndWithLineFeedsOnly()
-    {
-        QVERIFY(physics.exportMassCentreCsv(path, 0, 3).ok);
-        const QByteArray text = TestSupport::readFile(path);
-        QVERIFY(text.endsWith('\n'));
-        QVERIFY(!text.contains('\r'));
-        QVERIFY(!text.contains(' '));
     }
 };
 

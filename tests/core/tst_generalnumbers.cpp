@@ -26,11 +26,8 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addRow("zero") << 0.0;
         QTest::addRow("negative zero") << -0.0;
-        QTest::addRow("one half") << 0.5;
         QTest::addRow("more than six digits") << 0.0123456789;
         QTest::addRow("frame time") << 0.0333333;
-        QTest::addRow("ten frames") << 10 * 0.0333333;
-        QTest::addRow("integer") << 123456.0;
         QTest::addRow("seven-digit integer") << 1234567.0;
         QTest::addRow("rounds up to a power of ten") << 999999.7;
         QTest::addRow("rounds up below one") << 0.09999999;
@@ -39,7 +36,6 @@ private slots:
         QTest::addRow("rounds into fixed") << 0.00009999996;
         QTest::addRow("tie in binary") << 0.1234565;
         QTest::addRow("exact tie rounds to even") << 2.5;
-        QTest::addRow("float widened") << double(0.1f);
         QTest::addRow("negative float") << double(-173.27563f);
         QTest::addRow("tiny") << 1.5e-25;
         QTest::addRow("huge") << -6.02214076e23;
@@ -48,14 +44,12 @@ private slots:
         QTest::addRow("largest double") << std::numeric_limits<double>::max();
         QTest::addRow("infinity") << std::numeric_limits<double>::infinity();
         QTest::addRow("NaN") << std::numeric_limits<double>::quiet_NaN();
-        QTest::addRow("pi approximation") << 3.14159;
-        QTest::addRow("negative small") << -0.000123456789;
     }
 
     void matchesPrintf()
     {
         QFETCH(double, value);
-        for (int significant : {1, 3, 6, 9, 12, 17})
+        for (int significant : {1, 3, 6, 9, 12, 15, 17})
             QCOMPARE(NumberFormat::general(value, significant), printfGeneral(value, significant));
     }
 

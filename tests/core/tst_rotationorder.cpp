@@ -10,7 +10,6 @@
 #include <Eigen/Geometry>
 
 #include <algorithm>
-#include <bit>
 #include <utility>
 
 // The two rotation conventions: Fixed (Rx * Ry * Rz, the default, unchanged) and Declared (the
@@ -21,15 +20,6 @@ class TestRotationOrder : public QObject
     Q_OBJECT
 
 private:
-    static bool sameBits(const Vector3f& a, const Vector3f& b)
-    {
-        for (int k = 0; k < 3; ++k) {
-            if (std::bit_cast<quint32>(a[k]) != std::bit_cast<quint32>(b[k]))
-                return false;
-        }
-        return true;
-    }
-
     // Absolute positions of every joint for one frame row, computed in double precision with
     // quaternions: each joint's rotation is the product of its rotation channels' quaternions
     // in the order its CHANNELS line lists them; position channels add to the offset. Degrees
@@ -78,21 +68,22 @@ private:
     }
 
 private slots:
-    void fixedIsTheDefault()
+    // Fixed is the default; the order chosen outlives clear() and reaches the joints read.
+    void fixedIsTheDefaultAndTheChoiceIsKept()
     {
         BvhFile motion;
         QCOMPARE(motion.getRotationOrder(), RotationOrder::Fixed);
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(2)));
         for (const BvhJoint* joint : motion.root->getAllJoints())
             QCOMPARE(joint->getRotationOrder(), RotationOrder::Fixed);
+        motion.setRotationOrder(RotationOrder::Declared);
+        motion.clear();
+        QCOMPARE(motion.getRotationOrder(), RotationOrder::Declared);
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(2)));
+        QCOMPARE(motion.root->getAllJoints().last()->getRotationOrder(), RotationOrder::Declared);
     }
 
-    void realFiles_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& name : TestSupport::realBvhFiles())
-            QTest::newRow(qPrintable(name)) << name;
-    }
+    void realFiles_data() { TestSupport::addRealFileRows(); }
 
     // As declared, every joint of every frame agrees with the quaternion evaluation to 1e-4 of
     // the skeleton's size, and the pose evaluator gives the very same floats.
@@ -122,7 +113,7 @@ private slots:
                                          .arg(joints[i]->getName())
                                          .arg(i)
                                          .arg(error)));
-                QVERIFY(sameBits(evaluator.getPosition(i), actual));
+                QVERIFY(TestSupport::sameBits(evaluator.getPosition(i), actual));
             }
         }
     }
@@ -157,8 +148,8 @@ private slots:
 
         switched.setRotationOrder(RotationOrder::Fixed);
         for (qsizetype i = 0; i < fixedJoints.size(); ++i)
-            QVERIFY(sameBits(switchedJoints[i]->getAbsolutePosition(),
-                             fixedJoints[i]->getAbsolutePosition()));
+            QVERIFY(TestSupport::sameBits(switchedJoints[i]->getAbsolutePosition(),
+                                          fixedJoints[i]->getAbsolutePosition()));
     }
     void fixedIsKeptBitForBit_data() { realFiles_data(); }
 
@@ -270,16 +261,6 @@ private slots:
                                     .arg(row[7])
                                     .arg(row[8])));
         }
-    }
-
-    void readingKeepsTheChosenOrder()
-    {
-        BvhFile motion;
-        motion.setRotationOrder(RotationOrder::Declared);
-        motion.clear();
-        QCOMPARE(motion.getRotationOrder(), RotationOrder::Declared);
-        QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(2)));
-        QCOMPARE(motion.root->getAllJoints().last()->getRotationOrder(), RotationOrder::Declared);
     }
 };
 

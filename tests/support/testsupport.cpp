@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
+#include <cstring>
 
 namespace TestSupport {
 
@@ -22,6 +24,13 @@ QStringList realBvhFiles()
 {
     return QDir(dataPath(QStringLiteral("real")))
         .entryList({QStringLiteral("*.bvh")}, QDir::Files, QDir::Name);
+}
+
+void addRealFileRows()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString& name : realBvhFiles())
+        QTest::newRow(qPrintable(name)) << name;
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents)
@@ -50,6 +59,11 @@ QByteArray readFile(const QString& path)
 bool nearlyEqual(const Vector3f& a, const Vector3f& b, float tolerance)
 {
     return (a - b).cwiseAbs().maxCoeff() <= tolerance;
+}
+
+bool sameBits(const Vector3f& a, const Vector3f& b)
+{
+    return std::memcmp(a.data(), b.data(), sizeof(float) * 3) == 0;
 }
 
 QString toString(const Vector3f& v)

@@ -19,6 +19,8 @@ namespace TestSupport {
 QString dataPath(const QString& relativePath);
 // The real recordings of tests/data/real (names only, sorted).
 QStringList realBvhFiles();
+// Adds a QString column "file" and a row for each of realBvhFiles().
+void addRealFileRows();
 // Writes `contents` to dir/name and returns the full path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
 QByteArray readFile(const QString& path);
@@ -28,6 +30,8 @@ BvhReadResult readBvh(BvhFile& file, const QByteArray& text);
 // Float results are compared to this absolute tolerance unless a test says otherwise: pose
 // arithmetic is single precision, so values of order 100 carry errors of order 1e-5.
 bool nearlyEqual(const Vector3f& a, const Vector3f& b, float tolerance = 1e-4f);
+// The very same floats, bit for bit (so 0 and -0 differ).
+bool sameBits(const Vector3f& a, const Vector3f& b);
 QString toString(const Vector3f& v);
 
 // A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
