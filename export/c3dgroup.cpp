@@ -1,8 +1,8 @@
 #include "c3dgroup.h"
 
 #include "export/c3dparameter.h"
+#include "export/c3drecord.h"
 
-#include <QtEndian>
 
 #include <cstring>
 
@@ -21,12 +21,8 @@ void C3DGroup::updateLengths()
 
 void C3DGroup::writeTo(char* out) const
 {
-    auto* bytes = reinterpret_cast<uchar*>(out);
-    bytes[0] = uchar(nameLength);
-    bytes[1] = uchar(groupId);
-    std::memcpy(bytes + 2, name.constData(), size_t(name.size()));
-    uchar* next = bytes + 2 + name.size();
-    qToLittleEndian(nextEntry, next);
-    next[2] = descriptionLength;
-    std::memcpy(next + 3, description.constData(), size_t(description.size()));
+    uchar* rest =
+        C3DRecord::writeStart(reinterpret_cast<uchar*>(out), nameLength, groupId, name, nextEntry);
+    rest[0] = descriptionLength;
+    std::memcpy(rest + 1, description.constData(), size_t(description.size()));
 }

@@ -1,6 +1,7 @@
 #include "c3dparameter.h"
 
 #include "export/c3dlog.h"
+#include "export/c3drecord.h"
 
 #include <QDebug>
 #include <QtEndian>
@@ -92,16 +93,12 @@ void C3DParameter::updateLengths()
 
 void C3DParameter::writeTo(char* out) const
 {
-    auto* bytes = reinterpret_cast<uchar*>(out);
-    bytes[0] = uchar(nameLength);
-    bytes[1] = uchar(groupId);
-    std::memcpy(bytes + 2, name.constData(), size_t(name.size()));
-    uchar* next = bytes + 2 + name.size();
-    qToLittleEndian(nextEntry, next);
-    next[2] = uchar(dataType);
-    next[3] = dimensionCount;
-    std::memcpy(next + 4, dimensions.constData(), size_t(dimensions.size()));
-    uchar* data = next + 4 + dimensions.size();
+    uchar* rest =
+        C3DRecord::writeStart(reinterpret_cast<uchar*>(out), nameLength, groupId, name, nextEntry);
+    rest[0] = uchar(dataType);
+    rest[1] = dimensionCount;
+    std::memcpy(rest + 2, dimensions.constData(), size_t(dimensions.size()));
+    uchar* data = rest + 2 + dimensions.size();
     switch (dataType) {
     case Character:
     case Byte:
