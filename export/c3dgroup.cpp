@@ -3,7 +3,6 @@
 #include "export/c3dparameter.h"
 #include "export/c3drecord.h"
 
-
 #include <cstring>
 
 C3DGroup::C3DGroup(const QString& groupName, int id)
