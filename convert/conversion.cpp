@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -94,12 +95,17 @@ static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool s
                             ? QStringLiteral("writing 1 file")
                             : QStringLiteral("writing %1 files").arg(exports.size()),
                         int(exports.size()));
+    const auto write = [&](size_t i) {
+        BvhFile& own = i == 0 ? motion : *copies[i];
+        results[i] = exports[i](own, console ? console->sink(int(i)) : nullptr);
+    };
     std::vector<std::thread> threads;
     for (size_t i = 0; i < exports.size(); ++i) {
-        threads.emplace_back([&, i] {
-            BvhFile& own = i == 0 ? motion : *copies[i];
-            results[i] = exports[i](own, console ? console->sink(int(i)) : nullptr);
-        });
+        try {
+            threads.emplace_back(write, i);
+        } catch (const std::system_error&) {
+            write(i); // no thread to be had: this one writes it
+        }
     }
     for (std::thread& thread : threads)
         thread.join();
