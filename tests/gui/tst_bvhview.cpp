@@ -1,3 +1,4 @@
+#include "scenechecks.h"
 #include "view/bvhview.h"
 #include "viewfixture.h"
 
@@ -6,18 +7,6 @@
 #include <QWheelEvent>
 
 #include <cmath>
-
-static QVector3D toQVector(const Vector3f& v)
-{
-    return QVector3D(v.x(), v.y(), v.z());
-}
-
-// Camera positions are single precision and of order 1000; 1e-3 is well above their rounding
-// and well below one camera step.
-static bool nearlyEqual(const QVector3D& a, const QVector3D& b, float tolerance = 1e-3f)
-{
-    return (a - b).length() <= tolerance;
-}
 
 static QString toString(const QVector3D& v)
 {
@@ -36,14 +25,6 @@ static QList<QVector3D> visibleSphereCentres(const BvhView& view, const Material
             centres.append(node.getLocalTransform().map(QVector3D()));
     }
     return centres;
-}
-
-static int visibleCount(const std::vector<SceneNode>& nodes)
-{
-    int count = 0;
-    for (const SceneNode& node : nodes)
-        count += node.isVisible() ? 1 : 0;
-    return count;
 }
 
 // The view's placement (never shown, so without any GL context), its commands and its mouse

@@ -1,3 +1,4 @@
+#include "scenechecks.h"
 #include "view/mesh.h"
 #include "view/skeletonscene.h"
 
@@ -5,26 +6,6 @@
 
 #include <cmath>
 #include <vector>
-
-// Positions in the scene are single precision and pass through a 4x4 transform, so values of
-// order 100 are compared to 1e-3.
-static bool nearlyEqual(const QVector3D& a, const QVector3D& b, float tolerance = 1e-3f)
-{
-    return (a - b).length() <= tolerance;
-}
-
-static QVector3D toQVector(const Vector3f& v)
-{
-    return QVector3D(v.x(), v.y(), v.z());
-}
-
-static int visibleCount(const std::vector<SceneNode>& nodes)
-{
-    int count = 0;
-    for (const SceneNode& node : nodes)
-        count += node.isVisible() ? 1 : 0;
-    return count;
-}
 
 // The meshes, and placement on the scene without any GL: which node gets which transform,
 // material and visibility.
