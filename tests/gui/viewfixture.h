@@ -3,21 +3,57 @@
 #include "model/bvhfile.h"
 #include "physics/bvhmathobject.h"
 #include "support/testsupport.h"
+#include "view/scenenode.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVector3D>
 
-// A motion and a physics object as the main window hands them to the view: a figure standing
-// at the origin, its root Hips at (0, 90, 0), with
+#include <vector>
+
+// Scene positions and the camera are single precision, of order 100 to 1000, and pass through
+// 4x4 transforms; 1e-3 is well above their rounding and below any step of the view.
+inline bool nearlyEqual(const QVector3D& a, const QVector3D& b, float tolerance = 1e-3f)
+{
+    return (a - b).length() <= tolerance;
+}
+
+inline QVector3D toQVector(const Vector3f& v)
+{
+    return QVector3D(v.x(), v.y(), v.z());
+}
+
+inline int visibleCount(const std::vector<SceneNode>& nodes)
+{
+    int count = 0;
+    for (const SceneNode& node : nodes)
+        count += node.isVisible() ? 1 : 0;
+    return count;
+}
+
+// A figure as the main window hands it to the view: root Hips at (0, 90, 0), with
 //   Chest (0, 130, 0) -> Head (0, 160, 0) -> End Site (0, 170, 0),
 //   Chest -> LeftArm (40, 130, 0) -> End Site (80, 130, 0),
 //   Hips -> LeftLeg (-20, 10, 0) -> End Site (-20, 0, 0)
 // in frame 0 (frame 1 moves the root by (30, 0, -20) and bends the chest), and two mass
-// segments: the upper arm (centre halfway along Chest -> LeftArm, mass 0) and the trunk
-// (centre halfway along Hips -> Chest, mass 1), so the body centre is the trunk's centre.
+// segments: the upper arm (centre (20, 130, 0), mass 0) and the trunk (centre (0, 110, 0),
+// mass 1), so the body centre is the trunk's centre.
 class ViewFixture
 {
 public:
+    bool load(const QByteArray& text = figureMotion())
+    {
+        if (!motion.readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"), text)).ok())
+            return false;
+        motion.setCurrentFrame(0);
+        physics.startJointNames = {QStringLiteral("Chest"), QStringLiteral("Hips")};
+        physics.endJointNames = {QStringLiteral("LeftArm"), QStringLiteral("Chest")};
+        physics.proximalDistances = {0.5, 0.5};
+        physics.masses = {0.0, 1.0};
+        physics.setBvhFile(&motion);
+        return true;
+    }
+
     static QByteArray figureMotion()
     {
         return "HIERARCHY\nROOT Hips\n{\nOFFSET 0 0 0\n"
@@ -32,20 +68,6 @@ public:
                "MOTION\nFrames: 2\nFrame Time: 0.04\n"
                "0 90 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n"
                "30 90 -20 0 0 0 20 10 0 0 0 0 0 0 0 0 0 0\n";
-    }
-
-    // Loads `text` and binds the two segments; false when the motion does not load.
-    bool load(const QByteArray& text = figureMotion())
-    {
-        if (!motion.readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"), text)).ok())
-            return false;
-        motion.setCurrentFrame(0);
-        physics.startJointNames = {QStringLiteral("Chest"), QStringLiteral("Hips")};
-        physics.endJointNames = {QStringLiteral("LeftArm"), QStringLiteral("Chest")};
-        physics.proximalDistances = {0.5, 0.5};
-        physics.masses = {0.0, 1.0};
-        physics.setBvhFile(&motion);
-        return true;
     }
 
     BvhJoint* joint(const char* name) const
