@@ -1,93 +1,114 @@
 #include "app/dudezu.h"
-#include "model/bvhjoint.h"
+#include "app/timedisplay.h"
+#include "support/c3dreader.h"
 #include "support/testsupport.h"
+#include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
 #include "tools/jointlistwidget.h"
 #include "tools/jointtreewidget.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
-#include <QCheckBox>
-#include <QDoubleSpinBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSlider>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QToolButton>
-#include <QTreeView>
+#include <QtTest>
+#include <QtWidgets>
 
-// The main window driven as a user would: open, play, step, scrub, brackets, select, edit,
-// save, with the file dialogs and message boxes answered by the test.
+#include <functional>
+
+// The main window driven as a user drives it, through its buttons, keys and menu actions,
+// with the file dialogs, message boxes and joint selection dialogs answered by the test.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir dir;
-    QString motionPath;
-    QStringList openAnswers;
-    QStringList saveAnswers;
-    QStringList warnings;
-    QList<UserDialogs::SaveChoice> saveChoices;
-    int saveQuestions = 0;
-
-    void answerDialogs()
+    QString motionPath; // 100 frames of 0.04 s; row f holds f * 10 + k in column k
+    struct
     {
-        UserDialogs::Handler handler;
-        handler.openFileName = [this](const QString&, const QString&, const QString&) {
-            return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
-        };
-        handler.saveFileName = [this](const QString&, const QString&, const QString&) {
-            return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
-        };
-        handler.warning = [this](const QString&, const QString& text) { warnings << text; };
-        handler.information = [](const QString&, const QString&) {};
-        handler.askToSave = [this](const QString&, const QString&) {
-            ++saveQuestions;
-            return saveChoices.isEmpty() ? UserDialogs::SaveChoice::Cancel
-                                         : saveChoices.takeFirst();
-        };
-        UserDialogs::install(handler);
+        QStringList open, save, proposed, warnings, informations;
+        QList<UserDialogs::SaveChoice> choices;
+        int questions = 0;
+    } dialogs;
+
+    static QString next(QStringList& answers)
+    {
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    // Runs `answer` on the joint selection dialog once its exec() loop runs.
+    static void answerSelection(const std::function<void(CheckableListWidget&)>& answer)
+    {
+        QTimer::singleShot(0, qApp, [answer] {
+            auto* dialog = qobject_cast<CheckableListDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            answer(*dialog->checkableList);
+        });
+    }
+
+    static void goTo(DudEzu& window, int frame)
+    {
+        window.ui.frameLineEdit->setText(QString::number(frame));
+        window.ui.gotoButton->click();
+    }
+
+    // walk.bvh open, frames 20 to 60 bracketed, frame 7 shown.
+    void openWindow(DudEzu& window)
+    {
+        QVERIFY(window.loadFile(motionPath));
+        window.ui.leftBracketLineEdit->setText(QStringLiteral("20"));
+        window.ui.rightBracketLineEdit->setText(QStringLiteral("60"));
+        goTo(window, 7);
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
         motionPath = TestSupport::writeFile(dir, QStringLiteral("walk.bvh"),
                                             TestSupport::smallMotion(100, "0.04"));
     }
 
     void init()
     {
-        openAnswers.clear();
-        saveAnswers.clear();
-        warnings.clear();
-        saveChoices.clear();
-        saveQuestions = 0;
-        answerDialogs();
+        dialogs = {};
+        UserDialogs::Handler handler;
+        handler.openFileName = [this](auto&&...) { return next(dialogs.open); };
+        handler.saveFileName = [this](const QString&, const QString& proposed, const QString&) {
+            dialogs.proposed << proposed;
+            return next(dialogs.save);
+        };
+        handler.warning = [this](const QString&, const QString& text) { dialogs.warnings << text; };
+        handler.information = [this](const QString& title, const QString& text) {
+            dialogs.informations << title + QLatin1Char('/') + text;
+        };
+        handler.askToSave = [this](auto&&...) {
+            ++dialogs.questions;
+            return dialogs.choices.isEmpty() ? UserDialogs::SaveChoice::Cancel
+                                             : dialogs.choices.takeFirst();
+        };
+        UserDialogs::install(handler);
     }
 
     void cleanup() { UserDialogs::install({}); }
 
-    void openSetsTitleTimelineAndTimer()
+    void openShowsTheMotionOrSaysWhyNot()
     {
         DudEzu window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane[*]"));
-        openAnswers << motionPath;
-        window.openBVH();
+        dialogs.open << motionPath << TestSupport::writeFile(dir, "junk.bvh", "no hierarchy\n")
+                     << dir.filePath(QStringLiteral("missing.bvh"));
+        window.ui.actionOpenBVH->trigger();
         QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
         QCOMPARE(window.ui.slider->maximum(), 100);
-        QCOMPARE(window.ui.subSlider->maximum(), 100);
-        QCOMPARE(window.ui.leftBracketLineEdit->text(), QStringLiteral("0"));
         QCOMPARE(window.ui.rightBracketLineEdit->text(), QStringLiteral("100"));
         QCOMPARE(window.timer.interval(), 40);
-        QCOMPARE(window.currentFrame, 0);
-        QCOMPARE(window.fileBaseName, dir.filePath(QStringLiteral("walk.")));
         QCOMPARE(window.jointTreeWidget->bvhTreeView->model()->rowCount(), 1);
+        QCOMPARE(window.jointListWidget->listView->model()->rowCount(), 5);
+
+        window.ui.actionOpenBVH->trigger();
+        window.ui.actionOpenBVH->trigger();
+        QCOMPARE(dialogs.warnings.size(), 2);
+        QVERIFY(dialogs.warnings[0].contains(QLatin1String("junk.bvh")));
+        QVERIFY(dialogs.warnings[1].contains(QLatin1String("missing.bvh")));
+        QCOMPARE(window.bvhFile.rowCount(), 100);
     }
 
     void stepsGotoAndSliders()
@@ -95,42 +116,45 @@ private slots:
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
         window.ui.rightButton->click();
-        QCOMPARE(window.currentFrame, 1);
-        QCOMPARE(window.ui.frameLineEdit->text(), QStringLiteral("1"));
         QCOMPARE(window.bvhFile.currentFrame, 1);
+        QCOMPARE(window.ui.frameLineEdit->text(), QStringLiteral("1"));
         window.ui.leftButton->click();
-        window.ui.leftButton->click(); // stays at 0
-        QCOMPARE(window.currentFrame, 0);
+        window.ui.leftButton->click();
+        QCOMPARE(window.bvhFile.currentFrame, 0);
 
-        window.ui.frameLineEdit->setText(QStringLiteral("10"));
-        window.ui.gotoButton->click();
-        QCOMPARE(window.currentFrame, 10);
-        QCOMPARE(window.ui.slider->value(), 10);
+        goTo(window, 10);
+        QCOMPARE(window.bvhFile.currentFrame, 10);
         QCOMPARE(window.ui.subSlider->value(), 10);
         QCOMPARE(window.ui.timeLineEdit->text(), QStringLiteral("00:00:00.400"));
-
         for (const char* wrong : {"500", "-3", "100"}) {
             window.ui.frameLineEdit->setText(QString::fromLatin1(wrong));
             window.ui.gotoButton->click();
-            QCOMPARE(window.currentFrame, 10);
             QCOMPARE(window.bvhFile.currentFrame, 10);
-            QCOMPARE(window.ui.frameLineEdit->text(), QString::fromLatin1(wrong));
         }
 
         window.ui.slider->setValue(42);
-        window.ui.slider->sliderMoved(42);
-        QCOMPARE(window.currentFrame, 42);
+        emit window.ui.slider->sliderMoved(42);
+        QCOMPARE(window.bvhFile.currentFrame, 42);
         QCOMPARE(window.ui.subSlider->value(), 42);
         window.ui.slider->setValue(100); // the slider's end is one past the last row
-        window.ui.slider->sliderMoved(100);
-        QCOMPARE(window.currentFrame, 99);
-
-        window.currentFrame = 98;
-        window.gotoNextFrame();
-        window.gotoNextFrame();
-        QCOMPARE(window.currentFrame, 99); // the last row: no wrap, no step past it
+        emit window.ui.slider->sliderMoved(100);
+        QCOMPARE(window.bvhFile.currentFrame, 99);
+        window.ui.rightButton->click(); // no wrap, no step past the last row
+        QCOMPARE(window.bvhFile.currentFrame, 99);
     }
 
+    // Rounded to the millisecond, hours unbounded.
+    void timeText()
+    {
+        for (const auto& [frameTime, frame, text] : {std::tuple{0.04, 1525, "00:01:01.000"},
+                                                     {0.5, -3, "-00:00:01.500"},
+                                                     {0.0333333, 30, "00:00:01.000"},
+                                                     {0.0333333, 29, "00:00:00.967"},
+                                                     {1.0, 360000, "100:00:00.000"}})
+            QCOMPARE(TimeDisplay::timeText(frameTime, frame), QString::fromLatin1(text));
+    }
+
+    // A file that declares more frames than it holds plays only the rows read.
     void truncatedFileStopsAtTheLastRowRead()
     {
         QByteArray text = TestSupport::smallMotion(5);
@@ -138,132 +162,71 @@ private slots:
         DudEzu window;
         QVERIFY(window.loadFile(TestSupport::writeFile(dir, QStringLiteral("cut.bvh"), text)));
         for (int i = 0; i < 10; ++i)
-            window.gotoNextFrame();
-        QCOMPARE(window.currentFrame, 4);
+            window.ui.rightButton->click();
         QCOMPARE(window.bvhFile.currentFrame, 4);
     }
 
-    void bracketsAndKeys()
+    void playbackFollowsTheClock()
+    {
+        DudEzu window;
+        window.ui.startButton->click();
+        QVERIFY(!window.timer.isActive()); // nothing to play
+        QVERIFY(window.loadFile(motionPath));
+        window.ui.startButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.bvhFile.currentFrame >= 3, 5000);
+        window.ui.pauseButton->click();
+        const int stopped = window.bvhFile.currentFrame;
+        QTest::qWait(100);
+        QCOMPARE(window.bvhFile.currentFrame, stopped);
+
+        // Opening another motion while playing plays it from its first frame.
+        window.ui.startButton->click();
+        QVERIFY(window.loadFile(motionPath));
+        QVERIFY(window.timer.isActive() && window.bvhFile.currentFrame < 2);
+        QTRY_VERIFY_WITH_TIMEOUT(window.bvhFile.currentFrame >= 2, 5000);
+        window.ui.actionCloseBVH->trigger();
+        QVERIFY(!window.timer.isActive());
+    }
+
+    // Brackets set by keys bound the sub-slider, and Save writes the bracketed frames.
+    void bracketsAndSave()
     {
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
-        window.ui.frameLineEdit->setText(QStringLiteral("20"));
-        window.ui.gotoButton->click();
-        window.setFocus();
+        goTo(window, 20);
         QTest::keyClick(&window, Qt::Key_BracketLeft);
-        window.ui.frameLineEdit->setText(QStringLiteral("60"));
-        window.ui.gotoButton->click();
+        goTo(window, 60);
         QTest::keyClick(&window, Qt::Key_BracketRight);
         QCOMPARE(window.ui.leftBracketLineEdit->text(), QStringLiteral("20"));
         QCOMPARE(window.ui.rightBracketLineEdit->text(), QStringLiteral("60"));
         QCOMPARE(window.ui.subSlider->minimum(), 20);
         QCOMPARE(window.ui.subSlider->maximum(), 60);
 
-        window.ui.frameLineEdit->setText(QStringLiteral("70"));
-        window.setLeftBracket();
-        QCOMPARE(window.ui.subSlider->minimum(), 70);
-        QCOMPARE(window.ui.subSlider->maximum(), 70);
-
-        // Save writes the bracketed frames.
-        window.ui.leftBracketLineEdit->setText(QStringLiteral("20"));
-        window.ui.rightBracketLineEdit->setText(QStringLiteral("60"));
-        const QString clip = dir.filePath(QStringLiteral("clip.bvh"));
-        saveAnswers << clip;
-        QVERIFY(window.saveBVH());
+        dialogs.save << dir.filePath(QStringLiteral("clip.bvh"));
+        window.ui.actionSaveBVH->trigger();
         BvhFile back;
-        QVERIFY(back.readFile(clip).ok());
+        QVERIFY(back.readFile(dir.filePath(QStringLiteral("clip.bvh"))).ok());
         QCOMPARE(back.rowCount(), 41);
-        QCOMPARE(back.frames.first().at(0), window.bvhFile.frames[20].at(0));
+        QCOMPARE(back.frames.first().at(0), 200.0);
+        QCOMPARE(back.frames.last().at(0), 600.0);
     }
 
-    void timeDisplay_data()
-    {
-        QTest::addColumn<QByteArray>("frameTime");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("frame 1525 at 0.04") << QByteArray("0.04") << "1525"
-                                            << "00:01:01.000";
-        QTest::newRow("negative") << QByteArray("0.5") << "-3"
-                                  << "-00:00:01.500";
-        QTest::newRow("rounds up to a second") << QByteArray("0.0333333") << "30"
-                                               << "00:00:01.000";
-        QTest::newRow("frame 29") << QByteArray("0.0333333") << "29"
-                                  << "00:00:00.967";
-        QTest::newRow("a hundred hours") << QByteArray("1") << "360000"
-                                         << "100:00:00.000";
-        QTest::newRow("not a number") << QByteArray("0.5") << "abc"
-                                      << "00:00:00.000";
-    }
-
-    void timeDisplay()
-    {
-        QFETCH(QByteArray, frameTime);
-        QFETCH(QString, frame);
-        QFETCH(QString, text);
-        DudEzu window;
-        QVERIFY(window.loadFile(TestSupport::writeFile(dir, QStringLiteral("t.bvh"),
-                                                       TestSupport::smallMotion(2, frameTime))));
-        window.ui.frameLineEdit->setText(frame); // every keystroke updates the display
-        QCOMPARE(window.ui.timeLineEdit->text(), text);
-        QCOMPARE(window.currentFrame, 0);
-    }
-
-    void playbackFollowsTheClock()
+    // A tree click shows the joint in the editor and highlights it; an edit reaches the frame
+    // table on the frame shown and marks the window modified.
+    void selectAndEditAJoint()
     {
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
-        window.startTimer();
-        QVERIFY(window.timer.isActive());
-        QCOMPARE(window.timer.timerType(), Qt::PreciseTimer);
-        QTRY_VERIFY_WITH_TIMEOUT(window.currentFrame >= 3, 5000);
-        window.pauseTimer();
-        QVERIFY(!window.timer.isActive());
-        const int stopped = window.currentFrame;
-        QTest::qWait(100);
-        QCOMPARE(window.currentFrame, stopped);
-
-        // Opening another motion while playing keeps playing it, from its first frame.
-        window.startTimer();
-        QVERIFY(window.loadFile(motionPath));
-        QVERIFY(window.timer.isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(window.currentFrame >= 2, 5000);
-        window.closeBVH();
-        QVERIFY(!window.timer.isActive());
-
-        DudEzu empty;
-        empty.startTimer();
-        QVERIFY(!empty.timer.isActive()); // nothing to play
-    }
-
-    void treeClickShowsThenHighlights()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        QList<QString> order;
-        connect(window.jointTreeWidget, &JointTreeWidget::jointClicked, &window,
-                [&] { order << (window.jointInfoWidget->getJoint() ? "editor" : "none"); });
+        goTo(window, 5);
         QTreeView* tree = window.jointTreeWidget->bvhTreeView;
-        const QModelIndex spine = tree->model()->index(0, 0, tree->model()->index(0, 0));
-        tree->clicked(spine);
+        emit tree->clicked(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         QCOMPARE(window.jointInfoWidget->jointNameLabel->text(), QStringLiteral("Spine"));
-        // The editor was connected first, so it already showed the joint when later
-        // receivers ran.
-        QCOMPARE(order, QList<QString>({"editor"}));
-    }
-
-    void editReachesTheFrameTableAndMarksModified()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        window.ui.frameLineEdit->setText(QStringLiteral("5"));
-        window.ui.gotoButton->click();
-        window.jointInfoWidget->setJoint(window.bvhFile.root);
+        QCOMPARE(window.ui.bvhView->getHighlightedJoint()->getName(), QStringLiteral("Spine"));
         QVERIFY(!window.isWindowModified());
-        window.jointInfoWidget->xRotSpinBox->setValue(33);
+        window.jointInfoWidget->xRotSpinBox->setValue(33); // Spine's X rotation: column 7
         QVERIFY(window.isWindowModified());
-        // Hips: Zrotation Xrotation Yrotation at DOF 3, 4, 5.
-        QCOMPARE(window.bvhFile.frames[5].at(4), 33.0);
-        QCOMPARE(window.bvhFile.frames[4].at(4), 44.0);
+        QCOMPARE(window.bvhFile.frames[5].at(7), 33.0);
+        QCOMPARE(window.bvhFile.frames[4].at(7), 47.0);
     }
 
     void unsavedChangesAreAskedFor()
@@ -272,116 +235,186 @@ private slots:
         QVERIFY(window.loadFile(motionPath));
         window.jointInfoWidget->setJoint(window.bvhFile.root);
         window.jointInfoWidget->yRotSpinBox->setValue(12);
-
-        // Cancel keeps everything.
-        saveChoices << UserDialogs::SaveChoice::Cancel;
-        window.closeBVH();
-        QCOMPARE(saveQuestions, 1);
+        dialogs.choices << UserDialogs::SaveChoice::Cancel;
+        window.ui.actionCloseBVH->trigger();
+        QCOMPARE(dialogs.questions, 1);
         QVERIFY(window.bvhFile.isLoaded());
-
-        // Open asks first for the file, then whether to save; a cancelled open keeps it all.
-        openAnswers << QString();
-        window.openBVH();
-        QCOMPARE(saveQuestions, 1);
-        QVERIFY(window.bvhFile.isLoaded());
-        QCOMPARE(window.jointTreeWidget->bvhTreeView->model()->rowCount(), 1);
+        window.ui.actionOpenBVH->trigger(); // no file chosen: nothing asked, nothing closed
+        QCOMPARE(dialogs.questions, 1);
         QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
 
-        // Save writes the file and then closes.
-        const QString saved = dir.filePath(QStringLiteral("saved.bvh"));
-        saveChoices << UserDialogs::SaveChoice::Save;
-        saveAnswers << saved;
-        window.closeBVH();
+        dialogs.choices << UserDialogs::SaveChoice::Save;
+        dialogs.save << dir.filePath(QStringLiteral("saved.bvh"));
+        window.ui.actionCloseBVH->trigger();
         QVERIFY(!window.bvhFile.isLoaded());
-        BvhFile back;
-        QVERIFY(back.readFile(saved).ok());
-        QCOMPARE(back.frames[0].at(5), 12.0);
         QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane[*]"));
+        BvhFile back;
+        QVERIFY(back.readFile(dir.filePath(QStringLiteral("saved.bvh"))).ok());
+        QCOMPARE(back.frames[0].at(5), 12.0);
     }
 
-    void unreadableFileWarnsAndKeepsTheMotion()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        const QString junk =
-            TestSupport::writeFile(dir, QStringLiteral("junk.bvh"), "no hierarchy here\n");
-        openAnswers << junk << dir.filePath(QStringLiteral("missing.bvh"));
-        window.openBVH();
-        window.openBVH();
-        QCOMPARE(warnings.size(), 2);
-        QVERIFY(warnings[0].contains(QLatin1String("junk.bvh")));
-        QVERIFY(warnings[1].contains(QLatin1String("missing.bvh")));
-        QVERIFY(window.bvhFile.isLoaded());
-        QCOMPARE(window.bvhFile.rowCount(), 100);
-    }
-
-    void dockToggles()
-    {
-        DudEzu window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(!window.jointListDock->isVisible());
-        window.windowJointIndex();
-        QVERIFY(window.jointListDock->isVisible());
-        QVERIFY(window.jointListDock->isFloating());
-        window.windowJointIndex();
-        QVERIFY(!window.jointListDock->isVisible());
-        QVERIFY(window.jointTreeDock->isVisible());
-        window.windowJointHierarchy();
-        QVERIFY(!window.jointTreeDock->isVisible());
-    }
-
-    // Two exclusive Edit menu choices; the choice applies to the open motion at once and to
-    // motions opened later, and going back to Fixed gives the old positions bit for bit.
+    // Going back to Fixed gives the old positions bit for bit; the choice holds for motions
+    // opened later.
     void rotationOrderChoices()
     {
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
         window.ui.rightButton->click();
-        QVERIFY(window.ui.actionRotationOrderFixed->isChecked());
-        BvhJoint* tip = window.bvhFile.root->getAllJoints()[2]; // Spine's End Site
-        const Vector3f fixed = tip->getAbsolutePosition();
-
+        const auto tip = [&] {
+            return window.bvhFile.root->getAllJoints()[2]->getAbsolutePosition();
+        };
+        const Vector3f fixed = tip();
         window.ui.actionRotationOrderDeclared->trigger();
-        QVERIFY(window.ui.actionRotationOrderDeclared->isChecked());
         QVERIFY(!window.ui.actionRotationOrderFixed->isChecked());
-        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Declared);
-        QVERIFY(tip->getAbsolutePosition() != fixed);
-
+        QVERIFY(tip() != fixed);
         QVERIFY(window.loadFile(motionPath));
-        QCOMPARE(window.bvhFile.root->getAllJoints()[2]->getRotationOrder(),
-                 RotationOrder::Declared);
+        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Declared);
         window.ui.rightButton->click();
-
         window.ui.actionRotationOrderFixed->trigger();
         QVERIFY(!window.ui.actionRotationOrderDeclared->isChecked());
-        QCOMPARE(window.bvhFile.root->getAllJoints()[2]->getAbsolutePosition(), fixed);
+        QCOMPARE(tip(), fixed);
     }
 
-    void centreOfMassSwitches()
+    void viewSwitchesAndDocks()
     {
         DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
         window.ui.bodyMassCheckBox->setChecked(false);
-        QVERIFY(!window.ui.bvhView->bodyMassDisplayed);
+        window.ui.segmentMassCheckBox->setChecked(false);
+        QVERIFY(!window.ui.bvhView->bodyMassDisplayed && !window.ui.bvhView->segmentMassDisplayed);
         window.ui.bodyMassCheckBox->setChecked(true);
         QVERIFY(window.ui.bvhView->bodyMassDisplayed);
-        window.ui.segmentMassCheckBox->setChecked(false);
-        QVERIFY(!window.ui.bvhView->segmentMassDisplayed);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.jointListDock->isVisible() && window.jointTreeDock->isVisible());
+        window.ui.actionJointDOFIndex->trigger();
+        window.ui.actionJointHierarchy->trigger();
+        QVERIFY(window.jointListDock->isVisible() && !window.jointTreeDock->isVisible());
     }
 
     void commandsWithoutAMotionDoNothing()
     {
         DudEzu window;
-        for (auto command :
-             {&DudEzu::saveRotJointsCSV, &DudEzu::saveAbsPosJointsCSV, &DudEzu::saveMassCenterCSV,
-              &DudEzu::saveC3D, &DudEzu::editInterpolateJointRotations, &DudEzu::gotoNextFrame,
-              &DudEzu::gotoPrevFrame, &DudEzu::gotoFrame, &DudEzu::updateFromSlider,
-              &DudEzu::closeBVH})
+        for (QAction* action : window.findChildren<QAction*>()) {
+            if (action != window.ui.actionExit && action != window.ui.actionAbout &&
+                action != window.ui.actionEditMassSegments)
+                action->trigger();
+        }
+        for (auto command : {&DudEzu::gotoNextFrame, &DudEzu::gotoPrevFrame, &DudEzu::gotoFrame,
+                             &DudEzu::updateFromSlider})
             (window.*command)();
-        QVERIFY(!window.saveBVH());
-        QVERIFY(warnings.isEmpty());
+        QVERIFY(dialogs.warnings.isEmpty() && dialogs.proposed.isEmpty());
         QCOMPARE(window.currentFrame, 0);
+    }
+
+    // The selection starts with every joint and the brackets; the table holds the frames from
+    // the first to before the last chosen; the window keeps the frame it showed.
+    void rotationTable()
+    {
+        DudEzu window;
+        openWindow(window);
+        dialogs.save << dir.filePath(QStringLiteral("rotations.csv"));
+        answerSelection([](CheckableListWidget& list) {
+            QCOMPARE(list.checkStates(), QList<bool>(5, true));
+            QCOMPARE(list.fromSpinBox->value(), 20);
+            QCOMPARE(list.toSpinBox->value(), 60);
+            list.fromSpinBox->setValue(30);
+            list.toSpinBox->setValue(33);
+            list.noneButton->click();
+            list.listWidget->item(1)->setCheckState(Qt::Checked); // Spine
+            list.okButton->click();
+        });
+        window.ui.actionExportJointRotations->trigger();
+        QCOMPARE(TestSupport::readFile(dir.filePath(QStringLiteral("rotations.csv"))),
+                 QByteArray("Time,Spine.x,Spine.y,Spine.z\n1.2,307,308,306\n"
+                            "1.24,317,318,316\n1.28,327,328,326\n"));
+        QCOMPARE(window.bvhFile.currentFrame, 7);
+    }
+
+    // Cancel in either dialog keeps the export mask; a range past the motion is cut; a failed
+    // write is reported.
+    void absolutePositionTable()
+    {
+        DudEzu window;
+        openWindow(window);
+        window.bvhFile.exportMask = {true, false, true, false, true};
+        answerSelection([](CheckableListWidget& list) {
+            list.noneButton->click();
+            list.cancelButton->click();
+        });
+        window.ui.actionExportAbsJointPositions->trigger();
+        const QString path = dir.filePath(QStringLiteral("positions.csv"));
+        dialogs.save << QString() << path << QStringLiteral("/nonexistent/dir/positions.csv");
+        for (int run = 0; run < 3; ++run) {
+            answerSelection([](CheckableListWidget& list) {
+                list.fromSpinBox->setValue(95);
+                list.toSpinBox->setValue(99999);
+                list.okButton->click();
+            });
+            window.ui.actionExportAbsJointPositions->trigger();
+            if (run == 0)
+                QCOMPARE(window.bvhFile.exportMask, QList<bool>({true, false, true, false, true}));
+        }
+        const QList<QByteArray> lines = TestSupport::readLines(path);
+        QCOMPARE(lines.size(), 1 + 5); // frames 95 to 99
+        QCOMPARE(lines[0].count(','), 5 * 3);
+        QCOMPARE(dialogs.warnings.size(), 1);
+        QVERIFY(dialogs.warnings[0].contains(QLatin1String("/nonexistent/dir/positions.csv")));
+        QCOMPARE(window.bvhFile.currentFrame, 7);
+    }
+
+    void massCentreTable()
+    {
+        DudEzu window;
+        openWindow(window);
+        const QString path = dir.filePath(QStringLiteral("com.csv"));
+        dialogs.save << path << QStringLiteral("/nonexistent/dir/com.csv");
+        window.ui.actionExportMassCenter->trigger();
+        QCOMPARE(TestSupport::readLines(path).size(), 1 + 41); // frames 20 to 60
+        QCOMPARE(dialogs.informations, QStringList({"Process Complete/File Export Completed"}));
+        QCOMPARE(window.bvhFile.currentFrame, 7);
+        window.ui.actionExportMassCenter->trigger();
+        QCOMPARE(dialogs.informations.size(), 1);
+        QCOMPARE(dialogs.warnings.size(), 1);
+        QVERIFY(dialogs.warnings[0].contains(QLatin1String("/nonexistent/dir/com.csv")));
+    }
+
+    void c3dExport()
+    {
+        DudEzu window;
+        openWindow(window);
+        const QString path = dir.filePath(QStringLiteral("walk.c3d"));
+        dialogs.save << path << QStringLiteral("/nonexistent/dir/walk.c3d");
+        window.ui.actionExportC3D->trigger();
+        QCOMPARE(dialogs.proposed, QStringList({path}));
+        TestSupport::C3DReader reader;
+        QCOMPARE(reader.readFile(path), QString());
+        QCOMPARE(reader.frameCount, 100);
+        QCOMPARE(reader.labels, QStringList({"Hips", "Spine", "End Site", "LeftLeg", "End Site"}));
+        QCOMPARE(window.bvhFile.currentFrame, 7);
+        window.ui.actionExportC3D->trigger();
+        QCOMPARE(dialogs.warnings.size(), 1);
+    }
+
+    // The selection starts with no joint; the editor shows the new rotation at once.
+    void interpolation()
+    {
+        DudEzu window;
+        openWindow(window);
+        goTo(window, 25);
+        window.jointInfoWidget->setJoint(window.bvhFile.root->getJointByName("Spine"));
+        answerSelection([](CheckableListWidget& list) {
+            QCOMPARE(list.checkStates(), QList<bool>(5, false));
+            list.listWidget->item(1)->setCheckState(Qt::Checked);
+            list.okButton->click();
+        });
+        const QList<double> before = window.bvhFile.frames[25];
+        window.ui.actionInterpolateJointRotations->trigger();
+        QVERIFY(window.bvhFile.frames[25] != before);
+        QCOMPARE(window.bvhFile.frames[25].mid(0, 6), before.mid(0, 6)); // Hips untouched
+        QVERIFY(window.isWindowModified());
+        QCOMPARE(window.bvhFile.currentFrame, 25);
+        QVERIFY(qAbs(window.jointInfoWidget->xRotSpinBox->value() -
+                     window.bvhFile.frames[25].at(7)) < 0.006); // the box shows two decimals
     }
 };
 
