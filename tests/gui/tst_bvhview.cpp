@@ -9,10 +9,7 @@
 #include <cmath>
 
 #define COMPARE_VECTORS(actual, expected, ...)                                                     \
-    QVERIFY2(                                                                                      \
-        nearlyEqual(actual, expected __VA_OPT__(, ) __VA_ARGS__),                                  \
-        qPrintable(                                                                                \
-            QStringLiteral("(%1, %2, %3)").arg((actual).x()).arg((actual).y()).arg((actual).z())))
+    QVERIFY(nearlyEqual(actual, expected __VA_OPT__(, ) __VA_ARGS__))
 
 static QList<QVector3D> centres(const BvhView& view, const Material& material)
 {
@@ -83,12 +80,10 @@ private slots:
         QVERIFY(fixture.load());
         BvhView view;
         view.setMathObject(&fixture.physics);
-        view.setHighlightedJoint(fixture.joint("LeftArm"));
         view.setHighlightedJoint(fixture.joint("Head"));
         QCOMPARE(centres(view, view.getScene().yellowMaterial), QList{QVector3D(0, 160, 0)});
-        QVERIFY(centres(view, view.getScene().whiteMaterial).contains(QVector3D(40, 130, 0)));
         view.setHighlightedJoint(nullptr);
-        QVERIFY(centres(view, view.getScene().yellowMaterial).isEmpty());
+        QCOMPARE(centres(view, view.getScene().whiteMaterial).size(), 8);
     }
 
     void displayFlags_data()
@@ -255,7 +250,7 @@ private slots:
     }
 
     // The figure, its highlighted arm joint and both kinds of marker seen from the camera
-    // centred on the root: lit, a full channel reads above 170 and an empty one below 90.
+    // centred on the root: lit, a full channel reads above 170 and an empty one below 85.
     void drawsTheFigure()
     {
         ViewFixture fixture;
@@ -268,7 +263,6 @@ private slots:
         view.show(); // the first paint must show the state set before
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const QImage image = view.grabFramebuffer();
-        QCOMPARE(image.size(), QSize(640, 480));
         const QMatrix4x4 toScreen =
             view.getCamera().projectionMatrix(640.0f / 480) * view.getCamera().viewMatrix();
         const auto pixelAt = [&](const QVector3D& point) {
@@ -277,12 +271,9 @@ private slots:
         };
         const auto pixel = [&](const QVector3D& point) { return image.pixel(pixelAt(point)); };
         const auto looksLike = [](QRgb value, QRgb colour) {
-            for (int shift : {16, 8, 0}) {
-                const int channel = int(value >> shift & 0xff);
-                if ((colour >> shift & 0xff) ? channel <= 170 : channel >= 90)
-                    return false;
-            }
-            return true;
+            return qAbs(qRed(value) - qRed(colour)) < 85 &&
+                   qAbs(qGreen(value) - qGreen(colour)) < 85 &&
+                   qAbs(qBlue(value) - qBlue(colour)) < 85;
         };
         const QRgb white = qRgb(255, 255, 255);
         // The camera looks at the root, which lands in the middle whatever the projection.
@@ -300,17 +291,13 @@ private slots:
         QCOMPARE(image.pixel(3, 3), background);
         QCOMPARE(image.pixel(636, 3), background);
         QVERIFY(!looksLike(pixel(QVector3D(50, 50, 50)), white));
-        // In front of the figure the ground grid is all there is: a grey line through x = 0,
-        // the background halfway to the next.
-        // A line is a pixel wide: one of the three pixels across its projection is on it.
-        const QPoint onLine = pixelAt(QVector3D(0, 0, 110));
-        bool grey = false;
-        for (int dx = -1; dx <= 1; ++dx) {
-            const QRgb value = image.pixel(onLine + QPoint(dx, 0));
-            grey = grey ||
-                   (qGray(value) > qGray(background) + 20 && qAbs(qRed(value) - qBlue(value)) < 20);
-        }
-        QVERIFY(grey);
+        // In front of the figure the ground grid is all there is: a grey line through x = 0 (on
+        // one of the three pixels across its projection), the background halfway to the next.
+        const auto grey = [&](int dx) {
+            const QRgb value = image.pixel(pixelAt(QVector3D(0, 0, 110)) + QPoint(dx, 0));
+            return qGray(value) > qGray(background) + 20 && qAbs(qRed(value) - qBlue(value)) < 20;
+        };
+        QVERIFY(grey(-1) || grey(0) || grey(1));
         QCOMPARE(pixel(QVector3D(view.getScene().getGridSpacing() / 2, 0, 110)), background);
     }
 };

@@ -123,7 +123,6 @@ private slots:
         QCOMPARE(window.bvhFile.currentFrame, 0);
 
         goTo(window, 10);
-        QCOMPARE(window.bvhFile.currentFrame, 10);
         QCOMPARE(window.ui.subSlider->value(), 10);
         QCOMPARE(window.ui.timeLineEdit->text(), QStringLiteral("00:00:00.400"));
         for (const char* wrong : {"500", "-3", "100"}) {
@@ -275,7 +274,7 @@ private slots:
         QCOMPARE(tip(), fixed);
     }
 
-    void viewSwitchesAndDocks()
+    void markerSwitches()
     {
         DudEzu window;
         window.ui.bodyMassCheckBox->setChecked(false);
@@ -283,12 +282,6 @@ private slots:
         QVERIFY(!window.ui.bvhView->bodyMassDisplayed && !window.ui.bvhView->segmentMassDisplayed);
         window.ui.bodyMassCheckBox->setChecked(true);
         QVERIFY(window.ui.bvhView->bodyMassDisplayed);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(!window.jointListDock->isVisible() && window.jointTreeDock->isVisible());
-        window.ui.actionJointDOFIndex->trigger();
-        window.ui.actionJointHierarchy->trigger();
-        QVERIFY(window.jointListDock->isVisible() && !window.jointTreeDock->isVisible());
     }
 
     void commandsWithoutAMotionDoNothing()
@@ -306,9 +299,10 @@ private slots:
         QCOMPARE(window.currentFrame, 0);
     }
 
-    // The selection starts with every joint and the brackets; the table holds the frames from
-    // the first to before the last chosen; the window keeps the frame it showed.
-    void rotationTable()
+    // Each export writes the frames and joints chosen, shows again the frame the window showed,
+    // and reports a failed write. The joint tables start from every joint and the brackets,
+    // and hold the frames from the first chosen to before the last.
+    void exports()
     {
         DudEzu window;
         openWindow(window);
@@ -328,71 +322,56 @@ private slots:
                  QByteArray("Time,Spine.x,Spine.y,Spine.z\n1.2,307,308,306\n"
                             "1.24,317,318,316\n1.28,327,328,326\n"));
         QCOMPARE(window.bvhFile.currentFrame, 7);
-    }
 
-    // Cancel in either dialog keeps the export mask; a range past the motion is cut; a failed
-    // write is reported.
-    void absolutePositionTable()
-    {
-        DudEzu window;
-        openWindow(window);
-        window.bvhFile.exportMask = {true, false, true, false, true};
+        dialogs.save << dir.filePath(QStringLiteral("positions.csv"));
         answerSelection([](CheckableListWidget& list) {
-            list.noneButton->click();
-            list.cancelButton->click();
+            list.toSpinBox->setValue(99999); // cut at the motion's end
+            list.okButton->click();
         });
         window.ui.actionExportAbsJointPositions->trigger();
-        const QString path = dir.filePath(QStringLiteral("positions.csv"));
-        dialogs.save << QString() << path << QStringLiteral("/nonexistent/dir/positions.csv");
-        for (int run = 0; run < 3; ++run) {
-            answerSelection([](CheckableListWidget& list) {
-                list.fromSpinBox->setValue(95);
-                list.toSpinBox->setValue(99999);
-                list.okButton->click();
-            });
-            window.ui.actionExportAbsJointPositions->trigger();
-            if (run == 0)
-                QCOMPARE(window.bvhFile.exportMask, QList<bool>({true, false, true, false, true}));
-        }
-        const QList<QByteArray> lines = TestSupport::readLines(path);
-        QCOMPARE(lines.size(), 1 + 5); // frames 95 to 99
-        QCOMPARE(lines[0].count(','), 5 * 3);
-        QCOMPARE(dialogs.warnings.size(), 1);
-        QVERIFY(dialogs.warnings[0].contains(QLatin1String("/nonexistent/dir/positions.csv")));
+        const QList<QByteArray> lines = TestSupport::readLines(dir.filePath("positions.csv"));
+        QCOMPARE(lines.size(), 1 + 80);
+        QCOMPARE(lines.last().count(','), 5 * 3);
         QCOMPARE(window.bvhFile.currentFrame, 7);
-    }
 
-    void massCentreTable()
-    {
-        DudEzu window;
-        openWindow(window);
-        const QString path = dir.filePath(QStringLiteral("com.csv"));
-        dialogs.save << path << QStringLiteral("/nonexistent/dir/com.csv");
+        dialogs.save << dir.filePath(QStringLiteral("com.csv"));
         window.ui.actionExportMassCenter->trigger();
-        QCOMPARE(TestSupport::readLines(path).size(), 1 + 41); // frames 20 to 60
+        QCOMPARE(TestSupport::readLines(dir.filePath("com.csv")).size(), 1 + 41); // 20 to 60
         QCOMPARE(dialogs.informations, QStringList({"Process Complete/File Export Completed"}));
         QCOMPARE(window.bvhFile.currentFrame, 7);
-        window.ui.actionExportMassCenter->trigger();
-        QCOMPARE(dialogs.informations.size(), 1);
-        QCOMPARE(dialogs.warnings.size(), 1);
-        QVERIFY(dialogs.warnings[0].contains(QLatin1String("/nonexistent/dir/com.csv")));
-    }
 
-    void c3dExport()
-    {
-        DudEzu window;
-        openWindow(window);
-        const QString path = dir.filePath(QStringLiteral("walk.c3d"));
-        dialogs.save << path << QStringLiteral("/nonexistent/dir/walk.c3d");
+        const QString c3d = dir.filePath(QStringLiteral("walk.c3d"));
+        dialogs.save << c3d;
         window.ui.actionExportC3D->trigger();
-        QCOMPARE(dialogs.proposed, QStringList({path}));
+        QCOMPARE(dialogs.proposed.last(), c3d);
         TestSupport::C3DReader reader;
-        QCOMPARE(reader.readFile(path), QString());
+        QCOMPARE(reader.readFile(c3d), QString());
         QCOMPARE(reader.frameCount, 100);
-        QCOMPARE(reader.labels, QStringList({"Hips", "Spine", "End Site", "LeftLeg", "End Site"}));
         QCOMPARE(window.bvhFile.currentFrame, 7);
-        window.ui.actionExportC3D->trigger();
-        QCOMPARE(dialogs.warnings.size(), 1);
+
+        // Cancelled in either dialog, a joint table keeps the joints last exported.
+        answerSelection([](CheckableListWidget& list) { list.cancelButton->click(); });
+        window.ui.actionExportJointRotations->trigger();
+        answerSelection([](CheckableListWidget& list) {
+            list.noneButton->click();
+            list.okButton->click();
+        });
+        window.ui.actionExportJointRotations->trigger(); // no file chosen
+        QCOMPARE(window.bvhFile.exportMask, QList<bool>(5, true));
+        QCOMPARE(dialogs.proposed.size(), 5);
+
+        for (const auto& [action, selection] :
+             {std::pair{window.ui.actionExportJointRotations, true},
+              {window.ui.actionExportAbsJointPositions, true},
+              {window.ui.actionExportMassCenter, false},
+              {window.ui.actionExportC3D, false}}) {
+            dialogs.save << QStringLiteral("/nonexistent/dir/out");
+            if (selection)
+                answerSelection([](CheckableListWidget& list) { list.okButton->click(); });
+            action->trigger();
+        }
+        QCOMPARE(dialogs.warnings.filter(QStringLiteral("/nonexistent/dir/out")).size(), 4);
+        QCOMPARE(dialogs.informations.size(), 1);
     }
 
     // The selection starts with no joint; the editor shows the new rotation at once.
@@ -410,7 +389,6 @@ private slots:
         const QList<double> before = window.bvhFile.frames[25];
         window.ui.actionInterpolateJointRotations->trigger();
         QVERIFY(window.bvhFile.frames[25] != before);
-        QCOMPARE(window.bvhFile.frames[25].mid(0, 6), before.mid(0, 6)); // Hips untouched
         QVERIFY(window.isWindowModified());
         QCOMPARE(window.bvhFile.currentFrame, 25);
         QVERIFY(qAbs(window.jointInfoWidget->xRotSpinBox->value() -

@@ -160,23 +160,16 @@ private slots:
         QVERIFY(scene.getGridNode().isVisible());
     }
 
-    void gridSpacing_data()
-    {
-        QTest::addColumn<float>("reach");
-        QTest::addColumn<float>("spacing");
-        QTest::newRow("human in centimetres") << 95.0f << 20.0f;
-        QTest::newRow("human in inches") << 36.0f << 5.0f;
-        QTest::newRow("human in metres") << 0.95f << 0.2f;
-        QTest::newRow("exactly a round quarter") << 40.0f << 10.0f;
-        QTest::newRow("just under five") << 19.9f << 2.0f;
-        QTest::newRow("no bones") << 0.0f << 10.0f;
-    }
-
+    // A round spacing of about a quarter of the skeleton's reach.
     void gridSpacing()
     {
-        QFETCH(float, reach);
-        QFETCH(float, spacing);
-        QCOMPARE(SkeletonScene::gridSpacingFor(reach), spacing);
+        for (const auto& [reach, spacing] : {std::pair{95.0f, 20.0f}, // a human in centimetres
+                                             {36.0f, 5.0f},           // in inches
+                                             {0.95f, 0.2f},           // in metres
+                                             {40.0f, 10.0f},          // exactly a round quarter
+                                             {19.9f, 2.0f},           // just under five
+                                             {0.0f, 10.0f}})          // no bones
+            QCOMPARE(SkeletonScene::gridSpacingFor(reach), spacing);
     }
 };
 
