@@ -149,15 +149,10 @@ private slots:
         checkSphere(spheres[150], QVector3D(150, 150 % 7, 0), 4, &scene.yellowMaterial);
         checkSphere(spheres[213], QVector3D(3, 3, 3), 2, &scene.redMaterial);
         checkSphere(spheres[214], QVector3D(1, 1, 1), 4, &scene.magentaMaterial);
-        checkBone(scene.getCylinderNodes()[198], QVector3D(198, 198 % 7, 0),
-                  QVector3D(199, 199 % 7, 0));
 
         scene.place(positions, parents, -1, {}, std::nullopt);
         QCOMPARE(visibleCount(scene.getSphereNodes()), 4);
         QCOMPARE(visibleCount(scene.getCylinderNodes()), 3);
-        scene.hideSkeleton();
-        QCOMPARE(visibleCount(scene.getSphereNodes()) + visibleCount(scene.getCylinderNodes()), 0);
-        QVERIFY(scene.getGridNode().isVisible());
     }
 
     // A round spacing of about a quarter of the skeleton's reach.

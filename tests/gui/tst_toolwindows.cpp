@@ -114,18 +114,13 @@ private slots:
     void checkableList()
     {
         CheckableListWidget list;
-        QVERIFY(list.fromSpinBox->isHidden());
-        list.setItems({QStringLiteral("a"), QStringLiteral("b")});
-        list.listWidget->item(0)->setCheckState(Qt::Unchecked);
-        list.setItems({QStringLiteral("c")}); // appends and checks every row again
-        QCOMPARE(list.checkStates(), QList<bool>({true, true, true}));
+        list.setItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
         list.noneButton->click();
         list.listWidget->item(1)->setCheckState(Qt::Checked);
         QCOMPARE(list.checkStates(), QList<bool>({false, true, false}));
         list.allButton->click();
         QCOMPARE(list.checkStates(), QList<bool>({true, true, true}));
         list.showRange(-5, 123456);
-        QVERIFY(!list.fromSpinBox->isHidden());
         QCOMPARE(list.fromSpinBox->value(), 0);
         QCOMPARE(list.toSpinBox->value(), 99999);
     }
