@@ -63,39 +63,23 @@ private slots:
             motion.setCurrentFrame(f);
             for (const BvhJoint* joint : joints) {
                 if (!isSampleOf(reader.samples[index++], joint->getAbsolutePosition()))
-                    QFAIL(
-                        qPrintable(QStringLiteral("frame %1, joint %2: %3")
-                                       .arg(f)
-                                       .arg(joint->getName())
-                                       .arg(TestSupport::toString(joint->getAbsolutePosition()))));
+                    QFAIL(qPrintable(QStringLiteral("frame %1, %2").arg(f).arg(joint->getName())));
             }
         }
     }
 
-    void frameRate_data()
-    {
-        QTest::addColumn<double>("frameTime");
-        QTest::addColumn<int>("rate");
-        const int fallback = C3DExport::fallbackFrameRate;
-        QTest::newRow("0.0333333") << 0.0333333 << 30;
-        QTest::newRow("0.008333") << 0.008333 << 120;
-        QTest::newRow("rounds half up") << 1.0 / 24.5 << 25;
-        QTest::newRow("three seconds") << 3.0 << 0;
-        QTest::newRow("a nanosecond") << 1e-9 << 1000000000;
-        QTest::newRow("zero") << 0.0 << fallback;
-        QTest::newRow("negative zero") << -0.0 << fallback;
-        QTest::newRow("negative") << -0.04 << fallback;
-        QTest::newRow("rate beyond int") << 1e-300 << fallback;
-        QTest::newRow("smallest denormal") << std::numeric_limits<double>::denorm_min() << fallback;
-        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << fallback;
-        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << fallback;
-    }
-
+    // Rounded half up; unusable frame times give the fallback rate.
     void frameRate()
     {
-        QFETCH(double, frameTime);
-        QFETCH(int, rate);
-        QCOMPARE(C3DExport::frameRate(frameTime), rate);
+        const std::pair<double, int> rates[] = {
+            {0.0333333, 30}, {0.008333, 120}, {1.0 / 24.5, 25}, {3.0, 0}, {1e-9, 1000000000}};
+        for (const auto& [frameTime, rate] : rates)
+            QCOMPARE(C3DExport::frameRate(frameTime), rate);
+        using limits = std::numeric_limits<double>;
+        for (const double frameTime : {0.0, -0.0, -0.04, 1e-300, limits::denorm_min(),
+                                       limits::infinity(), limits::quiet_NaN()})
+            QVERIFY2(C3DExport::frameRate(frameTime) == C3DExport::fallbackFrameRate,
+                     qPrintable(QString::number(frameTime)));
     }
 
     // Progress counts every frame; an unusable frame time writes the fallback rate into both
@@ -202,7 +186,6 @@ private slots:
         QCOMPARE(reads[1].warnings, reads[0].warnings);
         QCOMPARE(motions[1].frames, motions[0].frames);
         QCOMPARE(motions[1].numFrames, motions[0].numFrames);
-        QCOMPARE(motions[1].root->getAllJointNames(), motions[0].root->getAllJointNames());
         QCOMPARE(sinks[1].values, sinks[0].values);
         QCOMPARE(motions[1].currentFrame, motions[0].currentFrame);
         QVERIFY(bytes[0].size() > 512 && bytes[1] == bytes[0]);

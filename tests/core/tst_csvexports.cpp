@@ -110,41 +110,29 @@ private slots:
         QCOMPARE(TestSupport::readFile(path), expected);
     }
 
-    void frameRanges_data()
-    {
-        QTest::addColumn<int>("table");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("end");
-        QTest::addColumn<QList<int>>("frames");
-        // The centre-of-mass table includes its end frame, the joint tables do not. (The two
-        // joint tables share one frame loop: the rotations stand for both.)
-        for (const int table : {MassCentre, Rotations}) {
-            const bool inclusive = table == MassCentre;
-            const auto row = [&](const char* what, int start, int end, QList<int> frames) {
-                QTest::addRow("%s, %s", inclusive ? "mass centre" : "rotations", what)
-                    << table << start << end << frames;
-            };
-            row("inner range", 3, 6, inclusive ? QList<int>{3, 4, 5, 6} : QList<int>{3, 4, 5});
-            row("start equals end", 4, 4, inclusive ? QList<int>{4} : QList<int>());
-            row("start after end", 7, 2, {});
-            row("end -1 runs to the last frame", 9, -1, {9, 10, 11});
-            row("negative start", -5, 1, inclusive ? QList<int>{0, 1} : QList<int>{0});
-            row("end past the last row", 10, 500, {10, 11});
-            row("start past the last row", 40, 50, {});
-        }
-    }
-
+    // The centre-of-mass table includes its end frame, the joint tables do not. (The two joint
+    // tables share one frame loop: the rotations stand for both.)
     void frameRanges()
     {
-        QFETCH(int, table);
-        QFETCH(int, start);
-        QFETCH(int, end);
-        QFETCH(QList<int>, frames);
-        QVERIFY(exportTable(table, start, end).ok);
-        QByteArray expected;
-        for (int frame : frames)
-            expected += NumberFormat::general(frame * 0.0333333).toLatin1() + ";";
-        QCOMPARE(timeColumn(), expected);
+        const std::tuple<int, int, QList<int>, QList<int>> cases[] = {
+            {3, 6, {3, 4, 5, 6}, {3, 4, 5}},
+            {4, 4, {4}, {}},
+            {7, 2, {}, {}},
+            {9, -1, {9, 10, 11}, {9, 10, 11}},
+            {-5, 1, {0, 1}, {0}},
+            {10, 500, {10, 11}, {10, 11}},
+            {40, 50, {}, {}}};
+        for (const auto& [start, end, inclusive, exclusive] : cases) {
+            for (const int table : {MassCentre, Rotations}) {
+                QVERIFY(exportTable(table, start, end).ok);
+                QByteArray expected;
+                for (int frame : table == MassCentre ? inclusive : exclusive)
+                    expected += NumberFormat::general(frame * 0.0333333).toLatin1() + ";";
+                QVERIFY2(timeColumn() == expected,
+                         qPrintable(
+                             QStringLiteral("table %1, %2 to %3").arg(table).arg(start).arg(end)));
+            }
+        }
     }
 
     void realFiles_data() { TestSupport::addRealFileRows(); }
@@ -197,36 +185,24 @@ private slots:
         }
     }
 
-    void progressSteps_data()
-    {
-        QTest::addColumn<int>("table");
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<int>("end");
-        QTest::addColumn<QString>("begin");
-        QTest::addColumn<QList<int>>("values");
-        const QList<int> tens{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-        QTest::newRow("rotations") << int(Rotations) << 100 << -1 << "begin | 100" << tens;
-        QTest::newRow("positions")
-            << int(Positions) << 100 << -1
-            << "begin Please be patient|Doing a lot of math. This may take a while. 100" << tens;
-        QTest::newRow("mass centre") << int(MassCentre) << 100 << -1 << "begin | 100" << tens;
-        // Fewer than ten frames step once per frame (frames 2..6 here).
-        QTest::newRow("short range")
-            << int(Rotations) << 12 << 7 << "begin | 100" << QList<int>{10, 20, 30, 40};
-    }
-
+    // Ten steps of 10 %; fewer than ten frames step once per frame (frames 2..6 here).
     void progressSteps()
     {
-        QFETCH(int, table);
-        QFETCH(int, frames);
-        QFETCH(int, end);
-        QFETCH(QString, begin);
-        QFETCH(QList<int>, values);
-        loadSmallMotion(frames);
-        TestSupport::RecordingProgress progress;
-        QVERIFY(exportTable(table, end < 0 ? 0 : 2, end, &progress).ok);
-        QCOMPARE(progress.calls, QStringList({begin, "end"}));
-        QCOMPARE(progress.values, values);
+        const QString plain = QStringLiteral("begin | 100");
+        const QList<int> tens{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+        const std::tuple<int, int, int, QString, QList<int>> cases[] = {
+            {Rotations, 100, -1, plain, tens},
+            {Positions, 100, -1,
+             "begin Please be patient|Doing a lot of math. This may take a while. 100", tens},
+            {MassCentre, 100, -1, plain, tens},
+            {Rotations, 12, 7, plain, {10, 20, 30, 40}}};
+        for (const auto& [table, frames, end, begin, values] : cases) {
+            loadSmallMotion(frames);
+            TestSupport::RecordingProgress progress;
+            QVERIFY(exportTable(table, end < 0 ? 0 : 2, end, &progress).ok);
+            QCOMPARE(progress.calls, QStringList({begin, "end"}));
+            QCOMPARE(progress.values, values);
+        }
     }
 
     // A cancel seen at frame 21, before its row is written, keeps the rows before it.
@@ -245,33 +221,27 @@ private slots:
         }
     }
 
-    void failureNamesTheFileAndKeepsTheOld_data()
-    {
-        QTest::addColumn<int>("table");
-        QTest::addColumn<bool>("loaded");
-        for (const bool loaded : {true, false}) {
-            const char* state = loaded ? "unwritable file" : "no motion";
-            QTest::addRow("mass centre, %s", state) << int(MassCentre) << loaded;
-            QTest::addRow("rotations, %s", state) << int(Rotations) << loaded;
-            QTest::addRow("positions, %s", state) << int(Positions) << loaded;
-        }
-    }
-
+    // A failed export (no motion, or a file that cannot be written) names the file, keeps
+    // what was there and reports no progress.
     void failureNamesTheFileAndKeepsTheOld()
     {
-        QFETCH(int, table);
-        QFETCH(bool, loaded);
-        if (loaded)
-            path = dir.filePath(QStringLiteral("no such folder/table.csv"));
-        else
-            motion.clear();
-        TestSupport::writeFile(dir, QStringLiteral("table.csv"), "old");
-        TestSupport::RecordingProgress progress;
-        const WriteResult result = exportTable(table, 0, -1, &progress);
-        QVERIFY(!result.ok && !result.errorString.isEmpty());
-        QCOMPARE(result.fileName, path);
-        QCOMPARE(TestSupport::readFile(path), loaded ? QByteArray() : QByteArray("old"));
-        QVERIFY(progress.calls.isEmpty());
+        const QString unwritable = dir.filePath(QStringLiteral("no such folder/table.csv"));
+        for (const int table : {MassCentre, Rotations, Positions}) {
+            for (const bool loaded : {true, false}) {
+                init();
+                if (loaded)
+                    path = unwritable;
+                else
+                    motion.clear();
+                TestSupport::writeFile(dir, QStringLiteral("table.csv"), "old");
+                TestSupport::RecordingProgress progress;
+                const WriteResult result = exportTable(table, 0, -1, &progress);
+                QVERIFY(!result.ok && !result.errorString.isEmpty());
+                QCOMPARE(result.fileName, path);
+                QCOMPARE(TestSupport::readFile(path), loaded ? QByteArray() : QByteArray("old"));
+                QVERIFY(progress.calls.isEmpty());
+            }
+        }
     }
 
     // The writer buffers a megabyte at a time; a header and rows longer than that must still

@@ -43,78 +43,42 @@ private:
     }
 
 private slots:
-    void writtenFiles_data()
+    // Six significant digits, markup escaped; lists shorter than the start joints write empty
+    // text and zeros. Read back and written again, the file comes out the same.
+    void writtenFile()
     {
-        QTest::addColumn<QStringList>("starts");
-        QTest::addColumn<QList<double>>("masses");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("empty model")
-            << QStringList() << QList<double>()
-            << QByteArray("<!DOCTYPE BvhMassProperties>\n<BvhMassProperties/>\n");
-        // Values of six significant digits; lists shorter than the start joints write empty
-        // text and zeros.
-        QTest::newRow("two segments, one value short")
-            << QStringList{"Hips", "Neck"} << QList<double>{0.0123456789}
-            << QByteArray("<!DOCTYPE BvhMassProperties>\n"
-                          "<BvhMassProperties>\n"
-                          "   <Segment>\n"
-                          "      <StartJoint>Hips</StartJoint>\n"
-                          "      <EndJoint>End Site</EndJoint>\n"
-                          "      <ProximalDistance>1.25</ProximalDistance>\n"
-                          "      <Mass>0.0123457</Mass>\n"
-                          "   </Segment>\n"
-                          "   <Segment>\n"
-                          "      <StartJoint>Neck</StartJoint>\n"
-                          "      <EndJoint></EndJoint>\n"
-                          "      <ProximalDistance>0</ProximalDistance>\n"
-                          "      <Mass>0</Mass>\n"
-                          "   </Segment>\n"
-                          "</BvhMassProperties>\n");
-    }
-
-    void writtenFiles()
-    {
-        QFETCH(QStringList, starts);
-        QFETCH(QList<double>, masses);
-        QFETCH(QByteArray, expected);
-        BvhMathObject object;
-        object.clearSegments();
-        object.startJointNames = starts;
-        object.endJointNames = QStringList(masses.size(), QStringLiteral("End Site"));
-        object.proximalDistances = QList<double>(masses.size(), 1.25);
-        object.masses = masses;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("model.xml"));
+        BvhMathObject object, read;
+        object.clearSegments();
         QVERIFY(object.writeMassSegments(path).ok);
+        QCOMPARE(TestSupport::readFile(path),
+                 QByteArray("<!DOCTYPE BvhMassProperties>\n<BvhMassProperties/>\n"));
+        object.startJointNames = QStringList{"A&B <x>", "Neck"};
+        object.endJointNames = QStringList{"End Site"};
+        object.proximalDistances = {0.0123456789};
+        object.masses = {-2.5e-7};
+        QVERIFY(object.writeMassSegments(path).ok);
+        const QByteArray expected = "<!DOCTYPE BvhMassProperties>\n"
+                                    "<BvhMassProperties>\n"
+                                    "   <Segment>\n"
+                                    "      <StartJoint>A&amp;B &lt;x></StartJoint>\n"
+                                    "      <EndJoint>End Site</EndJoint>\n"
+                                    "      <ProximalDistance>0.0123457</ProximalDistance>\n"
+                                    "      <Mass>-2.5e-07</Mass>\n"
+                                    "   </Segment>\n"
+                                    "   <Segment>\n"
+                                    "      <StartJoint>Neck</StartJoint>\n"
+                                    "      <EndJoint></EndJoint>\n"
+                                    "      <ProximalDistance>0</ProximalDistance>\n"
+                                    "      <Mass>0</Mass>\n"
+                                    "   </Segment>\n"
+                                    "</BvhMassProperties>\n";
         QCOMPARE(TestSupport::readFile(path), expected);
-    }
-
-    // Six significant digits survive a round trip to within half a unit of the sixth, and
-    // once rounded the values come back unchanged.
-    void roundTrip()
-    {
-        const std::pair<QString, double> cases[] = {
-            {"", 0.25}, {"Chest", 0.0123456789}, {"Hips", -2.5e-7}, {"A&B <x>", 3.0}};
-        for (const auto& [name, value] : cases) {
-            BvhMathObject written, read;
-            written.clearSegments();
-            written.startJointNames = {name};
-            written.endJointNames = {name + "2"};
-            written.proximalDistances = {value};
-            written.masses = {-value};
-            QTemporaryDir dir;
-            const QString path = dir.filePath(QStringLiteral("model.xml"));
-            QVERIFY(written.writeMassSegments(path).ok);
-            QVERIFY(read.readMassSegments(path));
-            QCOMPARE(read.startJointNames, QStringList{name});
-            QCOMPARE(read.endJointNames, QStringList{name + "2"});
-            QCOMPARE(read.proximalDistances.size(), 1);
-            QVERIFY(qAbs(read.proximalDistances[0] - value) <= 5e-6 * qAbs(value));
-            QVERIFY(qAbs(read.masses.value(0) + value) <= 5e-6 * qAbs(value));
-            const QString again = dir.filePath(QStringLiteral("again.xml"));
-            QVERIFY(read.writeMassSegments(again).ok);
-            QCOMPARE(TestSupport::readFile(again), TestSupport::readFile(path));
-        }
+        QVERIFY(read.readMassSegments(path));
+        QCOMPARE(segments(read), QStringLiteral("A&B <x>>End Site 0.0123457 -2.5e-07;Neck> 0 0;"));
+        QVERIFY(read.writeMassSegments(path).ok);
+        QCOMPARE(TestSupport::readFile(path), expected);
     }
 
     void readingReplacesModel_data()
@@ -170,22 +134,17 @@ private slots:
     }
 
     // A file that cannot be read or written names itself, and reading leaves the model be.
+    // (Damaged files are refused as hostile input elsewhere.)
     void failures()
     {
         QTemporaryDir dir;
-        const QString malformed =
-            TestSupport::writeFile(dir, "m.xml", "<BvhMassProperties><Segment>");
-        const std::pair<QString, QString> cases[] = {
-            {dir.filePath(QStringLiteral("absent.xml")), "Cannot read"},
-            {malformed, "is not an XML file"}};
+        const QString absent = dir.filePath(QStringLiteral("absent.xml"));
         BvhMathObject object;
         setSegments(object, QStringLiteral("Hips>Chest 0.5 1;"));
-        for (const auto& [path, reason] : cases) {
-            QString error;
-            QVERIFY(!object.readMassSegments(path, &error));
-            QVERIFY2(error.contains(reason) && error.contains(path), qPrintable(error));
-            QCOMPARE(segments(object), QStringLiteral("Hips>Chest 0.5 1;"));
-        }
+        QString error;
+        QVERIFY(!object.readMassSegments(absent, &error));
+        QVERIFY2(error.contains("Cannot read") && error.contains(absent), qPrintable(error));
+        QCOMPARE(segments(object), QStringLiteral("Hips>Chest 0.5 1;"));
         const QString unwritable = dir.filePath(QStringLiteral("no such folder/model.xml"));
         const WriteResult result = object.writeMassSegments(unwritable);
         QVERIFY(!result.ok && !result.errorString.isEmpty());

@@ -86,65 +86,6 @@ private slots:
         }
     }
 
-    void channelOrderDoesNotChangeTheMatrix()
-    {
-        BvhJoint zxy, xyz;
-        for (const char* name : {"Zrotation", "Xrotation", "Yrotation"})
-            zxy.addChannel(QString::fromLatin1(name));
-        for (const char* name : {"Xrotation", "Yrotation", "Zrotation"})
-            xyz.addChannel(QString::fromLatin1(name));
-        zxy.setFrameValues(QList<double>{50, 30, 40}); // z, x, y
-        xyz.setFrameValues(QList<double>{30, 40, 50});
-        QCOMPARE(zxy.getRotation(), Vector3f(30, 40, 50));
-        QCOMPARE(zxy.getRotationMatrix(), xyz.getRotationMatrix());
-        QVERIFY(sameRotation(xyz.getRotationMatrix(), BvhJoint::eulerToMatrix(30, 40, 50), 2e-5f));
-    }
-
-    void realFiles_data() { TestSupport::addRealFileRows(); }
-
-    // The evaluator gives getAbsolutePosition()'s very floats and getGlobalPosition() close
-    // ones. The converter writes several outputs at once, each from a copy of the motion: a
-    // copy must evaluate alike (rotation convention and held values included), and changing
-    // it must leave the original as it was.
-    void realFiles()
-    {
-        QFETCH(QString, file);
-        BvhFile motion;
-        motion.setRotationOrder(RotationOrder::Declared);
-        QVERIFY(motion.readFile(TestSupport::dataPath("real/" + file)).ok());
-        motion.setCurrentFrame(motion.rowCount() / 2);
-        const std::unique_ptr<BvhFile> copy = motion.copy();
-        QCOMPARE(copy->currentFrame, motion.currentFrame);
-        QCOMPARE(copy->root->getAllJointNames(), motion.root->getAllJointNames());
-        QCOMPARE(copy->getRotationOrder(), RotationOrder::Declared);
-        QVERIFY(copy->frames.constData() == motion.frames.constData()); // rows not copied
-        PoseEvaluator original(motion.root), copied(copy->root);
-        const QList<BvhJoint*> joints = original.getJoints();
-        for (int frame = 0; frame < motion.rowCount();
-             frame += std::max(1, motion.rowCount() / 20)) {
-            motion.setCurrentFrame(frame);
-            const QList<double>& row = std::as_const(motion.frames)[frame];
-            original.evaluateRow(row.constData(), row.size());
-            copied.evaluateRow(row.constData(), row.size());
-            for (qsizetype i = 0; i < joints.size(); ++i) {
-                const Vector3f absolute = joints[i]->getAbsolutePosition();
-                QVERIFY(TestSupport::sameBits(original.getPosition(i), absolute));
-                QVERIFY(TestSupport::sameBits(copied.getPosition(i), absolute));
-                const float scale = std::max(1.0f, absolute.cwiseAbs().maxCoeff());
-                QVERIFY2(TestSupport::nearlyEqual(absolute, joints[i]->getGlobalPosition(),
-                                                  2e-5f * scale),
-                         qPrintable(joints[i]->getName()));
-            }
-        }
-        const Vector3f before = motion.root->getAbsolutePosition();
-        copy->frames.first().fill(12.5);
-        copy->setCurrentFrame(0);
-        copy->root->setOffset(1000, 0, 0);
-        QVERIFY(TestSupport::sameBits(motion.root->getAbsolutePosition(), before));
-        QVERIFY(std::as_const(motion.frames).first() != std::as_const(copy->frames).first());
-        QVERIFY(!BvhFile().copy()->root);
-    }
-
     // The closed-form product must give the generic product's floats: sin(-0) = -0, which the
     // generic product turns into +0 in places (-0 + 0 = +0), and 0 * NaN is NaN, which spreads
     // to elements a closed form would leave at 0.
@@ -198,13 +139,7 @@ private slots:
             const float actual[2] = {m(1, 1), m(2, 1)};
             const float expected[2] = {float(std::cos(double(angle))),
                                        float(std::sin(double(angle)))};
-            if (!sameFloats(actual, expected, 2))
-                QFAIL(qPrintable(QStringLiteral("angle %1: cos %2 sin %3, expected %4 %5")
-                                     .arg(double(angle), 0, 'g', 9)
-                                     .arg(double(actual[0]), 0, 'g', 9)
-                                     .arg(double(actual[1]), 0, 'g', 9)
-                                     .arg(double(expected[0]), 0, 'g', 9)
-                                     .arg(double(expected[1]), 0, 'g', 9)));
+            QVERIFY2(sameFloats(actual, expected, 2), qPrintable(QString::number(angle, 'g', 9)));
         }
     }
 
@@ -236,19 +171,10 @@ private slots:
     }
 
     // Back from a matrix, y stays within +-90 (folding larger ones into x and z), x and z
-    // within (-180, 180], and the angles give the same rotation, at any angle.
+    // within (-180, 180], and the angles give the same rotation, at any angle: within those
+    // ranges the angles of a rotation are unique.
     void eulerRoundTrip()
     {
-        const Vector3f cases[][2] = {{{30, 40, 50}, {30, 40, 50}},
-                                     {{0, 120, 0}, {180, 60, 180}},
-                                     {{0, 0, 120}, {0, 0, 120}},
-                                     {{-170, 10, 100}, {-170, 10, 100}}};
-        for (const auto& [angles, expected] : cases) {
-            const Vector3f back = BvhJoint::matrixToEuler(
-                BvhJoint::eulerToMatrix(angles.x(), angles.y(), angles.z()));
-            QVERIFY2(TestSupport::nearlyEqual(back, expected, 2e-3f),
-                     qPrintable(TestSupport::toString(back)));
-        }
         QRandomGenerator random(7);
         const double special[] = {-180, -90, 0, 90, 180, 270};
         for (int i = 0; i < 20000; ++i) {
@@ -269,16 +195,8 @@ private slots:
 
     void quaternions()
     {
-        const std::pair<Vector3f, Vector4f> diagonals[] = {{{1, 1, 1}, {0, 0, 0, 1}},
-                                                           {{1, -1, -1}, {1, 0, 0, 0}},
-                                                           {{-1, 1, -1}, {0, 1, 0, 0}},
-                                                           {{-1, -1, 1}, {0, 0, 1, 0}},
-                                                           {{0, 0, 0}, {0, 0, 0, 1}}};
-        for (const auto& [diagonal, expected] : diagonals) {
-            const Vector4f q = BvhJoint::matrixToQuaternion(Matrix3f(diagonal.asDiagonal()));
-            QVERIFY2((q - expected).cwiseAbs().maxCoeff() < 1e-6f,
-                     qPrintable(TestSupport::toString(diagonal)));
-        }
+        // Not a rotation at all: no turn is the finite answer.
+        QCOMPARE(BvhJoint::matrixToQuaternion(Matrix3f::Zero()), Vector4f(0, 0, 0, 1));
         // Angles close to 180 degrees about random axes are where a naive conversion divides
         // by a tiny w.
         QRandomGenerator random(11);

@@ -74,8 +74,10 @@ private slots:
     void realFiles_data() { TestSupport::addRealFileRows(); }
 
     // In both conventions every joint of every frame agrees with the quaternion evaluation to
-    // 1e-4 of the skeleton's size; under Declared the pose evaluator gives the very same
-    // floats, and switching back to Fixed restores the fixed results bit for bit.
+    // 1e-4 of the skeleton's size, and getGlobalPosition() with it; the pose evaluator gives
+    // the very same floats, of the motion and of a copy of it (the converter writes several
+    // outputs at once, each from a copy); switching back to Fixed restores the fixed results
+    // bit for bit.
     void realFiles()
     {
         QFETCH(QString, file);
@@ -83,9 +85,14 @@ private slots:
         declared.setRotationOrder(RotationOrder::Declared);
         QVERIFY(fixed.readFile(TestSupport::dataPath("real/" + file)).ok());
         QVERIFY(declared.readFile(TestSupport::dataPath("real/" + file)).ok());
+        declared.setCurrentFrame(declared.rowCount() / 2);
+        const std::unique_ptr<BvhFile> copy = declared.copy();
+        QCOMPARE(copy->currentFrame, declared.currentFrame);
+        QCOMPARE(copy->getRotationOrder(), RotationOrder::Declared);
+        QVERIFY(copy->frames.constData() == declared.frames.constData()); // rows not copied
         const QList<BvhJoint*> joints = declared.root->getAllJoints();
         const QList<BvhJoint*> fixedJoints = fixed.root->getAllJoints();
-        PoseEvaluator evaluator(declared.root);
+        PoseEvaluator evaluator(declared.root), copied(copy->root);
         double extent = 0;
         for (const Eigen::Vector3d& p :
              expectedPositions(joints, std::as_const(declared.frames)[0], true))
@@ -95,6 +102,7 @@ private slots:
             declared.setCurrentFrame(frame);
             fixed.setCurrentFrame(frame);
             evaluator.evaluateRow(row.constData(), row.size());
+            copied.evaluateRow(row.constData(), row.size());
             for (const bool isDeclared : {true, false}) {
                 const std::vector<Eigen::Vector3d> expected =
                     expectedPositions(joints, row, isDeclared);
@@ -102,7 +110,10 @@ private slots:
                     const Vector3f actual =
                         (isDeclared ? joints : fixedJoints)[i]->getAbsolutePosition();
                     const double error = (actual.cast<double>() - expected[size_t(i)]).norm();
-                    if (error > 1e-4 * extent)
+                    const double global =
+                        (actual - (isDeclared ? joints : fixedJoints)[i]->getGlobalPosition())
+                            .norm();
+                    if (error > 1e-4 * extent || global > 1e-4 * extent)
                         QFAIL(qPrintable(QStringLiteral("%1, frame %2, joint %3: off by %4")
                                              .arg(isDeclared ? "declared" : "fixed")
                                              .arg(frame)
@@ -110,10 +121,20 @@ private slots:
                                              .arg(error)));
                 }
             }
-            for (qsizetype i = 0; i < joints.size(); ++i)
+            for (qsizetype i = 0; i < joints.size(); ++i) {
                 QVERIFY(TestSupport::sameBits(evaluator.getPosition(i),
                                               joints[i]->getAbsolutePosition()));
+                QVERIFY(TestSupport::sameBits(copied.getPosition(i), evaluator.getPosition(i)));
+            }
         }
+        // Changing the copy leaves the original be.
+        copy->frames.first().fill(12.5);
+        copy->setCurrentFrame(0);
+        copy->root->setOffset(1000, 0, 0);
+        QVERIFY(
+            TestSupport::sameBits(joints.first()->getAbsolutePosition(), evaluator.getPosition(0)));
+        QVERIFY(std::as_const(declared.frames).first() != std::as_const(copy->frames).first());
+        QVERIFY(!BvhFile().copy()->root);
         declared.setRotationOrder(RotationOrder::Fixed);
         for (qsizetype i = 0; i < joints.size(); ++i)
             QVERIFY(TestSupport::sameBits(joints[i]->getAbsolutePosition(),
