@@ -81,45 +81,40 @@ QString C3DReader::read(const QByteArray& bytes)
     QHash<int, QString> groups;
     QList<int> groupIds;
     qsizetype position = start + 4;
-    for (;;) {
-        if (position + 2 > end)
-            return QStringLiteral("a record at %1 starts past the parameter section").arg(position);
+    // Records up to an empty name or a next entry of 0; each must end where its next entry says.
+    for (int nextEntry = 1; nextEntry != 0 && number(bytes, position, 1) != 0;) {
         const int nameLength = std::abs(signedByteAt(bytes, position));
         const int id = signedByteAt(bytes, position + 1);
-        if (nameLength == 0)
-            break;
         const qsizetype nextField = position + 2 + nameLength;
-        if (nextField + 4 > end)
+        if (nextField + 4 > end || nextField + 4 + number(bytes, nextField + 3, 1) > end)
             return QStringLiteral("the record at %1 runs past the parameter section").arg(position);
         const QString name = QString::fromLatin1(bytes.mid(position + 2, nameLength));
-        const int nextEntry = int(qint16(number(bytes, nextField)));
+        nextEntry = qint16(number(bytes, nextField));
+        qsizetype recordEnd = nextField + 2 + 1 + number(bytes, nextField + 2, 1); // a group's
         if (id < 0) {
             groups.insert(-id, name);
         } else {
             Parameter parameter{{}, name, {}, {}, int(position)};
-            const int type = std::abs(signedByteAt(bytes, nextField + 2));
             const int dimensionCount = number(bytes, nextField + 3, 1);
-            qsizetype field = nextField + 4, dataSize = type;
+            qsizetype field = nextField + 4,
+                      dataSize = std::abs(signedByteAt(bytes, nextField + 2));
             for (int d = 0; d < dimensionCount; ++d, ++field) {
                 parameter.dimensions.append(number(bytes, field, 1));
-                dataSize *= number(bytes, field, 1);
+                dataSize *= parameter.dimensions.last();
             }
-            if (field + dataSize + 1 > end)
-                return QStringLiteral("the data of %1 runs past the parameter section").arg(name);
             parameter.data = bytes.mid(field, dataSize);
-            const qsizetype recordEnd = field + dataSize + 1 + number(bytes, field + dataSize, 1);
-            if (nextEntry != 0 && nextField + nextEntry != recordEnd)
-                return QStringLiteral("the next entry of %1 (%2) does not point past its record")
-                    .arg(name)
-                    .arg(nextEntry);
+            recordEnd = field + dataSize + 1 + number(bytes, qMin(field + dataSize, end - 1), 1);
             parameters.append(parameter);
             groupIds.append(id);
         }
-        if (nextEntry == 0)
-            break;
-        if (nextEntry < 0)
-            return QStringLiteral("negative next entry after %1").arg(name);
-        position = nextField + nextEntry;
+        if (recordEnd + 2 > end || nextEntry < 0 ||
+            (nextEntry != 0 && nextField + nextEntry != recordEnd))
+            return QStringLiteral("the record %1 at %2 (next entry %3) does not end where it says, "
+                                  "or runs past the parameter section")
+                .arg(name)
+                .arg(position)
+                .arg(nextEntry);
+        position = nextEntry ? recordEnd : position;
     }
     parameterEnd = int(position);
     for (qsizetype i = 0; i < parameters.size(); ++i)
