@@ -56,16 +56,16 @@ private slots:
                  QByteArray("<!DOCTYPE BvhMassProperties>\n<BvhMassProperties/>\n"));
         object.startJointNames = QStringList{"A&B <x>", "Neck"};
         object.endJointNames = QStringList{"End Site"};
-        object.proximalDistances = {0.0123456789};
-        object.masses = {-2.5e-7};
+        object.proximalDistances = {-2.54321987e-7};
+        object.masses = {0.0123456789};
         QVERIFY(object.writeMassSegments(path).ok);
         const QByteArray expected = "<!DOCTYPE BvhMassProperties>\n"
                                     "<BvhMassProperties>\n"
                                     "   <Segment>\n"
                                     "      <StartJoint>A&amp;B &lt;x></StartJoint>\n"
                                     "      <EndJoint>End Site</EndJoint>\n"
-                                    "      <ProximalDistance>0.0123457</ProximalDistance>\n"
-                                    "      <Mass>-2.5e-07</Mass>\n"
+                                    "      <ProximalDistance>-2.54322e-07</ProximalDistance>\n"
+                                    "      <Mass>0.0123457</Mass>\n"
                                     "   </Segment>\n"
                                     "   <Segment>\n"
                                     "      <StartJoint>Neck</StartJoint>\n"
@@ -76,7 +76,8 @@ private slots:
                                     "</BvhMassProperties>\n";
         QCOMPARE(TestSupport::readFile(path), expected);
         QVERIFY(read.readMassSegments(path));
-        QCOMPARE(segments(read), QStringLiteral("A&B <x>>End Site 0.0123457 -2.5e-07;Neck> 0 0;"));
+        QCOMPARE(segments(read),
+                 QStringLiteral("A&B <x>>End Site -2.54322e-07 0.0123457;Neck> 0 0;"));
         QVERIFY(read.writeMassSegments(path).ok);
         QCOMPARE(TestSupport::readFile(path), expected);
     }
