@@ -15,8 +15,9 @@
 
 using namespace RotationMath;
 
-// Pose evaluation (single precision, pi = 3.14159, Rx * Ry * Rz whatever the channel order) and
-// the rotation conversions of the interpolation.
+// Pose arithmetic (single precision, pi = 3.14159): child positions, the closed-form rotation
+// product and its sines and cosines, rows of any length, and the rotation conversions of the
+// interpolation. The conventions on real recordings, and copies, are in tst_rotationorder.
 class TestPose : public QObject
 {
     Q_OBJECT
