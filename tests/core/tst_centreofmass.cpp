@@ -11,20 +11,19 @@ class TestCentreOfMass : public QObject
     Q_OBJECT
 
 private:
-    // Row layout: Hips X/Y/Zposition, Z/X/Yrotation; Spine Z/X/Y; LeftLeg Z/X/Y.
-    static void setRow(BvhFile& motion, int frame, const QList<double>& row)
+    // Segments written as "start>end distance mass;", bound to the motion.
+    void bind(BvhMathObject& object, const QString& segments)
     {
-        motion.frames[frame] = row;
-        motion.setCurrentFrame(frame);
-    }
-
-    static void addSegment(BvhMathObject& object, const QString& start, const QString& end,
-                           double distance, double mass)
-    {
-        object.startJointNames.append(start);
-        object.endJointNames.append(end);
-        object.proximalDistances.append(distance);
-        object.masses.append(mass);
+        object.clearSegments();
+        for (const QString& segment : segments.split(';', Qt::SkipEmptyParts)) {
+            const QStringList joints = segment.section(' ', 0, -3).split('>');
+            object.startJointNames.append(joints.value(0));
+            object.endJointNames.append(joints.value(1));
+            object.proximalDistances.append(segment.section(' ', -2, -2).toDouble());
+            object.masses.append(segment.section(' ', -1).toDouble());
+        }
+        object.setBvhFile(&motion);
+        object.findMassJoints();
     }
 
     BvhFile motion;
@@ -35,152 +34,96 @@ private slots:
         motion.clear();
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(2)));
         // Root at (1, 2, 3), nothing rotated: Hips (1, 2, 3), Spine (1, 12, 3), its End Site
-        // (1, 17, 3), LeftLeg (4, 0, 3), its End Site (4, -8, 3).
-        setRow(motion, 0, {1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        // (1, 17, 3), LeftLeg (4, 0, 3), its End Site (4, -8, 3). Frame 1 is 20 units higher.
+        motion.frames = {{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                         {1, 22, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+        motion.setCurrentFrame(0);
     }
 
-    void segmentCentre_data()
+    void centres_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<double>("distance");
+        QTest::addColumn<QString>("segments");
+        QTest::addColumn<double>("hipsZRotation");
         QTest::addColumn<Vector3f>("expected");
-        QTest::newRow("midpoint") << "Hips"
-                                  << "Spine" << 0.5 << Vector3f(1, 7, 3);
-        QTest::newRow("beyond the end joint") << "Hips"
-                                              << "Spine" << 1.5 << Vector3f(1, 17, 3);
-        QTest::newRow("before the start joint") << "Spine"
-                                                << "Hips" << -0.5 << Vector3f(1, 17, 3);
-        QTest::newRow("end site") << "Spine"
-                                  << "End Site" << 0.4 << Vector3f(1, 14, 3);
-        QTest::newRow("across branches") << "LeftLeg"
-                                         << "Spine" << 0.25 << Vector3f(3.25, 3, 3);
-    }
-
-    void segmentCentre()
-    {
-        QFETCH(QString, start);
-        QFETCH(QString, end);
-        QFETCH(double, distance);
-        QFETCH(Vector3f, expected);
-        BvhMathObject object;
-        addSegment(object, start, end, distance, 1.0);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        const QList<Vector3f> centres = object.computeSegmentCentres();
-        QCOMPARE(centres.size(), 1);
-        QVERIFY2(TestSupport::nearlyEqual(centres[0], expected),
-                 qPrintable(TestSupport::toString(centres[0])));
-        QCOMPARE(object.segmentCentres, centres);
-        // A single segment of mass fraction 1 is the whole body.
-        QVERIFY(TestSupport::nearlyEqual(object.computeBodyCentre(), centres[0], 0));
-    }
-
-    void centresFollowTheRotatedPose()
-    {
+        QTest::newRow("midpoint") << "Hips>Spine 0.5 1" << 0.0 << Vector3f(1, 7, 3);
+        QTest::newRow("beyond the end joint") << "Hips>Spine 1.5 1" << 0.0 << Vector3f(1, 17, 3);
+        QTest::newRow("before the start joint") << "Spine>Hips -0.5 1" << 0.0 << Vector3f(1, 17, 3);
+        QTest::newRow("end site") << "Spine>End Site 0.4 1" << 0.0 << Vector3f(1, 14, 3);
+        QTest::newRow("across branches") << "LeftLeg>Spine 0.25 1" << 0.0 << Vector3f(3.25, 3, 3);
         // Hips turned 90 degrees about z carries Spine from (0, 10, 0) to (-10, 0, 0).
-        setRow(motion, 0, {1, 2, 3, 90, 0, 0, 0, 0, 0, 0, 0, 0});
-        BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, 1.0);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        const QList<Vector3f> centres = object.computeSegmentCentres();
-        QCOMPARE(centres.size(), 1);
-        QVERIFY2(TestSupport::nearlyEqual(centres[0], Vector3f(-4, 2, 3)),
-                 qPrintable(TestSupport::toString(centres[0])));
+        QTest::newRow("rotated pose") << "Hips>Spine 0.5 1" << 90.0 << Vector3f(-4, 2, 3);
+        // Segment centres (1, 7, 3) and LeftLeg itself, (4, 0, 3), weighted by their masses.
+        QTest::newRow("ones give the sum, not the mean")
+            << "Hips>Spine 0.5 1;LeftLeg>Spine 0 1" << 0.0 << Vector3f(5, 7, 6);
+        QTest::newRow("unequal fractions")
+            << "Hips>Spine 0.5 0.75;LeftLeg>Spine 0 0.25" << 0.0 << Vector3f(1.75, 5.25, 3);
+        QTest::newRow("zero mass")
+            << "Hips>Spine 0.5 0;LeftLeg>Spine 0 1" << 0.0 << Vector3f(4, 0, 3);
+        QTest::newRow("empty model gives the origin") << "" << 0.0 << Vector3f(0, 0, 0);
     }
 
-    void bodyCentreWeighting_data()
+    void centres()
     {
-        QTest::addColumn<double>("firstMass");
-        QTest::addColumn<double>("secondMass");
-        QTest::addColumn<Vector3f>("expected");
-        // Segment centres: Hips -> Spine at 0.5 is (1, 7, 3); LeftLeg -> Spine at 0 is LeftLeg
-        // itself, (4, 0, 3).
-        QTest::newRow("ones give the sum, not the mean") << 1.0 << 1.0 << Vector3f(5, 7, 6);
-        QTest::newRow("unequal fractions") << 0.75 << 0.25 << Vector3f(1.75, 5.25, 3);
-        QTest::newRow("zero mass") << 0.0 << 1.0 << Vector3f(4, 0, 3);
-    }
-
-    void bodyCentreWeighting()
-    {
-        QFETCH(double, firstMass);
-        QFETCH(double, secondMass);
+        QFETCH(QString, segments);
+        QFETCH(double, hipsZRotation);
         QFETCH(Vector3f, expected);
+        motion.frames[0][3] = hipsZRotation;
+        motion.setCurrentFrame(0);
         BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, firstMass);
-        addSegment(object, "LeftLeg", "Spine", 0.0, secondMass);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        object.computeSegmentCentres();
+        bind(object, segments);
+        const QList<Vector3f> centres = object.computeSegmentCentres();
+        QCOMPARE(centres.size(), segments.count(';') + !segments.isEmpty());
+        QCOMPARE(object.segmentCentres, centres);
         const Vector3f body = object.computeBodyCentre();
         QVERIFY2(TestSupport::nearlyEqual(body, expected), qPrintable(TestSupport::toString(body)));
     }
 
-    void emptyOrUnboundModelGivesOrigin()
-    {
-        BvhMathObject object;
-        object.clearSegments();
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        QVERIFY(object.computeSegmentCentres().isEmpty());
-        QCOMPARE(object.computeBodyCentre(), Vector3f(0, 0, 0));
-
-        addSegment(object, "Hips", "Spine", 0.5, 1.0); // named but never bound
-        QVERIFY(object.computeSegmentCentres().isEmpty());
-        QCOMPARE(object.computeBodyCentre(), Vector3f(0, 0, 0));
-    }
-
     // A segment whose joint the motion lacks must neither crash nor shift the other segments'
-    // masses onto the wrong centres.
-    void unboundSegmentIsSkippedAndMassesStayPaired()
+    // masses onto the wrong centres; names never bound give no centre.
+    void unboundSegmentsAreSkippedAndMassesStayPaired()
     {
         BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, 0.5);
-        addSegment(object, "Tail", "Spine", 0.5, 100.0);
-        addSegment(object, "LeftLeg", "Spine", 0.0, 0.5);
-        object.setBvhFile(&motion);
         QTest::ignoreMessage(QtDebugMsg, "Couldn't find mass joint \"Tail\"");
-        object.findMassJoints();
+        bind(object, "Hips>Spine 0.5 0.5;Tail>Spine 0.5 100;LeftLeg>Spine 0 0.5");
         const QList<Vector3f> centres = object.computeSegmentCentres();
         QCOMPARE(centres.size(), 2);
         QCOMPARE(object.segmentCentreIndices, (QList<qsizetype>{0, 2}));
         QVERIFY(TestSupport::nearlyEqual(centres[1], Vector3f(4, 0, 3)));
         QVERIFY(TestSupport::nearlyEqual(object.computeBodyCentre(), Vector3f(2.5, 3.5, 3)));
+
+        bind(object, "");
+        object.startJointNames = {"Hips"}; // named but never bound
+        object.endJointNames = {"Spine"};
+        object.proximalDistances = object.masses = {1};
+        QVERIFY(object.computeSegmentCentres().isEmpty());
+        QCOMPARE(object.computeBodyCentre(), Vector3f(0, 0, 0));
     }
 
     void closedMotionLeavesNoDanglingJoints()
     {
         BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, 1.0);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
+        bind(object, "Hips>Spine 0.5 1");
         motion.clear(); // deletes the joints the segments were bound to
         QVERIFY(object.rootJoint.isNull());
         QVERIFY(object.computeSegmentCentres().isEmpty());
         QCOMPARE(object.computeBodyCentre(), Vector3f(0, 0, 0));
     }
 
+    // As the editor may leave it before binding again.
     void editedMassListShorterThanBinding()
     {
         BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, 1.0);
-        addSegment(object, "LeftLeg", "Spine", 0.0, 1.0);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        object.masses.removeLast(); // as the editor may leave it before binding again
+        bind(object, "Hips>Spine 0.5 1;LeftLeg>Spine 0 1");
+        object.masses.removeLast();
         QCOMPARE(object.computeSegmentCentres().size(), 2);
         QVERIFY(TestSupport::nearlyEqual(object.computeBodyCentre(), Vector3f(1, 7, 3)));
     }
 
+    // The body centre is that of the last computeSegmentCentres(), not of the current frame.
     void bodyCentreKeepsTheLastComputedFrame()
     {
-        setRow(motion, 1, {1, 22, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0});
         BvhMathObject object;
-        addSegment(object, "Hips", "Spine", 0.5, 1.0);
-        object.setBvhFile(&motion);
-        object.findMassJoints();
-        motion.setCurrentFrame(0);
+        bind(object, "Hips>Spine 0.5 1");
         object.computeSegmentCentres();
         motion.setCurrentFrame(1);
         QVERIFY(TestSupport::nearlyEqual(object.computeBodyCentre(), Vector3f(1, 7, 3)));

@@ -36,8 +36,6 @@ private:
         return Vector3f(float(row[7]), float(row[8]), float(row[6]));
     }
 
-    BvhJoint* spineJoint() const { return motion.root->getChild(0); }
-
     BvhFile motion;
     BvhMathObject object;
 
@@ -51,111 +49,80 @@ private slots:
         object.setBvhFile(&motion);
     }
 
-    void halfWay_data()
+    void blend_data()
     {
         QTest::addColumn<int>("left");
         QTest::addColumn<int>("right");
-        QTest::newRow("whole motion") << 0 << 10;
-        QTest::newRow("range outside the motion is cut") << -5 << 100;
+        QTest::addColumn<Vector3f>("from");
+        QTest::addColumn<Vector3f>("to");
+        QTest::addColumn<Vector3f>("middle");
+        QTest::newRow("quarter turn")
+            << 0 << 10 << Vector3f(0, 0, 90) << Vector3f(0, 0, 0) << Vector3f(0, 0, 45);
+        QTest::newRow("range outside the motion is cut")
+            << -5 << 100 << Vector3f(0, 0, 90) << Vector3f(0, 0, 0) << Vector3f(0, 0, 45);
+        // 170 and -170 degrees about z are 20 degrees apart. Their quaternions, both with
+        // w >= 0, point away from each other; blended unaligned they pass through no rotation.
+        QTest::newRow("opposite signs take the short way")
+            << 0 << 10 << Vector3f(0, 0, 170) << Vector3f(0, 0, -170) << Vector3f(0, 0, 180);
+        // A half turn written as +180 and as -180 is one rotation whose two quaternions are
+        // almost exactly opposite; their unaligned sum is nearly zero.
+        QTest::newRow("half turn both ways")
+            << 0 << 10 << Vector3f(0, 0, 180) << Vector3f(0, 0, -180) << Vector3f(0, 0, 180);
+        // Identical ends fill the range with that rotation, angles included: a conversion that
+        // folds angles to +-90 would turn 120 into 60.
+        for (const Vector3f& same :
+             {Vector3f(0, 0, 120), Vector3f(-150, 20, 100), Vector3f(170, -30, -160)})
+            QTest::addRow("identical ends %s", qPrintable(TestSupport::toString(same)))
+                << 0 << 10 << same << same << same;
     }
 
-    void halfWay()
+    // The rotations after `left` up to `right` are rewritten, each further from the first end
+    // than the last and never further from the middle than the ends; the motion stays at right.
+    void blend()
     {
         QFETCH(int, left);
         QFETCH(int, right);
-        setSpine(0, Vector3f(0, 0, 90));
-        setSpine(10, Vector3f(0, 0, 0));
-        object.interpolateJoint(spineJoint(), left, right);
-        const Vector3f middle = spine(5);
-        QVERIFY2(TestSupport::nearlyEqual(middle, Vector3f(0, 0, 45), 1e-3f),
-                 qPrintable(TestSupport::toString(middle)));
-        // The blend moves monotonically from one end to the other.
-        for (int f = 1; f <= 10; ++f)
-            QVERIFY(spine(f).z() < spine(f - 1).z());
-        QCOMPARE(motion.frames.size(), frameCount);
-        QCOMPARE(motion.currentFrame, frameCount - 1);
-    }
-
-    void identicalEndsKeepTheirRotation_data()
-    {
-        QTest::addColumn<Vector3f>("rotation");
-        QTest::newRow("120 degrees about z") << Vector3f(0, 0, 120);
-        QTest::newRow("x and z beyond 90") << Vector3f(-150, 20, 100);
-        QTest::newRow("near a half turn") << Vector3f(170, -30, -160);
-    }
-
-    // Identical end rotations must fill the range with that rotation, angles included: a
-    // conversion that folds angles to +-90 would turn 120 into 60.
-    void identicalEndsKeepTheirRotation()
-    {
-        QFETCH(Vector3f, rotation);
-        setSpine(2, rotation);
-        setSpine(8, rotation);
-        object.interpolateJoint(spineJoint(), 2, 8);
-        for (int f = 3; f <= 8; ++f) {
-            QVERIFY2(
-                TestSupport::nearlyEqual(spine(f), rotation, 1e-3f),
-                qPrintable(
-                    QStringLiteral("frame %1: %2").arg(f).arg(TestSupport::toString(spine(f)))));
+        QFETCH(Vector3f, from);
+        QFETCH(Vector3f, to);
+        QFETCH(Vector3f, middle);
+        setSpine(0, from);
+        setSpine(10, to);
+        object.interpolateJoint(motion.root->getChild(0), left, right);
+        QVERIFY2(sameRotation(spine(5), middle), qPrintable(TestSupport::toString(spine(5))));
+        const auto matrix = [](const Vector3f& a) {
+            return BvhJoint::eulerToMatrix(a.x(), a.y(), a.z());
+        };
+        const float reach = (matrix(from) - matrix(middle)).norm() + 1e-4f;
+        float previous = 0;
+        for (int f = 1; f <= 10; ++f) {
+            const QString where =
+                QStringLiteral("frame %1: %2").arg(f).arg(TestSupport::toString(spine(f)));
+            const float distance = (matrix(spine(f)) - matrix(from)).norm();
+            QVERIFY2(distance >= previous - 1e-4f, qPrintable(where));
+            QVERIFY2((matrix(spine(f)) - matrix(middle)).norm() <= reach, qPrintable(where));
+            QVERIFY2(from != to || TestSupport::nearlyEqual(spine(f), from, 1e-3f),
+                     qPrintable(where));
+            previous = distance;
         }
+        QCOMPARE(motion.currentFrame, 10);
     }
 
-    // 170 and -170 degrees about z are 20 degrees apart. Their quaternions, both with w >= 0,
-    // point away from each other; blended unaligned they pass through no rotation at all.
-    void oppositeSignEndsTakeTheShortWay()
-    {
-        setSpine(0, Vector3f(0, 0, 170));
-        setSpine(10, Vector3f(0, 0, -170));
-        object.interpolateJoint(spineJoint(), 0, 10);
-        QVERIFY2(sameRotation(spine(5), Vector3f(0, 0, 180)),
-                 qPrintable(TestSupport::toString(spine(5))));
-        for (int f = 1; f <= 10; ++f)
-            QVERIFY2(qAbs(spine(f).z()) >= 169.9f, qPrintable(TestSupport::toString(spine(f))));
-    }
-
-    // A half turn written as +180 and as -180 is one rotation whose two quaternions are almost
-    // exactly opposite; their unaligned sum is nearly zero.
-    void halfTurnBothWaysStaysAHalfTurn()
-    {
-        setSpine(0, Vector3f(0, 0, 180));
-        setSpine(10, Vector3f(0, 0, -180));
-        object.interpolateJoint(spineJoint(), 0, 10);
-        for (int f = 1; f <= 10; ++f)
-            QVERIFY2(sameRotation(spine(f), Vector3f(0, 0, 180)),
-                     qPrintable(TestSupport::toString(spine(f))));
-    }
-
-    void emptyRangeChangesNothing_data()
-    {
-        QTest::addColumn<int>("left");
-        QTest::addColumn<int>("right");
-        QTest::newRow("right equals left") << 4 << 4;
-        QTest::newRow("right before left") << 6 << 3;
-        QTest::newRow("both past the last frame") << 20 << 30;
-        QTest::newRow("both before the first frame") << -8 << -2;
-    }
-
-    void emptyRangeChangesNothing()
-    {
-        QFETCH(int, left);
-        QFETCH(int, right);
-        const auto before = motion.frames;
-        object.interpolateJoint(spineJoint(), left, right);
-        QCOMPARE(motion.frames, before);
-    }
-
-    void adjacentFramesRewriteOnlyTheRightOne()
+    // Empty ranges change nothing; adjacent frames rewrite only the right one.
+    void rangesAtTheEdges()
     {
         setSpine(4, Vector3f(10, 20, 30));
         setSpine(5, Vector3f(-40, 50, 60));
         const auto before = motion.frames;
-        object.interpolateJoint(spineJoint(), 4, 5);
-        for (int f = 0; f < frameCount; ++f) {
-            if (f != 5)
-                QCOMPARE(motion.frames[f], before[f]);
+        for (const auto& [left, right] :
+             {std::pair(4, 4), std::pair(6, 3), std::pair(20, 30), std::pair(-8, -2)}) {
+            object.interpolateJoint(motion.root->getChild(0), left, right);
+            QCOMPARE(motion.frames, before);
         }
+        object.interpolateJoint(motion.root->getChild(0), 4, 5);
         QVERIFY2(TestSupport::nearlyEqual(spine(5), Vector3f(-40, 50, 60), 1e-3f),
                  qPrintable(TestSupport::toString(spine(5))));
+        motion.frames[5] = before[5];
+        QCOMPARE(motion.frames, before);
         QCOMPARE(motion.currentFrame, 5);
     }
 
@@ -170,40 +137,29 @@ private slots:
         QVERIFY(motion.frames[5][3] != before[5][3]);
     }
 
-    void selectionPicksJointsInPreOrder_data()
-    {
-        QTest::addColumn<QList<bool>>("selection");
-        QTest::addColumn<bool>("spineChanges");
-        QTest::addColumn<bool>("legChanges");
-        // Joints in pre-order: Hips, Spine, End Site, LeftLeg, End Site.
-        QTest::newRow("spine only") << QList<bool>{false, true} << true << false;
-        QTest::newRow("leg only") << QList<bool>{false, false, false, true, false} << false << true;
-        QTest::newRow("end sites only")
-            << QList<bool>{false, false, true, false, true} << false << false;
-        QTest::newRow("longer than the joints")
-            << QList<bool>{false, true, false, true, false, true, true} << true << true;
-        QTest::newRow("none") << QList<bool>() << false << false;
-    }
-
+    // Joints in pre-order: Hips, Spine, End Site, LeftLeg, End Site.
     void selectionPicksJointsInPreOrder()
     {
-        QFETCH(QList<bool>, selection);
-        QFETCH(bool, spineChanges);
-        QFETCH(bool, legChanges);
-        for (int f = 0; f < frameCount; ++f) {
-            motion.frames[f][9] = 7 * f; // LeftLeg's Zrotation
+        const std::tuple<QList<bool>, bool, bool> cases[] = {
+            {{false, true}, true, false},
+            {{false, false, false, true, false}, false, true},
+            {{false, false, true, false, true}, false, false},
+            {{false, true, false, true, false, true, true}, true, true},
+            {{}, false, false}};
+        for (const auto& [selection, spineChanges, legChanges] : cases) {
+            init();
+            for (int f = 0; f < frameCount; ++f)
+                motion.frames[f][9] = 7 * f; // LeftLeg's Zrotation
+            const auto before = motion.frames;
+            TestSupport::RecordingProgress progress;
+            object.interpolateJoints(selection, 0, 10, &progress);
+            QCOMPARE(motion.frames[5][6] != before[5][6], spineChanges);
+            QCOMPARE(motion.frames[5][9] != before[5][9], legChanges);
+            QCOMPARE(motion.frames[5][3], before[5][3]); // Hips never selected
+            QCOMPARE(progress.calls,
+                     QStringList({QStringLiteral("begin | %1").arg(selection.size()), "end"}));
+            QCOMPARE(progress.values.size(), selection.size());
         }
-        const auto before = motion.frames;
-        TestSupport::RecordingProgress progress;
-        object.interpolateJoints(selection, 0, 10, &progress);
-        QCOMPARE(motion.frames[5][6] != before[5][6], spineChanges);
-        QCOMPARE(motion.frames[5][9] != before[5][9], legChanges);
-        QCOMPARE(motion.frames[5][3], before[5][3]); // Hips never selected
-        QCOMPARE(progress.begun, 1);
-        QCOMPARE(progress.ended, 1);
-        QCOMPARE(progress.maximum, selection.size());
-        QCOMPARE(progress.values.size(), selection.size());
-        QVERIFY(progress.title.isEmpty() && progress.label.isEmpty());
     }
 
     void noMotionDoesNothing()
@@ -213,23 +169,18 @@ private slots:
         empty.interpolateJoints({true, true}, 0, 10, &progress);
         empty.interpolateJoint(nullptr, 0, 10);
         object.interpolateJoint(nullptr, 0, 10);
-        QCOMPARE(progress.begun, 0);
-    }
-
-    void normalizeQuaternion_data()
-    {
-        QTest::addColumn<Vector4f>("input");
-        QTest::addColumn<Vector4f>("expected");
-        QTest::newRow("negative") << Vector4f(0, -3, 0, 4) << Vector4f(0, -0.6f, 0, 0.8f);
-        QTest::newRow("zero becomes no rotation") << Vector4f(0, 0, 0, 0) << Vector4f(0, 0, 0, 1);
+        QVERIFY(progress.calls.isEmpty());
     }
 
     void normalizeQuaternion()
     {
-        QFETCH(Vector4f, input);
-        QFETCH(Vector4f, expected);
-        BvhMathObject::normalizeQuaternion(input);
-        QVERIFY((input - expected).cwiseAbs().maxCoeff() <= 1e-6f);
+        for (const auto& [input, expected] :
+             {std::pair(Vector4f(0, -3, 0, 4), Vector4f(0, -0.6f, 0, 0.8f)),
+              std::pair(Vector4f(0, 0, 0, 0), Vector4f(0, 0, 0, 1))}) {
+            Vector4f q = input;
+            BvhMathObject::normalizeQuaternion(q);
+            QVERIFY((q - expected).cwiseAbs().maxCoeff() <= 1e-6f);
+        }
     }
 };
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <array>
@@ -17,25 +15,14 @@ namespace TestSupport {
 class C3DReader
 {
 public:
-    struct Group
-    {
-        int id = 0; // positive here; the file stores it negated
-        QString name;
-        int offset = 0;
-    };
-
     struct Parameter
     {
         QString group; // name of the owning group, empty when the group is missing
-        int groupId = 0;
         QString name;
-        int type = 0;
         QList<int> dimensions;
         QByteArray data;
-        int offset = 0;     // file position of the record's first byte
-        int recordSize = 0; // bytes from that position to the next record
+        int offset = 0; // file position of the record's first byte
 
-        int elementCount() const;
         // Element i read as an unsigned 16-bit word, as a float, or as strings of the first
         // dimension's length with trailing blanks removed.
         int word(int index) const;
@@ -49,23 +36,13 @@ public:
 
     const Parameter* find(const QString& group, const QString& name) const;
 
-    // Header block.
-    int parameterBlock = 0;
-    int key = 0;
-    int headerPointCount = 0;
-    int analogCount = 0;
-    int firstFrame = 0;
+    // Header words, and the parameter section's block count and end (the first byte after
+    // the last record).
     int lastFrame = 0;
-    int maxInterpolationGap = 0;
-    float scale = 0.0f;
     int dataBlock = 0;
     float frameRate = 0.0f;
-
-    // Parameter section.
     int parameterBlockCount = 0;
-    int processorType = 0;
-    int parameterEnd = 0; // first byte after the last record
-    QList<Group> groups;
+    int parameterEnd = 0;
     QList<Parameter> parameters;
 
     // Samples, as a reader of long files derives them.

@@ -1,7 +1,5 @@
 #include "support/testsupport.h"
 
-#include "model/bvhfile.h"
-
 #include "model/bvhreader.h"
 
 #include <QBuffer>
@@ -76,38 +74,19 @@ QString toString(const Vector3f& v)
 
 QByteArray smallMotion(int frames, const QByteArray& frameTime)
 {
-    QByteArray text = "HIERARCHY\n"
-                      "ROOT Hips\n"
-                      "{\n"
-                      "\tOFFSET\t0.0\t0.0\t0.0\n"
+    QByteArray text = "HIERARCHY\nROOT Hips\n{\n\tOFFSET\t0.0\t0.0\t0.0\n"
                       "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
-                      "\tJOINT Spine\n"
-                      "\t{\n"
-                      "\t\tOFFSET\t0.0\t10.0\t0.0\n"
+                      "\tJOINT Spine\n\t{\n\t\tOFFSET\t0.0\t10.0\t0.0\n"
                       "\t\tCHANNELS 3 Zrotation Xrotation Yrotation\n"
-                      "\t\tEnd Site\n"
-                      "\t\t{\n"
-                      "\t\t\tOFFSET\t0.0\t5.0\t0.0\n"
-                      "\t\t}\n"
-                      "\t}\n"
-                      "\tJOINT LeftLeg\n"
-                      "\t{\n"
-                      "\t\tOFFSET\t3.0\t-2.0\t0.0\n"
+                      "\t\tEnd Site\n\t\t{\n\t\t\tOFFSET\t0.0\t5.0\t0.0\n\t\t}\n\t}\n"
+                      "\tJOINT LeftLeg\n\t{\n\t\tOFFSET\t3.0\t-2.0\t0.0\n"
                       "\t\tCHANNELS 3 Zrotation Xrotation Yrotation\n"
-                      "\t\tEnd Site\n"
-                      "\t\t{\n"
-                      "\t\t\tOFFSET\t0.0\t-8.0\t0.0\n"
-                      "\t\t}\n"
-                      "\t}\n"
-                      "}\n"
-                      "MOTION\n";
-    text += "Frames:\t" + QByteArray::number(frames) + "\n";
-    text += "Frame Time: " + frameTime + "\n";
+                      "\t\tEnd Site\n\t\t{\n\t\t\tOFFSET\t0.0\t-8.0\t0.0\n\t\t}\n\t}\n}\n"
+                      "MOTION\nFrames:\t" +
+                      QByteArray::number(frames) + "\nFrame Time: " + frameTime + "\n";
     for (int f = 0; f < frames; ++f) {
-        QByteArray row;
         for (int k = 0; k < 12; ++k)
-            row += (k ? "\t" : "") + QByteArray::number(f * 10 + k);
-        text += row + "\n";
+            text += QByteArray::number(f * 10 + k) + (k < 11 ? "\t" : "\n");
     }
     return text;
 }
@@ -178,11 +157,8 @@ MessageLog::~MessageLog()
 
 bool MessageLog::contains(const QString& text) const
 {
-    for (const QString& message : messages) {
-        if (message.contains(text))
-            return true;
-    }
-    return false;
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const QString& message) { return message.contains(text); });
 }
 
 } // namespace TestSupport

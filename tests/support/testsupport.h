@@ -1,16 +1,11 @@
 #pragma once
 
-#include "model/progresssink.h"
 #include "model/bvhfile.h"
-#include "model/vectortypes.h"
+#include "model/progresssink.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QList>
 #include <QStringList>
 #include <QtMessageHandler>
 
-class BvhFile;
 class QTemporaryDir;
 
 namespace TestSupport {
@@ -35,39 +30,33 @@ bool sameBits(const Vector3f& a, const Vector3f& b);
 QString toString(const Vector3f& v);
 
 // A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
-// Hips' second child, with `frames` rows.
+// Hips' second child, with `frames` rows; row f holds 10 f + k in column k.
 QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333");
 // Reads `text` as a BVH file into `file`; false if the reader refused it.
 bool loadMotion(BvhFile& file, const QByteArray& text);
 // The lines of a text file, without their line feeds (a final line feed gives no empty line).
 QList<QByteArray> readLines(const QString& path);
 
-// Stands in for the progress dialog: records what an operation reports and, once the value
-// reaches cancelAtValue, answers that the user has cancelled.
+// Stands in for the progress dialog: records what an operation reports (as "begin title|label
+// maximum", the values and "end") and, once a value reaches cancelAtValue, answers that the
+// user has cancelled.
 class RecordingProgress : public ProgressSink
 {
 public:
-    void begin(const QString& newTitle, const QString& newLabel, int newMaximum) override
+    void begin(const QString& title, const QString& label, int maximum) override
     {
-        title = newTitle;
-        label = newLabel;
-        maximum = newMaximum;
-        ++begun;
+        calls << QStringLiteral("begin %1|%2 %3").arg(title, label).arg(maximum);
     }
     void setValue(int value) override { values.append(value); }
     bool isCanceled() const override
     {
         return cancelAtValue >= 0 && !values.isEmpty() && values.last() >= cancelAtValue;
     }
-    void end() override { ++ended; }
+    void end() override { calls << QStringLiteral("end"); }
 
     int cancelAtValue = -1;
-    QString title;
-    QString label;
-    int maximum = -1;
+    QStringList calls;
     QList<int> values;
-    int begun = 0;
-    int ended = 0;
 };
 
 // Collects the debug output written while it exists (and keeps it off the console).
