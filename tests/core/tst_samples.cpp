@@ -40,48 +40,34 @@ private slots:
         QVERIFY2(qAbs(total - 1.0) < 1e-9, qPrintable(QString::number(total, 'g', 17)));
     }
 
-    void everyMassJointIsFound()
+    // Every segment is bound (the head's to the head's End Site, not a hand's or a toe's), and
+    // in every frame the whole-body centre sits a little above the hip joints, left to right
+    // between the feet.
+    void centreOfMassIsPlausible()
     {
         TestSupport::MessageLog log;
         model.findMassJoints();
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join('\n')));
-        QCOMPARE(model.startJoints.size(), 14);
-        for (qsizetype i = 0; i < 14; ++i)
+        for (qsizetype i = 0; i < model.getSegmentCount(); ++i)
             QVERIFY(model.startJoints[i] && model.endJoints[i]);
-        // The head segment must end on the head's End Site, not a hand's or a toe's.
         QCOMPARE(model.endJoints[0]->getParentJoint()->getName(), QStringLiteral("Head"));
-    }
-
-    // In every frame the whole-body centre sits a little above the hip joints, between the
-    // feet from left to right, and the feet stay above the ground.
-    void centreOfMassIsPlausible()
-    {
-        model.findMassJoints();
         const BvhJoint* hips = walk.root;
-        QList<const BvhJoint*> feet;
-        for (const char* name : {"LFoot", "RFoot", "LToe", "RToe"})
-            feet << hips->getJointByName(QString::fromLatin1(name));
-        QVERIFY(!feet.contains(nullptr));
-        feet << feet[2]->getChild(0) << feet[3]->getChild(0); // the toe tips
+        const BvhJoint* leftFoot = hips->getJointByName(QStringLiteral("LFoot"));
+        const BvhJoint* rightFoot = hips->getJointByName(QStringLiteral("RFoot"));
         for (int frame = 0; frame < walk.rowCount(); ++frame) {
             walk.setCurrentFrame(frame);
             model.computeSegmentCentres();
             const Vector3f centre = model.computeBodyCentre();
             const Vector3f pelvis = hips->getAbsolutePosition();
-            float left = 1e9f, right = -1e9f, ground = 1e9f;
-            for (const BvhJoint* foot : feet) {
-                const Vector3f at = foot->getAbsolutePosition();
-                left = std::min(left, at.x());
-                right = std::max(right, at.x());
-                ground = std::min(ground, at.y());
-            }
+            const auto [left, right] = std::minmax(
+                {leftFoot->getAbsolutePosition().x(), rightFoot->getAbsolutePosition().x()});
             const QString where =
                 QStringLiteral("frame %1: centre %2, pelvis %3")
                     .arg(frame)
                     .arg(TestSupport::toString(centre), TestSupport::toString(pelvis));
             QVERIFY2(centre.y() > pelvis.y() && centre.y() < pelvis.y() + 15, qPrintable(where));
             QVERIFY2(qAbs(centre.z() - pelvis.z()) < 8, qPrintable(where));
-            QVERIFY2(centre.x() > left && centre.x() < right && ground > -0.5f, qPrintable(where));
+            QVERIFY2(centre.x() > left && centre.x() < right, qPrintable(where));
         }
     }
 };
