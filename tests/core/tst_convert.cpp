@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <utility>
+
 // kinovane-convert, run as a program: each output is byte for byte what the window's export
 // functions write for the same motion, range, joints and model; every error has its message
 // and exit code, and nothing is left half-written.
@@ -17,19 +19,14 @@ class TestConvert : public QObject
     Q_OBJECT
 
 private:
-    struct Run
-    {
-        int exitCode = -1;
-        QByteArray errors;
-    };
-
-    Run convert(const QStringList& arguments)
+    // The exit code (-1 after a crash or a hang) and what was written to standard error.
+    std::pair<int, QByteArray> convert(const QStringList& arguments)
     {
         QProcess process;
         process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-            return {};
+            return {-1, {}};
         return {process.exitCode(), process.readAllStandardError()};
     }
 
@@ -71,12 +68,12 @@ private slots:
         QFETCH(int, last);
         QFETCH(QStringList, joints);
         QFETCH(int, order);
-        const Run run = convert(QStringList{"cmu.bvh", "--quiet", "--c3d", "out.c3d", "--bvh",
-                                            "out.bvh", "--com-csv", "out.com", "--rotations-csv",
-                                            "out.rot", "--positions-csv", "out.pos"} +
-                                options);
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.errors, QByteArray());
+        const auto [exitCode, errors] = convert(
+            QStringList{"cmu.bvh", "--quiet", "--c3d", "out.c3d", "--bvh", "out.bvh", "--com-csv",
+                        "out.com", "--rotations-csv", "out.rot", "--positions-csv", "out.pos"} +
+            options);
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(errors, QByteArray());
 
         BvhFile motion;
         motion.setRotationOrder(RotationOrder(order));
@@ -95,11 +92,10 @@ private slots:
         // The C3D export has no range: the cut motion is converted whole.
         motion.frames = motion.frames.mid(first, whole ? -1 : last - first + 1);
         QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), nullptr).ok);
-        for (const char* kind : {"bvh", "c3d", "com", "rot", "pos"})
-            QVERIFY2(contents(QLatin1String("out.") + kind) ==
-                         contents(QLatin1String("ref.") + kind),
-                     kind);
-        QVERIFY(contents("out.pos").size() > 100);
+        for (const char* kind : {"bvh", "c3d", "com", "rot", "pos"}) {
+            const QByteArray output = contents(QLatin1String("out.") + kind);
+            QVERIFY2(output == contents(QLatin1String("ref.") + kind) && output.size() > 100, kind);
+        }
     }
 
     // Bad usage exits with 2, a file that cannot be read with 1; neither leaves an output.
@@ -127,8 +123,9 @@ private slots:
             {"model.xml --c3d u.c3d", 1, "cannot read model.xml"}, // no hierarchy
             {"cmu.bvh --model nothere.xml --com-csv u.csv", 1, "nothere.xml"}};
         for (const auto& [arguments, exitCode, message] : runs) {
-            const Run run = convert(QString::fromLatin1(arguments).split(QLatin1Char(' ')));
-            QVERIFY2(run.exitCode == exitCode && run.errors.contains(message), arguments);
+            const auto [code, errors] =
+                convert(QString::fromLatin1(arguments).split(QLatin1Char(' ')));
+            QVERIFY2(code == exitCode && errors.contains(message), arguments);
             QVERIFY(!QFile::exists(path("u.c3d")) && !QFile::exists(path("u.csv")));
         }
     }
@@ -137,10 +134,10 @@ private slots:
     // and nothing is left under the unwritable name.
     void unwritableOutputDoesNotStopTheOthers()
     {
-        const Run run =
+        const auto [exitCode, errors] =
             convert({"cmu.bvh", "--c3d", "no/such/dir/x.c3d", "--rotations-csv", "written.csv"});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.errors.contains("cannot write no/such/dir/x.c3d"), run.errors.constData());
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(errors.contains("cannot write no/such/dir/x.c3d"), errors.constData());
         QVERIFY(contents("written.csv").startsWith("Time,"));
         QVERIFY(!QDir(dir.path()).exists(QStringLiteral("no")));
     }
