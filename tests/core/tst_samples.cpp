@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <numeric>
 
 // The samples shipped in samples/: the default mass-segment model and the walking motion it is
 // meant for.
@@ -34,10 +35,7 @@ private slots:
         QCOMPARE(TestSupport::readFile(dir.filePath(QStringLiteral("model.xml"))),
                  TestSupport::readFile(samples + "defaultMassSegments.xml"));
         QCOMPARE(model.getSegmentCount(), 14);
-        double total = 0.0;
-        for (double mass : model.masses)
-            total += mass;
-        QVERIFY2(qAbs(total - 1.0) < 1e-9, qPrintable(QString::number(total, 'g', 17)));
+        QCOMPARE(std::accumulate(model.masses.begin(), model.masses.end(), 0.0), 1.0);
     }
 
     // Every segment is bound (the head's to the head's End Site, not a hand's or a toe's), and
