@@ -101,8 +101,9 @@ private slots:
                         QByteArray("1\t").repeated(length / 2) + "\n5\n";
             QBuffer device(&text);
             device.open(QIODevice::ReadOnly);
-            QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-            const bool measured = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+            QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // unbuffered: resets now
+            const bool measured = clearRefs.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                                  clearRefs.write("5") == 1;
             const qint64 before = peakResidentKb();
             BvhFile file;
             QVERIFY(BvhReader(file).read(device).ok());
