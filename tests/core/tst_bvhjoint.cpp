@@ -1,140 +1,118 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/frameblocks.h"
 #include "support/testsupport.h"
 
 #include <QPointer>
 #include <QTest>
 
-// The joint model: channel slots, DOF numbering, frame loading and writing back, lookups.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+// The joint model: channel slots, DOF numbering, moving rows into the joints and back, lookups;
+// and the split of frame loops between two threads.
 class TestBvhJoint : public QObject
 {
     Q_OBJECT
 
+private:
+    BvhFile file; // smallMotion(3): Hips DOF 0-5, Spine 6-8, End Site none, LeftLeg 9-11
+
 private slots:
-    void unknownChannelReadsZeroWithDiagnostic()
+    void init() { QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(3))); }
+    void cleanup() { file.clear(); }
+
+    void channelSlots()
     {
         BvhJoint joint;
-        for (const char* name : {"Xrotation", "Yrotation", "Zrotation"})
+        for (const char* name : {"Xposition", "Xposition", "Zrotation"})
             joint.addChannel(QString::fromLatin1(name));
-        QTest::ignoreMessage(QtDebugMsg, "BvhJoint::getChannelValue() Channel not found.");
+        // A repeated channel shares one slot; values are stored as floats.
+        joint.setFrameValues(QList<double>{1.5, 0.1, 9});
+        QCOMPARE(joint.getPosition().x(), 0.1f);
+        QCOMPARE(joint.getChannelValue(0), double(0.1f));
         QCOMPARE(joint.getChannelValue(7), 0.0);
         QCOMPARE(joint.getChannelName(7), QString());
-        joint.setChannelValue(QStringLiteral("Wrotation"), 5.0); // ignored, no crash
-        QCOMPARE(joint.getRotation(), Vector3f(0, 0, 0));
+        joint.setChannelValue(QStringLiteral("Wrotation"), 5.0); // no slot: ignored
+        QCOMPARE(joint.getRotation(), Vector3f(0, 0, 9));
     }
 
-    void repeatedChannelSharesOneSlot()
+    // A row moves into the joints in DOF order, the values it lacks as zeros; updateData writes
+    // one joint's values back into the current row, padding a short one.
+    void rowsMoveBetweenTableAndJoints()
     {
-        BvhJoint joint;
-        joint.addChannel(QStringLiteral("Xposition"));
-        joint.addChannel(QStringLiteral("Xposition"));
-        joint.setFrameValues(QList<double>{1.5, 2.5});
-        QCOMPARE(joint.getPosition().x(), 2.5f);
-        QCOMPARE(joint.getChannelValue(0), 2.5);
-    }
-
-    void valuesAreRoundedToFloat()
-    {
-        BvhJoint joint;
-        joint.addChannel(QStringLiteral("Xrotation"));
-        joint.setChannelValue(QStringLiteral("Xrotation"), 0.1);
-        QCOMPARE(joint.getChannelValue(0), double(0.1f));
-    }
-
-    void dofNumberingAndShortRows()
-    {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
-        // Hips 0-5, Spine 6-8, End Site none, LeftLeg 9-11.
         file.frames[1] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-        file.setCurrentFrame(1);
-        const BvhJoint* spine = file.root->getJointByName(QStringLiteral("Spine"));
-        const BvhJoint* leg = file.root->getJointByName(QStringLiteral("LeftLeg"));
-        QCOMPARE(spine->getRotation(), Vector3f(7, 8, 6));
-        QCOMPARE(leg->getRotation(), Vector3f(0, 0, 9)); // 10 and 11 are missing: zeros
-        QCOMPARE(file.root->getPosition(), Vector3f(0, 1, 2));
-        QCOMPARE(file.currentFrame, 1);
-    }
-
-    void outOfRangeFramesAreIgnored()
-    {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
-        file.setCurrentFrame(1);
-        const Vector3f before = file.root->getPosition();
         file.setCurrentFrame(2);
+        file.setCurrentFrame(1);
+        file.setCurrentFrame(3); // outside the table: nothing changes
         file.setCurrentFrame(-1);
         QCOMPARE(file.currentFrame, 1);
-        QCOMPARE(file.root->getPosition(), before);
-        QCOMPARE(file.root->getChild(5), nullptr);
-        QCOMPARE(file.root->getChild(-1), nullptr);
-    }
-
-    void updateDataWritesOnlyTheJointsSlots()
-    {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(3)));
-        file.setCurrentFrame(2);
-        const QList<double> before = file.frames[2];
-        BvhJoint* spine = file.root->getJointByName(QStringLiteral("Spine"));
-        spine->setRotation(Vector3f(1.1f, 2.2f, 3.3f));
-        file.updateData(spine);
-        QList<double> expected = before;
-        expected[6] = double(3.3f); // Zrotation first in Spine's channel list
-        expected[7] = double(1.1f);
-        expected[8] = double(2.2f);
-        QCOMPARE(file.frames[2], expected);
-        QCOMPARE(file.frames[1], QList<double>({10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21}));
-
+        BvhJoint* leg = file.root->getJointByName(QStringLiteral("LeftLeg"));
+        QCOMPARE(file.root->getPosition(), Vector3f(0, 1, 2));
+        QCOMPARE(file.root->getJointByName(QStringLiteral("Spine"))->getRotation(),
+                 Vector3f(7, 8, 6));
+        QCOMPARE(leg->getRotation(), Vector3f(0, 0, 9));
+        leg->setRotation(Vector3f(4, 5, 6.6f));
+        file.root->setPosition(Vector3f(7, 7, 7)); // not written back
+        file.updateData(leg);
         BvhJoint stranger;
         file.updateData(&stranger);
-        QCOMPARE(file.frames[2], expected);
-    }
-
-    void updateDataPadsShortRows()
-    {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(1)));
-        file.frames[0] = {1, 2, 3};
-        file.setCurrentFrame(0);
-        BvhJoint* leg = file.root->getJointByName(QStringLiteral("LeftLeg"));
-        leg->setRotation(Vector3f(4, 5, 6));
-        file.updateData(leg);
-        QCOMPARE(file.frames[0], QList<double>({1, 2, 3, 0, 0, 0, 0, 0, 0, 6, 4, 5}));
+        QCOMPARE(file.frames[1], QList<double>({0, 1, 2, 3, 4, 5, 6, 7, 8, double(6.6f), 4, 5}));
+        QCOMPARE(file.frames[2], QList<double>({20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31}));
     }
 
     void findJointTellsEndSitesApart()
     {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(1)));
-        const QList<BvhJoint*> joints = file.root->getAllJoints();
-        QCOMPARE(file.root->getAllJointNames(),
-                 QStringList({"Hips", "Spine", "End Site", "LeftLeg", "End Site"}));
-        QCOMPARE(file.root->findJoint(QStringLiteral("End Site"), QStringLiteral("LeftLeg")),
-                 joints[4]);
-        QCOMPARE(file.root->findJoint(QStringLiteral("End Site"), QStringLiteral("Spine")),
-                 joints[2]);
-        QCOMPARE(file.root->findJoint(QStringLiteral("Hips"), QString()), joints[0]);
-        QCOMPARE(file.root->findJoint(QStringLiteral("Hips"), QStringLiteral("Anything")), nullptr);
-        QCOMPARE(file.root->findJoint(QStringLiteral("Spine"), QStringLiteral("Wrong")), joints[1]);
+        const QList<BvhJoint*> joints = file.root->getAllJoints(); // Hips, Spine, End Site, ...
+        const auto find = [&](const char* name, const char* parent) {
+            return file.root->findJoint(QString::fromLatin1(name), QString::fromLatin1(parent));
+        };
+        QCOMPARE(find("End Site", "LeftLeg"), joints[4]);
+        QCOMPARE(find("End Site", "Spine"), joints[2]);
+        QCOMPARE(find("Hips", ""), joints[0]);
+        QCOMPARE(find("Hips", "Anything"), nullptr);
         QCOMPARE(file.root->getJointByName(QStringLiteral("Nobody")), nullptr);
+        QVERIFY(!file.root->getChild(2) && !file.root->getChild(-1));
     }
 
     void clearNullsEveryGuardedPointer()
     {
-        BvhFile file;
-        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(2)));
         QPointer<BvhJoint> leaf = file.root->getAllJoints().last();
         QPointer<BvhJoint> root = file.root.data();
         file.exportMask = {true, false};
+        file.setCurrentFrame(2);
         file.clear();
-        QVERIFY(leaf.isNull());
-        QVERIFY(root.isNull());
-        QVERIFY(file.frames.isEmpty());
-        QVERIFY(file.exportMask.isEmpty());
-        QCOMPARE(file.numFrames, 0);
-        QCOMPARE(file.frameTime, 0.0);
-        QCOMPARE(file.currentFrame, 0);
+        QVERIFY(leaf.isNull() && root.isNull() && file.frames.isEmpty() &&
+                file.exportMask.isEmpty());
+        QVERIFY(file.numFrames == 0 && file.frameTime == 0.0 && file.currentFrame == 0);
+    }
+
+    // Every frame of a block exactly once, a long block split with another thread.
+    void frameBlocksCoverEveryFrameOnce()
+    {
+        // first, stop, split
+        const int blocks[][3] = {{5, 5, 0},   {0, 1, 0},    {10, 73, 0},
+                                 {10, 74, 1}, {3, 1004, 1}, {100000, 120001, 1}};
+        for (const auto& [first, stop, split] : blocks) {
+            std::vector<std::atomic<int>> counts(static_cast<size_t>(stop));
+            std::atomic<bool> otherThread = false;
+            const std::thread::id caller = std::this_thread::get_id();
+            FrameBlocks::computeBlock(first, stop, [&](int from, int to, int) {
+                if (std::this_thread::get_id() != caller)
+                    otherThread = true;
+                for (int f = from; f < to; ++f)
+                    ++counts[size_t(f)];
+            });
+            for (int f = 0; f < stop; ++f)
+                QCOMPARE(counts[size_t(f)].load(), f >= first ? 1 : 0);
+            QCOMPARE(otherThread.load(), bool(split));
+        }
+        // At least a few hundred frames per block, and never more than about a hundred blocks.
+        for (int frameCount : {0, 7, 7200, 100000, 10000000}) {
+            const int size = FrameBlocks::blockSize(frameCount);
+            QVERIFY(size >= 256 && (frameCount + size - 1) / size <= 100);
+        }
     }
 };
 
