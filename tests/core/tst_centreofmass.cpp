@@ -14,14 +14,7 @@ private:
     // Segments written as "start>end distance mass;", bound to the motion.
     void bind(BvhMathObject& object, const QString& segments)
     {
-        object.clearSegments();
-        for (const QString& segment : segments.split(';', Qt::SkipEmptyParts)) {
-            const QStringList joints = segment.section(' ', 0, -3).split('>');
-            object.startJointNames.append(joints.value(0));
-            object.endJointNames.append(joints.value(1));
-            object.proximalDistances.append(segment.section(' ', -2, -2).toDouble());
-            object.masses.append(segment.section(' ', -1).toDouble());
-        }
+        TestSupport::setSegments(object, segments);
         object.setBvhFile(&motion);
         object.findMassJoints();
     }

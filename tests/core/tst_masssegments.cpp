@@ -13,19 +13,6 @@ class TestMassSegments : public QObject
     Q_OBJECT
 
 private:
-    // Segments written as "start>end distance mass;".
-    static void setSegments(BvhMathObject& object, const QString& segments)
-    {
-        object.clearSegments();
-        for (const QString& segment : segments.split(';', Qt::SkipEmptyParts)) {
-            const QStringList joints = segment.section(' ', 0, -3).split('>');
-            object.startJointNames.append(joints.value(0));
-            object.endJointNames.append(joints.value(1));
-            object.proximalDistances.append(segment.section(' ', -2, -2).toDouble());
-            object.masses.append(segment.section(' ', -1).toDouble());
-        }
-    }
-
     static QString segments(const BvhMathObject& object)
     {
         QString text;
@@ -126,7 +113,7 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(QString, message);
         BvhMathObject object;
-        setSegments(object, QStringLiteral("Old>Older 0.1 0.2;Old2>Older2 0.3 0.4;"));
+        TestSupport::setSegments(object, QStringLiteral("Old>Older 0.1 0.2;Old2>Older2 0.3 0.4;"));
         QTemporaryDir dir;
         if (!message.isEmpty())
             QTest::ignoreMessage(QtDebugMsg, qPrintable(message));
@@ -141,7 +128,7 @@ private slots:
         QTemporaryDir dir;
         const QString absent = dir.filePath(QStringLiteral("absent.xml"));
         BvhMathObject object;
-        setSegments(object, QStringLiteral("Hips>Chest 0.5 1;"));
+        TestSupport::setSegments(object, QStringLiteral("Hips>Chest 0.5 1;"));
         QString error;
         QVERIFY(!object.readMassSegments(absent, &error));
         QVERIFY2(error.contains("Cannot read") && error.contains(absent), qPrintable(error));
@@ -177,7 +164,8 @@ private slots:
         BvhFile motion;
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion()));
         BvhMathObject object;
-        setSegments(object, "Hips>Spine 0.5 0.5;Spine>End Site 0.5 0.25;hips>LeftLeg 0.5 0.25;");
+        TestSupport::setSegments(
+            object, "Hips>Spine 0.5 0.5;Spine>End Site 0.5 0.25;hips>LeftLeg 0.5 0.25;");
         object.setBvhFile(&motion);
         const QList<BvhJoint*> joints = motion.root->getAllJoints();
         // "End Site" is the first End Site in pre-order: the one after Spine. Binding again
@@ -197,7 +185,7 @@ private slots:
         object.findMassJoints();
         QVERIFY(object.startJoints.isEmpty() && object.endJoints.isEmpty());
 
-        setSegments(object, "Hips>Spine 0.5 0.5;Spine>LeftLeg 0.5 0.5;");
+        TestSupport::setSegments(object, "Hips>Spine 0.5 0.5;Spine>LeftLeg 0.5 0.5;");
         object.masses.removeLast();
         object.setBvhFile(&motion);
         QTest::ignoreMessage(QtDebugMsg,

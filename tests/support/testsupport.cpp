@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include "model/bvhreader.h"
+#include "physics/bvhmathobject.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -133,6 +134,18 @@ QList<QByteArray> readLines(const QString& path)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+void setSegments(BvhMathObject& object, const QString& segments)
+{
+    object.clearSegments();
+    for (const QString& segment : segments.split(';', Qt::SkipEmptyParts)) {
+        const QStringList joints = segment.section(' ', 0, -3).split('>');
+        object.startJointNames.append(joints.value(0));
+        object.endJointNames.append(joints.value(1));
+        object.proximalDistances.append(segment.section(' ', -2, -2).toDouble());
+        object.masses.append(segment.section(' ', -1).toDouble());
+    }
 }
 
 // Only one log is active at a time (tests run on one thread), so a plain pointer will do.

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QtMessageHandler>
 
+class BvhMathObject;
 class QTemporaryDir;
 
 namespace TestSupport {
@@ -36,6 +37,9 @@ QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333"
 bool loadMotion(BvhFile& file, const QByteArray& text);
 // The lines of a text file, without their line feeds (a final line feed gives no empty line).
 QList<QByteArray> readLines(const QString& path);
+
+// Replaces the model's segments with those written as "start>end distance mass;".
+void setSegments(BvhMathObject& object, const QString& segments);
 
 // Stands in for the progress dialog: records what an operation reports (as "begin title|label
 // maximum", the values and "end") and, once a value reaches cancelAtValue, answers that the
