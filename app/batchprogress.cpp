@@ -1,18 +1,16 @@
 #include "batchprogress.h"
 
-#include "app/dudezu.h"
-
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-BatchProgress::BatchProgress(DudEzu& window, const QString& title, int updates)
-    : window(window), updates(updates),
+BatchProgress::BatchProgress(bool& runCancelled, const QString& title, int updates)
+    : runCancelled(runCancelled), updates(updates),
       // Without a display (Qt's offscreen platform) nobody sees the dialog or presses Cancel:
       // it is never shown, and not drawn.
       shown(QGuiApplication::platformName() != QLatin1String("offscreen"))
 {
     dialog.setWindowTitle(title);
-    QObject::connect(&dialog, &QProgressDialog::canceled, &window, &DudEzu::cancelConvert);
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&runCancelled] { runCancelled = true; });
 }
 
 void BatchProgress::begin(const QString& title, const QString& label, int maximum)
@@ -39,7 +37,7 @@ void BatchProgress::setValue(int value)
 
 bool BatchProgress::isCanceled() const
 {
-    return window.convertCancelled;
+    return runCancelled;
 }
 
 void BatchProgress::end()

@@ -6,16 +6,14 @@
 #include <QProgressDialog>
 #include <QString>
 
-class DudEzu;
-
 // The progress dialog of one file of a command-line run: titled with the file name, updated
 // about `updates` times (see ProgressThrottle) and processing pending events only then, which
-// is when its Cancel button can be seen. Cancel calls the window's cancelConvert(), and the
-// run counts as canceled while the window's convertCancelled is set.
+// is when its Cancel button can be seen. Cancel sets `runCancelled`, the flag of the whole run,
+// and the file counts as canceled while it is set.
 class BatchProgress : public ProgressSink
 {
 public:
-    BatchProgress(DudEzu& window, const QString& title, int updates);
+    BatchProgress(bool& runCancelled, const QString& title, int updates);
 
     void begin(const QString& title, const QString& label, int maximum) override;
     void setValue(int value) override;
@@ -23,7 +21,7 @@ public:
     void end() override;
 
 private:
-    DudEzu& window;
+    bool& runCancelled;
     int updates;
     bool shown;
     QProgressDialog dialog;

@@ -1,12 +1,14 @@
 #include "commandlinerun.h"
 
 #include "app/batchprogress.h"
-#include "app/csvfile.h"
-#include "app/dudezu.h"
+#include "export/c3daxes.h"
 #include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/bvhreader.h"
+#include "model/csvwriter.h"
+#include "model/poseevaluator.h"
 
 #include <QDir>
 
@@ -41,11 +43,8 @@ CommandLineRun::Kind CommandLineRun::kindOf(const QString& argument)
 int CommandLineRun::run(const QString& argument)
 {
     switch (kindOf(argument)) {
-    case Kind::ConvertToC3D: {
-        const int exitCode = runOverDirectory(&CommandLineRun::convertToC3D);
-        window.close();
-        return exitCode;
-    }
+    case Kind::ConvertToC3D:
+        return runOverDirectory(&CommandLineRun::convertToC3D);
     case Kind::FootTables:
         return runOverDirectory(&CommandLineRun::writeFootTable);
     case Kind::None:
@@ -59,14 +58,14 @@ int CommandLineRun::run(const QString& argument)
 int CommandLineRun::runOverDirectory(Outcome (CommandLineRun::*processFile)(const QString&))
 {
     const QStringList entries = QDir(QString()).entryList();
-    window.convertCancelled = false;
+    cancelled = false;
     int exitCode = 0;
     for (const QString& entry : entries) {
         if (!entry.toLower().endsWith(QLatin1String(".bvh")))
             continue;
         if ((this->*processFile)(entry) == Outcome::Failed)
             exitCode = 1;
-        if (window.convertCancelled)
+        if (cancelled)
             break;
     }
     return exitCode;
@@ -74,7 +73,7 @@ int CommandLineRun::runOverDirectory(Outcome (CommandLineRun::*processFile)(cons
 
 bool CommandLineRun::readMotion(const QString& entry, BvhFile& motion, BvhReadObserver* observer)
 {
-    const BvhReadResult result = motion.readFile(entry, observer);
+    const BvhReadResult result = BvhReader(motion, observer).read(entry);
     if (result.ok() && motion.root)
         return true;
     report(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
@@ -88,7 +87,7 @@ CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
     C3DPipeline pipeline;
     if (!readMotion(entry, motion, &pipeline))
         return Outcome::Skipped;
-    BatchProgress progress(window, titleOf(entry), 100);
+    BatchProgress progress(cancelled, titleOf(entry), 100);
     const WriteResult result = C3DExport::exportMotion(
         motion, outputName(entry, QStringLiteral("c3d")), &progress, &pipeline);
     if (result.ok)
@@ -102,7 +101,6 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
     BvhFile motion;
     if (!readMotion(entry, motion))
         return Outcome::Skipped;
-    const QList<BvhJoint*> joints = motion.root->getAllJoints();
     const QStringList names = motion.root->getAllJointNames();
     const qsizetype left = names.indexOf(QLatin1String("LFoot"));
     const qsizetype right = names.indexOf(QLatin1String("RFoot"));
@@ -112,30 +110,37 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
         return Outcome::Skipped;
     }
 
-    CsvFile table;
-    table.setHeader({QStringLiteral("Time"), QStringLiteral("LFoot.x"), QStringLiteral("LFoot.y"),
-                     QStringLiteral("LFoot.z"), QStringLiteral("RFoot.x"),
-                     QStringLiteral("RFoot.y"), QStringLiteral("RFoot.z")});
+    // The feet in C3D axes and millimetres, with 15 significant digits.
+    CsvWriter table(outputName(entry, QStringLiteral("csv")), 15);
+    if (table.open()) {
+        table.addText("Time,LFoot.x,LFoot.y,LFoot.z,RFoot.x,RFoot.y,RFoot.z");
+        table.endLine();
+    }
     const int frameCount = motion.rowCount();
-    BatchProgress progress(window, titleOf(entry), 10);
+    BatchProgress progress(cancelled, titleOf(entry), 10);
     progress.begin(QString(), QString(), frameCount);
+    PoseEvaluator pose(motion.root);
     // Times by repeated addition, so row k carries k additions of the frame time.
     double time = 0.0;
-    const double frameTime = motion.frameTime;
-    for (int frame = 0; frame < frameCount; ++frame) {
+    for (int frame = 0; frame < frameCount && table.isOpen(); ++frame) {
         progress.setValue(frame);
-        motion.setCurrentFrame(frame);
-        const Vector3f l = joints[left]->getGlobalPosition();
-        const Vector3f r = joints[right]->getGlobalPosition();
-        table.addRow({time, -10.0 * l.x(), 10.0 * l.z(), 10.0 * l.y(), -10.0 * r.x(), 10.0 * r.z(),
-                      10.0 * r.y()});
-        time += frameTime;
+        const QList<double>& row = std::as_const(motion.frames)[frame];
+        pose.evaluateRow(row.constData(), row.size());
+        table.addNumber(time);
+        for (const qsizetype foot : {left, right}) {
+            const Eigen::Vector3d p = C3DAxes::fromBvh(pose.getPosition(foot));
+            table.addNumberCell(p.x());
+            table.addNumberCell(p.y());
+            table.addNumberCell(p.z());
+        }
+        table.endLine();
+        time += motion.frameTime;
         if (progress.isCanceled())
             break;
     }
     progress.end();
 
-    const WriteResult result = table.write(outputName(entry, QStringLiteral("csv")));
+    const WriteResult result = table.finish();
     if (result.ok)
         return Outcome::Written;
     report(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));

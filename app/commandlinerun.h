@@ -4,7 +4,6 @@
 
 class BvhFile;
 class BvhReadObserver;
-class DudEzu;
 
 // The runs that one command-line argument selects, over the BVH files of the current
 // directory: an argument containing "all" writes a C3D file for each, else one containing
@@ -25,10 +24,8 @@ public:
 
     static Kind kindOf(const QString& argument);
 
-    explicit CommandLineRun(DudEzu& window) : window(window) {}
-
     // Makes the run `argument` selects and returns the exit code for it: 1 when some output
-    // could not be written, else 0. After a C3D run the window is closed.
+    // could not be written, else 0.
     int run(const QString& argument);
 
 private:
@@ -44,5 +41,5 @@ private:
     Outcome writeFootTable(const QString& entry);
     bool readMotion(const QString& entry, BvhFile& motion, BvhReadObserver* observer = nullptr);
 
-    DudEzu& window;
+    bool cancelled = false; // set by the Cancel button of any file's progress dialog
 };

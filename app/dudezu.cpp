@@ -1,9 +1,14 @@
 #include "dudezu.h"
 
-#include "app/commandlinerun.h"
 #include "app/progressdialogsink.h"
 #include "app/timedisplay.h"
 #include "export/c3dexport.h"
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
+#include "model/exportoptions.h"
+#include "model/jointtables.h"
+#include "physics/centreofmass.h"
+#include "physics/interpolation.h"
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
@@ -43,12 +48,6 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     connectMenus();
     createToolWindows();
     connectToolWindows();
-    runCommandLine();
-}
-
-void DudEzu::runCommandLine()
-{
-    commandLineExitCode = CommandLineRun(*this).run(QCoreApplication::arguments().value(1));
 }
 
 DudEzu::~DudEzu()
@@ -152,7 +151,8 @@ void DudEzu::connectToolWindows()
     connect(jointInfoWidget, &JointInfoWidget::jointUpdated, ui.bvhView, &BvhView::updateSkeletons);
     connect(jointTreeWidget, &JointTreeWidget::jointClicked, ui.bvhView,
             &BvhView::setHighlightedJoint);
-    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, &bvhFile, &BvhFile::updateData);
+    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this,
+            [this](BvhJoint* joint) { bvhFile.storeJointValues(joint, currentFrame); });
     connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this,
             [this] { setWindowModified(true); });
 }
@@ -198,7 +198,7 @@ bool DudEzu::loadFile(const QString& fileName)
 {
     BvhFile loaded;
     loaded.setRotationOrder(bvhFile.getRotationOrder());
-    const BvhReadResult result = loaded.readFile(fileName);
+    const BvhReadResult result = BvhReader(loaded).read(fileName);
     if (!result.ok()) {
         UserDialogs::warning(
             tr("Kinovane"),
@@ -213,22 +213,19 @@ bool DudEzu::loadFile(const QString& fileName)
     setWindowTitle(tr("Kinovane - %1[*]").arg(shownName));
     setWindowModified(false);
 
-    if (jointTreeWidget->rootJoint != bvhFile.root)
-        jointTreeWidget->rootJoint = bvhFile.root;
+    jointTreeWidget->rootJoint = bvhFile.root;
     jointTreeWidget->refreshModel();
-    if (jointListWidget->rootJoint != bvhFile.root)
-        jointListWidget->rootJoint = bvhFile.root;
+    jointListWidget->rootJoint = bvhFile.root;
     jointListWidget->refresh();
 
-    bvhFile.setCurrentFrame(0);
+    bvhFile.loadFrame(0);
     mathObject.setBvhFile(&bvhFile);
     ui.bvhView->setMathObject(&mathObject);
 
     const int rows = bvhFile.rowCount();
     ui.slider->setRange(0, rows);
-    ui.subSlider->setRange(0, rows);
-    ui.leftBracketLineEdit->setText(QStringLiteral("0"));
-    ui.rightBracketLineEdit->setText(QString::number(rows));
+    markedRange = {0, rows};
+    showMarkedRange();
     timer.setInterval(PlaybackClock::intervalFor(bvhFile.frameTime));
     timer.setSingleShot(false);
     currentFrame = 0;
@@ -242,6 +239,14 @@ bool DudEzu::loadFile(const QString& fileName)
                          .arg(bvhFile.root->getAllJoints().size());
     if (!result.warnings.isEmpty())
         status += QStringLiteral(". ") + result.warnings.join(QLatin1Char(' '));
+    const SegmentBinding& binding = mathObject.getBinding();
+    if (!binding.unboundSegments.isEmpty()) {
+        status += tr(". %1 of %2 mass segments name joints this skeleton lacks (%3) and are "
+                     "left out of the centre of mass")
+                      .arg(binding.unboundSegments.size())
+                      .arg(mathObject.getSegments().size())
+                      .arg(binding.missingJoints.join(QStringLiteral(", ")));
+    }
     statusBar()->showMessage(status);
     return true;
 }
@@ -254,9 +259,7 @@ bool DudEzu::saveBVH()
         UserDialogs::getSaveFileName(tr("File Save"), QString(), QStringLiteral("*.bvh"));
     if (fileName.isEmpty())
         return false;
-    const int right = rightBracket();
-    const int left = leftBracket();
-    const WriteResult result = bvhFile.writeFile(fileName, left, right);
+    const WriteResult result = BvhWriter(bvhFile).write(fileName, markedRange);
     if (!result.ok) {
         showWriteFailure(result);
         return false;
@@ -329,20 +332,6 @@ void DudEzu::windowJointIndex()
     jointListDock->setVisible(!jointListDock->isVisible());
 }
 
-void DudEzu::refreshBvhTree()
-{
-    if (jointTreeWidget->rootJoint != bvhFile.root)
-        jointTreeWidget->rootJoint = bvhFile.root;
-    jointTreeWidget->refreshModel();
-}
-
-void DudEzu::refreshBvhList()
-{
-    if (jointListWidget->rootJoint != bvhFile.root)
-        jointListWidget->rootJoint = bvhFile.root;
-    jointListWidget->refresh();
-}
-
 // Playback and timeline
 
 void DudEzu::startTimer()
@@ -384,7 +373,7 @@ void DudEzu::setRotationOrder(RotationOrder order)
 
 void DudEzu::showFrame()
 {
-    bvhFile.setCurrentFrame(currentFrame);
+    bvhFile.loadFrame(currentFrame);
     ui.frameLineEdit->setText(QString::number(currentFrame));
     ui.bvhView->updateSkeletons();
     jointInfoWidget->updateJointInfo();
@@ -446,14 +435,21 @@ void DudEzu::updateSlider()
 
 void DudEzu::setLeftBracket()
 {
-    ui.leftBracketLineEdit->setText(ui.frameLineEdit->text());
-    ui.subSlider->setMinimum(TimeDisplay::readNumber(ui.frameLineEdit->text()));
+    markedRange.first = currentFrame;
+    showMarkedRange();
 }
 
 void DudEzu::setRightBracket()
 {
-    ui.rightBracketLineEdit->setText(ui.frameLineEdit->text());
-    ui.subSlider->setMaximum(TimeDisplay::readNumber(ui.frameLineEdit->text()));
+    markedRange.last = currentFrame;
+    showMarkedRange();
+}
+
+void DudEzu::showMarkedRange()
+{
+    ui.leftBracketLineEdit->setText(QString::number(markedRange.first));
+    ui.rightBracketLineEdit->setText(QString::number(markedRange.last));
+    ui.subSlider->setRange(markedRange.first, markedRange.last);
 }
 
 void DudEzu::updateTime()
@@ -482,23 +478,7 @@ void DudEzu::keyPressEvent(QKeyEvent* event)
         ui.rightBracketButton->click();
 }
 
-int DudEzu::leftBracket() const
-{
-    return TimeDisplay::readNumber(ui.leftBracketLineEdit->text());
-}
-
-int DudEzu::rightBracket() const
-{
-    return TimeDisplay::readNumber(ui.rightBracketLineEdit->text());
-}
-
 // Export, edit and help commands
-
-void DudEzu::restoreShownFrame()
-{
-    currentFrame = std::clamp(currentFrame, 0, std::max(lastRow(), 0));
-    showFrame();
-}
 
 void DudEzu::showWriteFailure(const WriteResult& result)
 {
@@ -515,39 +495,39 @@ void DudEzu::saveMassCenterCSV()
         UserDialogs::getSaveFileName(tr("File Export"), QString(), QStringLiteral("*.csv"));
     if (fileName.isEmpty())
         return;
-    mathObject.setBvhFile(&bvhFile);
-    const int right = rightBracket();
-    const int left = leftBracket();
-    const WriteResult result = mathObject.exportMassCentreCsv(fileName, left, right);
-    restoreShownFrame();
+    ExportOptions options = ExportOptions::wholeMotion(bvhFile);
+    options.range = markedRange;
+    const WriteResult result =
+        CentreOfMass::writeCsv(bvhFile, mathObject.getSegments(), fileName, options);
     if (!result.ok)
         return showWriteFailure(result);
     UserDialogs::information(tr("Process Complete"), tr("File Export Completed"));
 }
 
 // Both joint tables: choose the joints and the range, then the file.
-template <typename Export> static void exportJointTable(DudEzu& window, Export exportTable)
+using JointTableExport = WriteResult (*)(const BvhFile&, const QString&, const ExportOptions&,
+                                         ProgressSink*);
+
+static void exportJointTable(DudEzu& window, JointTableExport exportTable)
 {
-    BvhFile& motion = window.bvhFile;
+    const BvhFile& motion = window.bvhFile;
     if (!motion.isLoaded())
         return;
     CheckableListDialog dialog;
     dialog.setWindowTitle(DudEzu::tr("Select Joints to Export"));
     dialog.setItems(motion.root->getAllJointNames());
-    const int right = TimeDisplay::readNumber(window.ui.rightBracketLineEdit->text());
-    const int left = TimeDisplay::readNumber(window.ui.leftBracketLineEdit->text());
-    dialog.showRange(left, right);
+    dialog.showRange(window.getMarkedRange());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QString fileName =
         UserDialogs::getSaveFileName(DudEzu::tr("File Save"), QString(), QStringLiteral("*.csv"));
     if (fileName.isEmpty())
         return;
-    motion.exportMask = dialog.checkStates();
+    ExportOptions options = ExportOptions::wholeMotion(motion);
+    options.range = dialog.getRange();
+    options.jointSelection = dialog.checkStates();
     ProgressDialogSink progress;
-    const WriteResult result =
-        (motion.*exportTable)(fileName, dialog.checkableList->fromSpinBox->value(),
-                              dialog.checkableList->toSpinBox->value(), &progress);
+    const WriteResult result = exportTable(motion, fileName, options, &progress);
     if (!result.ok) {
         UserDialogs::warning(
             DudEzu::tr("Kinovane"),
@@ -558,24 +538,15 @@ template <typename Export> static void exportJointTable(DudEzu& window, Export e
 
 void DudEzu::saveRotJointsCSV()
 {
-    exportJointTable(*this, &BvhFile::exportRotationsCsv);
-    if (bvhFile.isLoaded())
-        restoreShownFrame();
+    exportJointTable(*this, &JointTables::writeRotations);
 }
 
 void DudEzu::saveAbsPosJointsCSV()
 {
-    exportJointTable(*this, &BvhFile::exportAbsolutePositionsCsv);
-    if (bvhFile.isLoaded())
-        restoreShownFrame();
+    exportJointTable(*this, &JointTables::writePositions);
 }
 
 void DudEzu::saveC3D()
-{
-    convertToC3D();
-}
-
-void DudEzu::convertToC3D()
 {
     if (!bvhFile.isLoaded())
         return;
@@ -585,22 +556,15 @@ void DudEzu::convertToC3D()
         return;
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
     const WriteResult result = C3DExport::exportMotion(bvhFile, fileName, &progress);
-    restoreShownFrame();
     if (!result.ok)
         showWriteFailure(result);
-}
-
-void DudEzu::cancelConvert()
-{
-    convertCancelled = true;
 }
 
 void DudEzu::editMassSegments()
 {
     if (!massSegmentWidget)
         massSegmentWidget = new MassSegmentWidget;
-    if (massSegmentWidget->mathObject != &mathObject)
-        massSegmentWidget->mathObject = &mathObject;
+    massSegmentWidget->mathObject = &mathObject;
     massSegmentWidget->refreshTable();
     massSegmentWidget->exec();
     ui.bvhView->updateSkeletons(); // the model may have changed
@@ -614,18 +578,15 @@ void DudEzu::editInterpolateJointRotations()
     dialog.setWindowTitle(tr("Select Joints for Interpolation"));
     dialog.setItems(bvhFile.root->getAllJointNames());
     dialog.setNoneChecked();
-    const int right = rightBracket();
-    const int left = leftBracket();
-    dialog.showRange(left, right);
+    dialog.showRange(markedRange);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QList<bool> selection = dialog.checkStates();
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    mathObject.interpolateJoints(selection, dialog.checkableList->fromSpinBox->value(),
-                                 dialog.checkableList->toSpinBox->value(), &progress);
+    Interpolation::interpolateJoints(bvhFile, selection, dialog.getRange(), &progress);
     if (selection.contains(true))
         setWindowModified(true);
-    restoreShownFrame();
+    showFrame(); // the frame on screen may be one of those interpolated
 }
 
 void DudEzu::helpAbout()

@@ -3,6 +3,7 @@
 #include "app/dudezuform.h"
 #include "app/playbackclock.h"
 #include "model/bvhfile.h"
+#include "model/framerange.h"
 #include "physics/bvhmathobject.h"
 
 #include <QDockWidget>
@@ -17,9 +18,9 @@ class JointTreeWidget;
 class MassSegmentWidget;
 
 // The main window: the open motion, the physics object, the 3D view with the playback bar and
-// the timeline, the three joint tool windows in docks, and the commands of the menus. Started
-// with one command-line argument, its constructor ends by running the batch conversion that
-// argument selects.
+// the timeline, the three joint tool windows in docks, and the commands of the menus. It owns
+// the frame on screen and the marked range; the exports read the motion's rows and never move
+// either.
 class DudEzu : public QMainWindow
 {
     Q_OBJECT
@@ -31,8 +32,9 @@ public:
     // Opens a BVH file without asking for its name (Open, a dropped file). A file that cannot
     // be read, or holds no joint hierarchy, leaves the open motion as it was and says why.
     bool loadFile(const QString& fileName);
-    // 1 when the command-line run could not write one of its outputs, else 0.
-    int getCommandLineExitCode() const { return commandLineExitCode; }
+    int getCurrentFrame() const { return currentFrame; }
+    // The frames between the [ and ] marks, both included.
+    const FrameRange& getMarkedRange() const { return markedRange; }
 
     DudEzuForm ui;
 
@@ -41,6 +43,7 @@ public slots:
     // False when nothing was saved (no motion, the dialog cancelled, the write failed).
     bool saveBVH();
     void closeBVH();
+    // The whole motion, whatever range is marked.
     void saveC3D();
     void saveMassCenterCSV();
     void saveRotJointsCSV();
@@ -55,8 +58,6 @@ public slots:
     void windowJointInfo();
     void windowJointIndex();
     void helpAbout();
-    void refreshBvhTree();
-    void refreshBvhList();
     void toggleSegmentMassDisplayed(bool isDisp);
     void toggleBodyMassDisplayed(bool isDisp);
     void startTimer();
@@ -70,10 +71,7 @@ public slots:
     void setRightBracket();
     void updateTime();
 
-    void cancelConvert();
-
 private slots:
-    void convertToC3D();
     void playbackTick();
 
 protected:
@@ -87,8 +85,6 @@ public:
     BvhMathObject mathObject;
     QString fileBaseName;
     QTimer timer;
-    int currentFrame = 0;
-    bool convertCancelled = false;
     QMenu cameraMenu;
     bool updateSliderEnabled = false;
     QPointer<MassSegmentWidget> massSegmentWidget;
@@ -105,25 +101,21 @@ private:
     void connectMenus();
     void createToolWindows();
     void connectToolWindows();
-    void runCommandLine();
 
     // Closes the open motion (tree, list, editor, the motion itself, the physics object's
     // reference to it).
     void closeMotion();
     // Asks to save a modified motion; false when the user cancels.
     bool maybeSave();
-    // Shows currentFrame: loads its row, writes the frame field, redraws, refreshes the editor
-    // and the sliders.
+    // Shows currentFrame: loads its row into the joints, writes the frame field, redraws,
+    // refreshes the editor and the sliders.
     void showFrame();
-    // Puts the motion back on the frame the window shows, after an operation that walked the
-    // frames itself (exports, interpolation), so that the view, the editor and the next edit
-    // all refer to the frame on screen.
-    void restoreShownFrame();
+    // Writes the marked range into the bracket fields and the sub-slider.
+    void showMarkedRange();
     int lastRow() const { return bvhFile.rowCount() - 1; }
-    int leftBracket() const;
-    int rightBracket() const;
     void showWriteFailure(const WriteResult& result);
 
     PlaybackClock clock;
-    int commandLineExitCode = 0;
+    int currentFrame = 0;
+    FrameRange markedRange;
 };

@@ -1,3 +1,4 @@
+#include "app/commandlinerun.h"
 #include "app/dudezu.h"
 
 #include <QApplication>
@@ -22,11 +23,10 @@ int main(int argc, char* argv[])
     if (needsOffscreenPlatform(argc))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    DudEzu window;
-    // The command-line run happened in the window's constructor; with exactly one argument
-    // that was the whole job.
+    // With exactly one argument the batch run it selects is the whole job.
     if (argc == 2)
-        return window.getCommandLineExitCode();
+        return CommandLineRun().run(QCoreApplication::arguments().value(1));
+    DudEzu window;
     // "kinovane --open walk.bvh" starts with a motion open (the start script uses it).
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 3 && arguments[1] == QLatin1String("--open"))

@@ -4,7 +4,11 @@
 #include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
-#include "physics/bvhmathobject.h"
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
+#include "model/jointtables.h"
+#include "physics/centreofmass.h"
+#include "physics/masssegmentfile.h"
 
 #include <QFile>
 
@@ -29,12 +33,13 @@ static bool check(const WriteResult& result)
     return result.ok;
 }
 
-// The export mask of the joint tables: the named joints (every joint of that name, so "End
-// Site" selects them all), or every joint. False, with a message, for a name the motion lacks.
-static bool selectJoints(BvhFile& motion, const QStringList& names)
+// The joint selection of the joint tables: the named joints (every joint of that name, so
+// "End Site" selects them all), or every joint. False, with a message, for a name the motion
+// lacks.
+static bool selectJoints(const BvhFile& motion, const QStringList& names, QList<bool>& selection)
 {
     const QStringList all = motion.root->getAllJointNames();
-    motion.exportMask = QList<bool>(all.size(), names.isEmpty());
+    selection = QList<bool>(all.size(), names.isEmpty());
     for (const QString& name : names) {
         if (!all.contains(name)) {
             report(QStringLiteral("unknown joint %1 (the motion has %2)")
@@ -42,25 +47,23 @@ static bool selectJoints(BvhFile& motion, const QStringList& names)
             return false;
         }
         for (qsizetype i = 0; i < all.size(); ++i)
-            motion.exportMask[i] = motion.exportMask[i] || all[i] == name;
+            selection[i] = selection[i] || all[i] == name;
     }
     return true;
 }
 
-// --model, else defaultMassSegments.xml of the current directory (which the physics object
-// has read already), else the model shipped inside the program.
-static bool loadModel(BvhMathObject& physics, const QString& modelFile)
+// --model, else defaultMassSegments.xml of the current directory, else the model shipped
+// inside the program. False, with a message, when the model named cannot be read.
+static bool loadModel(const QString& modelFile, MassSegmentModel& segments)
 {
-    QString error;
-    if (!modelFile.isEmpty()) {
-        if (physics.readMassSegments(modelFile, &error))
-            return true;
-        report(error);
+    const MassSegmentReadResult result = MassSegmentFile::read(
+        modelFile.isEmpty() ? MassSegmentFile::defaultModelFile() : modelFile);
+    if (!result.ok) {
+        report(result.errorString);
         return false;
     }
-    if (QFile::exists(QStringLiteral("defaultMassSegments.xml")))
-        return true;
-    return physics.readMassSegments(QStringLiteral(":/kinovane/defaultMassSegments.xml"), &error);
+    segments = result.segments;
+    return true;
 }
 
 // The C3D export has no range of its own: a range converts the motion cut to it, as if saved
@@ -69,10 +72,9 @@ static bool loadModel(BvhMathObject& physics, const QString& modelFile)
 static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, ProgressSink* progress,
                             C3DPipeline* pipeline)
 {
-    if (!options.hasRange)
+    if (!options.range)
         return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline);
-    motion.frames =
-        motion.frames.mid(options.firstFrame, options.lastFrame - options.firstFrame + 1);
+    motion.frames = motion.frames.mid(options.range->first, options.range->count());
     return C3DExport::exportMotion(motion, options.c3dFile, progress);
 }
 
@@ -123,25 +125,26 @@ ConvertExit runConversion(const ConvertOptions& options)
     motion.setRotationOrder(options.rotationOrder);
     // The C3D conversion of a whole motion starts while the file is still being read.
     C3DPipeline pipeline;
-    const bool pipelined = !options.c3dFile.isEmpty() && !options.hasRange;
-    const BvhReadResult read = motion.readFile(options.input, pipelined ? &pipeline : nullptr);
+    const bool pipelined = !options.c3dFile.isEmpty() && !options.range;
+    const BvhReadResult read =
+        BvhReader(motion, pipelined ? &pipeline : nullptr).read(options.input);
     if (!read.ok() || !motion.root) {
         report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
         return ConvertExit::Failed;
     }
-    if (options.hasRange && options.lastFrame >= motion.rowCount()) {
+    if (options.range && options.range->last >= motion.rowCount()) {
         report(QStringLiteral("--range %1:%2 reaches past the last frame of %3, %4")
-                   .arg(options.firstFrame)
-                   .arg(options.lastFrame)
+                   .arg(options.range->first)
+                   .arg(options.range->last)
                    .arg(options.input)
                    .arg(motion.rowCount() - 1));
         return ConvertExit::Usage;
     }
-    if (!selectJoints(motion, options.joints))
+    ExportOptions tables = ExportOptions::wholeMotion(motion);
+    if (options.range)
+        tables.range = *options.range;
+    if (!selectJoints(motion, options.joints, tables.jointSelection))
         return ConvertExit::Usage;
-    const int first = options.hasRange ? options.firstFrame : 0;
-    const int last = options.hasRange ? options.lastFrame : -1; // -1: through the last row
-    const int stop = options.hasRange ? options.lastFrame + 1 : -1;
 
     bool ok = true;
     std::vector<Export> exports;
@@ -152,31 +155,29 @@ ConvertExit runConversion(const ConvertOptions& options)
         });
     }
     if (!options.bvhFile.isEmpty()) {
-        exports.push_back([&options, first](BvhFile& copy, ProgressSink*) {
-            return copy.writeFile(options.bvhFile, first,
-                                  options.hasRange ? options.lastFrame : -2);
+        exports.push_back([&](BvhFile& copy, ProgressSink*) {
+            return BvhWriter(copy).write(options.bvhFile, tables.range);
         });
     }
-    BvhMathObject physics;
+    MassSegmentModel segments;
     if (!options.massCentreFile.isEmpty()) {
-        if (loadModel(physics, options.modelFile)) {
-            exports.push_back([&options, &physics, first, last](BvhFile& copy,
-                                                                ProgressSink* progress) {
-                physics.setBvhFile(&copy);
-                return physics.exportMassCentreCsv(options.massCentreFile, first, last, progress);
+        if (loadModel(options.modelFile, segments)) {
+            exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
+                return CentreOfMass::writeCsv(copy, segments, options.massCentreFile, tables,
+                                              progress);
             });
         } else {
             ok = false;
         }
     }
     if (!options.rotationsFile.isEmpty()) {
-        exports.push_back([&options, first, stop](BvhFile& copy, ProgressSink* progress) {
-            return copy.exportRotationsCsv(options.rotationsFile, first, stop, progress);
+        exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
+            return JointTables::writeRotations(copy, options.rotationsFile, tables, progress);
         });
     }
     if (!options.positionsFile.isEmpty()) {
-        exports.push_back([&options, first, stop](BvhFile& copy, ProgressSink* progress) {
-            return copy.exportAbsolutePositionsCsv(options.positionsFile, first, stop, progress);
+        exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
+            return JointTables::writePositions(copy, options.positionsFile, tables, progress);
         });
     }
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);

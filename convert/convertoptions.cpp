@@ -28,15 +28,17 @@ QString ConvertOptions::usage()
 }
 
 // FIRST:LAST with 0 <= FIRST <= LAST.
-static bool parseRange(const QString& text, int& first, int& last)
+static std::optional<FrameRange> parseRange(const QString& text)
 {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0)
-        return false;
+        return {};
     bool firstOk = false, lastOk = false;
-    first = NumberFormat::toInt(text.left(colon).toStdString(), &firstOk);
-    last = NumberFormat::toInt(text.mid(colon + 1).toStdString(), &lastOk);
-    return firstOk && lastOk && first >= 0 && first <= last;
+    const FrameRange range{NumberFormat::toInt(text.left(colon).toStdString(), &firstOk),
+                           NumberFormat::toInt(text.mid(colon + 1).toStdString(), &lastOk)};
+    if (!firstOk || !lastOk || range.first < 0 || range.isEmpty())
+        return {};
+    return range;
 }
 
 QString ConvertOptions::parse(const QStringList& arguments)
@@ -87,8 +89,8 @@ QString ConvertOptions::parse(const QStringList& arguments)
             if (joints.contains(QString()))
                 return QStringLiteral("--joints %1 names an empty joint").arg(value);
         } else if (argument == QLatin1String("--range")) {
-            hasRange = parseRange(value, firstFrame, lastFrame);
-            if (!hasRange)
+            range = parseRange(value);
+            if (!range)
                 return QStringLiteral("--range %1 is not FIRST:LAST with 0 <= FIRST <= LAST")
                     .arg(value);
         } else if (argument == QLatin1String("--model")) {

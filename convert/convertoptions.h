@@ -1,9 +1,12 @@
 #pragma once
 
+#include "model/framerange.h"
 #include "model/rotationorder.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // What one kinovane-convert call asks for, as parsed from its arguments.
 struct ConvertOptions
@@ -14,11 +17,9 @@ struct ConvertOptions
     QString massCentreFile;
     QString rotationsFile;
     QString positionsFile;
-    QStringList joints; // empty: every joint
-    bool hasRange = false;
-    int firstFrame = 0; // with hasRange: frames firstFrame..lastFrame, both included
-    int lastFrame = 0;
-    QString modelFile; // empty: the default model
+    QStringList joints;              // empty: every joint
+    std::optional<FrameRange> range; // none: every frame
+    QString modelFile;               // empty: the default model
     RotationOrder rotationOrder = RotationOrder::Fixed;
     bool quiet = false;
     bool help = false;

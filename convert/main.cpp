@@ -1,16 +1,14 @@
 #include "convert/conversion.h"
 #include "convert/convertoptions.h"
+#include "version.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    // The core's diagnostics (frame counts, progress values) are for the window's debug log.
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     ConvertOptions options;
     const QString error = options.parse(QCoreApplication::arguments().mid(1));
     if (!error.isEmpty()) {
@@ -23,7 +21,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("kinovane-convert %s\n", KINOVANE_VERSION);
+        std::printf("kinovane-convert %s\n", Version::number);
         return 0;
     }
     return int(runConversion(options));

@@ -2,6 +2,7 @@
 
 #include "export/c3dfile.h"
 #include "export/c3dpipeline.h"
+#include "export/c3dsamples.h"
 #include "model/bvhjoint.h"
 #include "model/frameblocks.h"
 #include "model/poseevaluator.h"
@@ -22,14 +23,7 @@ int frameRate(double frameTime)
     return int(rate);
 }
 
-void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples)
-{
-    pose.evaluateRow(row.constData(), row.size());
-    for (const Vector3f& p : pose.getPositions())
-        *samples++ = {-10.0f * p.x(), 10.0f * p.z(), 10.0f * p.y(), 0};
-}
-
-WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress,
+WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
                          C3DPipeline* pipeline)
 {
     if (!motion.root)
@@ -62,7 +56,7 @@ WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink*
                 PoseEvaluator& evaluator = lanes[size_t(lane)];
                 C3DPoint* sample = samples + qsizetype(first - missing) * jointCount;
                 for (int frame = first; frame < stop; ++frame, sample += jointCount)
-                    convertRow(evaluator, frames[frame], sample);
+                    C3DSamples::convertRow(evaluator, frames[frame], sample);
             });
         }
         for (int frame = block; frame < blockStop; ++frame) {
@@ -76,8 +70,6 @@ WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink*
         }
     }
     file.points.resize(size_t(converted) * size_t(jointCount));
-    if (converted > 0)
-        motion.setCurrentFrame(converted - 1);
     if (progress)
         progress->end();
 

@@ -7,8 +7,6 @@
 #include <QString>
 
 class C3DPipeline;
-class C3DPoint;
-class PoseEvaluator;
 
 // The one C3D export of a motion, used by the window's C3D command and by the command-line
 // conversion alike.
@@ -23,18 +21,14 @@ inline constexpr int fallbackFrameRate = 30;
 int frameRate(double frameTime);
 
 // Writes the absolute positions of every joint (End Sites included, in getAllJoints() order)
-// in every frame as a C3D file: x negated, y and z exchanged, times 10, declared as
-// millimetres; the joint names are the labels. Walks the frames with setCurrentFrame and
-// leaves the motion at the last frame converted. Reports each frame to `progress` (which may
+// in every frame as a C3D file, converted as C3DAxes says and declared as millimetres; the
+// joint names are the labels. Reads the frame rows and leaves the motion as it was. Reports
+// each frame to `progress` (which may
 // be null) before converting it and stops after a frame once the sink is canceled; the frames
 // converted so far are still written.
-// With a `pipeline` that was given to motion.readFile, the frames it converted while the file
-// was read are taken from it, and the result is the same, byte for byte.
-WriteResult exportMotion(BvhFile& motion, const QString& fileName, ProgressSink* progress,
+// With a `pipeline` that was given to the BvhReader of the motion, the frames it converted while
+// the file was read are taken from it, and the result is the same, byte for byte.
+WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
                          C3DPipeline* pipeline = nullptr);
-
-// Evaluates one frame row and writes the sample of every joint, converted as above, from
-// `samples` on.
-void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples);
 
 } // namespace C3DExport

@@ -1,7 +1,7 @@
 #include "c3dpipeline.h"
 
-#include "export/c3dexport.h"
 #include "export/c3dfile.h"
+#include "export/c3dsamples.h"
 #include "model/bvhfile.h"
 
 #include <system_error>
@@ -63,7 +63,7 @@ void C3DPipeline::convert()
                 return;
             const size_t first = points.size();
             points.resize(first + size_t(jointCount));
-            C3DExport::convertRow(pose, row, points.data() + first);
+            C3DSamples::convertRow(pose, row, points.data() + first);
             ++convertedRows;
         }
     }

@@ -17,7 +17,7 @@ class C3DFile;
 
 // Converts the rows of a motion to C3D samples while BvhReader is still reading them, on a
 // thread of its own, so that the core the reader leaves idle does the export's work. Pass it
-// to BvhFile::readFile, then to C3DExport::exportMotion, which takes what it converted and
+// to the BvhReader, then to C3DExport::exportMotion, which takes what it converted and
 // does the rest. Whatever is unusual about the file (rows before the hierarchy, a second
 // hierarchy or MOTION section) makes it give up, and the export converts every row itself.
 class C3DPipeline : public BvhReadObserver

@@ -1,22 +1,21 @@
 #include "bvhfile.h"
 
-#include "model/bvhreader.h"
-#include "model/bvhwriter.h"
+#include "model/exportoptions.h"
 
 #include <utility>
+
+ExportOptions ExportOptions::wholeMotion(const BvhFile& motion)
+{
+    const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
+    return {FrameRange::all(motion.rowCount()), QList<bool>(joints, true),
+            motion.getRotationOrder()};
+}
 
 BvhFile::BvhFile(QObject* parent) : QObject(parent) {}
 
 BvhFile::~BvhFile()
 {
     delete root.data();
-}
-
-BvhReadResult BvhFile::readFile(const QString& fileName, BvhReadObserver* observer)
-{
-    const BvhReadResult result = BvhReader(*this, observer).read(fileName);
-    setRotationOrder(rotationOrder);
-    return result;
 }
 
 void BvhFile::setRotationOrder(RotationOrder order)
@@ -28,33 +27,22 @@ void BvhFile::setRotationOrder(RotationOrder order)
         joint->setRotationOrder(order);
 }
 
-WriteResult BvhFile::writeFile(const QString& fileName, int startFrame, int endFrame)
-{
-    return BvhWriter(*this).write(fileName, startFrame, endFrame);
-}
-
 void BvhFile::clear()
 {
     delete root.data();
     root = nullptr;
     frames = {}; // releases the storage, unlike clear()
-    exportMask.clear();
     numFrames = 0;
     frameTime = 0.0;
-    indentLevel = 0;
-    currentFrame = 0;
 }
 
 std::unique_ptr<BvhFile> BvhFile::copy() const
 {
     auto other = std::make_unique<BvhFile>();
     other->frames = frames;
-    other->exportMask = exportMask;
     other->root = root ? root->cloneTree() : nullptr;
     other->numFrames = numFrames;
     other->frameTime = frameTime;
-    other->indentLevel = indentLevel;
-    other->currentFrame = currentFrame;
     other->rotationOrder = rotationOrder;
     return other;
 }
@@ -62,41 +50,43 @@ std::unique_ptr<BvhFile> BvhFile::copy() const
 void BvhFile::swap(BvhFile& other) noexcept
 {
     frames.swap(other.frames);
-    exportMask.swap(other.exportMask);
     std::swap(root, other.root);
     std::swap(numFrames, other.numFrames);
     std::swap(frameTime, other.frameTime);
-    std::swap(indentLevel, other.indentLevel);
-    std::swap(currentFrame, other.currentFrame);
     std::swap(rotationOrder, other.rotationOrder);
 }
 
-void BvhFile::setCurrentFrame(int frame)
+void BvhFile::loadFrame(int frame)
 {
     if (!root || frame < 0 || frame >= frames.size())
         return;
-    currentFrame = frame;
     const QList<double>& row = std::as_const(frames)[frame];
     root->setFrameValues(row.constData(), row.size());
 }
 
-void BvhFile::updateData(BvhJoint* joint)
+qsizetype BvhFile::firstChannelOf(const BvhJoint* joint) const
 {
-    if (!root || !joint || currentFrame < 0 || currentFrame >= frames.size())
-        return;
+    if (!root || !joint)
+        return -1;
     qsizetype dof = 0;
     for (const BvhJoint* candidate : root->getAllJoints()) {
-        if (candidate != joint) {
-            dof += candidate->getNumChannels();
-            continue;
-        }
-        QList<double>& row = frames[currentFrame];
-        // A short row (a truncated line) read as zeros for the missing channels; pad it so
-        // the edit is kept instead of lost.
-        if (dof + joint->getNumChannels() > row.size())
-            row.resize(dof + joint->getNumChannels(), 0.0);
-        for (int k = 0; k < joint->getNumChannels(); ++k)
-            row[dof + k] = joint->getChannelValue(k);
-        return;
+        if (candidate == joint)
+            return dof;
+        dof += candidate->getNumChannels();
     }
+    return -1;
+}
+
+void BvhFile::storeJointValues(const BvhJoint* joint, int frame)
+{
+    const qsizetype dof = firstChannelOf(joint);
+    if (dof < 0 || frame < 0 || frame >= frames.size())
+        return;
+    QList<double>& row = frames[frame];
+    // A short row (a truncated line) read as zeros for the missing channels; pad it so the
+    // edit is kept instead of lost.
+    if (dof + joint->getNumChannels() > row.size())
+        row.resize(dof + joint->getNumChannels(), 0.0);
+    for (int k = 0; k < joint->getNumChannels(); ++k)
+        row[dof + k] = joint->getChannelValue(k);
 }

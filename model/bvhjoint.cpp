@@ -2,8 +2,6 @@
 
 #include "model/rotationmath.h"
 
-#include <QDebug>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -82,11 +80,8 @@ const float* BvhJoint::slot(Channel channel) const
 
 double BvhJoint::getChannelValue(int index) const
 {
-    if (const float* value = slot(getChannel(index)))
-        return *value;
-    qDebug() << "BvhJoint::getChannelValue()"
-             << "Channel not found.";
-    return 0.0;
+    const float* value = slot(getChannel(index));
+    return value ? *value : 0.0;
 }
 
 void BvhJoint::setChannelValue(const QString& channelName, double value)
@@ -223,60 +218,6 @@ RotationAxes BvhJoint::getRotationAxes() const
             axes[size_t(count++)] = axis;
     }
     return axes;
-}
-
-Matrix3f BvhJoint::getRotationMatrix() const
-{
-    if (rotationOrder == RotationOrder::Fixed)
-        return fromJointDegrees(rotation);
-    return fromJointDegrees(rotation, getRotationAxes());
-}
-
-Matrix3f BvhJoint::getLocalRotationMatrix() const
-{
-    return parentJoint ? parentJoint->getRotationMatrix() : Matrix3f::Identity();
-}
-
-Matrix3f BvhJoint::getParentGlobalRotationMatrix() const
-{
-    Matrix3f global = Matrix3f::Identity();
-    if (!parentJoint)
-        return global;
-    for (const BvhJoint* ancestor = parentJoint; ancestor; ancestor = ancestor->parentJoint)
-        global = multiply(ancestor->getLocalRotationMatrix(), global);
-    return global;
-}
-
-Vector3f BvhJoint::getGlobalPosition() const
-{
-    // Evaluated from the root down, each level as Q + (M * L) * (offset + position) with Q the
-    // parent's result; a loop instead of recursion, with the same operations.
-    QList<const BvhJoint*> chain;
-    for (const BvhJoint* joint = this; joint; joint = joint->parentJoint)
-        chain.append(joint);
-    Vector3f result = Vector3f::Zero();
-    for (qsizetype i = chain.size() - 1; i >= 0; --i) {
-        const BvhJoint* joint = chain[i];
-        const Matrix3f global =
-            multiply(joint->getParentGlobalRotationMatrix(), joint->getLocalRotationMatrix());
-        const Vector3f local = joint->offset + joint->position;
-        result = result + transform(global, local);
-    }
-    return result;
-}
-
-Vector3f BvhJoint::getAbsolutePosition(const Vector3f& local) const
-{
-    Vector3f accumulated = local;
-    const BvhJoint* joint = this;
-    for (;;) {
-        const Vector3f own = joint->offset + joint->position;
-        const Vector3f point = own + accumulated;
-        if (!joint->parentJoint)
-            return point; // the root's local matrix is the identity
-        accumulated = transform(joint->parentJoint->getRotationMatrix(), point);
-        joint = joint->parentJoint;
-    }
 }
 
 Matrix3f BvhJoint::eulerToMatrix(double x, double y, double z)

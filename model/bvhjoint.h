@@ -50,7 +50,7 @@ public:
     Channel getChannel(int index) const;
     bool hasChannel(const QString& channelName) const { return channels.contains(channelName); }
     void addChannel(const QString& channelName);
-    // Current value of the index-th channel; 0.0 and a diagnostic for a channel with no slot.
+    // Current value of the index-th channel; 0.0 for a channel with no slot.
     double getChannelValue(int index) const;
     // Stores the value, rounded to float, in the slot the name addresses; other names are
     // ignored.
@@ -83,27 +83,14 @@ public:
     // The same for a row given as a pointer and a length.
     void setFrameValues(const double* row, qsizetype rowLength);
 
-    // The convention of getRotationMatrix(); the motion sets it on all its joints.
+    // How this joint's rotation values make its rotation matrix; the motion sets it on all its
+    // joints, and PoseEvaluator multiplies accordingly.
     RotationOrder getRotationOrder() const { return rotationOrder; }
     void setRotationOrder(RotationOrder order) { rotationOrder = order; }
-    // The axes of getRotationMatrix() left to right: x, y, z under Fixed; under Declared the
+    // The axes of the rotation product left to right: x, y, z under Fixed; under Declared the
     // rotation channels in CHANNELS order, then any axis they leave out (in x, y, z order, so
     // a value set by hand on a joint without that channel still counts).
     RotationAxes getRotationAxes() const;
-
-    // Pose of the current frame. All arithmetic is single precision.
-    // R(J) of this joint's own rotation values: Rx * Ry * Rz whatever the channel order under
-    // Fixed, the product in channel order under Declared.
-    Matrix3f getRotationMatrix() const;
-    // L(J) = R(parent); the identity for the root.
-    Matrix3f getLocalRotationMatrix() const;
-    // The product of the local matrices from the root down to the parent.
-    Matrix3f getParentGlobalRotationMatrix() const;
-    // Absolute position, evaluated top-down through the global matrices.
-    Vector3f getGlobalPosition() const;
-    // Absolute position of the point at `local` (in this joint's offset frame) evaluated by
-    // walking up the parent chain; getAbsolutePosition() is the joint itself.
-    Vector3f getAbsolutePosition(const Vector3f& local = Vector3f::Zero()) const;
 
     // Conversions used by the rotation interpolation. Angles in degrees.
     static Matrix3f eulerToMatrix(double x, double y, double z);

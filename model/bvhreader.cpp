@@ -3,12 +3,10 @@
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -79,6 +77,7 @@ BvhReadResult BvhReader::read(QIODevice& input)
     }
     device = nullptr;
     buffer = QByteArray();
+    file.setRotationOrder(file.getRotationOrder());
     if (!file.root) {
         result.status = BvhReadResult::Status::NoHierarchy;
         result.errorString = QStringLiteral("The file holds no joint hierarchy (no HIERARCHY "
@@ -261,10 +260,6 @@ void BvhReader::readMotion()
     tokenise();
     if (joinsTo(token(0), token(1), "FrameTime:"))
         file.frameTime = NumberFormat::toDouble(token(2));
-    if (file.numFrames != 0)
-        qDebug().nospace() << "Frames: " << file.numFrames;
-    if (file.frameTime != 0.0)
-        qDebug().nospace() << "Frame Time: " << file.frameTime;
 
     rowLimit = -1;
     if (file.root) {
@@ -294,13 +289,13 @@ void BvhReader::readMotion()
         if (observer && ((i + 1) % observedBatch == 0 || i + 1 == file.numFrames))
             observer->rowsAppended(file);
     }
-    qDebug() << "Loaded" << file.frames.size() << "frames";
 }
 
 void BvhReader::parseRow(QList<double>& row) const
 {
     // The hot loop of loading: split at runs of blanks and convert in place. Values are
-    // gathered on the stack first so that the row is allocated once, at its final size.
+    // gathered in a per-thread scratch list first so that the row is allocated once, at its
+    // final size.
     thread_local std::vector<double> values;
     values.clear();
     const char* p = line.data();
@@ -315,14 +310,7 @@ void BvhReader::parseRow(QList<double>& row) const
             ++p;
         if (rowLimit >= 0 && qsizetype(values.size()) >= rowLimit)
             break; // values beyond the skeleton's channels belong to no channel
-        const char* first = start;
-        if (*first == '+' && p - first > 1 && first[1] != '-' && first[1] != '+')
-            ++first;
-        double value = 0.0;
-        const auto parsed = std::from_chars(first, p, value);
-        if (parsed.ec != std::errc() || parsed.ptr != p || !std::isfinite(value))
-            value = 0.0;
-        values.push_back(value);
+        values.push_back(NumberFormat::tokenToDouble(std::string_view(start, size_t(p - start))));
     }
     row = QList<double>(values.begin(), values.end());
 }

@@ -4,6 +4,8 @@
 #include "model/bvhreadobserver.h"
 
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 
 #include <string_view>
 #include <vector>
@@ -11,7 +13,26 @@
 class QIODevice;
 class BvhJoint;
 
-// Reads the BVH text format into a BvhFile. Line-oriented and forgiving: keywords are whole
+// What reading a BVH file gave. The reader is forgiving: whatever it understood stays loaded,
+// and only a file that cannot be opened or holds no joint hierarchy counts as a failure.
+struct BvhReadResult
+{
+    enum class Status
+    {
+        Ok,
+        CannotOpen,
+        NoHierarchy
+    };
+
+    Status status = Status::Ok;
+    QString errorString;  // why the file gave no motion, when !ok()
+    QStringList warnings; // what was repaired or left out, one sentence each
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Reads the BVH text format into a BvhFile (normally an empty one), whose joints then take the
+// motion's rotation convention. Line-oriented and forgiving: keywords are whole
 // tokens compared exactly, unknown lines are skipped, and whatever was understood stays
 // loaded. The grammar:
 // - a line containing "HIERARCHY" is followed (blank lines skipped) by "ROOT name"; each joint

@@ -11,7 +11,7 @@
 
 static constexpr size_t flushSize = 1 << 20;
 
-WriteResult BvhWriter::write(const QString& fileName, int startFrame, int endFrame)
+WriteResult BvhWriter::write(const QString& fileName, const FrameRange& range)
 {
     if (!file.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
@@ -21,7 +21,7 @@ WriteResult BvhWriter::write(const QString& fileName, int startFrame, int endFra
     output = &saveFile;
     text.reserve(flushSize + 4096);
     writeHierarchy();
-    writeMotion(startFrame, endFrame);
+    writeMotion(range);
     if (!failed && !text.empty() && saveFile.write(text.data(), qint64(text.size())) < 0)
         failed = true;
     text.clear();
@@ -29,12 +29,12 @@ WriteResult BvhWriter::write(const QString& fileName, int startFrame, int endFra
     return WriteResult::commit(saveFile, failed);
 }
 
-std::string BvhWriter::toText(int startFrame, int endFrame)
+std::string BvhWriter::toText(const FrameRange& range)
 {
     text.clear();
     if (file.root) {
         writeHierarchy();
-        writeMotion(startFrame, endFrame);
+        writeMotion(range);
     }
     return std::move(text);
 }
@@ -69,14 +69,13 @@ void BvhWriter::writeHierarchy()
     text.append("HIERARCHY\nROOT ");
     writeText(file.root->getName());
     text.append("\n");
-    file.indentLevel = 0;
+    indentLevel = 0;
     writeJoint(file.root);
 }
 
 void BvhWriter::writeJoint(const BvhJoint* top)
 {
     // Depth-first with an explicit stack, so that no nesting depth can exhaust the call stack.
-    // file.indentLevel is the level of the innermost open block.
     struct OpenBlock
     {
         const BvhJoint* joint;
@@ -84,9 +83,9 @@ void BvhWriter::writeJoint(const BvhJoint* top)
     };
     std::vector<OpenBlock> open;
     const auto openBlock = [&](const BvhJoint* joint) {
-        writeIndent(file.indentLevel);
+        writeIndent(indentLevel);
         text.append("{\n");
-        writeIndent(file.indentLevel + 1);
+        writeIndent(indentLevel + 1);
         text.append("OFFSET");
         const Vector3f offset = joint->getOffset();
         for (int axis = 0; axis < 3; ++axis) {
@@ -95,7 +94,7 @@ void BvhWriter::writeJoint(const BvhJoint* top)
         }
         text.append("\n");
         if (joint->getNumChannels() >= 1) {
-            writeIndent(file.indentLevel + 1);
+            writeIndent(indentLevel + 1);
             text.append("CHANNELS ");
             text.append(std::to_string(joint->getNumChannels()));
             for (int k = 0; k < joint->getNumChannels(); ++k) {
@@ -112,7 +111,7 @@ void BvhWriter::writeJoint(const BvhJoint* top)
         OpenBlock& block = open.back();
         if (block.nextChild < block.joint->getNumChildren()) {
             const BvhJoint* child = block.joint->getChild(block.nextChild++);
-            writeIndent(file.indentLevel + 1);
+            writeIndent(indentLevel + 1);
             if (child->getName() == QLatin1String("End Site")) {
                 text.append("End Site");
             } else {
@@ -120,33 +119,28 @@ void BvhWriter::writeJoint(const BvhJoint* top)
                 writeText(child->getName());
             }
             text.append("\n");
-            ++file.indentLevel;
+            ++indentLevel;
             openBlock(child);
         } else {
             open.pop_back();
-            writeIndent(file.indentLevel);
+            writeIndent(indentLevel);
             text.append("}\n");
-            --file.indentLevel;
+            --indentLevel;
         }
         flushIfFull();
     }
-    file.indentLevel = 0;
+    indentLevel = 0;
 }
 
-void BvhWriter::writeMotion(int startFrame, int endFrame)
+void BvhWriter::writeMotion(const FrameRange& range)
 {
-    const qsizetype rows = file.frames.size();
-    const qsizetype stop =
-        std::min<qsizetype>(endFrame == -2 ? rows : qsizetype(endFrame) + 1, rows);
-    const qsizetype first = std::max(startFrame, 0);
-    const qsizetype count = std::max<qsizetype>(stop - first, 0);
-
+    const FrameRange rows = range.clampedTo(file.rowCount());
     text.append("MOTION\nFrames:\t");
-    text.append(std::to_string(count));
+    text.append(std::to_string(rows.count()));
     text.append("\nFrame Time: ");
     writeNumber(file.frameTime, 10);
     text.append("\n");
-    for (qsizetype i = first; i < stop; ++i) {
+    for (int i = rows.first; i <= rows.last; ++i) {
         const QList<double>& row = std::as_const(file.frames)[i];
         for (qsizetype k = 0; k < row.size(); ++k) {
             text.append("\t");

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/bvhfile.h"
+#include "model/framerange.h"
+#include "model/writeresult.h"
 
 #include <string>
 
@@ -12,26 +14,27 @@ class QSaveFile;
 class BvhWriter
 {
 public:
-    explicit BvhWriter(BvhFile& file) : file(file) {}
+    explicit BvhWriter(const BvhFile& file) : file(file) {}
 
-    // startFrame..endFrame, both included; endFrame -2 means through the last row. A negative
-    // start starts at row 0. The file is replaced only once everything was written.
-    WriteResult write(const QString& fileName, int startFrame, int endFrame);
+    // The rows of `range` that the motion holds. Nothing is written, and the old file is kept,
+    // when no motion is loaded or the file cannot be written.
+    WriteResult write(const QString& fileName, const FrameRange& range);
     // The same text into a string (for tests and tools that write elsewhere).
-    std::string toText(int startFrame, int endFrame);
+    std::string toText(const FrameRange& range);
 
 private:
     void writeHierarchy();
     void writeJoint(const BvhJoint* joint);
-    void writeMotion(int startFrame, int endFrame);
+    void writeMotion(const FrameRange& range);
 
     void writeIndent(int level);
     void writeNumber(double value, int decimals);
     void writeText(const QString& text);
     void flushIfFull();
 
-    BvhFile& file;
+    const BvhFile& file;
     std::string text;
+    int indentLevel = 0;         // the level of the innermost open block
     QSaveFile* output = nullptr; // null when writing into `text` only
     bool failed = false;
 };

@@ -12,7 +12,10 @@ static constexpr qsizetype firstBlockSize = 1 << 14;
 static constexpr qsizetype flushSize = 1 << 20;
 static constexpr qsizetype margin = 4 * NumberFormat::maxLength;
 
-CsvWriter::CsvWriter(const QString& fileName) : file(fileName) {}
+CsvWriter::CsvWriter(const QString& fileName, int significantDigits)
+    : file(fileName), significantDigits(significantDigits)
+{
+}
 
 bool CsvWriter::open()
 {
@@ -59,7 +62,7 @@ void CsvWriter::addNumber(double value)
 {
     if (end >= flushMark) // a very long line: make room before the next cell
         reserve(margin);
-    end += NumberFormat::writeGeneral(end, value, 6);
+    end += NumberFormat::writeGeneral(end, value, significantDigits);
 }
 
 void CsvWriter::endLine()

@@ -8,16 +8,18 @@
 #include <memory>
 
 // Writes a comma-separated table: cells joined by ",", numbers in printf "%g" style with 6
-// significant digits, lines ended by a line feed (the platform's line end, as the file is
-// opened in text mode). Text is gathered in a buffer and written in large blocks; the file
-// replaces the old one only when finish() succeeds, so a failed export never destroys it.
+// significant digits unless the writer is made with another count, lines ended by a line feed (the
+// platform's line end, as the file is opened in text mode). Text is gathered in a buffer and
+// written in large blocks; the file replaces the old one only when finish() succeeds, so a failed
+// export never destroys it.
 class CsvWriter
 {
 public:
-    explicit CsvWriter(const QString& fileName);
+    explicit CsvWriter(const QString& fileName, int significantDigits = 6);
 
     // False when the file cannot be written; finish() then reports why.
     bool open();
+    bool isOpen() const { return file.isOpen(); }
 
     void addText(const QString& text);
     void addText(const char* text);
@@ -50,4 +52,5 @@ private:
     char* flushMark = nullptr;
     char* limit = nullptr;
     bool failed = false;
+    int significantDigits;
 };

@@ -2,10 +2,10 @@
 
 #include <functional>
 
-// Long loops over frames (the C3D export, the position and centre-of-mass tables) compute their
-// frames in blocks, each block shared by two threads, and report progress, test for cancel and
-// write output between blocks on the calling thread. The frames of a block must be
-// independent of each other: each thread works on its own copy of whatever it changes.
+// The C3D export computes the poses of its frames in blocks, each block shared by two threads,
+// and reports progress, tests for cancel and writes output between blocks on the calling
+// thread. The frames of a block must be independent of each other: each thread works on its
+// own copy of whatever it changes.
 namespace FrameBlocks {
 
 // Threads that compute one block, the calling thread included; `lane` below counts them.

@@ -1,5 +1,4 @@
-// The two joint tables of BvhFile: rotation channel values and absolute positions of the
-// joints that exportMask selects, one row per frame.
+#include "jointtables.h"
 
 #include "model/bvhfile.h"
 #include "model/csvwriter.h"
@@ -9,114 +8,99 @@
 #include <utility>
 #include <vector>
 
-// Indices into `joints` whose mask flag is set; flags beyond the joint list are ignored and
-// joints beyond the mask count as not selected.
-static std::vector<qsizetype> selectedIndices(const QList<bool>& mask,
+namespace JointTables {
+
+// Indices into `joints` whose selection flag is set; flags beyond the joint list are ignored
+// and joints beyond the selection count as not selected.
+static std::vector<qsizetype> selectedIndices(const QList<bool>& selection,
                                               const QList<BvhJoint*>& joints)
 {
     std::vector<qsizetype> indices;
-    const qsizetype count = std::min(mask.size(), joints.size());
+    const qsizetype count = std::min(selection.size(), joints.size());
     for (qsizetype i = 0; i < count; ++i) {
-        if (mask[i])
+        if (selection[i])
             indices.push_back(i);
     }
     return indices;
 }
 
-struct JointTableTexts
+struct TableTexts
 {
     QString title;
     QString label;
 };
 
-// The loop both joint tables share. For each frame it asks `addCells(writer, frame)` for the
-// cells after the time, and leaves the motion at the last frame written. Progress runs 0..100
-// in steps of 10.
+// The loop both tables share: for each frame it asks `addCells(writer, row)` for the cells
+// after the time. Progress runs 0..100 in steps of 10.
 template <typename AddCells>
-static WriteResult writeJointTable(BvhFile& motion, const QString& fileName, int startFrame,
-                                   int endFrame, ProgressSink* progress,
-                                   const JointTableTexts& texts,
-                                   const std::vector<qsizetype>& selected,
-                                   const QList<BvhJoint*>& joints, AddCells addCells)
+static WriteResult writeTable(const BvhFile& motion, const QString& fileName,
+                              const ExportOptions& options, ProgressSink* progress,
+                              const TableTexts& texts, const PoseEvaluator& evaluator,
+                              AddCells addCells)
 {
+    if (!motion.root)
+        return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
     CsvWriter writer(fileName);
     if (!writer.open())
         return writer.finish();
     if (progress)
         progress->begin(texts.title, texts.label, 100);
 
+    const QList<BvhJoint*>& joints = evaluator.getJoints();
+    const std::vector<qsizetype> selected = selectedIndices(options.jointSelection, joints);
     writer.addText("Time");
-    for (const qsizetype i : selected) {
-        const QString name = joints[i]->getName();
-        writer.addText(QStringLiteral(",%1.x,%1.y,%1.z").arg(name));
-    }
+    for (const qsizetype i : selected)
+        writer.addText(QStringLiteral(",%1.x,%1.y,%1.z").arg(joints[i]->getName()));
     writer.endLine();
 
-    const int rows = motion.rowCount();
-    const int first = std::max(startFrame, 0);
-    const int stop = std::min(endFrame == -1 ? rows : endFrame, rows);
-    PercentProgress percent(progress, first, stop);
-    int written = 0;
-    for (int frame = first; frame < stop; ++frame) {
+    const FrameRange range = options.range.clampedTo(motion.rowCount());
+    PercentProgress percent(progress, range.first, range.last + 1);
+    for (int frame = range.first; frame <= range.last; ++frame) {
         if (percent.advance(frame))
             break;
         writer.addNumber(double(frame) * motion.frameTime);
-        addCells(writer, frame);
+        const QList<double>& row = std::as_const(motion.frames)[frame];
+        addCells(writer, selected, row);
         writer.endLine();
-        ++written;
     }
-    if (written > 0)
-        motion.setCurrentFrame(first + written - 1);
-
     if (progress)
         progress->end();
     return writer.finish();
 }
 
-static WriteResult noMotion(const QString& fileName)
+static void addCells(CsvWriter& writer, const Vector3f& value)
 {
-    return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
+    writer.addNumberCell(value.x());
+    writer.addNumberCell(value.y());
+    writer.addNumberCell(value.z());
 }
 
-WriteResult BvhFile::exportRotationsCsv(const QString& fileName, int startFrame, int endFrame,
-                                        ProgressSink* progress)
+WriteResult writeRotations(const BvhFile& motion, const QString& fileName,
+                           const ExportOptions& options, ProgressSink* progress)
 {
-    if (!root)
-        return noMotion(fileName);
-    const QList<BvhJoint*> joints = root->getAllJoints();
-    const std::vector<qsizetype> selected = selectedIndices(exportMask, joints);
-    return writeJointTable(*this, fileName, startFrame, endFrame, progress, {}, selected, joints,
-                           [&](CsvWriter& writer, int frame) {
-                               setCurrentFrame(frame);
-                               for (const qsizetype i : selected) {
-                                   const Vector3f rotation = joints[i]->getRotation();
-                                   writer.addNumberCell(rotation.x());
-                                   writer.addNumberCell(rotation.y());
-                                   writer.addNumberCell(rotation.z());
-                               }
-                           });
+    PoseEvaluator evaluator(motion.root);
+    return writeTable(
+        motion, fileName, options, progress, {}, evaluator,
+        [&](CsvWriter& writer, const std::vector<qsizetype>& selected, const QList<double>& row) {
+            evaluator.loadRow(row.constData(), row.size());
+            for (const qsizetype i : selected)
+                addCells(writer, evaluator.getRotation(i));
+        });
 }
 
-WriteResult BvhFile::exportAbsolutePositionsCsv(const QString& fileName, int startFrame,
-                                                int endFrame, ProgressSink* progress)
+WriteResult writePositions(const BvhFile& motion, const QString& fileName,
+                           const ExportOptions& options, ProgressSink* progress)
 {
-    if (!root)
-        return noMotion(fileName);
-    PoseEvaluator evaluator(root);
-    const QList<BvhJoint*>& joints = evaluator.getJoints();
-    const std::vector<qsizetype> selected = selectedIndices(exportMask, joints);
-    const JointTableTexts texts{QStringLiteral("Please be patient"),
-                                QStringLiteral("Doing a lot of math. This may take a while.")};
-    return writeJointTable(*this, fileName, startFrame, endFrame, progress, texts, selected, joints,
-                           [&](CsvWriter& writer, int frame) {
-                               // Straight from the row: the joints need not hold it.
-                               const QList<double>& row = std::as_const(frames)[frame];
-                               evaluator.evaluateRow(row.constData(), row.size());
-                               for (const qsizetype i : selected) {
-                                   const Vector3f& position = evaluator.getPosition(i);
-                                   writer.addNumberCell(position.x());
-                                   writer.addNumberCell(position.y());
-                                   writer.addNumberCell(position.z());
-                               }
-                           });
+    PoseEvaluator evaluator(motion.root);
+    const TableTexts texts{QStringLiteral("Please be patient"),
+                           QStringLiteral("Doing a lot of math. This may take a while.")};
+    return writeTable(
+        motion, fileName, options, progress, texts, evaluator,
+        [&](CsvWriter& writer, const std::vector<qsizetype>& selected, const QList<double>& row) {
+            evaluator.evaluateRow(row.constData(), row.size());
+            for (const qsizetype i : selected)
+                addCells(writer, evaluator.getPosition(i));
+        });
 }
+
+} // namespace JointTables

@@ -147,29 +147,14 @@ static std::string_view trimmed(std::string_view text)
     return text;
 }
 
-// from_chars refuses a leading '+', which many writers put before positive values.
-static std::string_view withoutPlus(std::string_view text)
-{
-    if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+')
-        text.remove_prefix(1);
-    return text;
-}
-
 double toDouble(std::string_view text, bool* ok)
 {
-    text = withoutPlus(trimmed(text));
-    double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    const bool valid = !text.empty() && result.ec == std::errc() &&
-                       result.ptr == text.data() + text.size() && std::isfinite(value);
-    if (ok)
-        *ok = valid;
-    return valid ? value : 0.0;
+    return tokenToDouble(trimmed(text), ok);
 }
 
 int toInt(std::string_view text, bool* ok)
 {
-    text = withoutPlus(trimmed(text));
+    text = withoutLeadingPlus(trimmed(text));
     int value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     const bool valid =

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 // The number styles of the files the program writes. Every writer formats through these, so a
@@ -23,6 +24,30 @@ int writeGeneral(char* buffer, double value, int significant);
 
 QString fixed(double value, int decimals);
 QString general(double value, int significant = 6);
+
+// A number token without blanks, as the BVH reader splits its rows into: "1.5", "+1.5", ".5",
+// "1.", "1e-5". Anything else, and values outside the double range, NaN and infinities, give
+// false and 0. Inline, as it runs once for every value of a motion.
+// from_chars refuses a leading '+', which many writers put before positive values.
+inline std::string_view withoutLeadingPlus(std::string_view token)
+{
+    if (token.size() > 1 && token.front() == '+' && token[1] != '-' && token[1] != '+')
+        token.remove_prefix(1);
+    return token;
+}
+
+inline double tokenToDouble(std::string_view token, bool* ok = nullptr)
+{
+    token = withoutLeadingPlus(token);
+    double value = 0.0;
+    const char* end = token.data() + token.size();
+    const auto parsed = std::from_chars(token.data(), end, value);
+    const bool valid =
+        !token.empty() && parsed.ec == std::errc() && parsed.ptr == end && std::isfinite(value);
+    if (ok)
+        *ok = valid;
+    return valid ? value : 0.0;
+}
 
 // Text to number conversions of the readers. Both accept surrounding blanks, a leading '+' and
 // the forms "1.5", ".5", "1.", "1e-5"; the whole text must be a number, otherwise `ok` is false

@@ -85,7 +85,23 @@ void PoseEvaluator::evaluate()
     evaluateValues();
 }
 
+Vector3f PoseEvaluator::positionOf(const BvhJoint& joint)
+{
+    const BvhJoint* root = &joint;
+    while (root->getParentJoint())
+        root = root->getParentJoint();
+    PoseEvaluator evaluator(root);
+    evaluator.evaluate();
+    return evaluator.getPosition(evaluator.getJoints().indexOf(const_cast<BvhJoint*>(&joint)));
+}
+
 void PoseEvaluator::evaluateRow(const double* row, qsizetype length)
+{
+    loadRow(row, length);
+    evaluateValues();
+}
+
+void PoseEvaluator::loadRow(const double* row, qsizetype length)
 {
     std::copy(heldValues.begin(), heldValues.end(), values.begin());
     float* flat = values.empty() ? nullptr : values.front().data();
@@ -95,7 +111,6 @@ void PoseEvaluator::evaluateRow(const double* row, qsizetype length)
         if (target >= 0)
             flat[target] = float(k < length ? row[k] : 0.0);
     }
-    evaluateValues();
 }
 
 void PoseEvaluator::evaluateValues()
@@ -110,7 +125,8 @@ void PoseEvaluator::evaluateValues()
         rotations[i] = declaredOrder[i] ? RotationMath::fromJointDegrees(degrees, rotationAxes[i])
                                         : RotationMath::fromJointDegrees(degrees);
     }
-    // The same operations, in the same order, as BvhJoint::getAbsolutePosition().
+    // Walks each joint's chain up to the root; the order of the float operations fixes every
+    // digit the exports write, so it must not change.
     for (size_t i = 0; i < count; ++i) {
         Vector3f accumulated = Vector3f::Zero();
         size_t joint = i;

@@ -10,9 +10,11 @@
 
 class BvhJoint;
 
-// Absolute positions of every joint of a skeleton, as BvhJoint::getAbsolutePosition() gives
-// them, digit for digit, but with each joint's rotation matrix built once per frame instead of
-// once per descendant. The exports walk whole motions through it, straight from the frame
+// Absolute positions of every joint of a skeleton: the one pose computation of the program,
+// used by the view, the tables, the C3D export and the command-line runs alike. Each joint's
+// point (offset + position) is turned by its parent's rotation matrix and added to the
+// parent's point, up to the root; all arithmetic is single precision, each joint's matrix
+// built once per frame. The exports walk whole motions through it, straight from the frame
 // rows, and use one copy per thread.
 class PoseEvaluator
 {
@@ -21,6 +23,9 @@ public:
     // now; the tree must not change while the evaluator is used. A null root gives an empty
     // evaluator.
     explicit PoseEvaluator(const BvhJoint* root);
+
+    // Absolute position of one joint from the values its tree holds now.
+    static Vector3f positionOf(const BvhJoint& joint);
 
     const QList<BvhJoint*>& getJoints() const { return joints; }
     // True when evaluateRow gives `other`'s positions, bit for bit, for every row: the same
@@ -32,6 +37,14 @@ public:
     // touching them: each channel takes its row value rounded to float (0 past the row's end),
     // and every value without a channel is the one the joint held when the evaluator was made.
     void evaluateRow(const double* row, qsizetype length);
+    // Takes the values of evaluateRow without computing positions (for getRotation alone).
+    void loadRow(const double* row, qsizetype length);
+    // Rotation values (degrees) of joint `index` in the last row loaded or evaluated.
+    Vector3f getRotation(qsizetype index) const
+    {
+        const JointValues& v = values[size_t(index)];
+        return Vector3f(v[3], v[4], v[5]);
+    }
     // Position of joint `index` of getJoints() from the last evaluation.
     const Vector3f& getPosition(qsizetype index) const { return positions[size_t(index)]; }
     const std::vector<Vector3f>& getPositions() const { return positions; }

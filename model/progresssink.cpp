@@ -1,7 +1,5 @@
 #include "progresssink.h"
 
-#include <QDebug>
-
 ProgressSink::~ProgressSink() = default;
 
 bool PercentProgress::advance(int index)
@@ -10,7 +8,6 @@ bool PercentProgress::advance(int index)
         value += 10;
         if (sink)
             sink->setValue(value);
-        qDebug() << value;
     }
     return sink && sink->isCanceled();
 }

@@ -1,5 +1,6 @@
 #include "checkablelistdialog.h"
 
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 CheckableListDialog::CheckableListDialog(QWidget* parent)
@@ -13,3 +14,8 @@ CheckableListDialog::CheckableListDialog(QWidget* parent)
 }
 
 CheckableListDialog::~CheckableListDialog() = default;
+
+FrameRange CheckableListDialog::getRange() const
+{
+    return {checkableList->fromSpinBox->value(), checkableList->toSpinBox->value()};
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/framerange.h"
 #include "tools/checkablelistwidget.h"
 
 #include <QDialog>
@@ -15,7 +16,9 @@ public:
 
     void setItems(const QStringList& items) { checkableList->setItems(items); }
     QList<bool> checkStates() const { return checkableList->checkStates(); }
-    void showRange(int from, int to) { checkableList->showRange(from, to); }
+    // Shows the frame range boxes, set to `range`; getRange() gives what they hold.
+    void showRange(const FrameRange& range) { checkableList->showRange(range.first, range.last); }
+    FrameRange getRange() const;
 
     CheckableListWidget* checkableList;
 

@@ -1,5 +1,7 @@
 #include "jointinfowidget.h"
 
+#include "model/poseevaluator.h"
+
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -133,8 +135,7 @@ void JointInfoWidget::setJoint(BvhJoint* jointObject)
         posGroupBox->setEnabled(false);
     if (jointObject && !jointObject->hasChannel(QStringLiteral("Xrotation")))
         rotGroupBox->setEnabled(false);
-    if (joint != jointObject)
-        joint = jointObject;
+    joint = jointObject;
     updateJointInfo();
 }
 
@@ -147,7 +148,7 @@ void JointInfoWidget::updateJointInfo()
     const BvhJoint* parent = joint->getParentJoint();
     jointParentLabel->setText(parent ? parent->getName() : QString());
     const Vector3f values[4] = {joint->getOffset(), joint->getPosition(), joint->getRotation(),
-                                joint->getAbsolutePosition()};
+                                PoseEvaluator::positionOf(*joint)};
     QDoubleSpinBox* const boxes[4][3] = {{xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox},
                                          {xPosSpinBox, yPosSpinBox, zPosSpinBox},
                                          {xRotSpinBox, yRotSpinBox, zRotSpinBox},

@@ -1,6 +1,5 @@
 #include "jointtreewidget.h"
 
-#include <QDebug>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -86,11 +85,6 @@ void JointTreeWidget::processClick(const QModelIndex& index)
     bool ok = false;
     const int jointIndex = item->data(jointIndexRole).toInt(&ok);
     if (ok && jointIndex >= 0 && jointIndex < joints.size() &&
-        joints[jointIndex]->getName() == item->text()) {
+        joints[jointIndex]->getName() == item->text())
         emit jointClicked(joints[jointIndex]);
-        return;
-    }
-    qDebug() << "JointTreeWidget::processClick()"
-             << "joint not found" << item->text()
-             << (item->parent() ? item->parent()->text() : QString());
 }

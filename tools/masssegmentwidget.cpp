@@ -98,17 +98,18 @@ void MassSegmentWidget::refreshTable()
     if (!mathObject)
         return;
     tableWidget->clear();
-    const qsizetype rows = mathObject->startJointNames.size();
-    tableWidget->setRowCount(int(rows));
+    const MassSegmentModel& segments = mathObject->getSegments();
+    tableWidget->setRowCount(int(segments.size()));
     tableWidget->setColumnCount(4);
     tableWidget->setHorizontalHeaderLabels(
         {tr("Start Joint"), tr("End Joint"), tr("Proximal Distance"), tr("Mass Fraction")});
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < segments.size(); ++row) {
+        const MassSegment& segment = segments[row];
         const QString cells[4] = {
-            mathObject->startJointNames.value(row),
-            mathObject->endJointNames.value(row),
-            NumberFormat::general(mathObject->proximalDistances.value(row, 0.0)),
-            NumberFormat::general(mathObject->masses.value(row, 0.0)),
+            segment.startJoint,
+            segment.endJoint,
+            NumberFormat::general(segment.proximalDistance),
+            NumberFormat::general(segment.mass),
         };
         for (int column = 0; column < 4; ++column)
             tableWidget->setItem(row, column, new QTableWidgetItem(cells[column]));
@@ -125,27 +126,23 @@ void MassSegmentWidget::applyTable()
 {
     if (!mathObject)
         return;
-    mathObject->clearSegments();
+    MassSegmentModel segments;
     for (int row = 0; row < tableWidget->rowCount(); ++row) {
-        mathObject->startJointNames.append(cellText(tableWidget, row, 0));
-        mathObject->endJointNames.append(cellText(tableWidget, row, 1));
-        mathObject->proximalDistances.append(
-            NumberFormat::toDouble(cellText(tableWidget, row, 2).toStdString()));
-        mathObject->masses.append(
-            NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString()));
+        segments.append({cellText(tableWidget, row, 0), cellText(tableWidget, row, 1),
+                         NumberFormat::toDouble(cellText(tableWidget, row, 2).toStdString()),
+                         NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString())});
     }
-    // Bind the new names at once, so that the view and the exports use the edited model
-    // without waiting for the next opened motion.
-    if (mathObject->rootJoint)
-        mathObject->findMassJoints();
+    // Bound to the open motion at once, so that the view and the exports use the edited model.
+    mathObject->setSegments(segments);
 }
 
 void MassSegmentWidget::refreshJointList()
 {
-    if (!mathObject || !mathObject->rootJoint)
+    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
+    if (!motion || !motion->root)
         return;
     QStringList names;
-    for (const BvhJoint* joint : mathObject->rootJoint->getAllJoints()) {
+    for (const BvhJoint* joint : motion->root->getAllJoints()) {
         if (joint->getName() != QLatin1String("End Site"))
             names.append(joint->getName());
     }
@@ -159,14 +156,13 @@ void MassSegmentWidget::openXML()
         UserDialogs::getOpenFileName(tr("File Open"), QString(), QStringLiteral("*.xml"));
     if (fileName.isEmpty() || !mathObject)
         return;
-    QString error;
-    if (!mathObject->readMassSegments(fileName, &error)) {
-        UserDialogs::warning(tr("Kinovane"),
-                             tr("Cannot read the mass segments of %1:\n%2").arg(fileName, error));
+    const MassSegmentReadResult result = mathObject->readMassSegments(fileName);
+    if (!result.ok) {
+        UserDialogs::warning(
+            tr("Kinovane"),
+            tr("Cannot read the mass segments of %1:\n%2").arg(fileName, result.errorString));
         return;
     }
-    if (mathObject->rootJoint)
-        mathObject->findMassJoints();
     refreshTable();
 }
 

@@ -65,20 +65,15 @@ BvhView::~BvhView()
 
 void BvhView::setMathObject(BvhMathObject* math)
 {
-    if (mathObject != math)
-        mathObject = math;
-    BvhJoint* root = math ? math->rootJoint.data() : nullptr;
-    if (rootJoint != root)
-        rootJoint = root;
-    if (math)
-        math->findMassJoints();
+    mathObject = math;
+    const BvhFile* motion = math ? math->getBvhFile() : nullptr;
+    rootJoint = motion ? motion->root.data() : nullptr;
     updateSkeletons();
 }
 
 void BvhView::setHighlightedJoint(BvhJoint* jointPtr)
 {
-    if (highlightedJoint != jointPtr)
-        highlightedJoint = jointPtr;
+    highlightedJoint = jointPtr;
     updateSkeletons();
 }
 
@@ -117,18 +112,18 @@ void BvhView::updateSkeletons()
     refreshPoseEvaluator();
     poseEvaluator->evaluate();
 
-    // The body centre is computed from the segment centres of the last computation, so the
-    // segments are fetched first even when only the body marker is shown.
+    // The markers come from the very positions the skeleton is drawn at.
     std::optional<Vector3f> bodyCentre;
     if (mathObject && (segmentMassDisplayed || bodyMassDisplayed)) {
-        segmentCentres = mathObject->computeSegmentCentres();
+        const CentresOfMass& centres = mathObject->computeCentres(poseEvaluator->getPositions());
+        segmentCentres = centres.segmentCentres;
         // Without a bound segment the body centre is the origin, not a place on the body.
-        if (bodyMassDisplayed && !segmentCentres.isEmpty())
-            bodyCentre = mathObject->computeBodyCentre();
+        if (bodyMassDisplayed && !segmentCentres.empty())
+            bodyCentre = centres.body;
     }
     std::span<const Vector3f> shownSegments;
     if (mathObject && segmentMassDisplayed)
-        shownSegments = std::span(segmentCentres.constData(), size_t(segmentCentres.size()));
+        shownSegments = segmentCentres;
 
     const qsizetype highlighted =
         highlightedJoint ? poseEvaluator->getJoints().indexOf(highlightedJoint.data()) : -1;
@@ -137,22 +132,12 @@ void BvhView::updateSkeletons()
     update();
 }
 
-void BvhView::toggleSkel1Visible(bool isVisible)
+Vector3f BvhView::placedPosition(const BvhJoint* joint) const
 {
-    skel1Visible = isVisible;
-    updateSkeletons();
-}
-
-void BvhView::toggleSkel2Visible(bool isVisible)
-{
-    skel2Visible = isVisible;
-    updateSkeletons();
-}
-
-void BvhView::toggleSkel3Visible(bool isVisible)
-{
-    skel3Visible = isVisible;
-    updateSkeletons();
+    if (!poseEvaluator || !joint)
+        return Vector3f::Zero();
+    const qsizetype index = poseEvaluator->getJoints().indexOf(const_cast<BvhJoint*>(joint));
+    return index >= 0 ? poseEvaluator->getPosition(index) : Vector3f::Zero();
 }
 
 void BvhView::resetCamera()
@@ -167,7 +152,7 @@ void BvhView::centerCameraOnSelectedJoint()
 {
     if (!highlightedJoint)
         return;
-    camera.setCenter(toQVector(highlightedJoint->getAbsolutePosition()));
+    camera.setCenter(toQVector(placedPosition(highlightedJoint)));
     update();
 }
 
@@ -175,7 +160,7 @@ void BvhView::centerCameraOnRoot()
 {
     if (!rootJoint)
         return;
-    const QVector3D root = toQVector(rootJoint->getAbsolutePosition());
+    const QVector3D root = toQVector(placedPosition(rootJoint));
     camera.setUpVector(QVector3D(0, 1, 0));
     camera.setEye(root + QVector3D(0, 100, 800));
     camera.setCenter(root);
@@ -186,7 +171,7 @@ void BvhView::centerCameraOnRootGround()
 {
     if (!rootJoint)
         return;
-    const QVector3D root = toQVector(rootJoint->getAbsolutePosition());
+    const QVector3D root = toQVector(placedPosition(rootJoint));
     camera.setUpVector(QVector3D(0, 1, 0));
     camera.setEye(QVector3D(root.x(), 100, root.z() + 800));
     camera.setCenter(QVector3D(root.x(), 0, root.z()));

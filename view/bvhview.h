@@ -33,16 +33,16 @@ public:
     explicit BvhView(QWidget* parent = nullptr);
     ~BvhView() override;
 
-    // Takes the physics object, and through it the open motion's root joint, binds the mass
-    // segments to that motion's joints and updates the view. Null shows no skeleton.
+    // Takes the physics object, and through it the open motion's root joint, and updates the
+    // view. Null shows no skeleton.
     void setMathObject(BvhMathObject* math);
 
     const OrbitCamera& getCamera() const { return camera; }
     const SkeletonScene& getScene() const { return scene; }
     BvhJoint* getHighlightedJoint() const { return highlightedJoint; }
     BvhJoint* getRootJoint() const { return rootJoint; }
-    // The segment centres fetched by the last update that displayed a marker.
-    const QList<Vector3f>& getSegmentCentres() const { return segmentCentres; }
+    // The segment centres of the last update that displayed a marker.
+    const std::vector<Vector3f>& getSegmentCentres() const { return segmentCentres; }
     bool isRotating() const { return rotating; }
     bool isPanning() const { return panning; }
     static QColor getBackgroundColour() { return QColor(30, 32, 38); }
@@ -51,9 +51,6 @@ public slots:
     void setHighlightedJoint(BvhJoint* jointPtr);
     // Places the skeleton and markers for the motion's current frame and schedules a paint.
     void updateSkeletons();
-    void toggleSkel1Visible(bool isVisible);
-    void toggleSkel2Visible(bool isVisible);
-    void toggleSkel3Visible(bool isVisible);
     void resetCamera();
     void centerCameraOnSelectedJoint();
     void centerCameraOnRoot();
@@ -77,6 +74,8 @@ private:
     void rotateCamera(const QPoint& position);
     void panCamera(const QPoint& position);
     void refreshPoseEvaluator();
+    // Position of `joint` in the frame last placed; the origin for a joint not shown.
+    Vector3f placedPosition(const BvhJoint* joint) const;
     void releaseGL();
 
     QPoint lastPos;
@@ -88,13 +87,9 @@ private:
     double jointDiameter = 2.0;
     double boneDiameter = 2.5;
     int poolSize = 78; // initial size; the scene grows its pools for larger skeletons
-    QList<Vector3f> segmentCentres;
+    std::vector<Vector3f> segmentCentres;
     QPointer<BvhJoint> rootJoint;
     QPointer<BvhMathObject> mathObject;
-    // Stored for the main window's skeleton toggles; the view draws one skeleton.
-    bool skel1Visible = true;
-    bool skel2Visible = true;
-    bool skel3Visible = true;
 
     SkeletonScene scene;
     OrbitCamera camera;

@@ -1,0 +1,17 @@
+#include "c3dsamples.h"
+
+#include "export/c3daxes.h"
+#include "model/poseevaluator.h"
+
+namespace C3DSamples {
+
+void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples)
+{
+    pose.evaluateRow(row.constData(), row.size());
+    for (const Vector3f& p : pose.getPositions()) {
+        const Eigen::Vector3d point = C3DAxes::fromBvh(p);
+        *samples++ = {float(point.x()), float(point.y()), float(point.z()), 0};
+    }
+}
+
+} // namespace C3DSamples

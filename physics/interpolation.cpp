@@ -1,0 +1,125 @@
+#include "interpolation.h"
+
+#include "model/bvhfile.h"
+#include "model/bvhjoint.h"
+
+#include <array>
+#include <cmath>
+
+namespace Interpolation {
+
+void normalizeQuaternion(Vector4f& q)
+{
+    const float length =
+        std::sqrt((q.x() * q.x() + q.y() * q.y()) + (q.z() * q.z() + q.w() * q.w()));
+    if (!(length > 0.0f) || !std::isfinite(length)) {
+        q = Vector4f(0, 0, 0, 1);
+        return;
+    }
+    const float scale = 1.0f / length;
+    q = Vector4f(q.x() * scale, q.y() * scale, q.z() * scale, q.w() * scale);
+}
+
+// Where a joint's rotation channels sit in a row: one column per axis, or -1 for an axis it
+// has no channel for (the joint's own value is used there).
+using RotationColumns = std::array<qsizetype, 3>;
+
+static RotationColumns rotationColumns(const BvhFile& motion, const BvhJoint& joint)
+{
+    RotationColumns columns{-1, -1, -1};
+    const qsizetype first = motion.firstChannelOf(&joint);
+    for (int k = 0; k < joint.getNumChannels(); ++k) {
+        const int axis = int(joint.getChannel(k)) - int(BvhJoint::Channel::Xrotation);
+        if (axis >= 0 && axis < 3 && columns[size_t(axis)] < 0)
+            columns[size_t(axis)] = first + k;
+    }
+    return columns;
+}
+
+// The joint's rotation in `row`, as the joint would hold it with the row loaded.
+static Vector3f rotationIn(const QList<double>& row, const RotationColumns& columns,
+                           const Vector3f& held)
+{
+    Vector3f rotation = held;
+    for (int axis = 0; axis < 3; ++axis) {
+        const qsizetype column = columns[size_t(axis)];
+        if (column >= 0)
+            rotation[axis] = float(column < row.size() ? row[column] : 0.0);
+    }
+    return rotation;
+}
+
+// Angles and matrices in the joint's own convention: under Declared in its channel order, with
+// the full range of every angle, so interpolated angles are written back as the file means them.
+static Vector4f rotationQuaternion(const BvhJoint& joint, const Vector3f& r)
+{
+    if (joint.getRotationOrder() == RotationOrder::Declared)
+        return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r, joint.getRotationAxes()));
+    return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r.x(), r.y(), r.z()));
+}
+
+static Vector3f rotationAngles(const BvhJoint& joint, const Matrix3f& matrix)
+{
+    if (joint.getRotationOrder() == RotationOrder::Declared)
+        return BvhJoint::matrixToEuler(matrix, joint.getRotationAxes());
+    return BvhJoint::matrixToEuler(matrix);
+}
+
+void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
+                       ProgressSink* progress)
+{
+    if (!motion.root)
+        return;
+    const QList<BvhJoint*> joints = motion.root->getAllJoints();
+    if (progress)
+        progress->begin({}, {}, int(selection.size()));
+    // Cancelling has no effect: every selected joint is finished, so no joint is left half
+    // interpolated.
+    for (qsizetype i = 0; i < selection.size(); ++i) {
+        if (selection[i] && i < joints.size())
+            interpolateJoint(motion, *joints[i], range);
+        if (progress)
+            progress->setValue(int(i));
+    }
+    if (progress)
+        progress->end();
+}
+
+void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range)
+{
+    const FrameRange rows = range.clampedTo(motion.rowCount());
+    const int steps = rows.last - rows.first;
+    if (steps < 1 || motion.firstChannelOf(&joint) < 0)
+        return;
+    const RotationColumns columns = rotationColumns(motion, joint);
+    const Vector3f held = joint.getRotation();
+    const Vector4f q0 =
+        rotationQuaternion(joint, rotationIn(motion.frames[rows.first], columns, held));
+    Vector4f q1 = rotationQuaternion(joint, rotationIn(motion.frames[rows.last], columns, held));
+    // q and -q are the same rotation, and both ends come with w >= 0 whatever the angle
+    // between them; blending across a negative dot product would take the long way round
+    // (and pass through zero for opposite quaternions).
+    if (q0.dot(q1) < 0.0f)
+        q1 = -q1;
+
+    for (int k = 1; k <= steps; ++k) {
+        const float t = float(double(k) / double(steps));
+        const float u = 1.0f - t;
+        Vector4f q(u * q0.x() + t * q1.x(), u * q0.y() + t * q1.y(), u * q0.z() + t * q1.z(),
+                   u * q0.w() + t * q1.w());
+        normalizeQuaternion(q);
+        const Vector3f angles = rotationAngles(joint, BvhJoint::quaternionToMatrix(q));
+        QList<double>& row = motion.frames[rows.first + k];
+        for (int axis = 0; axis < 3; ++axis) {
+            const qsizetype column = columns[size_t(axis)];
+            if (column < 0)
+                continue;
+            // A short row (a truncated line) read as zeros; pad it so the value is kept.
+            if (column >= row.size())
+                row.resize(column + 1, 0.0);
+            row[column] = double(angles[axis]);
+        }
+    }
+}
+
+} // namespace Interpolation

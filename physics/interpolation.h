@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model/framerange.h"
+#include "model/progresssink.h"
+#include "model/vectortypes.h"
+
+#include <QList>
+
+class BvhFile;
+class BvhJoint;
+
+// Fills a gap in a joint's rotation: each frame strictly inside a range takes the normalised
+// blend of the rotations of the range's two end frames, taken the short way round.
+namespace Interpolation {
+
+// Interpolates the rotations of the selected joints (flags in getAllJoints() order) between
+// range.first and range.last, in the rows of `motion`; the range is cut to the rows that
+// exist. The joints keep the values they hold.
+void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
+                       ProgressSink* progress = nullptr);
+void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range);
+
+// Scales to unit length; a quaternion of length 0 (or not finite) becomes no rotation.
+void normalizeQuaternion(Vector4f& quaternion);
+
+} // namespace Interpolation
