@@ -4,6 +4,8 @@
 // and times writing it back.
 
 #include "model/bvhfile.h"
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
 #include "support/benchmotion.h"
 
 #include <QCoreApplication>
@@ -88,7 +90,7 @@ int main(int argc, char* argv[])
     const qint64 residentBefore = BenchMotion::residentBytes();
     BvhFile motion;
     timer.restart();
-    const BvhReadResult result = motion.readFile(path);
+    const BvhReadResult result = BvhReader(motion).read(path);
     const double read = double(timer.nsecsElapsed()) / 1e9;
     const qint64 peak = BenchMotion::peakResidentBytes() - residentBefore;
     const double tableBytes = double(motion.frames.size()) * 180 * sizeof(double);
@@ -101,8 +103,8 @@ int main(int argc, char* argv[])
 
     QTemporaryDir out;
     timer.restart();
-    const WriteResult written =
-        motion.writeFile(out.filePath(QStringLiteral("written.bvh")), 0, motion.rowCount());
+    const WriteResult written = BvhWriter(motion).write(out.filePath(QStringLiteral("written.bvh")),
+                                                        FrameRange::all(motion.rowCount()));
     const double write = double(timer.nsecsElapsed()) / 1e9;
     std::printf("writeFile: %.3f s (goal < 3 s), %s\n", write, written.ok ? "ok" : "FAILED");
     return result.ok() && written.ok ? 0 : 1;

@@ -6,6 +6,7 @@
 
 #include "export/c3dexport.h"
 #include "model/bvhfile.h"
+#include "model/bvhreader.h"
 #include "support/benchmotion.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ struct Timing
 
 static bool readMotion(const QString& path, BvhFile& motion)
 {
-    if (motion.readFile(path).ok())
+    if (BvhReader(motion).read(path).ok())
         return true;
     std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
     return false;

@@ -6,7 +6,10 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
-#include "physics/bvhmathobject.h"
+#include "model/jointtables.h"
+#include "model/poseevaluator.h"
+#include "physics/centreofmass.h"
+#include "physics/masssegmentfile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -160,18 +163,18 @@ int main(int argc, char** argv)
     int channels = 0;
     for (const BvhJoint* joint : joints)
         channels += joint->getNumChannels();
-    motion.setCurrentFrame(0);
+    motion.loadFrame(0);
 
-    BvhMathObject physics;
-    if (!physics.readMassSegments(
-            QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"))) {
+    const MassSegmentReadResult model = MassSegmentFile::read(
+        QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"));
+    if (!model.ok) {
         std::fprintf(stderr, "cannot read the shipped mass model\n");
         return 1;
     }
-    physics.setBvhFile(&motion);
+    const ExportOptions options = ExportOptions::wholeMotion(motion);
     std::printf("motion: %lld joints (End Sites included), %d channels, %d frames; "
                 "mass model: %lld segments\n",
-                (long long)joints.size(), channels, frames, (long long)physics.getSegmentCount());
+                (long long)joints.size(), channels, frames, (long long)model.segments.size());
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("table.csv"));
@@ -179,26 +182,28 @@ int main(int argc, char** argv)
         return QStringLiteral("%1 MB").arg(double(QFileInfo(path).size()) / 1e6, 0, 'f', 1);
     };
     time("centre-of-mass table (all frames)", [&] {
-        const WriteResult result = physics.exportMassCentreCsv(path, 0, -1);
+        const WriteResult result = CentreOfMass::writeCsv(motion, model.segments, path, options);
         return result.ok ? size() : result.errorString;
     });
-    time("centre of mass, computeSegmentCentres loop", [&] {
-        physics.findMassJoints();
+    time("centre of mass, pose and centres loop", [&] {
+        PoseEvaluator pose(motion.root);
+        const SegmentBinding binding = SegmentBinding::bind(model.segments, pose.getJoints());
+        CentresOfMass centres;
         double sum = 0;
         for (int f = 0; f < frames; ++f) {
-            motion.setCurrentFrame(f);
-            physics.computeSegmentCentres();
-            sum += double(physics.computeBodyCentre().y());
+            const QList<double>& row = std::as_const(motion.frames)[f];
+            pose.evaluateRow(row.constData(), row.size());
+            CentreOfMass::compute(model.segments, binding, pose.getPositions(), centres);
+            sum += double(centres.body.y());
         }
         return QStringLiteral("(no file; mean height %1)").arg(sum / frames);
     });
-    motion.exportMask = QList<bool>(joints.size(), true);
     time("absolute-position table (all joints)", [&] {
-        const WriteResult result = motion.exportAbsolutePositionsCsv(path, 0, -1);
+        const WriteResult result = JointTables::writePositions(motion, path, options);
         return result.ok ? size() : result.errorString;
     });
     time("rotation table (all joints)", [&] {
-        const WriteResult result = motion.exportRotationsCsv(path, 0, -1);
+        const WriteResult result = JointTables::writeRotations(motion, path, options);
         return result.ok ? size() : result.errorString;
     });
     return 0;

@@ -1,6 +1,7 @@
 // Speed of the 3D view: placing a 60-joint skeleton with 14 mass segments for one frame, and
 // painting it at 1280x720. Run under a display (xvfb-run -a for the software renderer).
 #include "model/bvhfile.h"
+#include "model/bvhreader.h"
 #include "physics/bvhmathobject.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
@@ -38,16 +39,14 @@ private slots:
     {
         const QString path = TestSupport::writeFile(dir, QStringLiteral("m.bvh"),
                                                     TestSupport::branchedMotion(60, 4));
-        QVERIFY(motion.readFile(path).ok());
+        QVERIFY(BvhReader(motion).read(path).ok());
         QCOMPARE(motion.root->getAllJoints().size(), 60);
-        motion.setCurrentFrame(1);
+        motion.loadFrame(1);
         const QStringList names = motion.root->getAllJointNames();
-        for (int k = 0; k < 14; ++k) {
-            physics.startJointNames.append(names[k + 1]);
-            physics.endJointNames.append(names[k + 2]);
-            physics.proximalDistances.append(0.45);
-            physics.masses.append(1.0 / 14);
-        }
+        MassSegmentModel segments;
+        for (int k = 0; k < 14; ++k)
+            segments.append({names[k + 1], names[k + 2], 0.45, 1.0 / 14});
+        physics.setSegments(segments);
         physics.setBvhFile(&motion);
     }
 

@@ -5,6 +5,7 @@
 // Mass segments come from "defaultMassSegments.xml" in the current directory unless
 // --segments names another file.
 #include "model/bvhfile.h"
+#include "model/bvhreader.h"
 #include "physics/bvhmathobject.h"
 #include "view/bvhview.h"
 
@@ -40,19 +41,19 @@ int main(int argc, char* argv[])
     const QString imageName = parser.positionalArguments().at(1);
 
     BvhFile motion;
-    const BvhReadResult read = motion.readFile(motionName);
+    const BvhReadResult read = BvhReader(motion).read(motionName);
     if (!read.ok()) {
         err << "Cannot read file " << motionName << ": " << read.errorString << "\n";
         return 1;
     }
-    motion.setCurrentFrame(parser.value(frameOption).toInt());
+    motion.loadFrame(parser.value(frameOption).toInt());
     BvhMathObject physics;
-    QString error;
-    if (parser.isSet(segmentsOption) &&
-        !physics.readMassSegments(parser.value(segmentsOption), &error)) {
-        err << "Cannot read mass segments " << parser.value(segmentsOption) << ": " << error
-            << "\n";
-        return 1;
+    if (parser.isSet(segmentsOption)) {
+        const MassSegmentReadResult model = physics.readMassSegments(parser.value(segmentsOption));
+        if (!model.ok) {
+            err << "Cannot read mass segments: " << model.errorString << "\n";
+            return 1;
+        }
     }
     physics.setBvhFile(&motion);
 

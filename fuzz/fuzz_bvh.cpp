@@ -1,7 +1,8 @@
 // The BVH reader and everything that walks what it loads: every frame selected, every joint's
-// absolute position evaluated (both ways the program computes it), the motion written back as
-// BVH, the two joint tables and the C3D file. Beyond crashes, two properties are checked:
-// - PoseEvaluator gives getAbsolutePosition()'s results bit for bit;
+// absolute position evaluated (from the row, and from the joints with the row loaded), the
+// motion written back as BVH, the two joint tables and the C3D file. Beyond crashes, two
+// properties are checked:
+// - a pose evaluated straight from a row is bit for bit the pose of the joints holding it;
 // - writing is a fixed point: the text written, read back and written again, is unchanged.
 
 #include "export/c3dexport.h"
@@ -10,6 +11,7 @@
 #include "model/bvhjoint.h"
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
+#include "model/jointtables.h"
 #include "model/poseevaluator.h"
 
 #include <QBuffer>
@@ -56,15 +58,18 @@ static qsizetype affordableRows(const QList<BvhJoint*>& joints)
 
 static void walkFrames(BvhFile& motion)
 {
-    PoseEvaluator evaluator(motion.root);
-    const QList<BvhJoint*>& joints = evaluator.getJoints();
+    PoseEvaluator fromRows(motion.root);
+    PoseEvaluator fromJoints(motion.root);
+    const QList<BvhJoint*>& joints = fromRows.getJoints();
     if (motion.frames.size() > affordableRows(joints))
         motion.frames.resize(affordableRows(joints));
     for (int frame = 0; frame < motion.rowCount(); ++frame) {
-        motion.setCurrentFrame(frame);
-        evaluator.evaluate();
+        const QList<double>& row = std::as_const(motion.frames)[frame];
+        fromRows.evaluateRow(row.constData(), row.size());
+        motion.loadFrame(frame);
+        fromJoints.evaluate();
         for (qsizetype i = 0; i < joints.size(); ++i) {
-            if (!same(joints[i]->getAbsolutePosition(), evaluator.getPosition(i)))
+            if (!same(fromRows.getPosition(i), fromJoints.getPosition(i)))
                 __builtin_trap();
         }
     }
@@ -72,10 +77,10 @@ static void walkFrames(BvhFile& motion)
 
 static void writeBackAndCompare(BvhFile& motion)
 {
-    const std::string written = BvhWriter(motion).toText(0, -2);
+    const std::string written = BvhWriter(motion).toText(FrameRange::all(motion.rowCount()));
     BvhFile reread;
     readText(reread, QByteArray::fromStdString(written));
-    const std::string rewritten = BvhWriter(reread).toText(0, -2);
+    const std::string rewritten = BvhWriter(reread).toText(FrameRange::all(reread.rowCount()));
     if (rewritten != written) {
         const auto [at, _] =
             std::mismatch(written.begin(), written.end(), rewritten.begin(), rewritten.end());
@@ -89,10 +94,11 @@ static void writeBackAndCompare(BvhFile& motion)
 
 static void exportTables(BvhFile& motion)
 {
-    motion.exportMask = QList<bool>(motion.root->getAllJoints().size(), true);
-    motion.exportRotationsCsv(FuzzSupport::outputPath(QStringLiteral("rotations.csv")), 0, -1);
-    motion.exportAbsolutePositionsCsv(FuzzSupport::outputPath(QStringLiteral("positions.csv")), 0,
-                                      -1);
+    const ExportOptions options = ExportOptions::wholeMotion(motion);
+    JointTables::writeRotations(motion, FuzzSupport::outputPath(QStringLiteral("rotations.csv")),
+                                options);
+    JointTables::writePositions(motion, FuzzSupport::outputPath(QStringLiteral("positions.csv")),
+                                options);
     C3DExport::exportMotion(motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), nullptr);
 }
 

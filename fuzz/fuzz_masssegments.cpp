@@ -1,12 +1,14 @@
 // The mass-segment file reader, then binding and the centres of mass on a small motion. Beyond
 // crashes, two properties are checked:
-// - every centre belongs to a segment that has all four values;
+// - every centre belongs to a bound segment of the model;
 // - the model written and read back has the same segments and joint names.
 
 #include "fuzzsupport.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
-#include "physics/bvhmathobject.h"
+#include "model/poseevaluator.h"
+#include "physics/centreofmass.h"
+#include "physics/masssegmentfile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -42,36 +44,43 @@ static BvhFile& smallMotion()
     return *motion;
 }
 
-static void computeCentres(BvhMathObject& physics)
+static void computeCentres(const MassSegmentModel& segments)
 {
-    BvhFile& motion = smallMotion();
-    physics.setBvhFile(&motion);
-    physics.findMassJoints();
+    const BvhFile& motion = smallMotion();
+    PoseEvaluator pose(motion.root);
+    const SegmentBinding binding = SegmentBinding::bind(segments, pose.getJoints());
+    if (qsizetype(binding.bound.size()) + binding.unboundSegments.size() != segments.size())
+        __builtin_trap();
+    CentresOfMass centres;
     for (int frame = 0; frame < motion.rowCount(); ++frame) {
-        motion.setCurrentFrame(frame);
-        const QList<Vector3f> centres = physics.computeSegmentCentres();
-        physics.computeBodyCentre();
-        for (const qsizetype segment : std::as_const(physics.segmentCentreIndices)) {
-            if (segment < 0 || segment >= physics.getSegmentCount())
+        const QList<double>& row = std::as_const(motion.frames)[frame];
+        pose.evaluateRow(row.constData(), row.size());
+        CentreOfMass::compute(segments, binding, pose.getPositions(), centres);
+        for (const qsizetype segment : centres.segmentIndices) {
+            if (segment < 0 || segment >= segments.size() ||
+                binding.unboundSegments.contains(segment))
                 __builtin_trap();
         }
-        if (centres.size() != physics.segmentCentreIndices.size())
+        if (centres.segmentCentres.size() != centres.segmentIndices.size())
             __builtin_trap();
     }
-    physics.exportMassCentreCsv(FuzzSupport::outputPath(QStringLiteral("centre.csv")), 0, -1);
+    CentreOfMass::writeCsv(motion, segments, FuzzSupport::outputPath(QStringLiteral("centre.csv")),
+                           ExportOptions::wholeMotion(motion));
 }
 
-static void writeBackAndCompare(const BvhMathObject& physics)
+static void writeBackAndCompare(const MassSegmentModel& segments)
 {
     const QString path = FuzzSupport::outputPath(QStringLiteral("written.xml"));
-    if (!physics.writeMassSegments(path).ok)
+    if (!MassSegmentFile::write(path, segments).ok)
         return;
-    BvhMathObject reread;
-    if (!reread.readMassSegments(path))
+    const MassSegmentReadResult reread = MassSegmentFile::read(path);
+    if (!reread.ok || reread.segments.size() != segments.size())
         __builtin_trap();
-    if (reread.startJointNames != physics.startJointNames ||
-        reread.endJointNames != physics.endJointNames)
-        __builtin_trap();
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (reread.segments[i].startJoint != segments[i].startJoint ||
+            reread.segments[i].endJoint != segments[i].endJoint)
+            __builtin_trap();
+    }
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -89,10 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         input.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    BvhMathObject physics;
-    if (!physics.readMassSegments(path))
+    const MassSegmentReadResult model = MassSegmentFile::read(path);
+    if (!model.ok)
         return 0;
-    computeCentres(physics);
-    writeBackAndCompare(physics);
+    computeCentres(model.segments);
+    writeBackAndCompare(model.segments);
     return 0;
 }
