@@ -71,48 +71,47 @@ void DudEzuForm::setupUi(QMainWindow* window)
     actionAbout = action(window, "actionAbout");
 
     centralWidget = named(new QWidget(window), "centralWidget");
-    verticalLayout = named(new QVBoxLayout(centralWidget), "verticalLayout");
-    verticalLayout->setSpacing(6);
-    verticalLayout->setContentsMargins(11, 11, 11, 11);
+    centralLayout = named(new QVBoxLayout(centralWidget), "centralLayout");
+    centralLayout->setSpacing(6);
+    centralLayout->setContentsMargins(11, 11, 11, 11);
 
-    horizontalLayout_3 = named(new QHBoxLayout(), "horizontalLayout_3");
-    horizontalLayout_3->setSpacing(6);
+    viewLayout = named(new QHBoxLayout(), "viewLayout");
+    viewLayout->setSpacing(6);
     bvhView = named(new BvhView(centralWidget), "bvhView");
     bvhView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     bvhView->setMinimumSize(600, 0);
-    horizontalLayout_3->addWidget(bvhView);
-    verticalLayout->addLayout(horizontalLayout_3);
+    viewLayout->addWidget(bvhView);
+    centralLayout->addLayout(viewLayout);
 
-    horizontalLayout_2 = named(new QHBoxLayout(), "horizontalLayout_2");
-    horizontalLayout_2->setSpacing(6);
+    playbackLayout = named(new QHBoxLayout(), "playbackLayout");
+    playbackLayout->setSpacing(6);
     segmentMassCheckBox = named(new QCheckBox(centralWidget), "segmentMassCheckBox");
     segmentMassCheckBox->setChecked(true);
-    horizontalLayout_2->addWidget(segmentMassCheckBox);
+    playbackLayout->addWidget(segmentMassCheckBox);
     bodyMassCheckBox = named(new QCheckBox(centralWidget), "bodyMassCheckBox");
     bodyMassCheckBox->setChecked(true);
-    horizontalLayout_2->addWidget(bodyMassCheckBox);
-    horizontalLayout_2->addItem(
-        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    playbackLayout->addWidget(bodyMassCheckBox);
+    playbackLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     startButton = named(new QPushButton(centralWidget), "startButton");
     startButton->setMaximumSize(60, largestHeight);
-    horizontalLayout_2->addWidget(startButton);
+    playbackLayout->addWidget(startButton);
     pauseButton = named(new QPushButton(centralWidget), "pauseButton");
     pauseButton->setMaximumSize(60, largestHeight);
-    horizontalLayout_2->addWidget(pauseButton);
+    playbackLayout->addWidget(pauseButton);
     frameLineEdit = named(new QLineEdit(centralWidget), "frameLineEdit");
     frameLineEdit->setMaximumSize(frameFieldWidth(frameLineEdit, 50), largestHeight);
-    horizontalLayout_2->addWidget(frameLineEdit);
+    playbackLayout->addWidget(frameLineEdit);
     gotoButton = named(new QPushButton(centralWidget), "gotoButton");
     gotoButton->setMaximumSize(60, largestHeight);
-    horizontalLayout_2->addWidget(gotoButton);
+    playbackLayout->addWidget(gotoButton);
     leftButton = named(new QToolButton(centralWidget), "leftButton");
-    horizontalLayout_2->addWidget(leftButton);
+    playbackLayout->addWidget(leftButton);
     rightButton = named(new QToolButton(centralWidget), "rightButton");
-    horizontalLayout_2->addWidget(rightButton);
-    line = named(new QFrame(centralWidget), "line");
-    line->setFrameShape(QFrame::VLine);
-    line->setFrameShadow(QFrame::Sunken);
-    horizontalLayout_2->addWidget(line);
+    playbackLayout->addWidget(rightButton);
+    playbackSeparator = named(new QFrame(centralWidget), "playbackSeparator");
+    playbackSeparator->setFrameShape(QFrame::VLine);
+    playbackSeparator->setFrameShadow(QFrame::Sunken);
+    playbackLayout->addWidget(playbackSeparator);
     timeLineEdit = named(new QLineEdit(centralWidget), "timeLineEdit");
     // 80 pixels, or what the font needs for a negative time past 100 hours: clipped digits
     // would show a wrong time.
@@ -121,40 +120,39 @@ void DudEzuForm::setupUi(QMainWindow* window)
         std::max(80, timeLineEdit->fontMetrics().horizontalAdvance(widest) + 12), largestHeight);
     timeLineEdit->setMinimumWidth(timeLineEdit->maximumWidth());
     timeLineEdit->setReadOnly(true);
-    horizontalLayout_2->addWidget(timeLineEdit);
-    horizontalLayout_2->addItem(
-        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    playbackLayout->addWidget(timeLineEdit);
+    playbackLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     cameraButton = named(new QToolButton(centralWidget), "cameraButton");
-    horizontalLayout_2->addWidget(cameraButton);
-    verticalLayout->addLayout(horizontalLayout_2);
+    playbackLayout->addWidget(cameraButton);
+    centralLayout->addLayout(playbackLayout);
 
-    horizontalLayout = named(new QHBoxLayout(), "horizontalLayout");
-    horizontalLayout->setSpacing(6);
+    timelineLayout = named(new QHBoxLayout(), "timelineLayout");
+    timelineLayout->setSpacing(6);
     leftBracketButton = named(new QPushButton(centralWidget), "leftBracketButton");
     leftBracketButton->setMaximumSize(30, largestHeight);
-    horizontalLayout->addWidget(leftBracketButton);
+    timelineLayout->addWidget(leftBracketButton);
     leftBracketLineEdit = named(new QLineEdit(centralWidget), "leftBracketLineEdit");
     leftBracketLineEdit->setMaximumSize(frameFieldWidth(leftBracketLineEdit, 50), largestHeight);
     leftBracketLineEdit->setReadOnly(true);
-    horizontalLayout->addWidget(leftBracketLineEdit);
+    timelineLayout->addWidget(leftBracketLineEdit);
     slider = named(new QSlider(centralWidget), "slider");
     slider->setOrientation(Qt::Horizontal);
     slider->setMinimumSize(0, 30);
     slider->setTickInterval(10);
     slider->setInvertedAppearance(false);
-    horizontalLayout->addWidget(slider);
+    timelineLayout->addWidget(slider);
     rightBracketLineEdit = named(new QLineEdit(centralWidget), "rightBracketLineEdit");
     rightBracketLineEdit->setMaximumSize(frameFieldWidth(rightBracketLineEdit, 50), largestHeight);
     rightBracketLineEdit->setReadOnly(true);
-    horizontalLayout->addWidget(rightBracketLineEdit);
+    timelineLayout->addWidget(rightBracketLineEdit);
     rightBracketButton = named(new QPushButton(centralWidget), "rightBracketButton");
     rightBracketButton->setMaximumSize(30, largestHeight);
-    horizontalLayout->addWidget(rightBracketButton);
-    verticalLayout->addLayout(horizontalLayout);
+    timelineLayout->addWidget(rightBracketButton);
+    centralLayout->addLayout(timelineLayout);
 
     subSlider = named(new QSlider(centralWidget), "subSlider");
     subSlider->setOrientation(Qt::Horizontal);
-    verticalLayout->addWidget(subSlider);
+    centralLayout->addWidget(subSlider);
     window->setCentralWidget(centralWidget);
 
     menuBar = named(new QMenuBar(window), "menuBar");

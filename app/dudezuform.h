@@ -48,10 +48,10 @@ public:
     QAction* actionAbout;
 
     QWidget* centralWidget;
-    QVBoxLayout* verticalLayout;
-    QHBoxLayout* horizontalLayout_3;
+    QVBoxLayout* centralLayout;
+    QHBoxLayout* viewLayout;
     BvhView* bvhView;
-    QHBoxLayout* horizontalLayout_2;
+    QHBoxLayout* playbackLayout;
     QCheckBox* segmentMassCheckBox;
     QCheckBox* bodyMassCheckBox;
     QPushButton* startButton;
@@ -60,10 +60,10 @@ public:
     QPushButton* gotoButton;
     QToolButton* leftButton;
     QToolButton* rightButton;
-    QFrame* line;
+    QFrame* playbackSeparator;
     QLineEdit* timeLineEdit;
     QToolButton* cameraButton;
-    QHBoxLayout* horizontalLayout;
+    QHBoxLayout* timelineLayout;
     QPushButton* leftBracketButton;
     QLineEdit* leftBracketLineEdit;
     QSlider* slider;

@@ -24,103 +24,74 @@ JointInfoWidget::JointInfoWidget(QWidget* parent) : QWidget(parent)
     }
 }
 
-QGroupBox* JointInfoWidget::makeGroup(const char* objectName, const char* gridName,
-                                      const char* const labelNames[3], QDoubleSpinBox* boxes[3],
-                                      const char* const boxNames[3])
+// A group of three labelled boxes, x, y and z, filled into `boxes`.
+QGroupBox* JointInfoWidget::makeGroup(QDoubleSpinBox* boxes[3])
 {
     auto* group = new QGroupBox(this);
-    group->setObjectName(QString::fromLatin1(objectName));
     auto* grid = new QGridLayout(group);
-    grid->setObjectName(QString::fromLatin1(gridName));
     for (int row = 0; row < 3; ++row) {
-        auto* axisLabel = new QLabel(group);
-        axisLabel->setObjectName(QString::fromLatin1(labelNames[row]));
-        grid->addWidget(axisLabel, row, 0);
+        grid->addWidget(new QLabel(group), row, 0);
         boxes[row] = new QDoubleSpinBox(group);
-        boxes[row]->setObjectName(QString::fromLatin1(boxNames[row]));
         boxes[row]->setRange(-500, 500);
         boxes[row]->setDecimals(2);
         boxes[row]->setSingleStep(1);
         grid->addWidget(boxes[row], row, 1);
     }
-    verticalLayout->addWidget(group);
+    windowLayout->addWidget(group);
     return group;
 }
 
 void JointInfoWidget::setupUi()
 {
-    setObjectName(QStringLiteral("JointInfoWidget"));
     resize(101, 448);
-    verticalLayout = new QVBoxLayout(this);
-    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-    verticalLayout->setSpacing(2);
-    verticalLayout->setContentsMargins(0, 0, 0, 0);
+    windowLayout = new QVBoxLayout(this);
+    windowLayout->setSpacing(2);
+    windowLayout->setContentsMargins(0, 0, 0, 0);
 
-    gridLayout = new QGridLayout();
-    gridLayout->setObjectName(QStringLiteral("gridLayout"));
-    label = new QLabel(this);
-    label->setObjectName(QStringLiteral("label"));
-    gridLayout->addWidget(label, 0, 0);
+    auto* identityLayout = new QGridLayout();
+    nameCaption = new QLabel(this);
+    identityLayout->addWidget(nameCaption, 0, 0);
     jointNameLabel = new QLabel(this);
-    jointNameLabel->setObjectName(QStringLiteral("jointNameLabel"));
-    gridLayout->addWidget(jointNameLabel, 0, 1);
-    label_2 = new QLabel(this);
-    label_2->setObjectName(QStringLiteral("label_2"));
-    gridLayout->addWidget(label_2, 1, 0);
+    identityLayout->addWidget(jointNameLabel, 0, 1);
+    parentCaption = new QLabel(this);
+    identityLayout->addWidget(parentCaption, 1, 0);
     jointParentLabel = new QLabel(this);
-    jointParentLabel->setObjectName(QStringLiteral("jointParentLabel"));
-    gridLayout->addWidget(jointParentLabel, 1, 1);
-    verticalLayout->addLayout(gridLayout);
+    identityLayout->addWidget(jointParentLabel, 1, 1);
+    windowLayout->addLayout(identityLayout);
 
-    static const char* const offsetLabels[3] = {"label_15", "label_17", "label_16"};
-    static const char* const offsetBoxes[3] = {"xOffsetSpinBox", "yOffsetSpinBox",
-                                               "zOffsetSpinBox"};
     QDoubleSpinBox* offsets[3];
-    offsetGroupBox =
-        makeGroup("offsetGroupBox", "gridLayout_8", offsetLabels, offsets, offsetBoxes);
+    offsetGroupBox = makeGroup(offsets);
     xOffsetSpinBox = offsets[0], yOffsetSpinBox = offsets[1], zOffsetSpinBox = offsets[2];
-
-    static const char* const positionLabels[3] = {"label_12", "label_14", "label_13"};
-    static const char* const positionBoxes[3] = {"xPosSpinBox", "yPosSpinBox", "zPosSpinBox"};
     QDoubleSpinBox* positions[3];
-    posGroupBox =
-        makeGroup("posGroupBox", "gridLayout_7", positionLabels, positions, positionBoxes);
+    posGroupBox = makeGroup(positions);
     xPosSpinBox = positions[0], yPosSpinBox = positions[1], zPosSpinBox = positions[2];
-
-    static const char* const rotationLabels[3] = {"label_9", "label_11", "label_10"};
-    static const char* const rotationBoxes[3] = {"xRotSpinBox", "yRotSpinBox", "zRotSpinBox"};
     QDoubleSpinBox* rotations[3];
-    rotGroupBox =
-        makeGroup("rotGroupBox", "gridLayout_6", rotationLabels, rotations, rotationBoxes);
+    rotGroupBox = makeGroup(rotations);
     xRotSpinBox = rotations[0], yRotSpinBox = rotations[1], zRotSpinBox = rotations[2];
-
-    static const char* const absoluteLabels[3] = {"label_6", "label_7", "label_8"};
-    static const char* const absoluteBoxes[3] = {"xPosAbsSpinBox", "yPosAbsSpinBox",
-                                                 "zPosAbsSpinBox"};
     QDoubleSpinBox* absolute[3];
-    groupBox = makeGroup("groupBox", "gridLayout_5", absoluteLabels, absolute, absoluteBoxes);
+    absPosGroupBox = makeGroup(absolute);
     xPosAbsSpinBox = absolute[0], yPosAbsSpinBox = absolute[1], zPosAbsSpinBox = absolute[2];
     for (QDoubleSpinBox* box : absolute) {
         box->setReadOnly(true);
         box->setButtonSymbols(QAbstractSpinBox::NoButtons);
     }
-    verticalLayout->addStretch();
+    windowLayout->addStretch();
     retranslateUi();
 }
 
 void JointInfoWidget::retranslateUi()
 {
     setWindowTitle(tr("Joint Info"));
-    label->setText(tr("Name:"));
+    nameCaption->setText(tr("Name:"));
     jointNameLabel->setText(tr("TextLabel"));
-    label_2->setText(tr("Parent:"));
+    parentCaption->setText(tr("Parent:"));
     jointParentLabel->setText(tr("TextLabel"));
     offsetGroupBox->setTitle(tr("Initial Offset"));
     posGroupBox->setTitle(tr("Frame Position"));
     rotGroupBox->setTitle(tr("Frame Rotation"));
-    groupBox->setTitle(tr("Absolute Position"));
+    absPosGroupBox->setTitle(tr("Absolute Position"));
     const QString axes[3] = {tr("X:"), tr("Y:"), tr("Z:")};
-    for (QGroupBox* group : {offsetGroupBox, posGroupBox, rotGroupBox, groupBox}) {
+    for (QGroupBox* group : {offsetGroupBox, posGroupBox, rotGroupBox, absPosGroupBox}) {
         auto* grid = static_cast<QGridLayout*>(group->layout());
         for (int row = 0; row < 3; ++row)
             static_cast<QLabel*>(grid->itemAtPosition(row, 0)->widget())->setText(axes[row]);

@@ -6,7 +6,6 @@
 #include <QWidget>
 
 class QDoubleSpinBox;
-class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QVBoxLayout;
@@ -31,7 +30,7 @@ public:
     QGroupBox* offsetGroupBox = nullptr;
     QGroupBox* posGroupBox = nullptr;
     QGroupBox* rotGroupBox = nullptr;
-    QGroupBox* groupBox = nullptr;
+    QGroupBox* absPosGroupBox = nullptr;
     QDoubleSpinBox* xOffsetSpinBox = nullptr;
     QDoubleSpinBox* yOffsetSpinBox = nullptr;
     QDoubleSpinBox* zOffsetSpinBox = nullptr;
@@ -69,15 +68,12 @@ private:
     void changeJointValue(Field field, int axis);
     void setupUi();
     void retranslateUi();
-    QGroupBox* makeGroup(const char* objectName, const char* gridName,
-                         const char* const labelNames[3], QDoubleSpinBox* boxes[3],
-                         const char* const boxNames[3]);
+    QGroupBox* makeGroup(QDoubleSpinBox* boxes[3]);
 
     QPointer<BvhJoint> joint;
     bool updating = false;
 
-    QVBoxLayout* verticalLayout = nullptr;
-    QGridLayout* gridLayout = nullptr;
-    QLabel* label = nullptr;
-    QLabel* label_2 = nullptr;
+    QVBoxLayout* windowLayout = nullptr;
+    QLabel* nameCaption = nullptr;
+    QLabel* parentCaption = nullptr;
 };

@@ -28,63 +28,56 @@ MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
 
 void MassSegmentWidget::setupUi()
 {
-    setObjectName(QStringLiteral("MassSegmentWidget"));
     resize(614, 581);
-    verticalLayout_2 = new QVBoxLayout(this);
-    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
-    verticalLayout_2->setSpacing(6);
-    verticalLayout_2->setContentsMargins(11, 11, 11, 11);
+    auto* windowLayout = new QVBoxLayout(this);
+    windowLayout->setSpacing(6);
+    windowLayout->setContentsMargins(11, 11, 11, 11);
 
-    horizontalLayout_2 = new QHBoxLayout();
-    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
-    horizontalLayout_2->setSpacing(6);
+    auto* editorLayout = new QHBoxLayout();
+    editorLayout->setSpacing(6);
     tableWidget = new QTableWidget(this);
     tableWidget->setObjectName(QStringLiteral("tableWidget"));
-    horizontalLayout_2->addWidget(tableWidget);
-    verticalLayout = new QVBoxLayout();
-    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-    verticalLayout->setSpacing(6);
-    label = new QLabel(this);
-    label->setObjectName(QStringLiteral("label"));
-    label->setMaximumWidth(150);
-    verticalLayout->addWidget(label);
+    editorLayout->addWidget(tableWidget);
+    auto* jointListLayout = new QVBoxLayout();
+    jointListLayout->setSpacing(6);
+    jointListLabel = new QLabel(this);
+    jointListLabel->setObjectName(QStringLiteral("jointListLabel"));
+    jointListLabel->setMaximumWidth(150);
+    jointListLayout->addWidget(jointListLabel);
     listView = new QListView(this);
     listView->setObjectName(QStringLiteral("listView"));
     listView->setMaximumWidth(150);
     listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    verticalLayout->addWidget(listView);
-    horizontalLayout_2->addLayout(verticalLayout);
-    verticalLayout_2->addLayout(horizontalLayout_2);
+    jointListLayout->addWidget(listView);
+    editorLayout->addLayout(jointListLayout);
+    windowLayout->addLayout(editorLayout);
 
-    horizontalLayout = new QHBoxLayout();
-    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    horizontalLayout->setSpacing(6);
-    const auto button = [this](const char* name, int maximumWidth) {
+    auto* buttonLayout = new QHBoxLayout();
+    buttonLayout->setSpacing(6);
+    const auto button = [this, buttonLayout](const char* name, int maximumWidth) {
         auto* result = new QPushButton(this);
         result->setObjectName(QString::fromLatin1(name));
         if (maximumWidth > 0)
             result->setMaximumWidth(maximumWidth);
-        horizontalLayout->addWidget(result);
+        buttonLayout->addWidget(result);
         return result;
     };
     addButton = button("addButton", 60);
     deleteButton = button("deleteButton", 70);
-    horizontalLayout->addItem(
-        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    buttonLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     openButton = button("openButton", 0);
     saveButton = button("saveButton", 0);
-    horizontalLayout->addItem(
-        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    buttonLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     saveCloseButton = button("saveCloseButton", 0);
     closeButton = button("closeButton", 0);
-    verticalLayout_2->addLayout(horizontalLayout);
+    windowLayout->addLayout(buttonLayout);
     retranslateUi();
 }
 
 void MassSegmentWidget::retranslateUi()
 {
     setWindowTitle(tr("Mass Segment Editor"));
-    label->setText(tr("Current BVH Joints:"));
+    jointListLabel->setText(tr("Current BVH Joints:"));
     addButton->setText(tr("Add Row"));
     deleteButton->setText(tr("Delete Row"));
     openButton->setText(tr("Open XML"));

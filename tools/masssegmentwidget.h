@@ -7,12 +7,10 @@
 #include <QPointer>
 #include <QStringListModel>
 
-class QHBoxLayout;
 class QLabel;
 class QListView;
 class QPushButton;
 class QTableWidget;
-class QVBoxLayout;
 
 // The "Mass Segment Editor": the mass-segment model as a table (start joint, end joint,
 // proximal distance, mass fraction) beside the joint names of the open motion. The table is a
@@ -57,9 +55,5 @@ private:
     void retranslateUi();
 
     QStringListModel jointListModel;
-    QVBoxLayout* verticalLayout_2 = nullptr;
-    QHBoxLayout* horizontalLayout_2 = nullptr;
-    QVBoxLayout* verticalLayout = nullptr;
-    QHBoxLayout* horizontalLayout = nullptr;
-    QLabel* label = nullptr;
+    QLabel* jointListLabel = nullptr;
 };
