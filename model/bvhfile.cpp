@@ -7,8 +7,7 @@
 ExportOptions ExportOptions::wholeMotion(const BvhFile& motion)
 {
     const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
-    return {FrameRange::all(motion.rowCount()), QList<bool>(joints, true),
-            motion.getRotationOrder()};
+    return {FrameRange::all(motion.rowCount()), QList<bool>(joints, true)};
 }
 
 BvhFile::BvhFile(QObject* parent) : QObject(parent) {}

@@ -38,16 +38,15 @@ private slots:
         QCOMPARE(joint.getRotation(), Vector3f(0, 0, 9));
     }
 
-    // A row moves into the joints in DOF order, the values it lacks as zeros; updateData writes
-    // one joint's values back into the current row, padding a short one.
+    // A row moves into the joints in DOF order, the values it lacks as zeros; storeJointValues
+    // writes one joint's values back into a row, padding a short one.
     void rowsMoveBetweenTableAndJoints()
     {
         file.frames[1] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-        file.setCurrentFrame(2);
-        file.setCurrentFrame(1);
-        file.setCurrentFrame(3); // outside the table: nothing changes
-        file.setCurrentFrame(-1);
-        QCOMPARE(file.currentFrame, 1);
+        file.loadFrame(2);
+        file.loadFrame(1);
+        file.loadFrame(3); // outside the table: nothing changes
+        file.loadFrame(-1);
         BvhJoint* leg = file.root->getJointByName(QStringLiteral("LeftLeg"));
         QCOMPARE(file.root->getPosition(), Vector3f(0, 1, 2));
         QCOMPARE(file.root->getJointByName(QStringLiteral("Spine"))->getRotation(),
@@ -55,9 +54,10 @@ private slots:
         QCOMPARE(leg->getRotation(), Vector3f(0, 0, 9));
         leg->setRotation(Vector3f(4, 5, 6.6f));
         file.root->setPosition(Vector3f(7, 7, 7)); // not written back
-        file.updateData(leg);
+        file.storeJointValues(leg, 1);
+        file.storeJointValues(leg, 3); // outside the table
         BvhJoint stranger;
-        file.updateData(&stranger);
+        file.storeJointValues(&stranger, 1);
         QCOMPARE(file.frames[1], QList<double>({0, 1, 2, 3, 4, 5, 6, 7, 8, double(6.6f), 4, 5}));
         QCOMPARE(file.frames[2], QList<double>({20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31}));
     }
@@ -80,12 +80,9 @@ private slots:
     {
         QPointer<BvhJoint> leaf = file.root->getAllJoints().last();
         QPointer<BvhJoint> root = file.root.data();
-        file.exportMask = {true, false};
-        file.setCurrentFrame(2);
         file.clear();
-        QVERIFY(leaf.isNull() && root.isNull() && file.frames.isEmpty() &&
-                file.exportMask.isEmpty());
-        QVERIFY(file.numFrames == 0 && file.frameTime == 0.0 && file.currentFrame == 0);
+        QVERIFY(leaf.isNull() && root.isNull() && file.frames.isEmpty());
+        QVERIFY(file.numFrames == 0 && file.frameTime == 0.0);
     }
 
     // Every frame of a block exactly once, a long block split with another thread.

@@ -1,5 +1,6 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/bvhreader.h"
 #include "model/bvhwriter.h"
 #include "support/testsupport.h"
 
@@ -87,7 +88,7 @@ private slots:
             QVERIFY(!result.errorString.isEmpty() && file.root.isNull());
         }
         BvhFile file;
-        const BvhReadResult result = file.readFile(QStringLiteral("/nonexistent/walk.bvh"));
+        const BvhReadResult result = BvhReader(file).read(QStringLiteral("/nonexistent/walk.bvh"));
         QCOMPARE(result.status, BvhReadResult::Status::CannotOpen);
         QVERIFY(!result.errorString.isEmpty());
     }
@@ -117,7 +118,7 @@ private slots:
         QFETCH(int, frames);
         QFETCH(double, frameTime);
         BvhFile file;
-        const BvhReadResult result = file.readFile(TestSupport::dataPath("real/" + name));
+        const BvhReadResult result = BvhReader(file).read(TestSupport::dataPath("real/" + name));
         QVERIFY(result.ok());
         QVERIFY2(result.warnings.isEmpty(), qPrintable(result.warnings.join(QLatin1Char(' '))));
         QCOMPARE(file.root->getAllJoints().size(), joints);
@@ -125,9 +126,9 @@ private slots:
         QCOMPARE(file.frameTime, frameTime);
 
         QTemporaryDir dir;
-        QVERIFY(file.writeFile(dir.filePath(name), 0, -2).ok);
+        QVERIFY(BvhWriter(file).write(dir.filePath(name), FrameRange::all(frames)).ok);
         BvhFile back;
-        QVERIFY(back.readFile(dir.filePath(name)).ok());
+        QVERIFY(BvhReader(back).read(dir.filePath(name)).ok());
         QCOMPARE(back.root->getAllJointNames(), file.root->getAllJointNames());
         QCOMPARE(back.frameTime, std::round(file.frameTime * 1e10) / 1e10);
         QCOMPARE(back.frames.size(), frames);
@@ -139,7 +140,7 @@ private slots:
             }
         }
         // Writing what was read back changes nothing any more.
-        QCOMPARE(QByteArray::fromStdString(BvhWriter(back).toText(0, -2)),
+        QCOMPARE(QByteArray::fromStdString(BvhWriter(back).toText(FrameRange::all(frames))),
                  TestSupport::readFile(dir.filePath(name)));
     }
 };

@@ -1,6 +1,9 @@
 #include "export/c3dexport.h"
 #include "model/bvhfile.h"
-#include "physics/bvhmathobject.h"
+#include "model/bvhwriter.h"
+#include "model/jointtables.h"
+#include "physics/centreofmass.h"
+#include "physics/masssegmentfile.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -77,18 +80,20 @@ private slots:
 
         BvhFile motion;
         motion.setRotationOrder(RotationOrder(order));
-        QVERIFY(motion.readFile(path(QStringLiteral("cmu.bvh"))).ok());
-        for (const QString& name : motion.root->getAllJointNames())
-            motion.exportMask.append(joints.isEmpty() || joints.contains(name));
+        QVERIFY(BvhReader(motion).read(path(QStringLiteral("cmu.bvh"))).ok());
+        ExportOptions tables = ExportOptions::wholeMotion(motion);
         const bool whole = last < 0;
-        QVERIFY(motion.writeFile(path("ref.bvh"), first, whole ? -2 : last).ok);
-        QVERIFY(motion.exportRotationsCsv(path("ref.rot"), first, whole ? -1 : last + 1).ok);
-        QVERIFY(
-            motion.exportAbsolutePositionsCsv(path("ref.pos"), first, whole ? -1 : last + 1).ok);
-        BvhMathObject physics;
-        QVERIFY(physics.readMassSegments(model));
-        physics.setBvhFile(&motion);
-        QVERIFY(physics.exportMassCentreCsv(path("ref.com"), first, last).ok);
+        if (!whole)
+            tables.range = {first, last};
+        const QStringList names = motion.root->getAllJointNames();
+        for (qsizetype i = 0; i < names.size(); ++i)
+            tables.jointSelection[i] = joints.isEmpty() || joints.contains(names[i]);
+        QVERIFY(BvhWriter(motion).write(path("ref.bvh"), tables.range).ok);
+        QVERIFY(JointTables::writeRotations(motion, path("ref.rot"), tables).ok);
+        QVERIFY(JointTables::writePositions(motion, path("ref.pos"), tables).ok);
+        const MassSegmentReadResult segments = MassSegmentFile::read(model);
+        QVERIFY(segments.ok);
+        QVERIFY(CentreOfMass::writeCsv(motion, segments.segments, path("ref.com"), tables).ok);
         // The C3D export has no range: the cut motion is converted whole.
         motion.frames = motion.frames.mid(first, whole ? -1 : last - first + 1);
         QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), nullptr).ok);

@@ -1,15 +1,18 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/jointtables.h"
 #include "model/numberformat.h"
+#include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
+#include "physics/centreofmass.h"
 #include "support/testsupport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-// The three CSV tables: the whole-body centre of mass (BvhMathObject), the joint rotations and
-// the absolute joint positions (BvhFile). Layout, ranges, progress, cancelling, failures, and
-// cell values checked against the per-joint computations they must match digit for digit.
+// The three CSV tables: the whole-body centre of mass (CentreOfMass), the joint rotations and
+// the absolute joint positions (JointTables). Layout, ranges, progress, cancelling, failures,
+// and cell values checked against the pose of each frame loaded into the joints.
 class TestCsvExports : public QObject
 {
     Q_OBJECT
@@ -22,13 +25,14 @@ private:
         Positions
     };
 
-    WriteResult exportTable(int table, int start, int end, ProgressSink* progress = nullptr)
+    WriteResult exportTable(int table, const FrameRange& range, ProgressSink* progress = nullptr)
     {
+        const ExportOptions options{range, selection};
         if (table == MassCentre)
-            return physics.exportMassCentreCsv(path, start, end, progress);
+            return CentreOfMass::writeCsv(motion, segments, path, options, progress);
         if (table == Rotations)
-            return motion.exportRotationsCsv(path, start, end, progress);
-        return motion.exportAbsolutePositionsCsv(path, start, end, progress);
+            return JointTables::writeRotations(motion, path, options, progress);
+        return JointTables::writePositions(motion, path, options, progress);
     }
 
     // The time cells of the written table, each followed by ';'.
@@ -52,40 +56,34 @@ private:
     {
         motion.clear();
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(frames)));
-        motion.exportMask = {true, false, false, true, false}; // Hips and LeftLeg
-        physics.setBvhFile(&motion);
+        selection = {true, false, false, true, false}; // Hips and LeftLeg
     }
 
     QTemporaryDir dir;
     QString path;
     BvhFile motion;
-    BvhMathObject physics;
+    QList<bool> selection;
+    MassSegmentModel segments;
 
 private slots:
     void init()
     {
         path = dir.filePath(QStringLiteral("table.csv"));
         QFile::remove(path);
-        // One segment whose centre is Hips itself.
-        physics.clearSegments();
-        physics.startJointNames = QStringList{QStringLiteral("Hips")};
-        physics.endJointNames = QStringList{QStringLiteral("Spine")};
-        physics.proximalDistances = {0.0};
-        physics.masses = {1.0};
+        segments = TestSupport::segmentModel("Hips>Spine 0 1"); // its centre is Hips itself
         loadSmallMotion(12);
     }
 
     // Row f of the small motion holds 10 f + k in column k: Hips' position channels are
     // columns 0..2 and its rotation channels Z, X, Y columns 3..5; Spine's 6..8, LeftLeg's
-    // 9..11. Joint columns follow the pre-order of the joints the mask selects.
+    // 9..11. Joint columns follow the pre-order of the joints selected.
     void exactFiles_data()
     {
         QTest::addColumn<int>("table");
         QTest::addColumn<QList<bool>>("mask");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("mass centre, end frame included")
-            << int(MassCentre) << QList<bool>{true}
-            << QByteArray("TIME,X,Y,Z\n0,0,1,2\n0.0333333,10,11,12\n0.0666666,20,21,22\n");
+        QTest::newRow("mass centre") << int(MassCentre) << QList<bool>{true}
+                                     << QByteArray("TIME,X,Y,Z\n0,0,1,2\n0.0333333,10,11,12\n");
         QTest::newRow("rotations") << int(Rotations) << QList<bool>{true, false, false, true}
                                    << QByteArray("Time,Hips.x,Hips.y,Hips.z,LeftLeg.x,LeftLeg.y,"
                                                  "LeftLeg.z\n0,4,5,3,10,11,9\n0.0333333,14,15,"
@@ -95,7 +93,7 @@ private slots:
                                                  "10,11,12\n");
         QTest::newRow("no joint selected")
             << int(Rotations) << QList<bool>() << QByteArray("Time\n0\n0.0333333\n");
-        QTest::newRow("mask longer than the joints")
+        QTest::newRow("selection longer than the joints")
             << int(Rotations) << QList<bool>{false, true, false, false, false, true, true}
             << QByteArray("Time,Spine.x,Spine.y,Spine.z\n0,7,8,6\n0.0333333,17,18,16\n");
     }
@@ -105,32 +103,28 @@ private slots:
         QFETCH(int, table);
         QFETCH(QList<bool>, mask);
         QFETCH(QByteArray, expected);
-        motion.exportMask = mask;
-        QVERIFY(exportTable(table, 0, 2).ok);
+        selection = mask;
+        QVERIFY(exportTable(table, {0, 1}).ok);
         QCOMPARE(TestSupport::readFile(path), expected);
     }
 
-    // The centre-of-mass table includes its end frame, the joint tables do not. (The two joint
-    // tables share one frame loop: the rotations stand for both.)
+    // Both ends of the range are included, in every table. (The two joint tables share one
+    // frame loop: the rotations stand for both.)
     void frameRanges()
     {
-        const std::tuple<int, int, QList<int>, QList<int>> cases[] = {
-            {3, 6, {3, 4, 5, 6}, {3, 4, 5}},
-            {4, 4, {4}, {}},
-            {7, 2, {}, {}},
-            {9, -1, {9, 10, 11}, {9, 10, 11}},
-            {-5, 1, {0, 1}, {0}},
-            {10, 500, {10, 11}, {10, 11}},
-            {40, 50, {}, {}}};
-        for (const auto& [start, end, inclusive, exclusive] : cases) {
+        const std::tuple<FrameRange, QList<int>> cases[] = {
+            {{3, 6}, {3, 4, 5, 6}}, {{4, 4}, {4}},         {{7, 2}, {}},  {{9, 11}, {9, 10, 11}},
+            {{-5, 1}, {0, 1}},      {{10, 500}, {10, 11}}, {{40, 50}, {}}};
+        for (const auto& [range, frames] : cases) {
+            QByteArray expected;
+            for (int frame : frames)
+                expected += NumberFormat::general(frame * 0.0333333).toLatin1() + ";";
             for (const int table : {MassCentre, Rotations}) {
-                QVERIFY(exportTable(table, start, end).ok);
-                QByteArray expected;
-                for (int frame : table == MassCentre ? inclusive : exclusive)
-                    expected += NumberFormat::general(frame * 0.0333333).toLatin1() + ";";
-                QVERIFY2(timeColumn() == expected,
-                         qPrintable(
-                             QStringLiteral("table %1, %2 to %3").arg(table).arg(start).arg(end)));
+                QVERIFY(exportTable(table, range).ok);
+                QVERIFY2(timeColumn() == expected, qPrintable(QStringLiteral("table %1, %2 to %3")
+                                                                  .arg(table)
+                                                                  .arg(range.first)
+                                                                  .arg(range.last)));
             }
         }
     }
@@ -138,50 +132,49 @@ private slots:
     void realFiles_data() { TestSupport::addRealFileRows(); }
 
     // Every cell of the tables, for every joint of real skeletons, must carry exactly the
-    // digits of the joint's own getAbsolutePosition() and of computeBodyCentre().
+    // digits of the pose of that frame loaded into the joints, and of its centre of mass.
     void realFiles()
     {
         QFETCH(QString, file);
         BvhFile real;
-        QVERIFY(real.readFile(TestSupport::dataPath("real/" + file)).ok());
-        const QList<BvhJoint*> joints = real.root->getAllJoints();
+        QVERIFY(BvhReader(real).read(TestSupport::dataPath("real/" + file)).ok());
         const QStringList names = real.root->getAllJointNames();
-        real.exportMask = QList<bool>(joints.size(), true);
         BvhMathObject model;
-        model.clearSegments();
-        model.startJointNames = {names.first(), names[names.size() / 2], names[names.size() / 3]};
-        model.endJointNames = {names[names.size() / 2], QStringLiteral("End Site"), names.last()};
-        model.proximalDistances = {0.3, 1.25, -0.2};
-        model.masses = {0.5, 0.3, 0.2};
+        model.setSegments({{names.first(), names[names.size() / 2], 0.3, 0.5},
+                           {names[names.size() / 2], QStringLiteral("End Site"), 1.25, 0.3},
+                           {names[names.size() / 3], names.last(), -0.2, 0.2}});
         model.setBvhFile(&real);
+        QCOMPARE(model.getBinding().bound.size(), size_t(3));
+        ExportOptions options = ExportOptions::wholeMotion(real);
+        options.range.last = qMin(real.rowCount(), 120) - 1;
         const QString centres = dir.filePath(QStringLiteral("centres.csv"));
-        const int end = qMin(real.rowCount(), 120);
-        QVERIFY(real.exportAbsolutePositionsCsv(path, 0, end).ok);
-        QVERIFY(model.exportMassCentreCsv(centres, 0, end - 1).ok);
+        QVERIFY(JointTables::writePositions(real, path, options).ok);
+        QVERIFY(CentreOfMass::writeCsv(real, model.getSegments(), centres, options).ok);
         const QList<QByteArray> lines = TestSupport::readLines(path);
         const QList<QByteArray> centreLines = TestSupport::readLines(centres);
-        QCOMPARE(lines.size(), end + 1);
-        QCOMPARE(centreLines.size(), end + 1);
-        for (int frame = 0; frame < end; ++frame) {
-            real.setCurrentFrame(frame);
+        QCOMPARE(lines.size(), options.range.count() + 1);
+        QCOMPARE(centreLines.size(), options.range.count() + 1);
+        PoseEvaluator pose(real.root);
+        for (int frame = 0; frame <= options.range.last; ++frame) {
+            real.loadFrame(frame);
+            pose.evaluate();
             const QByteArray time = NumberFormat::general(frame * real.frameTime).toLatin1();
             QByteArray expected = time;
-            for (const BvhJoint* joint : joints)
-                expected += cells(joint->getAbsolutePosition());
+            for (const Vector3f& position : pose.getPositions())
+                expected += cells(position);
             QCOMPARE(lines[frame + 1], expected);
-            model.computeSegmentCentres();
-            QCOMPARE(centreLines[frame + 1], time + cells(model.computeBodyCentre()));
+            QCOMPARE(centreLines[frame + 1],
+                     time + cells(model.computeCentres(pose.getPositions()).body));
         }
     }
 
-    // The centre-of-mass table returns to frame 0; the joint tables stay at the last row.
-    void currentFrameAfterExport()
+    // The tables read the rows: the joints keep the frame they hold.
+    void jointsKeepTheirFrame()
     {
-        for (const auto& [table, frame] : {std::pair(MassCentre, 0), std::pair(Rotations, 7)}) {
-            motion.setCurrentFrame(11);
-            QVERIFY(exportTable(table, 2, 8).ok);
-            QCOMPARE(motion.currentFrame, frame);
-            QCOMPARE(motion.root->getPosition().x(), float(10 * frame));
+        motion.loadFrame(11);
+        for (const int table : {MassCentre, Rotations, Positions}) {
+            QVERIFY(exportTable(table, {2, 8}).ok);
+            QCOMPARE(motion.root->getPosition(), Vector3f(110, 111, 112));
         }
     }
 
@@ -190,16 +183,19 @@ private slots:
     {
         const QString plain = QStringLiteral("begin | 100");
         const QList<int> tens{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-        const std::tuple<int, int, int, QString, QList<int>> cases[] = {
-            {Rotations, 100, -1, plain, tens},
-            {Positions, 100, -1,
-             "begin Please be patient|Doing a lot of math. This may take a while. 100", tens},
-            {MassCentre, 100, -1, plain, tens},
-            {Rotations, 12, 7, plain, {10, 20, 30, 40}}};
-        for (const auto& [table, frames, end, begin, values] : cases) {
+        const std::tuple<int, int, FrameRange, QString, QList<int>> cases[] = {
+            {Rotations, 100, {0, 99}, plain, tens},
+            {Positions,
+             100,
+             {0, 99},
+             "begin Please be patient|Doing a lot of math. This may take a while. 100",
+             tens},
+            {MassCentre, 100, {0, 99}, plain, tens},
+            {Rotations, 12, {2, 6}, plain, {10, 20, 30, 40}}};
+        for (const auto& [table, frames, range, begin, values] : cases) {
             loadSmallMotion(frames);
             TestSupport::RecordingProgress progress;
-            QVERIFY(exportTable(table, end < 0 ? 0 : 2, end, &progress).ok);
+            QVERIFY(exportTable(table, range, &progress).ok);
             QCOMPARE(progress.calls, QStringList({begin, "end"}));
             QCOMPARE(progress.values, values);
         }
@@ -212,7 +208,7 @@ private slots:
             loadSmallMotion(100);
             TestSupport::RecordingProgress progress;
             progress.cancelAtValue = 30;
-            QVERIFY(exportTable(table, 0, table == MassCentre ? 99 : 100, &progress).ok);
+            QVERIFY(exportTable(table, {0, 99}, &progress).ok);
             const QList<QByteArray> lines = TestSupport::readLines(path);
             QCOMPARE(lines.size(), 22);
             QCOMPARE(lines.last().split(',').first(),
@@ -235,7 +231,7 @@ private slots:
                     motion.clear();
                 TestSupport::writeFile(dir, QStringLiteral("table.csv"), "old");
                 TestSupport::RecordingProgress progress;
-                const WriteResult result = exportTable(table, 0, -1, &progress);
+                const WriteResult result = exportTable(table, {0, 11}, &progress);
                 QVERIFY(!result.ok && !result.errorString.isEmpty());
                 QCOMPARE(result.fileName, path);
                 QCOMPARE(TestSupport::readFile(path), loaded ? QByteArray() : QByteArray("old"));
@@ -262,8 +258,7 @@ private slots:
         motion.root = root;
         motion.frames = {{1.5}, {-2.5}};
         motion.frameTime = 0.5;
-        motion.exportMask = QList<bool>(children + 1, true);
-        QVERIFY(motion.exportRotationsCsv(path, 0, -1).ok);
+        QVERIFY(JointTables::writeRotations(motion, path, ExportOptions::wholeMotion(motion)).ok);
         const QList<QByteArray> lines = TestSupport::readLines(path);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], "Time,Root.x,Root.y,Root.z" +

@@ -3,6 +3,7 @@
 #include "model/bvhjoint.h"
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
+#include "model/jointtables.h"
 #include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
 #include "support/testsupport.h"
@@ -23,17 +24,19 @@ class TestHostileInput : public QObject
     Q_OBJECT
 
 private:
-    static QByteArray written(BvhFile& file)
+    static QByteArray written(const BvhFile& file)
     {
-        return QByteArray::fromStdString(BvhWriter(file).toText(0, -2));
+        return QByteArray::fromStdString(BvhWriter(file).toText(FrameRange::all(file.rowCount())));
     }
 
-    static void writeEverything(BvhFile& file)
+    static void writeEverything(const BvhFile& file)
     {
         QTemporaryDir dir;
-        file.exportMask = QList<bool>(file.root->getAllJoints().size(), true);
-        const WriteResult rotations = file.exportRotationsCsv(dir.filePath("r.csv"), 0, -1);
-        const WriteResult positions = file.exportAbsolutePositionsCsv(dir.filePath("p.csv"), 0, -1);
+        const ExportOptions options = ExportOptions::wholeMotion(file);
+        const WriteResult rotations =
+            JointTables::writeRotations(file, dir.filePath("r.csv"), options);
+        const WriteResult positions =
+            JointTables::writePositions(file, dir.filePath("p.csv"), options);
         QVERIFY(rotations.ok && positions.ok);
         QCOMPARE(TestSupport::readLines(rotations.fileName).size(), file.rowCount() + 1);
         QCOMPARE(TestSupport::readLines(positions.fileName).size(), file.rowCount() + 1);
@@ -47,12 +50,13 @@ private:
     // The model file at `path` is refused for `reason`, and the model read before is kept.
     static void modelIsRefused(const QString& path, const QString& reason)
     {
+        const MassSegmentModel kept{{QStringLiteral("Kept"), QStringLiteral("Neck"), 0.5, 1}};
         BvhMathObject physics;
-        physics.startJointNames = {QStringLiteral("Kept")};
-        QString error;
-        QVERIFY(!physics.readMassSegments(path, &error));
-        QVERIFY2(error.contains(reason), qPrintable(error));
-        QCOMPARE(physics.startJointNames, QStringList{QStringLiteral("Kept")});
+        physics.setSegments(kept);
+        const MassSegmentReadResult result = physics.readMassSegments(path);
+        QVERIFY(!result.ok);
+        QVERIFY2(result.errorString.contains(reason), qPrintable(result.errorString));
+        QCOMPARE(physics.getSegments(), kept);
     }
 
     // The high-water mark of resident memory in kB, which writing "5" to clear_refs resets.
@@ -77,7 +81,7 @@ private slots:
         const QList<BvhJoint*> joints = file.root->getAllJoints();
         QCOMPARE(joints.size(), BvhReader::maxDepth);
         QCOMPARE(file.rowCount(), 2);
-        file.setCurrentFrame(0);
+        file.loadFrame(0);
         PoseEvaluator pose(file.root);
         pose.evaluate();
         // Every offset is one unit up and no joint turns: the deepest is 1000 units up.
@@ -204,7 +208,7 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         for (const QString& path : {pipe, dir.path()}) {
             BvhFile file;
-            const BvhReadResult result = file.readFile(path);
+            const BvhReadResult result = BvhReader(file).read(path);
             QCOMPARE(result.status, BvhReadResult::Status::CannotOpen);
             QVERIFY(result.errorString.contains(QLatin1String("not a regular file")));
             modelIsRefused(path, QStringLiteral("not a regular file"));

@@ -78,12 +78,12 @@ private slots:
             Chain chain;
             chain.root->setRotation(rotation);
             chain.child->setOffset(offset.x(), offset.y(), offset.z());
-            const Vector3f absolute = chain.child->getAbsolutePosition();
+            const Vector3f absolute = PoseEvaluator::positionOf(*chain.child);
             QVERIFY2(TestSupport::nearlyEqual(absolute, expected, 1e-7f),
                      qPrintable(TestSupport::toString(absolute)));
             chain.root->setOffset(1, 2, 3);
             chain.root->setPosition(Vector3f(10, 0, 0));
-            QCOMPARE(chain.root->getAbsolutePosition(), Vector3f(11, 2, 3));
+            QCOMPARE(PoseEvaluator::positionOf(*chain.root), Vector3f(11, 2, 3));
         }
     }
 
@@ -169,7 +169,7 @@ private slots:
             const QList<BvhJoint*> joints = chain.root->getAllJoints();
             for (qsizetype i = 0; i < joints.size(); ++i)
                 QVERIFY2(TestSupport::sameBits(evaluator.getPosition(i),
-                                               joints[i]->getAbsolutePosition()),
+                                               PoseEvaluator::positionOf(*joints[i])),
                          qPrintable(QStringLiteral("row of %1, joint %2").arg(row.size()).arg(i)));
         }
     }

@@ -1,8 +1,5 @@
 #include "support/testsupport.h"
 
-#include "model/bvhreader.h"
-#include "physics/bvhmathobject.h"
-
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -125,7 +122,7 @@ QByteArray branchedMotion(int jointCount, int frames)
 bool loadMotion(BvhFile& file, const QByteArray& text)
 {
     QTemporaryDir dir;
-    return file.readFile(writeFile(dir, QStringLiteral("motion.bvh"), text)).ok();
+    return BvhReader(file).read(writeFile(dir, QStringLiteral("motion.bvh"), text)).ok();
 }
 
 QList<QByteArray> readLines(const QString& path)
@@ -136,42 +133,26 @@ QList<QByteArray> readLines(const QString& path)
     return lines;
 }
 
-void setSegments(BvhMathObject& object, const QString& segments)
+MassSegmentModel segmentModel(const QString& segments)
 {
-    object.clearSegments();
+    MassSegmentModel model;
     for (const QString& segment : segments.split(';', Qt::SkipEmptyParts)) {
         const QStringList joints = segment.section(' ', 0, -3).split('>');
-        object.startJointNames.append(joints.value(0));
-        object.endJointNames.append(joints.value(1));
-        object.proximalDistances.append(segment.section(' ', -2, -2).toDouble());
-        object.masses.append(segment.section(' ', -1).toDouble());
+        model.append({joints.value(0), joints.value(1), segment.section(' ', -2, -2).toDouble(),
+                      segment.section(' ', -1).toDouble()});
     }
+    return model;
 }
 
-// Only one log is active at a time (tests run on one thread), so a plain pointer will do.
-static MessageLog* activeLog = nullptr;
-
-static void logMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+QString segmentText(const MassSegmentModel& segments)
 {
-    if (activeLog)
-        activeLog->messages.append(message);
-}
-
-MessageLog::MessageLog() : previous(qInstallMessageHandler(logMessage))
-{
-    activeLog = this;
-}
-
-MessageLog::~MessageLog()
-{
-    activeLog = nullptr;
-    qInstallMessageHandler(previous);
-}
-
-bool MessageLog::contains(const QString& text) const
-{
-    return std::any_of(messages.begin(), messages.end(),
-                       [&](const QString& message) { return message.contains(text); });
+    QString text;
+    for (const MassSegment& segment : segments)
+        text += QStringLiteral("%1>%2 %3 %4;")
+                    .arg(segment.startJoint, segment.endJoint)
+                    .arg(segment.proximalDistance)
+                    .arg(segment.mass);
+    return text;
 }
 
 } // namespace TestSupport

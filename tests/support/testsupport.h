@@ -1,12 +1,12 @@
 #pragma once
 
 #include "model/bvhfile.h"
+#include "model/bvhreader.h"
 #include "model/progresssink.h"
+#include "physics/masssegment.h"
 
 #include <QStringList>
-#include <QtMessageHandler>
 
-class BvhMathObject;
 class QTemporaryDir;
 
 namespace TestSupport {
@@ -20,7 +20,7 @@ void addRealFileRows();
 // Writes `contents` to dir/name and returns the full path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
 QByteArray readFile(const QString& path);
-// Reads BVH text from memory, as BvhFile::readFile reads a file.
+// Reads BVH text from memory, as BvhReader reads a file.
 BvhReadResult readBvh(BvhFile& file, const QByteArray& text);
 
 // Float results are compared to this absolute tolerance unless a test says otherwise: pose
@@ -38,8 +38,9 @@ bool loadMotion(BvhFile& file, const QByteArray& text);
 // The lines of a text file, without their line feeds (a final line feed gives no empty line).
 QList<QByteArray> readLines(const QString& path);
 
-// Replaces the model's segments with those written as "start>end distance mass;".
-void setSegments(BvhMathObject& object, const QString& segments);
+// The segments written as "start>end distance mass;", and the same text of a model.
+MassSegmentModel segmentModel(const QString& segments);
+QString segmentText(const MassSegmentModel& segments);
 
 // Stands in for the progress dialog: records what an operation reports (as "begin title|label
 // maximum", the values and "end") and, once a value reaches cancelAtValue, answers that the
@@ -61,22 +62,6 @@ public:
     int cancelAtValue = -1;
     QStringList calls;
     QList<int> values;
-};
-
-// Collects the debug output written while it exists (and keeps it off the console).
-class MessageLog
-{
-public:
-    MessageLog();
-    ~MessageLog();
-    MessageLog(const MessageLog&) = delete;
-    MessageLog& operator=(const MessageLog&) = delete;
-
-    bool contains(const QString& text) const;
-    QStringList messages;
-
-private:
-    QtMessageHandler previous;
 };
 
 // A motion of exactly `jointCount` joints (End Sites included, at least 6): a root "Hips" at
