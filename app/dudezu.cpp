@@ -223,8 +223,8 @@ bool DudEzu::loadFile(const QString& fileName)
     ui.bvhView->setMathObject(&mathObject);
 
     const int rows = bvhFile.rowCount();
-    ui.slider->setRange(0, rows);
-    markedRange = {0, rows};
+    ui.slider->setRange(0, std::max(lastRow(), 0));
+    markedRange = FrameRange::all(rows);
     showMarkedRange();
     timer.setInterval(PlaybackClock::intervalFor(bvhFile.frameTime));
     timer.setSingleShot(false);

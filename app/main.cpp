@@ -23,9 +23,11 @@ int main(int argc, char* argv[])
     if (needsOffscreenPlatform(argc))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    // With exactly one argument the batch run it selects is the whole job.
+    // The first argument may select a batch run over the current folder (see CommandLineRun);
+    // with exactly one argument that run is the whole job, with more the window follows it.
+    const int exitCode = CommandLineRun().run(QCoreApplication::arguments().value(1));
     if (argc == 2)
-        return CommandLineRun().run(QCoreApplication::arguments().value(1));
+        return exitCode;
     DudEzu window;
     // "kinovane --open walk.bvh" starts with a motion open (the start script uses it).
     const QStringList arguments = QCoreApplication::arguments();

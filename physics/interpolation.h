@@ -9,8 +9,9 @@
 class BvhFile;
 class BvhJoint;
 
-// Fills a gap in a joint's rotation: each frame strictly inside a range takes the normalised
-// blend of the rotations of the range's two end frames, taken the short way round.
+// Fills a gap in a joint's rotation: each frame after the first of a range, up to and including
+// the last, takes the normalised blend of the rotations of the range's two end frames, taken
+// the short way round (the last frame keeps its rotation, written as the blend writes angles).
 namespace Interpolation {
 
 // Interpolates the rotations of the selected joints (flags in getAllJoints() order) between

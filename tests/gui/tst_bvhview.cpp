@@ -57,17 +57,17 @@ private slots:
         view.setMathObject(&fixture.physics);
         const QList<BvhJoint*> joints = fixture.motion.root->getAllJoints();
         for (int frame : {0, 1}) {
-            fixture.motion.setCurrentFrame(frame);
+            fixture.motion.loadFrame(frame);
             view.updateSkeletons();
             const QList<QVector3D> white = centres(view, view.getScene().whiteMaterial);
             QCOMPARE(white.size(), joints.size());
             for (qsizetype i = 0; i < joints.size(); ++i)
-                COMPARE_VECTORS(white[i], toQVector(joints[i]->getAbsolutePosition()));
+                COMPARE_VECTORS(white[i], toQVector(PoseEvaluator::positionOf(*joints[i])));
             QCOMPARE(visibleCount(view.getScene().getCylinderNodes()), joints.size() - 1);
             const QList<QVector3D> red = centres(view, view.getScene().redMaterial);
             QCOMPARE(red.size(), 2);
-            COMPARE_VECTORS(red[0], toQVector(fixture.physics.segmentCentres[0]));
-            COMPARE_VECTORS(red[1], toQVector(fixture.physics.segmentCentres[1]));
+            COMPARE_VECTORS(red[0], fixture.midpoint("Chest", "LeftArm"));
+            COMPARE_VECTORS(red[1], fixture.midpoint("Hips", "Chest"));
             // The trunk carries all the mass.
             QCOMPARE(centres(view, view.getScene().magentaMaterial), QList<QVector3D>{red[1]});
         }
@@ -97,7 +97,7 @@ private slots:
     }
 
     // The body centre is computed from the segment centres, so they are fetched whenever a
-    // marker is shown; with none shown the physics object keeps the frame it last computed.
+    // marker is shown; with none shown the view keeps the centres of the frame it last computed.
     void displayFlags()
     {
         QFETCH(bool, segments);
@@ -106,18 +106,17 @@ private slots:
         QVERIFY(fixture.load());
         BvhView view;
         view.setMathObject(&fixture.physics);
-        const QList<Vector3f> frameZero = view.getSegmentCentres();
+        const std::vector<Vector3f> frameZero = view.getSegmentCentres();
         view.segmentMassDisplayed = segments;
         view.bodyMassDisplayed = body;
-        fixture.motion.setCurrentFrame(1);
+        fixture.motion.loadFrame(1);
         view.updateSkeletons();
         QCOMPARE(centres(view, view.getScene().redMaterial).size(), segments ? 2 : 0);
-        QCOMPARE(fixture.physics.segmentCentres, view.getSegmentCentres());
         QCOMPARE(view.getSegmentCentres() == frameZero, !segments && !body);
         const QList<QVector3D> magenta = centres(view, view.getScene().magentaMaterial);
         QCOMPARE(magenta.size(), body ? 1 : 0);
         if (body)
-            COMPARE_VECTORS(magenta[0], toQVector(fixture.physics.computeBodyCentre()));
+            COMPARE_VECTORS(magenta[0], fixture.midpoint("Hips", "Chest")); // the trunk's
     }
 
     // Without any bound segment the body centre is the origin: no marker is put there. Closing
@@ -126,7 +125,7 @@ private slots:
     {
         ViewFixture fixture;
         QVERIFY(fixture.load());
-        fixture.physics.clearSegments();
+        fixture.physics.setSegments({});
         BvhView view;
         view.setMathObject(&fixture.physics);
         view.setHighlightedJoint(fixture.joint("Head"));
@@ -153,14 +152,13 @@ private slots:
         view.centerCameraOnRootGround();
         QCOMPARE(view.getCamera().getEye(), dragged);
 
-        fixture.motion.setCurrentFrame(1);
+        fixture.motion.loadFrame(1);
         view.setMathObject(&fixture.physics);
         view.centerCameraOnSelectedJoint(); // nothing selected
         QCOMPARE(view.getCamera().getCenter(), OrbitCamera::defaultCenter);
         view.setHighlightedJoint(fixture.joint("Head"));
         view.centerCameraOnSelectedJoint();
-        COMPARE_VECTORS(view.getCamera().getCenter(),
-                        toQVector(fixture.joint("Head")->getAbsolutePosition()));
+        COMPARE_VECTORS(view.getCamera().getCenter(), fixture.position("Head"));
         QCOMPARE(view.getCamera().getEye(), dragged);
 
         view.centerCameraOnRoot();

@@ -21,6 +21,8 @@ private:
     QTemporaryDir dir;
     BvhFile file; // the small motion: Hips > [Spine > End Site, LeftLeg > End Site]
     BvhMathObject physics;
+    const MassSegmentModel model =
+        TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>End Site 0.0123456789 0.25;");
 
     static QString cell(const MassSegmentWidget& editor, int row, int column)
     {
@@ -33,12 +35,8 @@ private slots:
     {
         file.clear();
         QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(3)));
-        file.setCurrentFrame(0);
-        physics.clearSegments();
-        physics.startJointNames = {QStringLiteral("Hips"), QStringLiteral("Spine")};
-        physics.endJointNames = {QStringLiteral("Spine"), QStringLiteral("End Site")};
-        physics.proximalDistances = {0.5, 0.0123456789};
-        physics.masses = {0.75, 0.25};
+        file.loadFrame(0);
+        physics.setSegments(model);
     }
 
     void cleanup() { UserDialogs::install({}); }
@@ -136,7 +134,7 @@ private slots:
         QCOMPARE(cell(editor, 1, 2), QStringLiteral("0.0123457"));
         editor.tableWidget->item(0, 3)->setText(QStringLiteral("0.5"));
         editor.closeButton->click();
-        QCOMPARE(physics.masses, QList<double>({0.75, 0.25}));
+        QCOMPARE(physics.getSegments(), model);
 
         const QString path = dir.filePath(QStringLiteral("model.xml"));
         QStringList answers{path, path, QStringLiteral("/nonexistent/dir/model.xml")}, warnings;
@@ -149,10 +147,11 @@ private slots:
         editor.tableWidget->item(1, 3)->setText(QStringLiteral("heavy"));
         editor.addButton->click();
         editor.saveCloseButton->click();
-        QCOMPARE(physics.masses, QList<double>({0.5, 0.0, 0.0}));
-        QCOMPARE(physics.startJointNames, QStringList({"Hips", "Spine", ""}));
+        QCOMPARE(physics.getSegments(),
+                 MassSegmentModel(
+                     {{"Hips", "Spine", 0.5, 0.5}, {"Spine", "End Site", 0.0123457, 0.0}, {}}));
         editor.openButton->click();
-        QCOMPARE(physics.masses, QList<double>({0.75, 0.25}));
+        QCOMPARE(physics.getSegments()[1].mass, 0.25);
         QCOMPARE(cell(editor, 0, 3), QStringLiteral("0.75"));
         editor.saveButton->click();
         QCOMPARE(warnings.size(), 1);

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "model/bvhfile.h"
+#include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
 #include "support/testsupport.h"
 #include "view/scenenode.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <QVector3D>
 
@@ -43,13 +43,11 @@ class ViewFixture
 public:
     bool load(const QByteArray& text = figureMotion())
     {
-        if (!motion.readFile(TestSupport::writeFile(dir, QStringLiteral("m.bvh"), text)).ok())
+        motion.clear();
+        if (!TestSupport::loadMotion(motion, text))
             return false;
-        motion.setCurrentFrame(0);
-        physics.startJointNames = {QStringLiteral("Chest"), QStringLiteral("Hips")};
-        physics.endJointNames = {QStringLiteral("LeftArm"), QStringLiteral("Chest")};
-        physics.proximalDistances = {0.5, 0.5};
-        physics.masses = {0.0, 1.0};
+        motion.loadFrame(0);
+        physics.setSegments(TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;"));
         physics.setBvhFile(&motion);
         return true;
     }
@@ -75,7 +73,18 @@ public:
         return motion.root->getJointByName(QString::fromLatin1(name));
     }
 
-    QTemporaryDir dir;
+    // Where the joint is in the frame its tree holds now.
+    QVector3D position(const char* name) const
+    {
+        return toQVector(PoseEvaluator::positionOf(*joint(name)));
+    }
+
+    // The centre of a mass segment at proximal distance 0.5, from the joints' own positions.
+    QVector3D midpoint(const char* start, const char* end) const
+    {
+        return (position(start) + position(end)) / 2;
+    }
+
     BvhFile motion;
     BvhMathObject physics;
 };
