@@ -156,6 +156,11 @@ void MassSegmentWidget::openXML()
             tr("Cannot read the mass segments of %1:\n%2").arg(fileName, result.errorString));
         return;
     }
+    if (!result.warnings.isEmpty()) {
+        UserDialogs::warning(
+            tr("Kinovane"),
+            tr("%1 was read, but not all of it:\n%2").arg(fileName, result.warnings.join('\n')));
+    }
     refreshTable();
 }
 
