@@ -3,6 +3,7 @@
 faults no test suite caught. See README.md."""
 import argparse
 import pathlib
+import re
 import subprocess
 import sys
 import time
@@ -61,8 +62,8 @@ def main():
                 tests = run(["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "ctest",
                              "--test-dir", arguments.build, "-j", arguments.jobs, "--timeout",
                              "300"], checkout, 3600)
-                failed = [line.split()[-1] for line in tests.stdout.splitlines()
-                          if "***Failed" in line or "Exception" in line or "***Timeout" in line]
+                failed = re.findall(r"Test +#\d+: (\S+) \.*\s*(?:\*\*\*|Exception|Subprocess)",
+                                    tests.stdout)
                 if tests.returncode == 0:
                     result = "MISSED"
                 else:
