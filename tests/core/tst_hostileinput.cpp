@@ -17,36 +17,13 @@
 
 #include <utility>
 
-// Files made to break the readers, each taken through every path that walks what was read
-// (pose, BVH, joint tables, C3D).
+// Files made to break the readers: too deep, too long, not regular files, XML bombs. (Damaged
+// BVH files of every other kind are read and written back in tst_bvhfile.)
 class TestHostileInput : public QObject
 {
     Q_OBJECT
 
 private:
-    static QByteArray written(const BvhFile& file)
-    {
-        return QByteArray::fromStdString(BvhWriter(file).toText(FrameRange::all(file.rowCount())));
-    }
-
-    static void writeEverything(const BvhFile& file)
-    {
-        QTemporaryDir dir;
-        const ExportOptions options = ExportOptions::wholeMotion(file);
-        const WriteResult rotations =
-            JointTables::writeRotations(file, dir.filePath("r.csv"), options);
-        const WriteResult positions =
-            JointTables::writePositions(file, dir.filePath("p.csv"), options);
-        QVERIFY(rotations.ok && positions.ok);
-        QCOMPARE(TestSupport::readLines(rotations.fileName).size(), file.rowCount() + 1);
-        QCOMPARE(TestSupport::readLines(positions.fileName).size(), file.rowCount() + 1);
-        QVERIFY(C3DExport::exportMotion(file, dir.filePath(QStringLiteral("m.c3d")), nullptr).ok);
-        // Writing is a fixed point: what was written reads back and writes the same again.
-        BvhFile reread;
-        QVERIFY(TestSupport::readBvh(reread, written(file)).ok());
-        QCOMPARE(written(reread), written(file));
-    }
-
     // The model file at `path` is refused for `reason`, and the model read before is kept.
     static void modelIsRefused(const QString& path, const QString& reason)
     {
@@ -86,7 +63,16 @@ private slots:
         pose.evaluate();
         // Every offset is one unit up and no joint turns: the deepest is 1000 units up.
         QCOMPARE(pose.getPositions().back(), Vector3f(0, 1000, 0));
-        writeEverything(file);
+        // Every path that walks the joints does so without recursion.
+        QTemporaryDir dir;
+        const ExportOptions options = ExportOptions::wholeMotion(file);
+        QVERIFY(JointTables::writeRotations(file, dir.filePath("r.csv"), options).ok);
+        QVERIFY(JointTables::writePositions(file, dir.filePath("p.csv"), options).ok);
+        QVERIFY(C3DExport::exportMotion(file, dir.filePath(QStringLiteral("m.c3d")), nullptr).ok);
+        const std::string text = BvhWriter(file).toText(FrameRange::all(file.rowCount()));
+        BvhFile reread;
+        QVERIFY(TestSupport::loadMotion(reread, QByteArray::fromStdString(text)));
+        QCOMPARE(BvhWriter(reread).toText(FrameRange::all(2)), text);
     }
 
     // A line of hundreds of megabytes, in a frame row or a CHANNELS line, costs about its own
@@ -122,81 +108,6 @@ private slots:
             Q_UNUSED(measured);
             Q_UNUSED(before);
         }
-    }
-
-    // Each of these once went wrong, most found by the fuzzer; the written file shows all that
-    // was read.
-    void oddFilesWriteBackAsRead_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("expected");
-        const QByteArray rootA = "HIERARCHY\nROOT A\n{\n\tOFFSET\t0.0000\t0.0000\t0.0000\n";
-        const QByteArray noRows = "MOTION\nFrames:\t0\nFrame Time: 0.0000000000\n";
-        QTest::newRow("NUL inside a keyword and a name, invalid UTF-8 in names")
-            << QByteArrayLiteral(
-                   "HIERARCHY\nROOT \xff\xfe\n{\nOFF\0SET 1 2 3\nJOINT B\0\xc3\n{\n}\n}\n"
-                   "MOTION\nFrames: 1\nFrame Time: 1\n\n")
-            << QByteArrayLiteral("HIERARCHY\nROOT \xef\xbf\xbd\xef\xbf\xbd\n"
-                                 "{\n\tOFFSET\t0.0000\t0.0000\t0.0000\n\tJOINT B\0\xef\xbf\xbd\n"
-                                 "\t{\n\t\tOFFSET\t0.0000\t0.0000\t0.0000\n\t}\n}\n"
-                                 "MOTION\nFrames:\t1\nFrame Time: 1.0000000000\n\n");
-        QTest::newRow("short and empty rows, negative zeros")
-            << QByteArray("HIERARCHY\nROOT A\n{\nOFFSET -0 0 0\nCHANNELS 3 Xposition Yposition "
-                          "Zposition\n}\nMOTION\nFrames: 2\nFrame Time: 1\n5 -0\n\n")
-            << QByteArray("HIERARCHY\nROOT A\n{\n\tOFFSET\t-0.0000\t0.0000\t0.0000\n\tCHANNELS 3 "
-                          "Xposition Yposition Zposition\n}\nMOTION\nFrames:\t2\nFrame Time: "
-                          "1.0000000000\n\t5.0000\t-0.0000\n\n");
-        // Huge and negative counts; storage is never reserved from a declared count alone.
-        const auto counts = [](const QByteArray& channels, const QByteArray& frames) {
-            return "HIERARCHY\nROOT A\n{\nCHANNELS " + channels +
-                   " Xrotation\n}\nMOTION\nFrames: " + frames + "\nFrame Time: 1\n7\n8\n";
-        };
-        QTest::newRow("counts beyond int")
-            << counts("99999999999", "99999999999")
-            << rootA + "}\nMOTION\nFrames:\t0\nFrame Time: 1.0000000000\n";
-        QTest::newRow("negative counts")
-            << counts("-5", "-1") << rootA + "}\nMOTION\nFrames:\t0\nFrame Time: 1.0000000000\n";
-        QTest::newRow("largest int frame count, huge channel count")
-            << counts("2000000000", "2147483647")
-            << rootA + "\tCHANNELS 1024 Xrotation" + QByteArray(1023, ' ') +
-                   "\n}\nMOTION\nFrames:\t2\nFrame Time: 1.0000000000\n\t7.0000\n\t8.0000\n";
-        // A second CHANNELS line was appended after the empty names of a short first one.
-        QTest::newRow("repeated CHANNELS line")
-            << QByteArray("HIERARCHY\nROOT A\n{\nCHANNELS 3 Zrotation Xrotation\n"
-                          "CHANNELS 3 Xposition Yposition Zposition\n}\n")
-            << rootA + "\tCHANNELS 3 Zrotation Xrotation \n}\n" + noRows;
-        // "ROOT A\r {" named the root "A\r", written as "ROOT A\r\n" and read back as "A".
-        QTest::newRow("carriage return inside a line")
-            << QByteArray("HIERARCHY\r\nROOT A\r {\r\n{\r\nCHANNELS 2 Xposition\rYposition\r\n}"
-                          "\r\nMOTION\r\nFrames: 1\r\nFrame Time: 1\r\n1\r2\r\n")
-            << rootA + "\tCHANNELS 2 Xposition Yposition\n}\nMOTION\nFrames:\t1\nFrame Time: "
-                       "1.0000000000\n\t1.0000\t2.0000\n";
-        // What is no number, or does not fit, is 0. (An offset beyond the float range became an
-        // infinity, written as "inf" and read back as 0.)
-        QTest::newRow("numbers that do not fit")
-            << QByteArray("HIERARCHY\nROOT A\n{\nOFFSET 1e39 nan 3.4e38\nCHANNELS 6 Xposition "
-                          "Yposition Zposition Xrotation Yrotation Zrotation\n}\nMOTION\nFrames: "
-                          "1\nFrame Time: 1e400\n0x1p3 1e400 inf nan 1e39 -1e400\n")
-            << QByteArray("HIERARCHY\nROOT A\n{\n\tOFFSET\t0.0000\t0.0000\t"
-                          "339999995214436424907732413799364296704.0000\n\tCHANNELS 6 Xposition "
-                          "Yposition Zposition Xrotation Yrotation Zrotation\n}\nMOTION\nFrames:"
-                          "\t1\nFrame Time: 0.0000000000\n\t0.0000\t0.0000\t0.0000\t0.000000\t"
-                          "999999999999999939709166371603178586112.000000\t0.000000\n");
-        QTest::newRow("motion before the hierarchy")
-            << QByteArray("MOTION\nFrames: 2\nFrame Time: 9\n1 2 3 4 5 6 7\n8\n"
-                          "HIERARCHY\nROOT A\n{\nCHANNELS 1 Xposition\n}\n")
-            << rootA + "\tCHANNELS 1 Xposition\n}\n" + noRows;
-    }
-
-    void oddFilesWriteBackAsRead()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, expected);
-        BvhFile file;
-        QVERIFY(TestSupport::readBvh(file, text).ok());
-        QCOMPARE(written(file), expected);
-        QVERIFY(file.frames.capacity() <= 64);
-        writeEverything(file);
     }
 
     // Opening a named pipe would wait for a writer for ever; a directory is no file; XML nested
