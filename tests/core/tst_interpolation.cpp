@@ -47,6 +47,7 @@ private slots:
     void init()
     {
         motion.clear();
+        motion.setRotationOrder(RotationOrder::Fixed);
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(frameCount)));
         for (int f = 0; f < frameCount; ++f)
             setSpine(f, Vector3f(f, 2 * f, 3 * f)); // something to overwrite
@@ -71,6 +72,9 @@ private slots:
         // almost exactly opposite; their unaligned sum is nearly zero.
         QTest::newRow("half turn both ways")
             << 0 << 10 << Vector3f(0, 0, 180) << Vector3f(0, 0, -180) << Vector3f(0, 0, 180);
+        // The right end is rewritten too, in the range the conversion gives (450 is 90).
+        QTest::newRow("right end rewritten")
+            << 0 << 10 << Vector3f(0, 0, 0) << Vector3f(0, 0, 450) << Vector3f(0, 0, 45);
         // Identical ends fill the range with that rotation, angles included: a conversion that
         // folds angles to +-90 would turn 120 into 60.
         for (const Vector3f& same :
@@ -101,7 +105,8 @@ private slots:
             const QString where =
                 QStringLiteral("frame %1: %2").arg(f).arg(TestSupport::toString(spine(f)));
             const float distance = (matrix(spine(f)) - matrix(from)).norm();
-            QVERIFY2(distance >= previous - 1e-4f, qPrintable(where));
+            QVERIFY2(distance >= previous - 1e-4f && spine(f).cwiseAbs().maxCoeff() <= 180.0f,
+                     qPrintable(where));
             QVERIFY2((matrix(spine(f)) - matrix(middle)).norm() <= reach, qPrintable(where));
             QVERIFY2(from != to || TestSupport::nearlyEqual(spine(f), from, 1e-3f),
                      qPrintable(where));
@@ -166,6 +171,22 @@ private slots:
                      QStringList({QStringLiteral("begin | %1").arg(selection.size()), "end"}));
             QCOMPARE(progress.values.size(), selection.size());
         }
+    }
+
+    // Interpolating between two equal rotations of a Z X Y joint whose outer angles are beyond
+    // 90 degrees keeps them as they are under Declared, instead of folding them.
+    void interpolationKeepsTheFileConvention()
+    {
+        motion.clear();
+        motion.setRotationOrder(RotationOrder::Declared);
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(5)));
+        for (int frame = 0; frame < 5; ++frame) // Spine's Z, X (the middle angle), Y
+            setSpine(frame, Vector3f(-20, -135, 160));
+        motion.frames[2][6] = 0; // something to interpolate away
+        interpolateSpine(0, 4);
+        for (int frame = 1; frame < 4; ++frame)
+            QVERIFY2(TestSupport::nearlyEqual(spine(frame), Vector3f(-20, -135, 160), 1e-3f),
+                     qPrintable(TestSupport::toString(spine(frame))));
     }
 
     void noMotionOrJointDoesNothing()
