@@ -1,10 +1,8 @@
 #include "support/testsupport.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <cstring>
@@ -14,19 +12,6 @@ namespace TestSupport {
 QString dataPath(const QString& relativePath)
 {
     return QStringLiteral(KINOVANE_TEST_DATA "/") + relativePath;
-}
-
-QStringList realBvhFiles()
-{
-    return QDir(dataPath(QStringLiteral("real")))
-        .entryList({QStringLiteral("*.bvh")}, QDir::Files, QDir::Name);
-}
-
-void addRealFileRows()
-{
-    QTest::addColumn<QString>("file");
-    for (const QString& name : realBvhFiles())
-        QTest::newRow(qPrintable(name)) << name;
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents)
@@ -121,8 +106,7 @@ QByteArray branchedMotion(int jointCount, int frames)
 
 bool loadMotion(BvhFile& file, const QByteArray& text)
 {
-    QTemporaryDir dir;
-    return BvhReader(file).read(writeFile(dir, QStringLiteral("motion.bvh"), text)).ok();
+    return readBvh(file, text).ok();
 }
 
 QList<QByteArray> readLines(const QString& path)

@@ -13,10 +13,6 @@ namespace TestSupport {
 
 // tests/data/<relativePath>
 QString dataPath(const QString& relativePath);
-// The real recordings of tests/data/real (names only, sorted).
-QStringList realBvhFiles();
-// Adds a QString column "file" and a row for each of realBvhFiles().
-void addRealFileRows();
 // Writes `contents` to dir/name and returns the full path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
 QByteArray readFile(const QString& path);
