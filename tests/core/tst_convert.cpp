@@ -121,6 +121,7 @@ private slots:
             {"cmu.bvh b.bvh --c3d u.c3d", 2, "more than one input"},
             {"cmu.bvh --range 9:3 --c3d u.c3d", 2, "--range 9:3"},
             {"cmu.bvh --range a:b --c3d u.c3d", 2, "--range a:b"},
+            {"cmu.bvh --range -1:5 --c3d u.c3d", 2, "--range -1:5"},
             {"cmu.bvh --range 0:2339 --c3d u.c3d", 2, "past the last frame of cmu.bvh, 2338"},
             {"cmu.bvh --joints Hips,Tail --positions-csv u.csv", 2, "unknown joint Tail"},
             {"cmu.bvh --rotation-order zyx --c3d u.c3d", 2, "expected fixed or declared"},
