@@ -1,14 +1,16 @@
 #include "export/c3dexport.h"
+#include "export/c3dfile.h"
 #include "export/c3dpipeline.h"
-#include "model/bvhfile.h"
-#include "model/bvhjoint.h"
+#include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "model/numberformat.h"
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
+#include "physics/masssegmentfile.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,19 +23,15 @@ using TestSupport::RecordingProgress;
 
 // The exports of a motion: the three CSV tables (the whole-body centre of mass, the joint
 // rotations and the absolute joint positions) and the C3D file. Layout, ranges, rates,
-// progress, cancelling and failures; every cell and sample of real recordings is checked in
-// tst_realrecordings.
+// progress, cancelling and failures; the C3D writer on its own (the exact bytes of a small
+// file, and files of every size read back by the test-side reader). Every cell and sample of
+// real recordings is checked in tst_realrecordings.
 class TestExports : public QObject
 {
     Q_OBJECT
 
 private:
-    enum Table
-    {
-        MassCentre,
-        Rotations,
-        Positions
-    };
+    static constexpr int MassCentre = 0, Rotations = 1, Positions = 2; // the tables
 
     WriteResult exportTable(int table, const FrameRange& range, ProgressSink* progress = nullptr)
     {
@@ -72,22 +70,56 @@ private:
     QString path;
     BvhFile motion;
     QList<bool> selection;
-    MassSegmentModel segments;
+    const MassSegmentModel segments = TestSupport::segmentModel("Hips>Spine 0 1"); // Hips
+
+    // A value that differs for every frame, point and axis, so that a shifted or swapped
+    // sample cannot pass.
+    static float sampleValue(qsizetype frame, int point, int axis)
+    {
+        return float(frame) * 0.25f + float(point) * 100.0f - float(axis) * 0.125f;
+    }
+
+    static WriteResult write(int points, qsizetype frames, const QStringList& labels,
+                             const QString& path)
+    {
+        C3DFile file;
+        file.reservePoints(frames * points);
+        for (qsizetype i = 0; i < frames * points; ++i) {
+            const qsizetype f = i / points;
+            const int p = int(i % points);
+            file.addPoint(sampleValue(f, p, 0), sampleValue(f, p, 1), sampleValue(f, p, 2));
+        }
+        file.setupPointGroup(points, 60, QStringLiteral("mm "), labels);
+        return file.writeC3D(path);
+    }
+
+    // Writes and reads back; empty error string when both went well.
+    static QString writeAndRead(C3DReader& reader, int points, qsizetype frames,
+                                const QStringList& labels, QByteArray* bytes = nullptr)
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.c3d"));
+        const WriteResult result = write(points, frames, labels, path);
+        if (bytes)
+            *bytes = TestSupport::readFile(path);
+        return result.ok ? reader.readFile(path) : result.errorString;
+    }
 
 private slots:
     void init()
     {
         path = dir.filePath(QStringLiteral("table.csv"));
         QFile::remove(path);
-        segments = TestSupport::segmentModel("Hips>Spine 0 1"); // its centre is Hips itself
         load(12);
     }
 
     // Row f of the small motion holds 10 f + k in column k: Hips' position channels are
     // columns 0..2 and its rotation channels Z, X, Y columns 3..5; Spine's 6..8, LeftLeg's
-    // 9..11. Joint columns follow the pre-order of the joints selected.
+    // 9..11. Joint columns follow the pre-order of the joints selected; numbers have six
+    // significant digits (the frame time 0.0123456789 is written 0.0123457).
     void exactTables()
     {
+        load(2, "0.0123456789");
         const std::tuple<const char*, int, QList<bool>> tables[] = {
             {"masscentre", MassCentre, {true}},
             {"rotations", Rotations, {true, false, false, true}},
@@ -120,29 +152,21 @@ private slots:
                 QByteArray times;
                 for (const QByteArray& line : TestSupport::readLines(path).mid(1))
                     times += line.split(',').first() + ";";
-                QVERIFY2(times == expected, qPrintable(QStringLiteral("table %1, %2 to %3")
-                                                           .arg(table)
-                                                           .arg(range.first)
-                                                           .arg(range.last)));
+                QVERIFY2(times == expected, qPrintable(QString::number(table) + ": " + times));
             }
         }
         QCOMPARE(motion.root->getPosition(), Vector3f(110, 111, 112));
     }
 
-    // Ten steps of 10 %; fewer than ten frames step once per frame (frames 2..6 here). A
-    // cancel seen at frame 21, before its row is written, keeps the rows before it.
+    // Ten steps of 10 % (the two joint tables share one frame loop: the rotations stand for
+    // both); fewer than ten frames step once per frame (frames 2..6 here). A cancel seen at
+    // frame 21, before its row is written, keeps the rows before it.
     void progressAndCancel()
     {
         const QString plain = QStringLiteral("begin | 100");
         const QList<int> tens{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
         const std::tuple<int, int, FrameRange, QString, QList<int>, int> cases[] = {
             {Rotations, 100, {0, 99}, plain, tens, -1},
-            {Positions,
-             100,
-             {0, 99},
-             "begin Please be patient|Doing a lot of math. This may take a while. 100",
-             tens,
-             -1},
             {MassCentre, 100, {0, 99}, plain, tens, -1},
             {Rotations, 12, {2, 6}, plain, {10, 20, 30, 40}, -1},
             {MassCentre, 100, {0, 99}, plain, {10, 20, 30}, 30},
@@ -158,32 +182,33 @@ private slots:
         }
     }
 
-    // A failed export (no motion, or a file that cannot be written) names the file, keeps
-    // what was there and reports no progress.
-    void failureNamesTheFileAndKeepsTheOld()
+    // A write that fails (nothing to write, a folder that does not exist, an output that is a
+    // folder, parameters beyond the 255 blocks a C3D file can have) names the file, keeps what
+    // was there and reports no progress: for every writer.
+    void failedWritesKeepTheOldFile()
     {
-        const QString unwritable = dir.filePath(QStringLiteral("no such folder/table.csv"));
-        for (const int table : {MassCentre, Rotations, Positions}) {
-            for (const bool loaded : {true, false}) {
-                init();
-                if (loaded)
-                    path = unwritable;
-                else
-                    motion.clear();
-                TestSupport::writeFile(dir, QStringLiteral("table.csv"), "old");
-                RecordingProgress progress;
-                const WriteResult result = exportTable(table, {0, 11}, &progress);
-                QVERIFY(!result.ok && !result.errorString.isEmpty());
-                QCOMPARE(result.fileName, path);
-                QCOMPARE(TestSupport::readFile(path), loaded ? QByteArray() : QByteArray("old"));
-                QVERIFY(progress.calls.isEmpty());
-            }
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken")));
+        const QString old = TestSupport::writeFile(dir, QStringLiteral("old"), "old");
+        RecordingProgress progress;
+        const auto failed = [&](const WriteResult& result, const QString& file, const char* why) {
+            return !result.ok && result.fileName == file && !result.errorString.isEmpty() &&
+                   result.errorString.contains(QLatin1String(why)) &&
+                   TestSupport::readFile(old) == "old" && progress.calls.isEmpty();
+        };
+        for (const QString& file : {dir.filePath("no such folder/x"), dir.filePath("taken"), old}) {
+            if (file == old)
+                motion.clear();
+            path = file;
+            for (const int table : {MassCentre, Rotations, Positions})
+                QVERIFY2(failed(exportTable(table, {0, 11}, &progress), file, ""),
+                         qPrintable(file));
+            QVERIFY(failed(BvhWriter(motion).write(file, {0, 1}), file, ""));
+            QVERIFY(failed(C3DExport::exportMotion(motion, file, file == old ? &progress : nullptr),
+                           file, ""));
+            if (file != old)
+                QVERIFY(failed(MassSegmentFile::write(file, segments), file, ""));
         }
-        RecordingProgress progress; // and no motion makes no C3D file
-        const WriteResult result =
-            C3DExport::exportMotion(motion, dir.filePath("n.c3d"), &progress);
-        QVERIFY(!result.ok && !result.errorString.isEmpty() && progress.calls.isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath("n.c3d")));
+        QVERIFY(failed(write(600, 1, QStringList(600, QString(255, 'x')), old), old, "255 blocks"));
     }
 
     // The writer buffers a megabyte at a time; a header and rows longer than that must still
@@ -192,18 +217,10 @@ private slots:
     {
         constexpr int children = 120000;
         motion.clear();
-        auto* root = new BvhJoint;
-        root->setName(QStringLiteral("Root"));
-        root->addChannel(QStringLiteral("Xrotation"));
-        for (int i = 0; i < children; ++i) {
-            auto* child = new BvhJoint;
-            child->setName(QStringLiteral("End Site"));
-            child->setParentJoint(root);
-            root->addChild(child);
-        }
-        motion.root = root;
-        motion.frames = {{1.5}, {-2.5}};
-        motion.frameTime = 0.5;
+        QVERIFY(TestSupport::loadMotion(motion,
+                                        "HIERARCHY\nROOT Root\n{\nCHANNELS 1 Xrotation\n" +
+                                            QByteArray("End Site\n{\n}\n").repeated(children) +
+                                            "}\nMOTION\nFrames: 2\nFrame Time: 0.5\n1.5\n-2.5\n"));
         QVERIFY(JointTables::writeRotations(motion, path, ExportOptions::wholeMotion(motion)).ok);
         const QList<QByteArray> lines = TestSupport::readLines(path);
         QCOMPARE(lines.size(), 3);
@@ -224,102 +241,190 @@ private slots:
                                        limits::infinity(), limits::quiet_NaN()})
             QVERIFY2(C3DExport::frameRate(frameTime) == C3DExport::fallbackFrameRate,
                      qPrintable(QString::number(frameTime)));
-        // The fallback goes into both the header and POINT:RATE; progress counts every frame.
+        // The fallback goes into both the header and POINT:RATE.
         load(5, "-0.5");
-        RecordingProgress sink;
         C3DReader reader;
-        QCOMPARE(exportC3D(reader, &sink), QString());
-        QCOMPARE(sink.calls, QStringList({"begin | 5", "end"}));
-        QCOMPARE(sink.values, QList<int>({0, 1, 2, 3, 4}));
+        QCOMPARE(exportC3D(reader), QString());
         QCOMPARE(reader.frameRate, float(C3DExport::fallbackFrameRate));
         QCOMPARE(reader.find("POINT", "RATE")->real(0), float(C3DExport::fallbackFrameRate));
     }
 
-    // Cancel stops after the frame under way; the frames converted so far are still written,
-    // and the joints keep the frame they hold. The frames are converted a block at a time on
-    // two threads; a cancel seen in the middle of a later block still keeps exactly the frames
-    // up to the one it was seen at.
-    void c3dCancelKeepsTheFramesDone()
+    // Progress counts every frame. Cancel stops after the frame under way; the frames
+    // converted so far are still written, and the joints keep the frame they hold. The frames
+    // are converted a block at a time on two threads; a cancel seen in the middle of a later
+    // block still keeps exactly the frames up to the one it was seen at. More frames than the
+    // 16-bit header words hold come back whole.
+    void c3dProgressAndCancel()
     {
-        for (const int cancelAt : {2, 700}) {
-            load(1000);
+        for (const auto& [frames, cancelAt] :
+             {std::pair(1000, 2), std::pair(1000, 700), std::pair(90000, -1)}) {
+            load(frames);
             motion.loadFrame(3);
             RecordingProgress sink;
             sink.cancelAtValue = cancelAt;
             C3DReader reader;
             QCOMPARE(exportC3D(reader, &sink), QString());
-            QList<int> reported(cancelAt + 1);
+            const int done = cancelAt < 0 ? frames : cancelAt + 1;
+            QList<int> reported(done);
             std::iota(reported.begin(), reported.end(), 0);
             QCOMPARE(sink.values, reported);
-            QCOMPARE(sink.calls, QStringList({"begin | 1000", "end"}));
+            QCOMPARE(sink.calls, QStringList({"begin | " + QString::number(frames), "end"}));
             QCOMPARE(motion.root->getPosition(), Vector3f(30, 31, 32));
-            QCOMPARE(reader.frameCount, qint64(cancelAt + 1));
-            QCOMPARE(reader.find("POINT", "FRAMES")->word(0), cancelAt + 1);
-            motion.loadFrame(cancelAt);
+            QCOMPARE(reader.frameCount, qint64(done));
+            QCOMPARE(reader.find("POINT", "FRAMES")->word(0), qMin(done, 65535));
+            motion.loadFrame(done - 1);
             PoseEvaluator pose(motion.root);
             pose.evaluate();
             for (int i = 0; i < 5; ++i)
-                QVERIFY(isSampleOf(reader.samples[size_t(cancelAt * 5 + i)], pose.getPosition(i)));
+                QVERIFY(
+                    isSampleOf(reader.samples[size_t((done - 1) * 5 + i)], pose.getPosition(i)));
         }
-    }
-
-    // More frames than the 16-bit header words hold come back whole.
-    void c3dNinetyThousandFrames()
-    {
-        load(90000);
-        C3DReader reader;
-        QCOMPARE(exportC3D(reader), QString());
-        QCOMPARE(reader.samples.size(), size_t(90000 * 5));
-        // The root of the last frame: position channels (899990, 899991, 899992).
-        QVERIFY(isSampleOf(reader.samples[89999 * 5], Vector3f(899990, 899991, 899992)));
     }
 
     // The rows converted while the file is read (C3DPipeline) give the same file, byte for
     // byte, as the export after reading, and the motion read is the same too.
-    void pipelineWritesTheSameBytes_data()
-    {
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<int>("cancelAt");
-        const QByteArray motion = TestSupport::smallMotion(1000);
-        QTest::newRow("whole") << motion << -1;
-        QTest::newRow("rows cut off mid-line") << motion.left(motion.size() * 2 / 3) << -1;
-        QTest::newRow("second hierarchy")
-            << TestSupport::smallMotion(600) + TestSupport::smallMotion(300) << -1;
-        QTest::newRow("rows before the hierarchy")
-            << "MOTION\nFrames: 2\nFrame Time: 0.1\n1 2 3\n4 5 6\n" + TestSupport::smallMotion(400)
-            << -1;
-        QTest::newRow("cancel") << motion << 700;
-        // A hierarchy cut off before any row leaves the pipeline idle and unharmed.
-        QTest::newRow("no rows") << QByteArray("HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n") << -1;
-    }
-
     void pipelineWritesTheSameBytes()
     {
-        QFETCH(QByteArray, contents);
-        QFETCH(int, cancelAt);
-        const QString input = TestSupport::writeFile(dir, QStringLiteral("m.bvh"), contents);
-        BvhFile motions[2];
-        BvhReadResult reads[2];
-        RecordingProgress sinks[2];
-        QByteArray bytes[2];
-        C3DPipeline pipeline;
-        for (int piped = 0; piped < 2; ++piped) {
-            reads[piped] = BvhReader(motions[piped], piped ? &pipeline : nullptr).read(input);
-            QVERIFY(reads[piped].ok());
-            sinks[piped].cancelAtValue = cancelAt;
-            const QString output = dir.filePath(QStringLiteral("out%1.c3d").arg(piped));
-            QVERIFY(C3DExport::exportMotion(motions[piped], output, &sinks[piped],
-                                            piped ? &pipeline : nullptr)
-                        .ok);
-            bytes[piped] = TestSupport::readFile(output);
+        const QByteArray motion = TestSupport::smallMotion(1000);
+        // contents, cancelAt
+        const std::pair<QByteArray, int> cases[] = {
+            {motion, -1},
+            {motion.left(motion.size() * 2 / 3), -1}, // rows cut off mid-line
+            {TestSupport::smallMotion(600) + TestSupport::smallMotion(300), -1},
+            {"MOTION\nFrames: 2\nFrame Time: 0.1\n1 2 3\n4 5 6\n" + TestSupport::smallMotion(400),
+             -1},
+            {motion, 700},
+            // A hierarchy cut off before any row leaves the pipeline idle and unharmed.
+            {"HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n", -1}};
+        for (const auto& [contents, cancelAt] : cases) {
+            const QString input = TestSupport::writeFile(dir, QStringLiteral("m.bvh"), contents);
+            BvhFile motions[2];
+            BvhReadResult reads[2];
+            RecordingProgress sinks[2];
+            QByteArray bytes[2];
+            C3DPipeline pipeline;
+            for (int piped = 0; piped < 2; ++piped) {
+                reads[piped] = BvhReader(motions[piped], piped ? &pipeline : nullptr).read(input);
+                sinks[piped].cancelAtValue = cancelAt;
+                const QString output = dir.filePath(QStringLiteral("out%1.c3d").arg(piped));
+                QVERIFY(reads[piped].ok() &&
+                        C3DExport::exportMotion(motions[piped], output, &sinks[piped],
+                                                piped ? &pipeline : nullptr)
+                            .ok);
+                bytes[piped] = TestSupport::readFile(output);
+            }
+            QCOMPARE(reads[1].warnings, reads[0].warnings);
+            QCOMPARE(motions[1].frames, motions[0].frames);
+            QCOMPARE(sinks[1].values, sinks[0].values);
+            QVERIFY(bytes[0].size() > 512 && bytes[1] == bytes[0]);
+            C3DReader reader;
+            QCOMPARE(reader.read(bytes[0]), QString());
+            QCOMPARE(reader.frameCount, qint64(sinks[0].values.size()));
         }
-        QCOMPARE(reads[1].warnings, reads[0].warnings);
-        QCOMPARE(motions[1].frames, motions[0].frames);
-        QCOMPARE(sinks[1].values, sinks[0].values);
-        QVERIFY(bytes[0].size() > 512 && bytes[1] == bytes[0]);
+    }
+
+    // Header block; the parameter section from block 2 (its 4-byte header, then records of a
+    // name, a next-entry offset, type, dimensions, data and an empty description) up to block
+    // 11; then the samples, x y z and a zero residual each, unpadded.
+    void smallFileBytes()
+    {
+        C3DFile file;
+        for (const auto& [x, y, z] :
+             {std::tuple(1.0f, -2.0f, 0.5f), std::tuple(0.0f, 3.0f, -1.0f),
+              std::tuple(-0.0f, 1e-45f, 65536.0f), std::tuple(4.0f, 5.0f, 6.0f)})
+            file.addPoint(x, y, z);
+        file.setupPointGroup(2, 24, QStringLiteral("mm "), {QStringLiteral("Hip"), "K"});
+        QTemporaryDir dir;
+        QVERIFY(file.writeC3D(dir.filePath("small.c3d")).ok);
+        const QByteArray bytes = TestSupport::readFile(dir.filePath("small.c3d"));
+        QVERIFY2(bytes == TestSupport::readFile(TestSupport::dataPath("expected/small.c3d")),
+                 bytes.toHex(' ').constData());
+    }
+
+    // Readers take the frame count from 16-bit words; past 65535 frames the file says 65535
+    // there and keeps the true count in POINT:LONG_FRAMES and TRIAL, which 65535 frames need
+    // not. Labels beyond 255 go to LABELS2, longer ones are cut to 255 characters, and keep
+    // the low byte of each character.
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("expectedLabels");
+        QTest::addColumn<QList<int>>("dimensions");
+        QStringList many;
+        for (int i = 1; i <= 300; ++i)
+            many.append(QStringLiteral("P%1").arg(i));
+        QTest::newRow("no labels")
+            << 3 << 2 << QStringList() << QStringList{"BodyPart1", "BodyPart2", "BodyPart3"}
+            << QList<int>{9, 3};
+        QTest::newRow("300 points") << 300 << 2 << many << many << QList<int>{4, 255};
+        QTest::newRow("label longer than 255 characters")
+            << 2 << 1 << QStringList{QString(300, 'x'), "b"} << QStringList{QString(255, 'x'), "b"}
+            << QList<int>{255, 2};
+        QTest::newRow("character beyond Latin-1")
+            << 1 << 2 << QStringList{QString(QChar(0x0141))} << QStringList{"A"} << QList<int>{1};
+        QTest::newRow("no frames")
+            << 2 << 0 << QStringList{"a", "b"} << QStringList{"a", "b"} << QList<int>{1, 2};
+        QTest::newRow("no points") << 0 << 0 << QStringList() << QStringList() << QList<int>{0};
+        // 200 labels of 250 characters do not fit one record (its next-entry offset is a
+        // signed 16-bit word) nor 10 parameter blocks: they are spread over LABELS and LABELS2,
+        // and the section grows, with DATA_START and the header following it.
+        QStringList longLabels;
+        for (int i = 0; i < 200; ++i)
+            longLabels.append(QString(247, QChar('a' + i % 26)) + QString::number(100 + i));
+        QTest::newRow("200 long labels") << 200 << 2 << longLabels << longLabels << QList<int>();
+        for (const int frames : {65535, 65536, 131073})
+            QTest::addRow("%d frames", frames)
+                << 1 << frames << QStringList{"a"} << QStringList{"a"} << QList<int>{1};
+    }
+
+    void roundTrip()
+    {
+        QFETCH(int, points);
+        QFETCH(int, frames);
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, expectedLabels);
+        QFETCH(QList<int>, dimensions);
         C3DReader reader;
-        QCOMPARE(reader.read(bytes[0]), QString());
-        QCOMPARE(reader.frameCount, qint64(sinks[0].values.size()));
+        QCOMPARE(writeAndRead(reader, points, frames, labels), QString());
+        QCOMPARE(reader.frameCount, qint64(frames));
+        QCOMPARE(reader.pointCount, points);
+        QCOMPARE(reader.labels, expectedLabels);
+        QVERIFY(dimensions.isEmpty() || reader.find("POINT", "LABELS")->dimensions == dimensions);
+        QCOMPARE(bool(reader.find("POINT", "LABELS2")), points >= 200);
+        QVERIFY(points != 200 || reader.find("POINT", "DESCRIPTIONS2"));
+        QCOMPARE(reader.samples.size(), size_t(frames * points));
+        if (!reader.samples.empty())
+            QCOMPARE(reader.samples.back()[1], sampleValue(frames - 1, points - 1, 1));
+        QCOMPARE(reader.dataBlock, 2 + reader.parameterBlockCount);
+        QCOMPARE(reader.find("POINT", "DATA_START")->word(0), reader.dataBlock);
+        QCOMPARE(reader.parameterBlockCount > 10, points == 200);
+        const int words = qMin(frames, 65535);
+        QCOMPARE(reader.lastFrame, words);
+        QCOMPARE(reader.find("POINT", "FRAMES")->word(0), words);
+        const C3DReader::Parameter* end = reader.find("TRIAL", "ACTUAL_END_FIELD");
+        const C3DReader::Parameter* longFrames = reader.find("POINT", "LONG_FRAMES");
+        QCOMPARE(bool(longFrames && end && reader.find("TRIAL", "ACTUAL_START_FIELD")),
+                 frames > 65535);
+        if (frames > 65535) {
+            QCOMPARE(longFrames->real(0), float(frames));
+            QCOMPARE(reader.find("TRIAL", "ACTUAL_START_FIELD")->data,
+                     QByteArray::fromHex("01000000"));
+            QCOMPARE(end->dimensions, QList<int>{2});
+        }
+    }
+
+    // The reader must notice a record whose offset is off, or the tests that rely on it prove
+    // nothing.
+    void readerNoticesBrokenNextEntry()
+    {
+        C3DReader reader;
+        QByteArray bytes;
+        QCOMPARE(writeAndRead(reader, 2, 2, {"a", "b"}, &bytes), QString());
+        const int usedRecord = reader.find("POINT", "USED")->offset;
+        bytes[usedRecord + 2 + 4] = char(bytes[usedRecord + 2 + 4] + 1); // USED's next entry
+        QVERIFY(!C3DReader().read(bytes).isEmpty());
     }
 };
 
