@@ -1,13 +1,16 @@
 // Reading and writing an hour-long-scale motion: 60 joints, 180 channels, 100,000 frames.
 // Compares the reader with a bare loop that only splits the same rows at blanks and converts
 // them with std::from_chars (the practical limit), reports the memory the loaded motion takes,
-// and times writing it back.
+// and times writing it back. Then reads a line of 100 MB, in a frame row and in a CHANNELS
+// line, which must cost about its own size: anything held per value or per token would cost
+// several times as much.
 
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
 #include "support/benchmotion.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -66,6 +69,42 @@ static double bareLoop(const QString& path, qint64* values)
     return sum;
 }
 
+// Reads a 100 MB frame row and a 100 MB CHANNELS line from memory; false when either is read
+// wrong or costs more than 1.25 times its size (the high-water mark is reset first, where
+// /proc/self/clear_refs allows it).
+static bool longLinesCostTheirSize()
+{
+    const QByteArray motion = "MOTION\nFrames: 2\nFrame Time: 1\n";
+    const qsizetype length = qsizetype(100) << 20;
+    bool ok = true;
+    for (const bool inChannels : {false, true}) {
+        QByteArray text = "HIERARCHY\nROOT A\n{\nCHANNELS 2 ";
+        if (inChannels)
+            text +=
+                QByteArray("Xrotation ").repeated(length / 10) + "\n}\n" + motion + "1 2\n3 4\n";
+        else
+            text += "Xrotation Yrotation\n}\n" + motion + QByteArray("1\t").repeated(length / 2) +
+                    "\n5\n";
+        QBuffer device(&text);
+        device.open(QIODevice::ReadOnly);
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // unbuffered: resets now
+        const bool reset = clearRefs.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                           clearRefs.write("5") == 1;
+        const qint64 before = BenchMotion::peakResidentBytes();
+        BvhFile file;
+        const bool read = BvhReader(file).read(device).ok() && file.rowCount() == 2 &&
+                          file.root->getNumChannels() == 2 &&
+                          file.root->getChannelName(0) == QLatin1String("Xrotation");
+        const qint64 peak = BenchMotion::peakResidentBytes() - before;
+        const bool small = !reset || peak < length + length / 4;
+        std::printf("a 100 MB %s line: %s, peak memory %.1f MB%s (goal < 125 MB)\n",
+                    inChannels ? "CHANNELS" : "frame", read ? "read" : "READ WRONG",
+                    double(peak) / 1e6, reset ? "" : " (not reset: unreliable)");
+        ok = ok && read && small;
+    }
+    return ok;
+}
+
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -107,5 +146,6 @@ int main(int argc, char* argv[])
                                                         FrameRange::all(motion.rowCount()));
     const double write = double(timer.nsecsElapsed()) / 1e9;
     std::printf("writeFile: %.3f s (goal < 3 s), %s\n", write, written.ok ? "ok" : "FAILED");
-    return result.ok() && written.ok ? 0 : 1;
+    motion.clear();
+    return result.ok() && written.ok && longLinesCostTheirSize() ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #include "support/c3dreader.h"
+#include "support/testsupport.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <bit>
@@ -16,41 +16,14 @@ static int number(const QByteArray& bytes, qsizetype at, int size = 2)
         value = value << 8 | uchar(bytes[at + i]);
     return int(value);
 }
-static int signedByteAt(const QByteArray& bytes, qsizetype at)
-{
-    return qint8(bytes[at]);
-}
 static float floatAt(const QByteArray& bytes, qsizetype at)
 {
     return std::bit_cast<float>(quint32(number(bytes, at, 4)));
 }
 
-int C3DReader::Parameter::word(int index) const
-{
-    return number(data, 2 * index);
-}
-float C3DReader::Parameter::real(int index) const
-{
-    return floatAt(data, 4 * index);
-}
-
-QStringList C3DReader::Parameter::strings() const
-{
-    QStringList result;
-    const int length = dimensions.value(0);
-    for (int start = 0; length > 0 && start + length <= data.size(); start += length) {
-        QByteArray text = data.mid(start, length);
-        while (text.endsWith(' '))
-            text.chop(1);
-        result.append(QString::fromLatin1(text));
-    }
-    return result;
-}
-
 QString C3DReader::readFile(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? read(file.readAll()) : "cannot open " + path;
+    return read(TestSupport::readFile(path));
 }
 
 const C3DReader::Parameter* C3DReader::find(const QString& group, const QString& name) const
@@ -83,8 +56,8 @@ QString C3DReader::read(const QByteArray& bytes)
     qsizetype position = start + 4;
     // Records up to an empty name or a next entry of 0; each must end where its next entry says.
     for (int nextEntry = 1; nextEntry != 0 && number(bytes, position, 1) != 0;) {
-        const int nameLength = std::abs(signedByteAt(bytes, position));
-        const int id = signedByteAt(bytes, position + 1);
+        const int nameLength = std::abs(qint8(bytes[position]));
+        const int id = qint8(bytes[position + 1]);
         const qsizetype nextField = position + 2 + nameLength;
         if (nextField + 4 > end || nextField + 4 + number(bytes, nextField + 3, 1) > end)
             return QStringLiteral("the record at %1 runs past the parameter section").arg(position);
@@ -96,8 +69,7 @@ QString C3DReader::read(const QByteArray& bytes)
         } else {
             Parameter parameter{{}, name, {}, {}, int(position)};
             const int dimensionCount = number(bytes, nextField + 3, 1);
-            qsizetype field = nextField + 4,
-                      dataSize = std::abs(signedByteAt(bytes, nextField + 2));
+            qsizetype field = nextField + 4, dataSize = std::abs(qint8(bytes[nextField + 2]));
             for (int d = 0; d < dimensionCount; ++d, ++field) {
                 parameter.dimensions.append(number(bytes, field, 1));
                 dataSize *= parameter.dimensions.last();
@@ -109,42 +81,39 @@ QString C3DReader::read(const QByteArray& bytes)
         }
         if (recordEnd + 2 > end || nextEntry < 0 ||
             (nextEntry != 0 && nextField + nextEntry != recordEnd))
-            return QStringLiteral("the record %1 at %2 (next entry %3) does not end where it says, "
-                                  "or runs past the parameter section")
-                .arg(name)
-                .arg(position)
-                .arg(nextEntry);
+            return "the record " + name + " does not end where it says, or runs past the section";
         position = nextEntry ? recordEnd : position;
     }
-    parameterEnd = int(position);
     for (qsizetype i = 0; i < parameters.size(); ++i)
         parameters[i].group = groups.value(groupIds[i]);
 
     // Long files keep the true frame count outside the 16-bit header words.
     frameCount = qint64(lastFrame) - number(bytes, 6) + 1;
-    if (const Parameter* last = find(QStringLiteral("TRIAL"), QStringLiteral("ACTUAL_END_FIELD"));
-        last && last->data.size() == 4) {
-        const Parameter* first =
-            find(QStringLiteral("TRIAL"), QStringLiteral("ACTUAL_START_FIELD"));
+    if (const Parameter* last = find("TRIAL", "ACTUAL_END_FIELD"); last && last->data.size() == 4) {
+        const Parameter* first = find("TRIAL", "ACTUAL_START_FIELD");
         frameCount = (last->word(0) | qint64(last->word(1)) << 16) -
                      (first ? first->word(0) | qint64(first->word(1)) << 16 : 1) + 1;
     }
-    const Parameter* used = find(QStringLiteral("POINT"), QStringLiteral("USED"));
+    const Parameter* used = find("POINT", "USED");
     pointCount = used ? used->word(0) : number(bytes, 2);
-    for (int n = 1;; ++n) {
-        const QString suffix = n == 1 ? QString() : QString::number(n);
-        const Parameter* part = find(QStringLiteral("POINT"), QStringLiteral("LABELS") + suffix);
-        if (!part)
-            break;
-        labels += part->strings();
+    // LABELS, LABELS2, ...: strings of the first dimension's length, blank-padded.
+    for (int n = 1;
+         const Parameter* part = find("POINT", n > 1 ? "LABELS" + QString::number(n) : "LABELS");
+         ++n) {
+        for (qsizetype at = 0, length = part->dimensions.value(0);
+             length > 0 && at + length <= part->data.size(); at += length) {
+            QString label = QString::fromLatin1(part->data.mid(at, length));
+            while (label.endsWith(' '))
+                label.chop(1);
+            labels.append(label);
+        }
     }
     labels = labels.mid(0, pointCount);
 
-    if (floatAt(bytes, 12) >= 0.0f)
-        return QStringLiteral("integer samples are not supported");
     const qsizetype dataStart = qsizetype(dataBlock - 1) * 512;
-    if (dataBlock < 2 || dataStart < end || dataStart + frameCount * pointCount * 16 > bytes.size())
-        return QStringLiteral("the samples run past the end of the file");
+    if (floatAt(bytes, 12) >= 0.0f || dataBlock < 2 || dataStart < end ||
+        dataStart + frameCount * pointCount * 16 > bytes.size())
+        return QStringLiteral("no float samples, or they run past the end of the file");
     samples.resize(size_t(frameCount * pointCount));
     for (size_t i = 0; i < samples.size(); ++i) {
         const qsizetype at = dataStart + qsizetype(i) * 16;

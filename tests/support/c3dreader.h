@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QtEndian>
 
 #include <array>
 #include <vector>
@@ -23,11 +24,9 @@ public:
         QByteArray data;
         int offset = 0; // file position of the record's first byte
 
-        // Element i read as an unsigned 16-bit word, as a float, or as strings of the first
-        // dimension's length with trailing blanks removed.
-        int word(int index) const;
-        float real(int index) const;
-        QStringList strings() const;
+        // Element i read as an unsigned 16-bit word, or as a float.
+        int word(int index) const { return qFromLittleEndian<quint16>(data.data() + 2 * index); }
+        float real(int index) const { return qFromLittleEndian<float>(data.data() + 4 * index); }
     };
 
     // Empty error string when the bytes form a readable file.
@@ -36,13 +35,11 @@ public:
 
     const Parameter* find(const QString& group, const QString& name) const;
 
-    // Header words, and the parameter section's block count and end (the first byte after
-    // the last record).
+    // Header words, and the parameter section's block count.
     int lastFrame = 0;
     int dataBlock = 0;
     float frameRate = 0.0f;
     int parameterBlockCount = 0;
-    int parameterEnd = 0;
     QList<Parameter> parameters;
 
     // Samples, as a reader of long files derives them.

@@ -1,10 +1,8 @@
 #include "support/testsupport.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <cstring>
@@ -14,19 +12,6 @@ namespace TestSupport {
 QString dataPath(const QString& relativePath)
 {
     return QStringLiteral(KINOVANE_TEST_DATA "/") + relativePath;
-}
-
-QStringList realBvhFiles()
-{
-    return QDir(dataPath(QStringLiteral("real")))
-        .entryList({QStringLiteral("*.bvh")}, QDir::Files, QDir::Name);
-}
-
-void addRealFileRows()
-{
-    QTest::addColumn<QString>("file");
-    for (const QString& name : realBvhFiles())
-        QTest::newRow(qPrintable(name)) << name;
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents)
@@ -64,23 +49,12 @@ bool sameBits(const Vector3f& a, const Vector3f& b)
 
 QString toString(const Vector3f& v)
 {
-    return QStringLiteral("(%1, %2, %3)")
-        .arg(v.x(), 0, 'g', 9)
-        .arg(v.y(), 0, 'g', 9)
-        .arg(v.z(), 0, 'g', 9);
+    return QString::asprintf("(%.9g, %.9g, %.9g)", v.x(), v.y(), v.z());
 }
 
 QByteArray smallMotion(int frames, const QByteArray& frameTime)
 {
-    QByteArray text = "HIERARCHY\nROOT Hips\n{\n\tOFFSET\t0.0\t0.0\t0.0\n"
-                      "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
-                      "\tJOINT Spine\n\t{\n\t\tOFFSET\t0.0\t10.0\t0.0\n"
-                      "\t\tCHANNELS 3 Zrotation Xrotation Yrotation\n"
-                      "\t\tEnd Site\n\t\t{\n\t\t\tOFFSET\t0.0\t5.0\t0.0\n\t\t}\n\t}\n"
-                      "\tJOINT LeftLeg\n\t{\n\t\tOFFSET\t3.0\t-2.0\t0.0\n"
-                      "\t\tCHANNELS 3 Zrotation Xrotation Yrotation\n"
-                      "\t\tEnd Site\n\t\t{\n\t\t\tOFFSET\t0.0\t-8.0\t0.0\n\t\t}\n\t}\n}\n"
-                      "MOTION\nFrames:\t" +
+    QByteArray text = readFile(dataPath("input/small-hierarchy.bvh")) + "MOTION\nFrames:\t" +
                       QByteArray::number(frames) + "\nFrame Time: " + frameTime + "\n";
     for (int f = 0; f < frames; ++f) {
         for (int k = 0; k < 12; ++k)
@@ -121,8 +95,7 @@ QByteArray branchedMotion(int jointCount, int frames)
 
 bool loadMotion(BvhFile& file, const QByteArray& text)
 {
-    QTemporaryDir dir;
-    return BvhReader(file).read(writeFile(dir, QStringLiteral("motion.bvh"), text)).ok();
+    return readBvh(file, text).ok();
 }
 
 QList<QByteArray> readLines(const QString& path)

@@ -13,10 +13,6 @@ namespace TestSupport {
 
 // tests/data/<relativePath>
 QString dataPath(const QString& relativePath);
-// The real recordings of tests/data/real (names only, sorted).
-QStringList realBvhFiles();
-// Adds a QString column "file" and a row for each of realBvhFiles().
-void addRealFileRows();
 // Writes `contents` to dir/name and returns the full path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents);
 QByteArray readFile(const QString& path);
@@ -31,7 +27,8 @@ bool sameBits(const Vector3f& a, const Vector3f& b);
 QString toString(const Vector3f& v);
 
 // A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
-// Hips' second child, with `frames` rows; row f holds 10 f + k in column k.
+// Hips' second child (tests/data/input/small-hierarchy.bvh), with `frames` rows; row f holds
+// 10 f + k in column k.
 QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333");
 // Reads `text` as a BVH file into `file`; false if the reader refused it.
 bool loadMotion(BvhFile& file, const QByteArray& text);

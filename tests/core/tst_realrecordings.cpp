@@ -1,0 +1,150 @@
+#include "export/c3dexport.h"
+#include "export/c3dpipeline.h"
+#include "model/bvhwriter.h"
+#include "model/poseevaluator.h"
+#include "support/c3dreader.h"
+#include "support/testsupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <Eigen/Geometry>
+
+#include <cmath>
+
+// The recordings of other producers in tests/data/real (see SOURCES.md there), each taken once
+// through everything that reads a whole motion: the reader, the writer, the pose in both
+// rotation conventions, copies, and the C3D export with and without the pipeline.
+class TestRealRecordings : public QObject
+{
+    Q_OBJECT
+
+private:
+    static Eigen::Quaterniond turn(double degrees, int axis)
+    {
+        return Eigen::Quaterniond(
+            Eigen::AngleAxisd(degrees * 3.14159 / 180.0, Eigen::Vector3d::Unit(axis)));
+    }
+
+    // Absolute positions of every joint for one row, in double precision with quaternions:
+    // each joint's rotation is the product of its rotation channels in CHANNELS order
+    // (Declared) or in x, y, z order (Fixed); position channels add to the offset. Degrees
+    // become radians with the program's pi = 3.14159.
+    static std::vector<Eigen::Vector3d> expectedPositions(const QList<BvhJoint*>& joints,
+                                                          const QList<double>& row, bool declared)
+    {
+        std::vector<Eigen::Quaterniond> global(size_t(joints.size()));
+        std::vector<Eigen::Vector3d> positions(size_t(joints.size()));
+        qsizetype column = 0;
+        for (qsizetype i = 0; i < joints.size(); ++i) {
+            Eigen::Vector3d local = joints[i]->getOffset().cast<double>(), angles(0, 0, 0);
+            Eigen::Quaterniond own = Eigen::Quaterniond::Identity();
+            for (int k = 0; k < joints[i]->getNumChannels(); ++k, ++column) {
+                const QString name = joints[i]->getChannelName(k);
+                const int axis = name.at(0).toLatin1() - 'X';
+                if (name.endsWith(QLatin1String("position")))
+                    local[axis] += row.value(column);
+                else if (declared)
+                    own = own * turn(row.value(column), axis);
+                else
+                    angles[axis] = row.value(column);
+            }
+            if (!declared)
+                own = turn(angles.x(), 0) * turn(angles.y(), 1) * turn(angles.z(), 2);
+            const size_t parent = size_t(joints.indexOf(joints[i]->getParentJoint()));
+            positions[size_t(i)] = i == 0 ? local : positions[parent] + global[parent] * local;
+            global[size_t(i)] = i == 0 ? own : global[parent] * own;
+        }
+        return positions;
+    }
+
+private slots:
+    // The counts, from SOURCES.md (joints with End Sites).
+    void recordings_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("joints");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<double>("frameTime");
+        QTest::newRow("biovision") << "biovision_example.bvh" << 23 << 2 << 0.033333;
+        QTest::newRow("cmu") << "cmu_01_14.bvh" << 38 << 2339 << 0.0083333;
+        QTest::newRow("arena") << "arena_louise.bvh" << 23 << 2998 << 0.01;
+        QTest::newRow("axis neuron") << "axisneuron_milad.bvh" << 72 << 422 << 0.008;
+        QTest::newRow("rokoko") << "rokoko_jesse_dance.bvh" << 73 << 1007 << 0.01;
+        QTest::newRow("fair") << "fair_dab.bvh" << 34 << 339 << 0.0333333;
+    }
+
+    void recordings()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, joints);
+        QFETCH(int, frames);
+        QFETCH(double, frameTime);
+        const QString path = TestSupport::dataPath("real/" + name);
+        QTemporaryDir dir;
+        BvhFile fixed, declared;
+        declared.setRotationOrder(RotationOrder::Declared);
+        C3DPipeline pipeline;
+        const BvhReadResult read = BvhReader(fixed).read(path);
+        QVERIFY(read.ok() && BvhReader(declared, &pipeline).read(path).ok());
+        QVERIFY2(read.warnings.isEmpty(), qPrintable(read.warnings.join(QLatin1Char(' '))));
+        const QList<BvhJoint*> list = declared.root->getAllJoints();
+        QCOMPARE(list.size(), joints);
+        QCOMPARE(fixed.numFrames, frames);
+        QCOMPARE(fixed.frameTime, frameTime);
+
+        // Written back and read again, the motion writes the same text: writing is a fixed point.
+        const std::string text = BvhWriter(fixed).toText(FrameRange::all(frames));
+        BvhFile back;
+        QVERIFY(TestSupport::readBvh(back, QByteArray::fromStdString(text)).ok());
+        QCOMPARE(BvhWriter(back).toText(FrameRange::all(frames)), text);
+
+        // The C3D file, written from the rows the pipeline converted while reading, is the file
+        // written after reading, byte for byte; its samples are the poses of every frame.
+        const QString piped = dir.filePath("piped.c3d"), plain = dir.filePath("plain.c3d");
+        QVERIFY(C3DExport::exportMotion(declared, piped, nullptr, &pipeline).ok);
+        QVERIFY(C3DExport::exportMotion(declared, plain, nullptr).ok);
+        QCOMPARE(TestSupport::readFile(piped), TestSupport::readFile(plain));
+        TestSupport::C3DReader c3d;
+        QCOMPARE(c3d.readFile(plain), QString());
+        QCOMPARE(c3d.frameCount, qint64(frames));
+        QCOMPARE(c3d.labels, declared.root->getAllJointNames());
+
+        // Every joint of every frame agrees with the quaternion evaluation to 1e-4 of the
+        // skeleton's size in both conventions; a copy (the converter writes each output from
+        // one) gives the very same floats.
+        const std::unique_ptr<BvhFile> copy = declared.copy();
+        QVERIFY(copy->frames.constData() == declared.frames.constData()); // rows not copied
+        PoseEvaluator fromDeclared(declared.root), fromFixed(fixed.root), fromCopy(copy->root);
+        double extent = 0;
+        for (const Eigen::Vector3d& p : expectedPositions(list, fixed.frames[0], true))
+            extent = std::max(extent, p.cwiseAbs().maxCoeff());
+        for (int frame = 0; frame < frames; ++frame) {
+            const QList<double>& row = std::as_const(declared.frames)[frame];
+            fromDeclared.evaluateRow(row.constData(), row.size());
+            fromFixed.evaluateRow(row.constData(), row.size());
+            fromCopy.evaluateRow(row.constData(), row.size());
+            const auto wantDeclared = expectedPositions(list, row, true);
+            const auto wantFixed = expectedPositions(list, row, false);
+            for (qsizetype i = 0; i < joints; ++i) {
+                const Vector3f& p = fromDeclared.getPosition(i);
+                const auto& s = c3d.samples[size_t(frame * joints + i)];
+                QVERIFY2(
+                    (p.cast<double>() - wantDeclared[size_t(i)]).norm() <= 1e-4 * extent &&
+                        (fromFixed.getPosition(i).cast<double>() - wantFixed[size_t(i)]).norm() <=
+                            1e-4 * extent &&
+                        TestSupport::sameBits(fromCopy.getPosition(i), p) &&
+                        TestSupport::sameBits(
+                            Vector3f(s[0], s[1], s[2]),
+                            Vector3f(-10.0f * p.x(), 10.0f * p.z(), 10.0f * p.y())),
+                    qPrintable(QStringLiteral("frame %1, joint %2").arg(frame).arg(i)));
+            }
+        }
+        // Changing the copy's joints leaves the original's be.
+        copy->root->setOffset(1000, 0, 0);
+        QVERIFY(declared.root->getOffset() != copy->root->getOffset());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRealRecordings)
+#include "tst_realrecordings.moc"
