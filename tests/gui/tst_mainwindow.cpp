@@ -1,13 +1,13 @@
 #include "app/dudezu.h"
 #include "app/timedisplay.h"
 #include "model/bvhreader.h"
-#include "model/poseevaluator.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
 #include "tools/jointlistwidget.h"
 #include "tools/jointtreewidget.h"
+#include "tools/masssegmentwidget.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
@@ -16,8 +16,11 @@
 
 #include <functional>
 
+using Selection = std::function<void(CheckableListWidget&)>;
+
 // The main window driven as a user drives it, through its buttons, keys and menu actions,
-// with the file dialogs, message boxes and joint selection dialogs answered by the test.
+// with the file dialogs, message boxes and joint selection dialogs answered by the test; the
+// mass-segment editor on its own.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -27,24 +30,27 @@ private:
     QString motionPath; // 100 frames of 0.04 s; row f holds f * 10 + k in column k
     struct
     {
-        QStringList open, save, proposed, warnings, informations;
+        QStringList files, proposed, warnings; // files answer the file dialogs in turn
         QList<UserDialogs::SaveChoice> choices;
-        int questions = 0;
+        int informations = 0, questions = 0;
     } dialogs;
 
-    static QString next(QStringList& answers)
-    {
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
+    QString nextFile() { return dialogs.files.isEmpty() ? QString() : dialogs.files.takeFirst(); }
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
-    // Runs `answer` on the joint selection dialog once its exec() loop runs.
-    static void answerSelection(const std::function<void(CheckableListWidget&)>& answer)
+    // Triggers `action` with `file` as the answer to a file dialog (none: the dialog is
+    // cancelled) and `select` run on the joint selection dialog once its exec() loop runs.
+    void trigger(QAction* action, const QString& file = {}, const Selection& select = {})
     {
-        QTimer::singleShot(0, qApp, [answer] {
-            auto* dialog = qobject_cast<CheckableListDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            answer(*dialog->checkableList);
-        });
+        dialogs.files = file.isEmpty() ? QStringList() : QStringList{file};
+        if (select) {
+            QTimer::singleShot(0, qApp, [select] {
+                auto* dialog = qobject_cast<CheckableListDialog*>(qApp->activeModalWidget());
+                QVERIFY(dialog);
+                select(*dialog->checkableList);
+            });
+        }
+        action->trigger();
     }
 
     static void goTo(DudEzu& window, int frame)
@@ -53,98 +59,32 @@ private:
         window.ui.gotoButton->click();
     }
 
-    // walk.bvh open, frames 20 to 60 bracketed by the [ and ] keys, frame 7 shown.
-    void openWindow(DudEzu& window)
-    {
-        QVERIFY(window.loadFile(motionPath));
-        goTo(window, 20);
-        QTest::keyClick(&window, Qt::Key_BracketLeft);
-        goTo(window, 60);
-        QTest::keyClick(&window, Qt::Key_BracketRight);
-        goTo(window, 7);
-    }
-
 private slots:
     void initTestCase()
     {
-        motionPath = TestSupport::writeFile(dir, QStringLiteral("walk.bvh"),
-                                            TestSupport::smallMotion(100, "0.04"));
+        motionPath = TestSupport::writeFile(dir, "walk.bvh", TestSupport::smallMotion(100, "0.04"));
     }
 
     void init()
     {
         dialogs = {};
         UserDialogs::Handler handler;
-        handler.openFileName = [this](auto&&...) { return next(dialogs.open); };
         handler.saveFileName = [this](const QString&, const QString& proposed, const QString&) {
             dialogs.proposed << proposed;
-            return next(dialogs.save);
+            return nextFile();
         };
+        handler.openFileName = [this](auto&&...) { return nextFile(); };
         handler.warning = [this](const QString&, const QString& text) { dialogs.warnings << text; };
-        handler.information = [this](const QString& title, const QString& text) {
-            dialogs.informations << title + QLatin1Char('/') + text;
-        };
+        handler.information = [this](auto&&...) { ++dialogs.informations; };
+        // The n-th question gets the n-th choice, Cancel if there is none.
         handler.askToSave = [this](auto&&...) {
             ++dialogs.questions;
-            return dialogs.choices.isEmpty() ? UserDialogs::SaveChoice::Cancel
-                                             : dialogs.choices.takeFirst();
+            return dialogs.choices.value(dialogs.questions - 1, UserDialogs::SaveChoice::Cancel);
         };
         UserDialogs::install(handler);
     }
 
     void cleanup() { UserDialogs::install({}); }
-
-    void openShowsTheMotionOrSaysWhyNot()
-    {
-        DudEzu window;
-        dialogs.open << motionPath << TestSupport::writeFile(dir, "junk.bvh", "no hierarchy\n")
-                     << dir.filePath(QStringLiteral("missing.bvh"));
-        window.ui.actionOpenBVH->trigger();
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
-        QCOMPARE(window.ui.slider->maximum(), 99);
-        QCOMPARE(window.getMarkedRange(), FrameRange::all(100));
-        QCOMPARE(window.timer.interval(), 40);
-        QCOMPARE(window.jointTreeWidget->bvhTreeView->model()->rowCount(), 1);
-        QCOMPARE(window.jointListWidget->listView->model()->rowCount(), 5);
-
-        window.ui.actionOpenBVH->trigger();
-        window.ui.actionOpenBVH->trigger();
-        QCOMPARE(dialogs.warnings.size(), 2);
-        QVERIFY(dialogs.warnings[0].contains(QLatin1String("junk.bvh")));
-        QVERIFY(dialogs.warnings[1].contains(QLatin1String("missing.bvh")));
-        QCOMPARE(window.bvhFile.rowCount(), 100);
-    }
-
-    void stepsGotoAndSliders()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        window.ui.rightButton->click();
-        QCOMPARE(window.getCurrentFrame(), 1);
-        QCOMPARE(window.ui.frameLineEdit->text(), QStringLiteral("1"));
-        window.ui.leftButton->click();
-        window.ui.leftButton->click();
-        QCOMPARE(window.getCurrentFrame(), 0);
-
-        goTo(window, 10);
-        QCOMPARE(window.ui.subSlider->value(), 10);
-        QCOMPARE(window.ui.timeLineEdit->text(), QStringLiteral("00:00:00.400"));
-        for (const char* wrong : {"500", "-3", "100"}) {
-            window.ui.frameLineEdit->setText(QString::fromLatin1(wrong));
-            window.ui.gotoButton->click();
-            QCOMPARE(window.getCurrentFrame(), 10);
-        }
-
-        window.ui.slider->setValue(42);
-        emit window.ui.slider->sliderMoved(42);
-        QCOMPARE(window.getCurrentFrame(), 42);
-        QCOMPARE(window.ui.subSlider->value(), 42);
-        window.ui.slider->setValue(100); // the slider's end is one past the last row
-        emit window.ui.slider->sliderMoved(100);
-        QCOMPARE(window.getCurrentFrame(), 99);
-        window.ui.rightButton->click(); // no wrap, no step past the last row
-        QCOMPARE(window.getCurrentFrame(), 99);
-    }
 
     // Rounded to the millisecond, hours unbounded.
     void timeText()
@@ -157,124 +97,116 @@ private slots:
             QCOMPARE(TimeDisplay::timeText(frameTime, frame), QString::fromLatin1(text));
     }
 
-    // A file that declares more frames than it holds plays only the rows read.
-    void truncatedFileStopsAtTheLastRowRead()
-    {
-        QByteArray text = TestSupport::smallMotion(5);
-        text.replace("Frames:\t5", "Frames:\t50");
-        DudEzu window;
-        QVERIFY(window.loadFile(TestSupport::writeFile(dir, QStringLiteral("cut.bvh"), text)));
-        for (int i = 0; i < 10; ++i)
-            window.ui.rightButton->click();
-        QCOMPARE(window.getCurrentFrame(), 4);
-    }
-
-    void playbackFollowsTheClock()
+    // A file that cannot be opened leaves the motion shown as it was and says why. The buttons,
+    // the frame field and the sliders move within the motion's rows (the slider's end is one
+    // past the last row). A row of the tree shows its own joint in the editor (of the two End
+    // Sites, the one clicked) and highlights it; showing a joint is no edit, nor is an edit
+    // before any joint is shown. An edit writes only the component changed, shows the values
+    // that follow from it, reaches the frame table on the frame shown and marks the window
+    // modified; closing it then asks to save, and Cancel keeps it open. A file that declares
+    // more frames than it holds plays only the rows read; the DOF list shows each joint's
+    // columns. The rotation convention chosen in the menu is the motion's, and holds for
+    // motions opened later.
+    void openMoveEditAndSave()
     {
         DudEzu window;
-        window.ui.startButton->click();
-        QVERIFY(!window.timer.isActive()); // nothing to play
-        QVERIFY(window.loadFile(motionPath));
-        window.ui.startButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 3, 5000);
-        window.ui.pauseButton->click();
-        const int stopped = window.getCurrentFrame();
-        QTest::qWait(100);
-        QCOMPARE(window.getCurrentFrame(), stopped);
+        auto& ui = window.ui;
+        for (const QString& file :
+             {motionPath, TestSupport::writeFile(dir, "junk.bvh", "no\n"), path("missing.bvh")})
+            trigger(ui.actionOpenBVH, file);
+        QVERIFY(dialogs.warnings.size() == 2 && dialogs.warnings[0].contains("junk.bvh") &&
+                dialogs.warnings[1].contains("missing.bvh"));
+        QCOMPARE(window.bvhFile.rowCount(), 100);
+        QCOMPARE(window.getMarkedRange(), FrameRange::all(100));
+        QCOMPARE(std::pair(ui.slider->maximum(), window.timer.interval()), std::pair(99, 40));
 
-        // Opening another motion while playing plays it from its first frame.
-        window.ui.startButton->click();
-        QVERIFY(window.loadFile(motionPath));
-        QVERIFY(window.timer.isActive() && window.getCurrentFrame() < 2);
-        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 2, 5000);
-        window.ui.actionCloseBVH->trigger();
-        QVERIFY(!window.timer.isActive());
-    }
+        ui.rightButton->click();
+        QCOMPARE(ui.frameLineEdit->text(), QStringLiteral("1"));
+        ui.leftButton->click();
+        ui.leftButton->click();
+        QCOMPARE(window.getCurrentFrame(), 0);
+        goTo(window, 10);
+        QCOMPARE(ui.subSlider->value(), 10);
+        QCOMPARE(ui.timeLineEdit->text(), QStringLiteral("00:00:00.400"));
+        for (const char* wrong : {"500", "-3", "100"}) {
+            ui.frameLineEdit->setText(QString::fromLatin1(wrong));
+            ui.gotoButton->click();
+            QCOMPARE(window.getCurrentFrame(), 10);
+        }
+        ui.slider->setValue(42);
+        emit ui.slider->sliderMoved(42);
+        QCOMPARE(std::pair(window.getCurrentFrame(), ui.subSlider->value()), std::pair(42, 42));
+        ui.slider->setValue(100);
+        emit ui.slider->sliderMoved(100);
+        ui.rightButton->click();
+        QCOMPARE(window.getCurrentFrame(), 99);
 
-    // Brackets set by keys bound the sub-slider, and Save writes the bracketed frames.
-    void bracketsAndSave()
-    {
-        DudEzu window;
-        openWindow(window);
-        QCOMPARE(window.ui.leftBracketLineEdit->text(), QStringLiteral("20"));
-        QCOMPARE(window.ui.rightBracketLineEdit->text(), QStringLiteral("60"));
-        QCOMPARE(window.ui.subSlider->minimum(), 20);
-        QCOMPARE(window.ui.subSlider->maximum(), 60);
-
-        dialogs.save << dir.filePath(QStringLiteral("clip.bvh"));
-        window.ui.actionSaveBVH->trigger();
-        BvhFile back;
-        QVERIFY(BvhReader(back).read(dir.filePath(QStringLiteral("clip.bvh"))).ok());
-        QCOMPARE(back.rowCount(), 41);
-        QCOMPARE(back.frames.first().at(0), 200.0);
-        QCOMPARE(back.frames.last().at(0), 600.0);
-    }
-
-    // A tree click shows the joint in the editor and highlights it; an edit reaches the frame
-    // table on the frame shown and marks the window modified.
-    void selectAndEditAJoint()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
         goTo(window, 5);
+        JointInfoWidget& editor = *window.jointInfoWidget;
+        editor.xRotSpinBox->setValue(12); // no joint shown yet
         QTreeView* tree = window.jointTreeWidget->bvhTreeView;
-        emit tree->clicked(tree->model()->index(0, 0, tree->model()->index(0, 0)));
-        QCOMPARE(window.jointInfoWidget->jointNameLabel->text(), QStringLiteral("Spine"));
-        QCOMPARE(window.ui.bvhView->getHighlightedJoint()->getName(), QStringLiteral("Spine"));
+        const QAbstractItemModel* rows = tree->model();
+        const QModelIndex hips = rows->index(0, 0), spine = rows->index(0, 0, hips);
+        emit tree->clicked(rows->index(0, 0, rows->index(1, 0, hips))); // LeftLeg's End Site
+        const BvhJoint* endSite = window.bvhFile.root->getAllJoints()[4];
+        QVERIFY(editor.getJoint() == endSite && ui.bvhView->getHighlightedJoint() == endSite);
+        emit tree->clicked(hips);
         QVERIFY(!window.isWindowModified());
-        window.jointInfoWidget->xRotSpinBox->setValue(33); // Spine's X rotation: column 7
+        QVERIFY(editor.posGroupBox->isEnabled());
+        QCOMPARE(editor.yPosSpinBox->value(), 51.0);
+        editor.yOffsetSpinBox->setValue(7.5);
+        QCOMPARE(window.bvhFile.root->getOffset(), Vector3f(0, 7.5f, 0));
+        QCOMPARE(editor.yPosAbsSpinBox->value(), 58.5);
+        // An x the two-decimal box cannot show: editing z must leave it as it is.
+        window.bvhFile.root->setPosition(Vector3f(50.123456f, 51, 52));
+        editor.updateJointInfo();
+        editor.zPosSpinBox->setValue(4);
+        QCOMPARE(window.bvhFile.root->getPosition(), Vector3f(50.123456f, 51, 4));
+        emit tree->clicked(spine);
+        QCOMPARE(editor.jointParentLabel->text(), QStringLiteral("Hips"));
+        QVERIFY(!editor.posGroupBox->isEnabled() && editor.rotGroupBox->isEnabled());
+        editor.xRotSpinBox->setValue(33); // Spine's X rotation: column 7
         QVERIFY(window.isWindowModified());
-        QCOMPARE(window.bvhFile.frames[5].at(7), 33.0);
-        QCOMPARE(window.bvhFile.frames[4].at(7), 47.0);
-    }
+        QCOMPARE(window.bvhFile.frames[5].mid(2, 6), QList<double>({4, 53, 54, 55, 56, 33}));
 
-    void unsavedChangesAreAskedFor()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        window.jointInfoWidget->setJoint(window.bvhFile.root);
-        window.jointInfoWidget->yRotSpinBox->setValue(12);
-        dialogs.choices << UserDialogs::SaveChoice::Cancel;
-        window.ui.actionCloseBVH->trigger();
+        trigger(ui.actionCloseBVH); // the question is cancelled
+        trigger(ui.actionOpenBVH);  // no file chosen: nothing asked, nothing closed
         QCOMPARE(dialogs.questions, 1);
         QVERIFY(window.bvhFile.isLoaded());
-        window.ui.actionOpenBVH->trigger(); // no file chosen: nothing asked, nothing closed
-        QCOMPARE(dialogs.questions, 1);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
-
-        dialogs.choices << UserDialogs::SaveChoice::Save;
-        dialogs.save << dir.filePath(QStringLiteral("saved.bvh"));
-        window.ui.actionCloseBVH->trigger();
+        dialogs.choices = {UserDialogs::SaveChoice::Cancel, UserDialogs::SaveChoice::Save};
+        trigger(ui.actionCloseBVH, path("saved.bvh"));
         QVERIFY(!window.bvhFile.isLoaded());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane[*]"));
+        QCOMPARE(rows->rowCount(), 0);
         BvhFile back;
-        QVERIFY(BvhReader(back).read(dir.filePath(QStringLiteral("saved.bvh"))).ok());
-        QCOMPARE(back.frames[0].at(5), 12.0);
-    }
+        QVERIFY(BvhReader(back).read(path("saved.bvh")).ok());
+        QCOMPARE(back.frames[5].at(7), 33.0);
 
-    // Going back to Fixed gives the old positions bit for bit; the choice holds for motions
-    // opened later.
-    void rotationOrderChoices()
-    {
-        DudEzu window;
-        QVERIFY(window.loadFile(motionPath));
-        window.ui.rightButton->click();
-        const auto tip = [&] {
-            return PoseEvaluator::positionOf(*window.bvhFile.root->getAllJoints()[2]);
-        };
-        const Vector3f fixed = tip();
-        window.ui.actionRotationOrderDeclared->trigger();
-        QVERIFY(!window.ui.actionRotationOrderFixed->isChecked());
-        QVERIFY(tip() != fixed);
+        QByteArray text = TestSupport::smallMotion(5);
+        QVERIFY(window.loadFile(
+            TestSupport::writeFile(dir, "cut.bvh", text.replace("Frames:\t5", "Frames:\t50"))));
+        for (int i = 0; i < 10; ++i)
+            ui.rightButton->click();
+        QCOMPARE(window.getCurrentFrame(), 4);
+        const QAbstractItemModel* list = window.jointListWidget->listView->model();
+        QStringList lines;
+        for (int row = 0; row < list->rowCount(); ++row)
+            lines << list->index(row, 0).data().toString();
+        QCOMPARE(lines, QStringList({"(0-5) Hips", "(6-8) Spine", "(9-8) End Site",
+                                     "(9-11) LeftLeg", "(12-11) End Site"}));
+
+        ui.actionRotationOrderDeclared->trigger();
+        QVERIFY(!ui.actionRotationOrderFixed->isChecked());
         QVERIFY(window.loadFile(motionPath));
         QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Declared);
-        window.ui.rightButton->click();
-        window.ui.actionRotationOrderFixed->trigger();
-        QVERIFY(!window.ui.actionRotationOrderDeclared->isChecked());
-        QCOMPARE(tip(), fixed);
+        ui.actionRotationOrderFixed->trigger();
+        QVERIFY(!ui.actionRotationOrderDeclared->isChecked());
+        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Fixed);
     }
 
-    void markerSwitches()
+    // Without a motion the marker switches still reach the view, and the commands ask nothing
+    // and play nothing. Opening another motion while playing plays it from its first frame, not
+    // from the frame the old one was playing.
+    void withoutAMotionAndPlaying()
     {
         DudEzu window;
         window.ui.bodyMassCheckBox->setChecked(false);
@@ -282,11 +214,6 @@ private slots:
         QVERIFY(!window.ui.bvhView->bodyMassDisplayed && !window.ui.bvhView->segmentMassDisplayed);
         window.ui.bodyMassCheckBox->setChecked(true);
         QVERIFY(window.ui.bvhView->bodyMassDisplayed);
-    }
-
-    void commandsWithoutAMotionDoNothing()
-    {
-        DudEzu window;
         for (QAction* action : window.findChildren<QAction*>()) {
             if (action != window.ui.actionExit && action != window.ui.actionAbout &&
                 action != window.ui.actionEditMassSegments)
@@ -297,112 +224,162 @@ private slots:
             (window.*command)();
         QVERIFY(dialogs.warnings.isEmpty() && dialogs.proposed.isEmpty());
         QCOMPARE(window.getCurrentFrame(), 0);
+        window.ui.startButton->click();
+        QVERIFY(!window.timer.isActive());
+        QVERIFY(window.loadFile(motionPath));
+        window.ui.startButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 3, 5000);
+        window.ui.pauseButton->click();
+        const int stopped = window.getCurrentFrame();
+        QTest::qWait(100);
+        QCOMPARE(window.getCurrentFrame(), stopped);
+        goTo(window, 60);
+        window.ui.startButton->click();
+        QVERIFY(window.loadFile(motionPath));
+        QVERIFY(window.timer.isActive() && window.getCurrentFrame() < 2);
+        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 2, 5000);
+        QVERIFY(window.getCurrentFrame() < 50); // not going on from frame 60
+        window.ui.actionCloseBVH->trigger();
+        QVERIFY(!window.timer.isActive());
     }
 
-    // Each export writes the frames and joints chosen, leaves the frame on screen alone (the
-    // window's and the one the joints hold for the view) and reports a failed write. The joint
-    // tables start from every joint and the brackets, and hold the frames chosen, both ends
-    // included.
-    void exports()
+    // Frames 20 to 60 marked by the [ and ] keys, frame 7 shown. The marks bound the sub-slider
+    // and Save writes the marked frames. Each export writes the frames and joints chosen and
+    // reports a failed write; none moves the frame on screen (the window's, nor the one the
+    // joints hold for the view). The joint tables start from every joint and the marks, and
+    // hold the frames chosen, both ends included; C3D takes the whole motion. Interpolation
+    // starts with no joint and the marks; Spine turns anew in the frames strictly between them
+    // and keeps its turn in the others, and the editor shows the new rotation at once.
+    void commandsOnTheMarkedRange()
     {
         DudEzu window;
-        openWindow(window);
-        const auto showsFrame7 = [&] {
-            return window.getCurrentFrame() == 7 && window.bvhFile.root->getPosition().x() == 70;
-        };
-        dialogs.save << dir.filePath(QStringLiteral("rotations.csv"));
-        answerSelection([](CheckableListWidget& list) {
+        auto& ui = window.ui;
+        QVERIFY(window.loadFile(motionPath));
+        goTo(window, 20);
+        QTest::keyClick(&window, Qt::Key_BracketLeft);
+        goTo(window, 60);
+        QTest::keyClick(&window, Qt::Key_BracketRight);
+        goTo(window, 7);
+        QCOMPARE(ui.leftBracketLineEdit->text() + "," + ui.rightBracketLineEdit->text(), "20,60");
+        QCOMPARE(std::pair(ui.subSlider->minimum(), ui.subSlider->maximum()), std::pair(20, 60));
+        trigger(ui.actionSaveBVH, path("clip.bvh"));
+        BvhFile back;
+        QVERIFY(BvhReader(back).read(path("clip.bvh")).ok());
+        QCOMPARE(back.rowCount(), 41);
+        QCOMPARE(std::pair(back.frames[0][0], back.frames[40][0]), std::pair(200.0, 600.0));
+
+        trigger(ui.actionExportJointRotations, path("rotations.csv"), [](auto& list) {
             QCOMPARE(list.checkStates(), QList<bool>(5, true));
-            QCOMPARE(list.fromSpinBox->value(), 20);
-            QCOMPARE(list.toSpinBox->value(), 60);
+            QCOMPARE(std::pair(list.fromSpinBox->value(), list.toSpinBox->value()),
+                     std::pair(20, 60));
             list.fromSpinBox->setValue(30);
             list.toSpinBox->setValue(33);
             list.noneButton->click();
             list.listWidget->item(1)->setCheckState(Qt::Checked); // Spine
             list.okButton->click();
         });
-        window.ui.actionExportJointRotations->trigger();
-        QCOMPARE(TestSupport::readFile(dir.filePath(QStringLiteral("rotations.csv"))),
-                 QByteArray("Time,Spine.x,Spine.y,Spine.z\n1.2,307,308,306\n"
-                            "1.24,317,318,316\n1.28,327,328,326\n1.32,337,338,336\n"));
-        QVERIFY(showsFrame7());
-
-        dialogs.save << dir.filePath(QStringLiteral("positions.csv"));
-        answerSelection([](CheckableListWidget& list) {
+        QCOMPARE(TestSupport::readFile(path("rotations.csv")),
+                 TestSupport::readFile(TestSupport::dataPath("expected/gui_rotations.csv")));
+        trigger(ui.actionExportAbsJointPositions, path("positions.csv"), [](auto& list) {
+            list.noneButton->click();
+            list.allButton->click();
             list.toSpinBox->setValue(99999); // cut at the motion's end
             list.okButton->click();
         });
-        window.ui.actionExportAbsJointPositions->trigger();
-        const QList<QByteArray> lines = TestSupport::readLines(dir.filePath("positions.csv"));
-        QCOMPARE(lines.size(), 1 + 80);
-        QCOMPARE(lines.last().count(','), 5 * 3);
-        QVERIFY(showsFrame7());
-
-        dialogs.save << dir.filePath(QStringLiteral("com.csv"));
-        window.ui.actionExportMassCenter->trigger();
-        QCOMPARE(TestSupport::readLines(dir.filePath("com.csv")).size(), 1 + 41); // 20 to 60
-        QCOMPARE(dialogs.informations, QStringList({"Process Complete/File Export Completed"}));
-        QVERIFY(showsFrame7());
-
-        const QString c3d = dir.filePath(QStringLiteral("walk.c3d"));
-        dialogs.save << c3d;
-        window.ui.actionExportC3D->trigger();
-        QCOMPARE(dialogs.proposed.last(), c3d);
+        const QList<QByteArray> lines = TestSupport::readLines(path("positions.csv"));
+        QCOMPARE(lines.size(), 1 + 80); // frame 20 first: Hips at (200, 201, 202)
+        QVERIFY(lines[1].startsWith("0.8,200,201,202,") && lines[1].count(',') == 5 * 3);
+        trigger(ui.actionExportMassCenter, path("com.csv"));
+        QCOMPARE(TestSupport::readLines(path("com.csv")).size(), 1 + 41); // 20 to 60
+        QCOMPARE(dialogs.informations, 1);
+        trigger(ui.actionExportC3D, path("walk.c3d"));
+        QCOMPARE(dialogs.proposed.last(), path("walk.c3d"));
         TestSupport::C3DReader reader;
-        QCOMPARE(reader.readFile(c3d), QString());
-        QCOMPARE(reader.frameCount, 100); // the whole motion, whatever is bracketed
-        QVERIFY(showsFrame7());
+        QCOMPARE(reader.readFile(path("walk.c3d")), QString());
+        QCOMPARE(reader.frameCount, 100);
+        QCOMPARE(window.getCurrentFrame(), 7);
+        QCOMPARE(window.bvhFile.root->getPosition().x(), 70.0f);
 
         // Cancelled in the joint selection, a table asks for no file name.
-        answerSelection([](CheckableListWidget& list) { list.cancelButton->click(); });
-        window.ui.actionExportJointRotations->trigger();
-        answerSelection([](CheckableListWidget& list) {
-            list.noneButton->click();
-            list.okButton->click();
-        });
-        window.ui.actionExportJointRotations->trigger(); // no file chosen
+        trigger(ui.actionExportJointRotations, {}, [](auto& list) { list.cancelButton->click(); });
         QCOMPARE(dialogs.proposed.size(), 5);
+        trigger(ui.actionExportJointRotations, "/nonexistent/dir/out",
+                [](auto& list) { list.okButton->click(); });
+        trigger(ui.actionExportMassCenter, "/nonexistent/dir/out");
+        trigger(ui.actionExportC3D, "/nonexistent/dir/out");
+        QCOMPARE(dialogs.warnings.filter("/nonexistent/dir/out").size(), 3);
+        QCOMPARE(dialogs.informations, 1);
 
-        for (const auto& [action, selection] :
-             {std::pair{window.ui.actionExportJointRotations, true},
-              {window.ui.actionExportAbsJointPositions, true},
-              {window.ui.actionExportMassCenter, false},
-              {window.ui.actionExportC3D, false}}) {
-            dialogs.save << QStringLiteral("/nonexistent/dir/out");
-            if (selection)
-                answerSelection([](CheckableListWidget& list) { list.okButton->click(); });
-            action->trigger();
-        }
-        QCOMPARE(dialogs.warnings.filter(QStringLiteral("/nonexistent/dir/out")).size(), 4);
-        QCOMPARE(dialogs.informations.size(), 1);
-    }
-
-    // The selection starts with no joint and the brackets; Spine turns anew in the frames strictly
-    // between them and keeps its turn in the others, and the editor shows the new rotation at once.
-    void interpolation()
-    {
-        DudEzu window;
-        openWindow(window);
         goTo(window, 25);
         window.jointInfoWidget->setJoint(window.bvhFile.root->getJointByName("Spine"));
-        answerSelection([](CheckableListWidget& list) {
+        const QVector<QList<double>>& frames = window.bvhFile.frames;
+        const QVector<QList<double>> before = frames;
+        trigger(ui.actionInterpolateJointRotations, {}, [](auto& list) {
             QCOMPARE(list.checkStates(), QList<bool>(5, false));
             list.listWidget->item(1)->setCheckState(Qt::Checked);
             list.okButton->click();
         });
-        const QVector<QList<double>> before = window.bvhFile.frames;
-        window.ui.actionInterpolateJointRotations->trigger();
         const auto spineTurn = [](const QList<double>& row) { // columns 6, 7, 8: z, x, y
             return BvhJoint::eulerToMatrix(row[7], row[8], row[6]);
         };
-        for (int frame : {19, 20, 21, 25, 59, 60, 61})
-            QCOMPARE(
-                spineTurn(window.bvhFile.frames[frame]).isApprox(spineTurn(before[frame]), 1e-4f),
-                frame <= 20 || frame >= 60);
+        for (int f : {19, 20, 21, 25, 59, 60, 61})
+            QCOMPARE(spineTurn(frames[f]).isApprox(spineTurn(before[f]), 1e-4f),
+                     f <= 20 || f >= 60);
         QVERIFY(window.isWindowModified());
         QCOMPARE(window.getCurrentFrame(), 25);
-        QVERIFY(qAbs(window.jointInfoWidget->xRotSpinBox->value() -
-                     window.bvhFile.frames[25].at(7)) < 0.006); // the box shows two decimals
+        // The box shows two decimals.
+        QVERIFY(qAbs(window.jointInfoWidget->xRotSpinBox->value() - frames[25][7]) < 0.006);
+    }
+
+    // The table shows numbers to 7 significant digits. A name cell offers the motion's joints
+    // but its End Sites, a number cell nothing. Close discards the table's edits, Save and Close
+    // applies them: text that is no number becomes 0, an added row a segment of empty names.
+    // Save XML writes the model (not the table), Open XML replaces it and shows it, and a
+    // failed write is reported. Delete removes the current row.
+    void massSegmentEditor()
+    {
+        BvhFile file; // Hips > [Spine > End Site, LeftLeg > End Site]
+        QVERIFY(TestSupport::loadMotion(file, TestSupport::smallMotion(3)));
+        BvhMathObject physics;
+        const MassSegmentModel model =
+            TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>End Site 0.0123456789 0.25;");
+        physics.setSegments(model);
+        MassSegmentWidget editor;
+        QTableWidget* table = editor.tableWidget;
+        editor.mathObject = &physics;
+        editor.refreshTable();
+        emit table->cellClicked(0, 0); // no motion open: no list
+        QVERIFY(!editor.listView->model());
+        physics.setBvhFile(&file);
+        table->setCurrentCell(1, 1);
+        emit table->cellClicked(1, 1);
+        QAbstractItemModel* names = editor.listView->model();
+        emit editor.listView->clicked(names->index(2, 0)); // LeftLeg
+        table->setCurrentCell(1, 2);
+        emit table->cellClicked(1, 2);
+        QVERIFY(!editor.listView->model());
+        editor.processListClick(names->index(0, 0)); // no name for a number cell
+        table->item(0, 3)->setText(QStringLiteral("0.5"));
+        editor.closeButton->click();
+        QCOMPARE(physics.getSegments(), model);
+
+        dialogs.files = {path("model.xml"), path("model.xml"), "/nonexistent/dir/model.xml"};
+        editor.saveButton->click();
+        table->item(1, 3)->setText(QStringLiteral("heavy"));
+        editor.addButton->click();
+        editor.saveCloseButton->click();
+        QCOMPARE(physics.getSegments(),
+                 MassSegmentModel(
+                     {{"Hips", "Spine", 0.5, 0.5}, {"Spine", "LeftLeg", 0.0123457, 0.0}, {}}));
+        editor.openButton->click();
+        QCOMPARE(physics.getSegments()[1].mass, 0.25);
+        QCOMPARE(table->item(0, 3)->text(), QStringLiteral("0.75"));
+        editor.saveButton->click();
+        QVERIFY(dialogs.warnings.size() == 1 && dialogs.warnings[0].contains("/nonexistent/dir"));
+        table->setCurrentCell(0, 0);
+        editor.deleteButton->click();
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Spine"));
     }
 };
 
