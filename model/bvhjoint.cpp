@@ -160,21 +160,6 @@ BvhJoint* BvhJoint::getJointByName(const QString& jointName) const
     return nullptr;
 }
 
-BvhJoint* BvhJoint::findJoint(const QString& jointName, const QString& parentName) const
-{
-    if (parentName.isEmpty())
-        return getJointByName(jointName);
-    const QList<BvhJoint*> joints = getAllJoints();
-    static const QString endSite = QStringLiteral("End Site");
-    for (qsizetype p = 1; p < joints.size(); ++p) {
-        if (joints[p]->name != jointName)
-            continue;
-        if (jointName != endSite || joints[p - 1]->name == parentName)
-            return joints[p];
-    }
-    return nullptr;
-}
-
 void BvhJoint::setFrameValues(const QList<double>& row)
 {
     setFrameValues(row.constData(), row.size());

@@ -73,9 +73,6 @@ public:
     QStringList getAllJointNames() const;
     // First joint of getAllJoints() with exactly this name; null if none.
     BvhJoint* getJointByName(const QString& jointName) const;
-    // Lookup that tells End Sites apart by the joint they follow in DOF order; a non-empty
-    // parent name never returns the first joint (normally the root).
-    BvhJoint* findJoint(const QString& jointName, const QString& parentName) const;
 
     // Distributes one frame row over the channels of this joint's subtree in DOF order;
     // channels beyond the row's end get 0.0.
