@@ -133,8 +133,9 @@ int main(int argc, char* argv[])
     const double read = double(timer.nsecsElapsed()) / 1e9;
     const qint64 peak = BenchMotion::peakResidentBytes() - residentBefore;
     const double tableBytes = double(motion.frames.size()) * 180 * sizeof(double);
-    std::printf("readFile: %.3f s (%.2fx the bare loop; goal <= 2x and < 1.5 s), %s, %d rows\n",
-                read, read / bare, result.ok() ? "ok" : "FAILED", motion.rowCount());
+    std::printf(
+        "BvhReader::read: %.3f s (%.2fx the bare loop; goal <= 2x and < 1.5 s), %s, %d rows\n",
+        read, read / bare, result.ok() ? "ok" : "FAILED", motion.rowCount());
     std::printf("peak memory of the load: %.1f MB for %.1f MB of doubles (%.2fx; goal <= 1.5x "
                 "+ 64 MB = %.1f MB)\n",
                 double(peak) / 1e6, tableBytes / 1e6, double(peak) / tableBytes,
@@ -145,7 +146,7 @@ int main(int argc, char* argv[])
     const WriteResult written = BvhWriter(motion).write(out.filePath(QStringLiteral("written.bvh")),
                                                         FrameRange::all(motion.rowCount()));
     const double write = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("writeFile: %.3f s (goal < 3 s), %s\n", write, written.ok ? "ok" : "FAILED");
+    std::printf("BvhWriter::write: %.3f s (goal < 3 s), %s\n", write, written.ok ? "ok" : "FAILED");
     motion.clear();
     return result.ok() && written.ok && longLinesCostTheirSize() ? 0 : 1;
 }
