@@ -9,6 +9,7 @@
 #include "model/bvhreader.h"
 #include "model/csvwriter.h"
 #include "model/poseevaluator.h"
+#include "physics/setupobserver.h"
 
 #include <QDir>
 
@@ -42,6 +43,11 @@ CommandLineRun::Kind CommandLineRun::kindOf(const QString& argument)
 
 int CommandLineRun::run(const QString& argument)
 {
+    if (kindOf(argument) != Kind::None) {
+        profiles = SkeletonProfiles::load();
+        for (const QString& warning : profiles.getWarnings())
+            report(warning);
+    }
     switch (kindOf(argument)) {
     case Kind::ConvertToC3D:
         return runOverDirectory(&CommandLineRun::convertToC3D);
@@ -71,13 +77,25 @@ int CommandLineRun::runOverDirectory(Outcome (CommandLineRun::*processFile)(cons
     return exitCode;
 }
 
-bool CommandLineRun::readMotion(const QString& entry, BvhFile& motion, BvhReadObserver* observer)
+std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhFile& motion,
+                                                      C3DPipeline* pipeline)
 {
-    const BvhReadResult result = BvhReader(motion, observer).read(entry);
-    if (result.ok() && motion.root)
-        return true;
-    report(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
-    return false;
+    // The setup is chosen as soon as the skeleton is read, so that the pipeline converts the
+    // rows with the profile's convention and unit.
+    SetupObserver observer(motion, profiles, SetupRequest(), pipeline,
+                           [pipeline](const MotionSetup& chosen) {
+                               if (pipeline)
+                                   pipeline->setMillimetresPerUnit(chosen.unit.millimetres);
+                           });
+    const BvhReadResult result = BvhReader(motion, &observer).read(entry);
+    if (!result.ok() || !motion.root) {
+        report(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
+        return std::nullopt;
+    }
+    const MotionSetup& setup = observer.finish();
+    if (setup.unitJudged)
+        report(QStringLiteral("%1: %2").arg(entry, setup.summary()));
+    return setup;
 }
 
 CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
@@ -85,11 +103,13 @@ CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
     BvhFile motion;
     // Converts the rows on a second core while the first one reads them.
     C3DPipeline pipeline;
-    if (!readMotion(entry, motion, &pipeline))
+    const std::optional<MotionSetup> setup = readMotion(entry, motion, &pipeline);
+    if (!setup)
         return Outcome::Skipped;
     BatchProgress progress(cancelled, titleOf(entry), 100);
-    const WriteResult result = C3DExport::exportMotion(
-        motion, outputName(entry, QStringLiteral("c3d")), &progress, &pipeline);
+    const WriteResult result =
+        C3DExport::exportMotion(motion, outputName(entry, QStringLiteral("c3d")), &progress,
+                                &pipeline, setup->unit.millimetres);
     if (result.ok)
         return Outcome::Written;
     report(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));
@@ -99,14 +119,20 @@ CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
 CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
 {
     BvhFile motion;
-    if (!readMotion(entry, motion))
+    const std::optional<MotionSetup> setup = readMotion(entry, motion);
+    if (!setup)
         return Outcome::Skipped;
+    // The ankles, as the profile names them (LFoot and RFoot in iPi Studio skeletons).
+    const QList<BvhJoint*> joints = motion.root->getAllJoints();
     const QStringList names = motion.root->getAllJointNames();
-    const qsizetype left = names.indexOf(QLatin1String("LFoot"));
-    const qsizetype right = names.indexOf(QLatin1String("RFoot"));
+    const QString leftName = setup->profile.jointNameFor(QStringLiteral("left ankle"), joints);
+    const QString rightName = setup->profile.jointNameFor(QStringLiteral("right ankle"), joints);
+    const qsizetype left = leftName.isEmpty() ? -1 : names.indexOf(leftName);
+    const qsizetype right = rightName.isEmpty() ? -1 : names.indexOf(rightName);
     if (left < 0 || right < 0) {
-        report(QStringLiteral("skipped %1: it has no joint named %2")
-                   .arg(entry, left < 0 ? QStringLiteral("LFoot") : QStringLiteral("RFoot")));
+        report(QStringLiteral("skipped %1: the %2 profile finds no %3 ankle in it")
+                   .arg(entry, setup->profile.title,
+                        left < 0 ? QStringLiteral("left") : QStringLiteral("right")));
         return Outcome::Skipped;
     }
 
@@ -128,7 +154,8 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
         pose.evaluateRow(row.constData(), row.size());
         table.addNumber(time);
         for (const qsizetype foot : {left, right}) {
-            const Eigen::Vector3d p = C3DAxes::fromBvh(pose.getPosition(foot));
+            const Eigen::Vector3d p =
+                C3DAxes::fromBvh(pose.getPosition(foot), setup->unit.millimetres);
             table.addNumberCell(p.x());
             table.addNumberCell(p.y());
             table.addNumberCell(p.z());

@@ -7,6 +7,7 @@
 #include "model/bvhwriter.h"
 #include "model/exportoptions.h"
 #include "model/jointtables.h"
+#include "model/numberformat.h"
 #include "physics/centreofmass.h"
 #include "physics/interpolation.h"
 #include "tools/aboutwidget.h"
@@ -19,6 +20,7 @@
 #include "view/bvhview.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -43,11 +45,16 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     setWindowTitle(tr("Kinovane[*]"));
     setAcceptDrops(true);
     updateSliderEnabled = true;
+    profiles = SkeletonProfiles::load();
     fillCameraMenu();
+    fillSetupMenus();
     connectPlayback();
     connectMenus();
     createToolWindows();
     connectToolWindows();
+    applySetup();
+    if (!profiles.getWarnings().isEmpty())
+        statusBar()->showMessage(profiles.getWarnings().join(QLatin1Char(' ')));
 }
 
 DudEzu::~DudEzu()
@@ -72,6 +79,37 @@ void DudEzu::fillCameraMenu()
                          &BvhView::centerCameraOnRootGround);
     ui.cameraButton->setMenu(&cameraMenu);
     ui.cameraButton->setPopupMode(QToolButton::InstantPopup);
+}
+
+void DudEzu::fillSetupMenus()
+{
+    auto* profileGroup = new QActionGroup(this);
+    const auto addProfile = [&](const QString& name, const QString& text) {
+        QAction* choice = ui.menuProfile->addAction(text, this, [this, name] { setProfile(name); });
+        choice->setCheckable(true);
+        choice->setData(name);
+        profileGroup->addAction(choice);
+        profileActions.append(choice);
+    };
+    addProfile(QString(), tr("Detect"));
+    ui.menuProfile->addSeparator();
+    for (const SkeletonProfile& profile : profiles.getProfiles())
+        addProfile(profile.name, profile.title);
+
+    auto* unitGroup = new QActionGroup(this);
+    const auto addUnit = [&](const std::optional<LengthUnit>& unit, const QString& text) {
+        QAction* choice = ui.menuUnit->addAction(text, this, [this, unit] { setLengthUnit(unit); });
+        choice->setCheckable(true);
+        choice->setData(unit ? unit->name : QString());
+        unitGroup->addAction(choice);
+        unitActions.append(choice);
+    };
+    addUnit(std::nullopt, tr("The Profile's"));
+    ui.menuUnit->addSeparator();
+    addUnit(LengthUnit::centimetres(), tr("Centimetres"));
+    addUnit(LengthUnit::metres(), tr("Metres"));
+    addUnit(LengthUnit::millimetresUnit(), tr("Millimetres"));
+    addUnit(LengthUnit::inches(), tr("Inches"));
 }
 
 void DudEzu::connectPlayback()
@@ -110,9 +148,10 @@ void DudEzu::connectMenus()
     connect(ui.actionInterpolateJointRotations, &QAction::triggered, this,
             &DudEzu::editInterpolateJointRotations);
     connect(ui.actionRotationOrderFixed, &QAction::triggered, this,
-            [this] { setRotationOrder(RotationOrder::Fixed); });
+            [this] { setConvention(PoseConvention::ipiStudio()); });
     connect(ui.actionRotationOrderDeclared, &QAction::triggered, this,
-            [this] { setRotationOrder(RotationOrder::Declared); });
+            [this] { setConvention(PoseConvention::standard()); });
+    connect(ui.actionProperties, &QAction::triggered, this, &DudEzu::showProperties);
     connect(ui.actionJointHierarchy, &QAction::triggered, this, &DudEzu::windowJointHierarchy);
     connect(ui.actionJointInfo, &QAction::triggered, this, &DudEzu::windowJointInfo);
     connect(ui.actionJointDOFIndex, &QAction::triggered, this, &DudEzu::windowJointIndex);
@@ -197,7 +236,6 @@ void DudEzu::openBVH()
 bool DudEzu::loadFile(const QString& fileName)
 {
     BvhFile loaded;
-    loaded.setRotationOrder(bvhFile.getRotationOrder());
     const BvhReadResult result = BvhReader(loaded).read(fileName);
     if (!result.ok()) {
         UserDialogs::warning(
@@ -221,6 +259,9 @@ bool DudEzu::loadFile(const QString& fileName)
     bvhFile.loadFrame(0);
     mathObject.setBvhFile(&bvhFile);
     ui.bvhView->setMathObject(&mathObject);
+    // Each file gets the profile its skeleton calls for, whatever was chosen for the last one.
+    setupRequest = SetupRequest();
+    applySetup();
 
     const int rows = bvhFile.rowCount();
     ui.slider->setRange(0, std::max(lastRow(), 0));
@@ -239,16 +280,114 @@ bool DudEzu::loadFile(const QString& fileName)
                          .arg(bvhFile.root->getAllJoints().size());
     if (!result.warnings.isEmpty())
         status += QStringLiteral(". ") + result.warnings.join(QLatin1Char(' '));
-    const SegmentBinding& binding = mathObject.getBinding();
-    if (!binding.unboundSegments.isEmpty()) {
-        status += tr(". %1 of %2 mass segments name joints this skeleton lacks (%3) and are "
-                     "left out of the centre of mass")
-                      .arg(binding.unboundSegments.size())
-                      .arg(mathObject.getSegments().size())
-                      .arg(binding.missingJoints.join(QStringLiteral(", ")));
-    }
-    statusBar()->showMessage(status);
+    statusBar()->showMessage(status + QStringLiteral(". ") + setupText());
     return true;
+}
+
+QString DudEzu::setupText() const
+{
+    QString text = setup.summary() + QLatin1Char('.');
+    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
+    if (bvhFile.isLoaded() && !problems.isEmpty())
+        text += tr(" The mass-segment model does not fit this skeleton, so no body centre of mass "
+                   "is shown: %1")
+                    .arg(problems.join(QLatin1Char(' ')));
+    return text;
+}
+
+void DudEzu::applySetup()
+{
+    setup = MotionSetup::choose(profiles, bvhFile.root, setupRequest);
+    bvhFile.setConvention(setup.convention);
+    // A model the user opened or edited stays as long as it fits the motion.
+    const bool keepUserModel =
+        mathObject.hasUserModel() && bvhFile.root &&
+        SegmentBinding::bind(mathObject.getSegments(), bvhFile.root->getAllJoints()).isComplete();
+    if (!keepUserModel)
+        mathObject.setProfileModel(setup.segments);
+
+    for (QAction* choice : std::as_const(profileActions))
+        choice->setChecked(choice->data().toString() == setupRequest.profileName);
+    if (!profileActions.isEmpty())
+        profileActions.first()->setText(setup.detected && bvhFile.isLoaded()
+                                            ? tr("Detect (%1)").arg(setup.profile.title)
+                                            : tr("Detect"));
+    const QString unitName = setupRequest.unit ? setupRequest.unit->name : QString();
+    for (QAction* choice : std::as_const(unitActions))
+        choice->setChecked(choice->data().toString() == unitName);
+    if (!unitActions.isEmpty())
+        unitActions.first()->setText(tr("The Profile's (%1)").arg(setup.profile.unit.name));
+    ui.actionRotationOrderFixed->setChecked(setup.convention.rotationOrder == RotationOrder::Fixed);
+    ui.actionRotationOrderDeclared->setChecked(setup.convention.rotationOrder ==
+                                               RotationOrder::Declared);
+    ui.bvhView->updateSkeletons();
+    if (jointInfoWidget)
+        jointInfoWidget->updateJointInfo();
+}
+
+void DudEzu::setProfile(const QString& name)
+{
+    setupRequest.profileName = name;
+    // The profile brings its own convention and unit.
+    setupRequest.convention.reset();
+    setupRequest.unit.reset();
+    applySetup();
+    statusBar()->showMessage(setupText());
+}
+
+void DudEzu::setConvention(const PoseConvention& convention)
+{
+    setupRequest.convention = convention;
+    applySetup();
+    statusBar()->showMessage(setupText());
+}
+
+void DudEzu::setLengthUnit(const std::optional<LengthUnit>& unit)
+{
+    setupRequest.unit = unit;
+    applySetup();
+    statusBar()->showMessage(setupText());
+}
+
+void DudEzu::showProperties()
+{
+    const auto onOff = [](bool value) { return value ? tr("yes") : tr("no"); };
+    const PoseConvention& convention = setup.convention;
+    QStringList lines;
+    if (bvhFile.isLoaded()) {
+        lines << tr("File: %1").arg(QDir::toNativeSeparators(fileBaseName + QStringLiteral("bvh")))
+              << tr("Frames: %1, frame time %2 s")
+                     .arg(bvhFile.rowCount())
+                     .arg(NumberFormat::general(bvhFile.frameTime))
+              << tr("Joints: %1").arg(bvhFile.root->getAllJoints().size());
+    }
+    lines << tr("Skeleton profile: %1 (%2)")
+                 .arg(setup.profile.title, setup.detected ? tr("detected") : tr("chosen"))
+          << tr("Rotations: %1")
+                 .arg(convention.rotationOrder == RotationOrder::Fixed
+                          ? tr("fixed X·Y·Z product")
+                          : tr("in the order the CHANNELS lines declare"))
+          << tr("Position channels: %1")
+                 .arg(convention.positionChannels == PositionChannels::AddToOffset
+                          ? tr("added to OFFSET")
+                          : tr("replace OFFSET"))
+          << tr("Pi for degrees to radians: %1").arg(NumberFormat::general(convention.pi, 9))
+          << tr("Length unit: %1 (%2 mm)")
+                 .arg(setup.unit.name, NumberFormat::general(setup.unit.millimetres));
+    if (bvhFile.isLoaded())
+        lines << tr("Rest-pose stature: %1 %2, unit judged by it: %3")
+                     .arg(NumberFormat::general(setup.stature, 4), setup.unit.name,
+                          onOff(setup.unitJudged));
+    lines << tr("Mass-segment model: %1")
+                 .arg(mathObject.hasUserModel()   ? tr("opened or edited by you")
+                      : setup.modelFile.isEmpty() ? tr("the profile's")
+                                                  : QDir::toNativeSeparators(setup.modelFile));
+    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
+    if (bvhFile.isLoaded())
+        lines << (problems.isEmpty() ? tr("The model fits the skeleton.")
+                                     : tr("The model does not fit the skeleton: %1")
+                                           .arg(problems.join(QLatin1Char(' '))));
+    UserDialogs::information(tr("Properties"), lines.join(QLatin1Char('\n')));
 }
 
 bool DudEzu::saveBVH()
@@ -357,18 +496,6 @@ void DudEzu::playbackTick()
         return;
     currentFrame = frame;
     showFrame();
-}
-
-void DudEzu::setRotationOrder(RotationOrder order)
-{
-    ui.actionRotationOrderFixed->setChecked(order == RotationOrder::Fixed);
-    ui.actionRotationOrderDeclared->setChecked(order == RotationOrder::Declared);
-    if (order == bvhFile.getRotationOrder())
-        return;
-    bvhFile.setRotationOrder(order);
-    ui.bvhView->updateSkeletons();
-    if (jointInfoWidget)
-        jointInfoWidget->updateJointInfo();
 }
 
 void DudEzu::showFrame()
@@ -491,6 +618,17 @@ void DudEzu::saveMassCenterCSV()
 {
     if (!bvhFile.isLoaded())
         return;
+    // Said before a file name is asked for: no table comes of a model that does not fit.
+    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
+    if (!problems.isEmpty()) {
+        UserDialogs::warning(tr("Kinovane"),
+                             tr("The mass-segment model does not fit this skeleton, so there is "
+                                "no centre of mass to export. Choose another skeleton profile "
+                                "(Edit > Skeleton Profile) or edit the model (Edit > Mass "
+                                "Segments).\n%1")
+                                 .arg(problems.join(QLatin1Char('\n'))));
+        return;
+    }
     const QString fileName =
         UserDialogs::getSaveFileName(tr("File Export"), QString(), QStringLiteral("*.csv"));
     if (fileName.isEmpty())
@@ -555,7 +693,8 @@ void DudEzu::saveC3D()
     if (fileName.isEmpty())
         return;
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    const WriteResult result = C3DExport::exportMotion(bvhFile, fileName, &progress);
+    const WriteResult result =
+        C3DExport::exportMotion(bvhFile, fileName, &progress, nullptr, setup.unit.millimetres);
     if (!result.ok)
         showWriteFailure(result);
 }
@@ -568,6 +707,7 @@ void DudEzu::editMassSegments()
     massSegmentWidget->refreshTable();
     massSegmentWidget->exec();
     ui.bvhView->updateSkeletons(); // the model may have changed
+    statusBar()->showMessage(setupText());
 }
 
 void DudEzu::editInterpolateJointRotations()

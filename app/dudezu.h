@@ -5,6 +5,8 @@
 #include "model/bvhfile.h"
 #include "model/framerange.h"
 #include "physics/bvhmathobject.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 
 #include <QDockWidget>
 #include <QMainWindow>
@@ -51,9 +53,17 @@ public slots:
     void exit();
     void editMassSegments();
     void editInterpolateJointRotations();
-    // The rotation convention of the open motion and of every motion opened later; the view
-    // and the joint editor redraw at once.
-    void setRotationOrder(RotationOrder order);
+    // The skeleton profile of the open motion (its name; empty to detect it), which sets its
+    // convention, unit and model. Opening a file detects its profile again.
+    void setProfile(const QString& name);
+    // The convention of the open motion instead of its profile's; the view and the joint
+    // editor redraw at once.
+    void setConvention(const PoseConvention& convention);
+    // The length unit of the open motion instead of its profile's (none: the profile's, judged
+    // by the skeleton's size).
+    void setLengthUnit(const std::optional<LengthUnit>& unit);
+    // The profile, convention, unit and model of the open motion (File > Properties).
+    void showProperties();
     void windowJointHierarchy();
     void windowJointInfo();
     void windowJointIndex();
@@ -81,6 +91,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 public:
+    const MotionSetup& getSetup() const { return setup; }
+
     BvhFile bvhFile;
     BvhMathObject mathObject;
     QString fileBaseName;
@@ -97,6 +109,7 @@ public:
 
 private:
     void fillCameraMenu();
+    void fillSetupMenus();
     void connectPlayback();
     void connectMenus();
     void createToolWindows();
@@ -114,6 +127,18 @@ private:
     void showMarkedRange();
     int lastRow() const { return bvhFile.rowCount() - 1; }
     void showWriteFailure(const WriteResult& result);
+    // Chooses the setup of the open motion for `setupRequest`, gives its joints the convention
+    // and the physics its model (a model the user opened or edited stays while it fits the
+    // skeleton), checks the menus and redraws.
+    void applySetup();
+    // What the status bar and Properties say about the setup and the model's fit.
+    QString setupText() const;
+
+    SkeletonProfiles profiles;
+    SetupRequest setupRequest;
+    MotionSetup setup;
+    QList<QAction*> profileActions; // the first one is "Detect", then one per profile
+    QList<QAction*> unitActions;    // the first one is the profile's unit, then cm, m, mm, in
 
     PlaybackClock clock;
     int currentFrame = 0;

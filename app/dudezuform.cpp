@@ -56,6 +56,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     actionExportC3D = action(window, "actionExportC3D");
     actionEditMassSegments = action(window, "actionEditMassSegments");
     actionInterpolateJointRotations = action(window, "actionInterpolateJointRotations");
+    actionProperties = action(window, "actionProperties");
     // Two exclusive choices: the group unchecks the other one.
     actionRotationOrderFixed = action(window, "actionRotationOrderFixed");
     actionRotationOrderDeclared = action(window, "actionRotationOrderDeclared");
@@ -159,6 +160,8 @@ void DudEzuForm::setupUi(QMainWindow* window)
     menuFile = named(new QMenu(menuBar), "menuFile");
     menuExport = named(new QMenu(menuFile), "menuExport");
     menuEdit = named(new QMenu(menuBar), "menuEdit");
+    menuProfile = named(new QMenu(menuEdit), "menuProfile");
+    menuUnit = named(new QMenu(menuEdit), "menuUnit");
     menuWindow = named(new QMenu(menuBar), "menuWindow");
     menuHelp = named(new QMenu(menuBar), "menuHelp");
     window->setMenuBar(menuBar);
@@ -175,6 +178,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     menuFile->addAction(actionSaveBVH);
     menuFile->addAction(actionCloseBVH);
     menuFile->addAction(menuExport->menuAction());
+    menuFile->addAction(actionProperties);
     menuFile->addAction(actionExit);
     menuExport->addAction(actionExportJointRotations);
     menuExport->addAction(actionExportAbsJointPositions);
@@ -183,8 +187,10 @@ void DudEzuForm::setupUi(QMainWindow* window)
     menuEdit->addAction(actionEditMassSegments);
     menuEdit->addAction(actionInterpolateJointRotations);
     menuEdit->addSeparator();
+    menuEdit->addAction(menuProfile->menuAction());
     menuEdit->addAction(actionRotationOrderFixed);
     menuEdit->addAction(actionRotationOrderDeclared);
+    menuEdit->addAction(menuUnit->menuAction());
     menuWindow->addAction(actionJointHierarchy);
     menuWindow->addAction(actionJointInfo);
     menuWindow->addAction(actionJointDOFIndex);
@@ -207,8 +213,11 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     actionExportC3D->setText(tr("C3D..."));
     actionEditMassSegments->setText(tr("Mass Segments..."));
     actionInterpolateJointRotations->setText(tr("Interpolate Joint Rotations..."));
-    actionRotationOrderFixed->setText(tr("Rotation Order: Fixed X·Y·Z (iPi Studio)"));
-    actionRotationOrderDeclared->setText(tr("Rotation Order: As Declared in File"));
+    actionProperties->setText(tr("Properties..."));
+    actionRotationOrderFixed->setText(
+        tr("Convention: iPi Studio (Fixed X·Y·Z, Positions Added to OFFSET)"));
+    actionRotationOrderDeclared->setText(
+        tr("Convention: Standard (Declared Order, Positions Replace OFFSET)"));
     actionJointHierarchy->setText(tr("Joint Hierarchy"));
     actionJointInfo->setText(tr("Joint Info"));
     actionJointDOFIndex->setText(tr("Joint DOF Index"));
@@ -228,6 +237,8 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     menuFile->setTitle(tr("File"));
     menuExport->setTitle(tr("Export"));
     menuEdit->setTitle(tr("Edit"));
+    menuProfile->setTitle(tr("Skeleton Profile"));
+    menuUnit->setTitle(tr("Length Unit"));
     menuWindow->setTitle(tr("Window"));
     menuHelp->setTitle(tr("Help"));
 }

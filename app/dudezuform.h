@@ -40,6 +40,7 @@ public:
     QAction* actionExportC3D;
     QAction* actionEditMassSegments;
     QAction* actionInterpolateJointRotations;
+    QAction* actionProperties;
     QAction* actionRotationOrderFixed;
     QAction* actionRotationOrderDeclared;
     QAction* actionJointHierarchy;
@@ -74,6 +75,8 @@ public:
     QMenu* menuFile;
     QMenu* menuExport;
     QMenu* menuEdit;
+    QMenu* menuProfile; // filled by the window from the profiles it knows
+    QMenu* menuUnit;
     QMenu* menuWindow;
     QMenu* menuHelp;
     QToolBar* mainToolBar;

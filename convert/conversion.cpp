@@ -8,7 +8,9 @@
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
-#include "physics/masssegmentfile.h"
+#include "physics/motionsetup.h"
+#include "physics/setupobserver.h"
+#include "physics/skeletonprofiles.h"
 
 #include <QFile>
 
@@ -52,30 +54,34 @@ static bool selectJoints(const BvhFile& motion, const QStringList& names, QList<
     return true;
 }
 
-// --model, else defaultMassSegments.xml of the current directory, else the model shipped
-// inside the program. False, with a message, when the model named cannot be read.
-static bool loadModel(const QString& modelFile, MassSegmentModel& segments)
+// True when the setup's model gives the body's centre of mass; else says why, one line per
+// problem.
+static bool modelFits(const MotionSetup& setup, const QString& input)
 {
-    const MassSegmentReadResult result = MassSegmentFile::read(
-        modelFile.isEmpty() ? MassSegmentFile::defaultModelFile() : modelFile);
-    if (!result.ok) {
-        report(result.errorString);
+    if (!setup.ok()) {
+        report(setup.errorString);
         return false;
     }
-    segments = result.segments;
-    return true;
+    const QStringList problems = setup.binding.problems(setup.segments);
+    for (const QString& problem : problems)
+        report(QStringLiteral("%1: %2").arg(input, problem));
+    if (!problems.isEmpty())
+        report(
+            QStringLiteral("%1: no centre-of-mass table written (%2)").arg(input, setup.summary()));
+    return problems.isEmpty();
 }
 
 // The C3D export has no range of its own: a range converts the motion cut to it, as if saved
 // with --bvh and converted whole. Without a range, `pipeline` holds the frames converted while
 // the file was read.
-static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, ProgressSink* progress,
-                            C3DPipeline* pipeline)
+static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, const LengthUnit& unit,
+                            ProgressSink* progress, C3DPipeline* pipeline)
 {
     if (!options.range)
-        return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline);
+        return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline,
+                                       unit.millimetres);
     motion.frames = motion.frames.mid(options.range->first, options.range->count());
-    return C3DExport::exportMotion(motion, options.c3dFile, progress);
+    return C3DExport::exportMotion(motion, options.c3dFile, progress, nullptr, unit.millimetres);
 }
 
 // What writes one file of the run, from a motion of its own.
@@ -121,17 +127,36 @@ static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool s
 
 ConvertExit runConversion(const ConvertOptions& options)
 {
+    const SkeletonProfiles profiles = SkeletonProfiles::load();
+    for (const QString& warning : profiles.getWarnings())
+        report(warning);
+    const SetupRequest request{options.profile, options.convention, options.unit,
+                               options.modelFile};
+    if (!request.profileName.isEmpty() && !profiles.find(request.profileName)) {
+        report(MotionSetup::choose(profiles, nullptr, request).errorString);
+        return ConvertExit::Usage;
+    }
+
     BvhFile motion;
-    motion.setRotationOrder(options.rotationOrder);
-    // The C3D conversion of a whole motion starts while the file is still being read.
+    // The C3D conversion of a whole motion starts while the file is still being read, once the
+    // setup (convention and unit) is chosen from the hierarchy.
     C3DPipeline pipeline;
     const bool pipelined = !options.c3dFile.isEmpty() && !options.range;
-    const BvhReadResult read =
-        BvhReader(motion, pipelined ? &pipeline : nullptr).read(options.input);
+    SetupObserver observer(motion, profiles, request, pipelined ? &pipeline : nullptr,
+                           [&](const MotionSetup& chosen) {
+                               pipeline.setMillimetresPerUnit(chosen.unit.millimetres);
+                           });
+    const BvhReadResult read = BvhReader(motion, &observer).read(options.input);
     if (!read.ok() || !motion.root) {
         report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
         return ConvertExit::Failed;
     }
+    const MotionSetup setup = observer.finish();
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    // A unit other than the profile's changes the C3D file: worth a line in any run. The rest
+    // of the setup only when someone watches.
+    if (!options.quiet && (setup.unitJudged || showProgress))
+        report(QStringLiteral("%1: %2").arg(options.input, setup.summary()));
     if (options.range && options.range->last >= motion.rowCount()) {
         report(QStringLiteral("--range %1:%2 reaches past the last frame of %3, %4")
                    .arg(options.range->first)
@@ -151,7 +176,7 @@ ConvertExit runConversion(const ConvertOptions& options)
     if (!options.c3dFile.isEmpty()) {
         // First, so that it works on the motion the pipeline converted.
         exports.push_back([&](BvhFile& own, ProgressSink* progress) {
-            return writeC3D(own, options, progress, pipelined ? &pipeline : nullptr);
+            return writeC3D(own, options, setup.unit, progress, pipelined ? &pipeline : nullptr);
         });
     }
     if (!options.bvhFile.isEmpty()) {
@@ -159,11 +184,10 @@ ConvertExit runConversion(const ConvertOptions& options)
             return BvhWriter(copy).write(options.bvhFile, tables.range);
         });
     }
-    MassSegmentModel segments;
     if (!options.massCentreFile.isEmpty()) {
-        if (loadModel(options.modelFile, segments)) {
+        if (modelFits(setup, options.input)) {
             exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
-                return CentreOfMass::writeCsv(copy, segments, options.massCentreFile, tables,
+                return CentreOfMass::writeCsv(copy, setup.segments, options.massCentreFile, tables,
                                               progress);
             });
         } else {
@@ -180,7 +204,6 @@ ConvertExit runConversion(const ConvertOptions& options)
             return JointTables::writePositions(copy, options.positionsFile, tables, progress);
         });
     }
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     ok = writeAll(motion, exports, showProgress) && ok;
     return ok ? ConvertExit::Done : ConvertExit::Failed;
 }

@@ -20,9 +20,14 @@ QString ConvertOptions::usage()
         "  --joints NAME[,NAME...] joints of the two joint tables (default: all)\n"
         "  --range FIRST:LAST      frames FIRST to LAST, both included (default: all)\n"
         "  --model FILE.xml        mass-segment model (default: defaultMassSegments.xml in\n"
-        "                          the current directory, else the model shipped with the "
-        "program)\n"
-        "  --rotation-order fixed|declared   rotation convention (default fixed)\n"
+        "                          the current directory when it fits the skeleton, else\n"
+        "                          the profile's model)\n"
+        "  --profile NAME|auto     skeleton profile (default auto: the one fitting the\n"
+        "                          skeleton's names best)\n"
+        "  --rotation-order fixed|declared   convention instead of the profile's: fixed is\n"
+        "                          iPi Studio's, declared the one of most other producers\n"
+        "  --units cm|m|mm|in      length unit of the file (default: the profile's, or\n"
+        "                          metres or millimetres when the skeleton's size says so)\n"
         "  --quiet                 no progress output\n"
         "  --help, --version\n");
 }
@@ -49,12 +54,17 @@ QString ConvertOptions::parse(const QStringList& arguments)
         value = arguments[++i];
         return true;
     };
-    static const QStringList withValue{
-        QStringLiteral("--c3d"),           QStringLiteral("--bvh"),
-        QStringLiteral("--com-csv"),       QStringLiteral("--rotations-csv"),
-        QStringLiteral("--positions-csv"), QStringLiteral("--joints"),
-        QStringLiteral("--range"),         QStringLiteral("--model"),
-        QStringLiteral("--rotation-order")};
+    static const QStringList withValue{QStringLiteral("--c3d"),
+                                       QStringLiteral("--bvh"),
+                                       QStringLiteral("--com-csv"),
+                                       QStringLiteral("--rotations-csv"),
+                                       QStringLiteral("--positions-csv"),
+                                       QStringLiteral("--joints"),
+                                       QStringLiteral("--range"),
+                                       QStringLiteral("--model"),
+                                       QStringLiteral("--rotation-order"),
+                                       QStringLiteral("--profile"),
+                                       QStringLiteral("--units")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         QString value;
@@ -97,11 +107,17 @@ QString ConvertOptions::parse(const QStringList& arguments)
             modelFile = value;
         } else if (argument == QLatin1String("--rotation-order")) {
             if (value == QLatin1String("fixed"))
-                rotationOrder = RotationOrder::Fixed;
+                convention = PoseConvention::ipiStudio();
             else if (value == QLatin1String("declared"))
-                rotationOrder = RotationOrder::Declared;
+                convention = PoseConvention::standard();
             else
                 return QStringLiteral("--rotation-order %1: expected fixed or declared").arg(value);
+        } else if (argument == QLatin1String("--profile")) {
+            profile = value == QLatin1String("auto") ? QString() : value;
+        } else if (argument == QLatin1String("--units")) {
+            unit = LengthUnit::fromName(value);
+            if (!unit)
+                return QStringLiteral("--units %1: expected cm, m, mm or in").arg(value);
         }
     }
     if (help || version)

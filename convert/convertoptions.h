@@ -1,7 +1,8 @@
 #pragma once
 
 #include "model/framerange.h"
-#include "model/rotationorder.h"
+#include "model/lengthunit.h"
+#include "model/poseconvention.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,10 +18,12 @@ struct ConvertOptions
     QString massCentreFile;
     QString rotationsFile;
     QString positionsFile;
-    QStringList joints;              // empty: every joint
-    std::optional<FrameRange> range; // none: every frame
-    QString modelFile;               // empty: the default model
-    RotationOrder rotationOrder = RotationOrder::Fixed;
+    QStringList joints;                       // empty: every joint
+    std::optional<FrameRange> range;          // none: every frame
+    QString modelFile;                        // empty: the profile's model
+    QString profile;                          // empty: the detected profile
+    std::optional<PoseConvention> convention; // none: the profile's
+    std::optional<LengthUnit> unit;           // none: the profile's, judged by the stature
     bool quiet = false;
     bool help = false;
     bool version = false;

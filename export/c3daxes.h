@@ -4,15 +4,20 @@
 
 #include <Eigen/Core>
 
-// How a BVH position becomes a C3D point: x negated, y and z exchanged, times 10 (centimetres
-// to millimetres). The products are exact in double precision, so rounding them to float gives
-// the float products bit for bit: the C3D export stores them as floats, the foot tables print
-// them with 15 digits.
+// How a BVH position becomes a C3D point: x negated, y and z exchanged, and scaled from the
+// motion's length unit to millimetres (times 10 for centimetres). For centimetres, metres and
+// millimetres the products are exact in double precision, so rounding them to float gives the
+// float products bit for bit: the C3D export stores them as floats, the foot tables print them
+// with 15 digits.
 namespace C3DAxes {
 
-inline Eigen::Vector3d fromBvh(const Vector3f& p)
+inline constexpr double centimetresInMillimetres = 10.0;
+
+inline Eigen::Vector3d fromBvh(const Vector3f& p,
+                               double millimetresPerUnit = centimetresInMillimetres)
 {
-    return Eigen::Vector3d(-10.0 * double(p.x()), 10.0 * double(p.z()), 10.0 * double(p.y()));
+    return Eigen::Vector3d(-millimetresPerUnit * double(p.x()), millimetresPerUnit * double(p.z()),
+                           millimetresPerUnit * double(p.y()));
 }
 
 } // namespace C3DAxes

@@ -24,7 +24,7 @@ int frameRate(double frameTime)
 }
 
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline)
+                         C3DPipeline* pipeline, double millimetresPerUnit)
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
@@ -37,7 +37,7 @@ WriteResult exportMotion(const BvhFile& motion, const QString& fileName, Progres
 
     C3DFile file;
     // The frames before `ready` were converted while the file was read.
-    const int ready = pipeline ? pipeline->takeConverted(motion, file) : 0;
+    const int ready = pipeline ? pipeline->takeConverted(motion, millimetresPerUnit, file) : 0;
     file.reservePoints(qsizetype(frameCount) * jointCount);
     if (progress)
         progress->begin(QString(), QString(), frameCount);
@@ -56,7 +56,7 @@ WriteResult exportMotion(const BvhFile& motion, const QString& fileName, Progres
                 PoseEvaluator& evaluator = lanes[size_t(lane)];
                 C3DPoint* sample = samples + qsizetype(first - missing) * jointCount;
                 for (int frame = first; frame < stop; ++frame, sample += jointCount)
-                    C3DSamples::convertRow(evaluator, frames[frame], sample);
+                    C3DSamples::convertRow(evaluator, frames[frame], millimetresPerUnit, sample);
             });
         }
         for (int frame = block; frame < blockStop; ++frame) {

@@ -21,7 +21,8 @@ inline constexpr int fallbackFrameRate = 30;
 int frameRate(double frameTime);
 
 // Writes the absolute positions of every joint (End Sites included, in getAllJoints() order)
-// in every frame as a C3D file, converted as C3DAxes says and declared as millimetres; the
+// in every frame as a C3D file, converted as C3DAxes says for a motion whose length unit is
+// `millimetresPerUnit` millimetres (10 for centimetres) and declared as millimetres; the
 // joint names are the labels. Reads the frame rows and leaves the motion as it was. Reports
 // each frame to `progress` (which may
 // be null) before converting it and stops after a frame once the sink is canceled; the frames
@@ -29,6 +30,6 @@ int frameRate(double frameTime);
 // With a `pipeline` that was given to the BvhReader of the motion, the frames it converted while
 // the file was read are taken from it, and the result is the same, byte for byte.
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline = nullptr);
+                         C3DPipeline* pipeline = nullptr, double millimetresPerUnit = 10.0);
 
 } // namespace C3DExport

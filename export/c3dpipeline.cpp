@@ -63,7 +63,7 @@ void C3DPipeline::convert()
                 return;
             const size_t first = points.size();
             points.resize(first + size_t(jointCount));
-            C3DSamples::convertRow(pose, row, points.data() + first);
+            C3DSamples::convertRow(pose, row, millimetresPerUnit, points.data() + first);
             ++convertedRows;
         }
     }
@@ -81,7 +81,7 @@ void C3DPipeline::stop()
     pending.clear();
 }
 
-int C3DPipeline::takeConverted(const BvhFile& motion, C3DFile& file)
+int C3DPipeline::takeConverted(const BvhFile& motion, double unitMillimetres, C3DFile& file)
 {
     stop();
     // The rows and the skeleton must still be those the thread converted: a hierarchy read
@@ -89,6 +89,7 @@ int C3DPipeline::takeConverted(const BvhFile& motion, C3DFile& file)
     // would change the samples.
     const bool valid = usable && motionStarts == 1 && handedRows == motion.rowCount() &&
                        convertedRows <= motion.rowCount() &&
+                       unitMillimetres == millimetresPerUnit &&
                        PoseEvaluator(motion.root).hasSameSetup(*evaluator);
     const int converted = valid ? convertedRows : 0;
     if (valid)

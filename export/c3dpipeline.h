@@ -28,19 +28,25 @@ public:
     C3DPipeline(const C3DPipeline&) = delete;
     C3DPipeline& operator=(const C3DPipeline&) = delete;
 
+    // The length unit of the motion, in millimetres (10 unless set); set it before the rows
+    // start, and give the export the same.
+    void setMillimetresPerUnit(double millimetres) { millimetresPerUnit = millimetres; }
+
     void motionStarted(const BvhFile& file, qsizetype possibleRows) override;
     void rowsAppended(const BvhFile& file) override;
 
     // Call once the reading is over. Stops the conversion and, when its samples are those of
     // `motion`'s first rows as they are now, moves them into file.points (which must be
-    // empty); returns how many frames that is, 0 when nothing is usable.
-    int takeConverted(const BvhFile& motion, C3DFile& file);
+    // empty); returns how many frames that is, 0 when nothing is usable (as when they were
+    // scaled for another unit).
+    int takeConverted(const BvhFile& motion, double millimetresPerUnit, C3DFile& file);
 
 private:
     void convert();
     void stop();
 
     // Reading thread only.
+    double millimetresPerUnit = 10.0;
     std::unique_ptr<PoseEvaluator> evaluator;
     int motionStarts = 0;
     int handedRows = 0;

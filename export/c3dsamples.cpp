@@ -5,11 +5,12 @@
 
 namespace C3DSamples {
 
-void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples)
+void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetresPerUnit,
+                C3DPoint* samples)
 {
     pose.evaluateRow(row.constData(), row.size());
     for (const Vector3f& p : pose.getPositions()) {
-        const Eigen::Vector3d point = C3DAxes::fromBvh(p);
+        const Eigen::Vector3d point = C3DAxes::fromBvh(p, millimetresPerUnit);
         *samples++ = {float(point.x()), float(point.y()), float(point.z()), 0};
     }
 }

@@ -8,7 +8,9 @@ class PoseEvaluator;
 
 namespace C3DSamples {
 
-// Evaluates one frame row and writes the sample of every joint (C3DAxes) from `samples` on.
-void convertRow(PoseEvaluator& pose, const QList<double>& row, C3DPoint* samples);
+// Evaluates one frame row and writes the sample of every joint (C3DAxes, for a motion whose
+// unit is `millimetresPerUnit` millimetres) from `samples` on.
+void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetresPerUnit,
+                C3DPoint* samples);
 
 } // namespace C3DSamples

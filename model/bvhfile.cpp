@@ -17,13 +17,13 @@ BvhFile::~BvhFile()
     delete root.data();
 }
 
-void BvhFile::setRotationOrder(RotationOrder order)
+void BvhFile::setConvention(const PoseConvention& newConvention)
 {
-    rotationOrder = order;
+    convention = newConvention;
     if (!root)
         return;
     for (BvhJoint* joint : root->getAllJoints())
-        joint->setRotationOrder(order);
+        joint->setConvention(convention);
 }
 
 void BvhFile::clear()
@@ -42,7 +42,7 @@ std::unique_ptr<BvhFile> BvhFile::copy() const
     other->root = root ? root->cloneTree() : nullptr;
     other->numFrames = numFrames;
     other->frameTime = frameTime;
-    other->rotationOrder = rotationOrder;
+    other->convention = convention;
     return other;
 }
 
@@ -52,7 +52,7 @@ void BvhFile::swap(BvhFile& other) noexcept
     std::swap(root, other.root);
     std::swap(numFrames, other.numFrames);
     std::swap(frameTime, other.frameTime);
-    std::swap(rotationOrder, other.rotationOrder);
+    std::swap(convention, other.convention);
 }
 
 void BvhFile::loadFrame(int frame)

@@ -22,10 +22,11 @@ public:
     explicit BvhFile(QObject* parent = nullptr);
     ~BvhFile() override;
 
-    // The rotation convention of every joint of this motion (Fixed unless set). Kept by clear()
-    // and given to the joints of every file read afterwards.
-    RotationOrder getRotationOrder() const { return rotationOrder; }
-    void setRotationOrder(RotationOrder order);
+    // The pose convention of every joint of this motion (iPi Studio's unless set). Kept by
+    // clear() and given to the joints of every file read afterwards.
+    const PoseConvention& getConvention() const { return convention; }
+    void setConvention(const PoseConvention& newConvention);
+    RotationOrder getRotationOrder() const { return convention.rotationOrder; }
 
     // Deletes the joint tree and resets every field but the rotation order.
     void clear();
@@ -55,5 +56,5 @@ public:
     double frameTime = 0.0;
 
 private:
-    RotationOrder rotationOrder = RotationOrder::Fixed;
+    PoseConvention convention;
 };

@@ -115,7 +115,7 @@ BvhJoint* BvhJoint::cloneTree() const
         copy->channelKinds = joint->channelKinds;
         copy->position = joint->position;
         copy->rotation = joint->rotation;
-        copy->rotationOrder = joint->rotationOrder;
+        copy->convention = joint->convention;
         for (const BvhJoint* child : joint->children) {
             if (!child)
                 continue;
@@ -186,7 +186,7 @@ void BvhJoint::setFrameValues(const double* row, qsizetype rowLength)
 
 RotationAxes BvhJoint::getRotationAxes() const
 {
-    if (rotationOrder == RotationOrder::Fixed)
+    if (convention.rotationOrder == RotationOrder::Fixed)
         return fixedRotationAxes;
     RotationAxes axes{};
     bool used[3] = {false, false, false};

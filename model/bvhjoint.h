@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/rotationorder.h"
+#include "model/poseconvention.h"
 #include "model/vectortypes.h"
 
 #include <QList>
@@ -80,10 +80,11 @@ public:
     // The same for a row given as a pointer and a length.
     void setFrameValues(const double* row, qsizetype rowLength);
 
-    // How this joint's rotation values make its rotation matrix; the motion sets it on all its
-    // joints, and PoseEvaluator multiplies accordingly.
-    RotationOrder getRotationOrder() const { return rotationOrder; }
-    void setRotationOrder(RotationOrder order) { rotationOrder = order; }
+    // How this joint's values make its place and rotation; the motion sets it on all its
+    // joints, and PoseEvaluator computes accordingly.
+    const PoseConvention& getConvention() const { return convention; }
+    void setConvention(const PoseConvention& newConvention) { convention = newConvention; }
+    RotationOrder getRotationOrder() const { return convention.rotationOrder; }
     // The axes of the rotation product left to right: x, y, z under Fixed; under Declared the
     // rotation channels in CHANNELS order, then any axis they leave out (in x, y, z order, so
     // a value set by hand on a joint without that channel still counts).
@@ -117,5 +118,5 @@ private:
     QPointer<BvhJoint> parentJoint;
     Vector3f position = Vector3f::Zero();
     Vector3f rotation = Vector3f::Zero();
-    RotationOrder rotationOrder = RotationOrder::Fixed;
+    PoseConvention convention;
 };

@@ -77,7 +77,7 @@ BvhReadResult BvhReader::read(QIODevice& input)
     }
     device = nullptr;
     buffer = QByteArray();
-    file.setRotationOrder(file.getRotationOrder());
+    file.setConvention(file.getConvention());
     if (!file.root) {
         result.status = BvhReadResult::Status::NoHierarchy;
         result.errorString = QStringLiteral("The file holds no joint hierarchy (no HIERARCHY "

@@ -34,16 +34,16 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
             hasChildren[size_t(parent)] = 1;
     }
     // The DOF order of setFrameValues: joints in pre-order, each joint's channels in order.
+    offsets.resize(count);
     for (qsizetype i = 0; i < joints.size(); ++i) {
         const BvhJoint* joint = joints[i];
-        offsets.push_back(joint->getOffset());
         heldValues.push_back(valuesOf(*joint));
         for (int k = 0; k < joint->getNumChannels(); ++k) {
             const int slot = int(joint->getChannel(k));
             channelTargets.push_back(slot < 6 ? int(6 * i) + slot : -1);
         }
     }
-    takeRotationOrders();
+    takeConventions();
     values.resize(count);
     localPoints.resize(count);
     rotations.resize(count);
@@ -61,27 +61,45 @@ bool PoseEvaluator::hasSameSetup(const PoseEvaluator& other) const
 {
     return joints == other.joints && parents == other.parents &&
            channelTargets == other.channelTargets && declaredOrder == other.declaredOrder &&
-           rotationAxes == other.rotationAxes && sameBytes(offsets, other.offsets) &&
-           sameBytes(heldValues, other.heldValues);
+           rotationAxes == other.rotationAxes && sameBytes(pis, other.pis) &&
+           sameBytes(offsets, other.offsets) && sameBytes(heldValues, other.heldValues);
 }
 
-void PoseEvaluator::takeRotationOrders()
+// A joint's place in its parent: OFFSET plus its position values, except that under
+// ReplaceOffset each position channel stands for its OFFSET component, whose slot is then 0.
+static Vector3f offsetUnderConvention(const BvhJoint& joint)
 {
-    declaredOrder.resize(size_t(joints.size()));
-    rotationAxes.resize(size_t(joints.size()));
-    for (qsizetype i = 0; i < joints.size(); ++i) {
-        declaredOrder[size_t(i)] = joints[i]->getRotationOrder() == RotationOrder::Declared;
-        rotationAxes[size_t(i)] = joints[i]->getRotationAxes();
+    Vector3f offset = joint.getOffset();
+    if (joint.getConvention().positionChannels != PositionChannels::ReplaceOffset)
+        return offset;
+    for (int k = 0; k < joint.getNumChannels(); ++k) {
+        const int slot = int(joint.getChannel(k));
+        if (slot < 3)
+            offset[slot] = 0.0f;
+    }
+    return offset;
+}
+
+void PoseEvaluator::takeConventions()
+{
+    const size_t count = size_t(joints.size());
+    declaredOrder.resize(count);
+    rotationAxes.resize(count);
+    pis.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const BvhJoint& joint = *joints[qsizetype(i)];
+        declaredOrder[i] = joint.getRotationOrder() == RotationOrder::Declared;
+        rotationAxes[i] = joint.getRotationAxes();
+        pis[i] = joint.getConvention().pi;
+        offsets[i] = offsetUnderConvention(joint);
     }
 }
 
 void PoseEvaluator::evaluate()
 {
-    takeRotationOrders();
-    for (size_t i = 0; i < values.size(); ++i) {
-        offsets[i] = joints[qsizetype(i)]->getOffset();
+    takeConventions();
+    for (size_t i = 0; i < values.size(); ++i)
         values[i] = valuesOf(*joints[qsizetype(i)]);
-    }
     evaluateValues();
 }
 
@@ -122,8 +140,9 @@ void PoseEvaluator::evaluateValues()
         if (!hasChildren[i])
             continue;
         const Vector3f degrees(v[3], v[4], v[5]);
-        rotations[i] = declaredOrder[i] ? RotationMath::fromJointDegrees(degrees, rotationAxes[i])
-                                        : RotationMath::fromJointDegrees(degrees);
+        rotations[i] = declaredOrder[i]
+                           ? RotationMath::fromJointDegrees(degrees, rotationAxes[i], pis[i])
+                           : RotationMath::fromJointDegrees(degrees, pis[i]);
     }
     // Walks each joint's chain up to the root; the order of the float operations fixes every
     // digit the exports write, so it must not change.

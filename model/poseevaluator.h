@@ -53,7 +53,7 @@ private:
     // Per joint: position x, y, z, then rotation x, y, z, the slots of BvhJoint::Channel.
     using JointValues = std::array<float, 6>;
 
-    void takeRotationOrders();
+    void takeConventions();
     void evaluateValues();
 
     QList<BvhJoint*> joints;
@@ -61,7 +61,8 @@ private:
     std::vector<char> hasChildren;   // only joints with children need their matrix
     std::vector<char> declaredOrder; // RotationOrder::Declared: multiply in rotationAxes
     std::vector<RotationAxes> rotationAxes;
-    std::vector<Vector3f> offsets;       // frames never change them
+    std::vector<float> pis;              // each joint's pi for degrees to radians
+    std::vector<Vector3f> offsets;       // OFFSET, less what position channels replace
     std::vector<JointValues> heldValues; // what the joints held when the evaluator was made
     std::vector<int> channelTargets;     // per DOF index: 6 * joint + slot, or -1 for no slot
     std::vector<JointValues> values;     // this frame's values

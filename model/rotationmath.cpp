@@ -214,23 +214,23 @@ Matrix3f fromRadians(float x, float y, float z)
     return toMatrix(product(product(rx, ry), rz));
 }
 
-static float jointRadians(float degrees)
+static float jointRadians(float degrees, float pi)
 {
-    const float scaled = degrees * piApproximation;
+    const float scaled = degrees * pi;
     return scaled * (1.0f / 180.0f);
 }
 
-Matrix3f fromJointDegrees(const Vector3f& degrees)
+Matrix3f fromJointDegrees(const Vector3f& degrees, float pi)
 {
-    return fromRadians(jointRadians(degrees.x()), jointRadians(degrees.y()),
-                       jointRadians(degrees.z()));
+    return fromRadians(jointRadians(degrees.x(), pi), jointRadians(degrees.y(), pi),
+                       jointRadians(degrees.z(), pi));
 }
 
-Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes)
+Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes, float pi)
 {
-    return fromRadians(
-        Vector3f(jointRadians(degrees.x()), jointRadians(degrees.y()), jointRadians(degrees.z())),
-        axes);
+    return fromRadians(Vector3f(jointRadians(degrees.x(), pi), jointRadians(degrees.y(), pi),
+                                jointRadians(degrees.z(), pi)),
+                       axes);
 }
 
 } // namespace RotationMath

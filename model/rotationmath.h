@@ -8,9 +8,9 @@
 // digit the exports write, does not depend on how a linear-algebra library schedules them.
 namespace RotationMath {
 
-// The program's degree/radian factor uses pi = 3.14159, not the full constant: files written
-// by earlier versions and scripts built on them depend on those digits.
-inline constexpr float piApproximation = 3.14159f;
+// The degree/radian factors of the editors and the interpolation use pi = 3.14159, the value
+// of iPi Studio files (see PoseConvention); an angle converted there and back keeps its value
+// whatever pi a motion's poses use.
 inline constexpr double degreesToRadians = 3.14159 / 180.0;
 inline constexpr double radiansToDegrees = 180.0 / 3.14159;
 
@@ -42,15 +42,15 @@ Matrix3f rotationZ(float radians);
 Matrix3f fromRadians(float x, float y, float z);
 
 // R(J) of a joint from its rotation values in degrees: each angle is multiplied by the float
-// pi and then by the float 1/180, both products rounded to float.
-Matrix3f fromJointDegrees(const Vector3f& degrees);
+// `pi` and then by the float 1/180, both products rounded to float.
+Matrix3f fromJointDegrees(const Vector3f& degrees, float pi);
 
 // The product of the elementary rotations about axes[0], axes[1], axes[2], in that order, each
 // by its own angle (radians[axis]); multiplied as (R0 * R1) * R2. For the axes x, y, z it is
 // fromRadians, bit for bit.
 Matrix3f fromRadians(const Vector3f& radians, const RotationAxes& axes);
 // The same from a joint's rotation values in degrees, converted as fromJointDegrees does.
-Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes);
+Matrix3f fromJointDegrees(const Vector3f& degrees, const RotationAxes& axes, float pi);
 // The angles (in the x, y, z slots, radians) of the product fromRadians(radians, axes) for a
 // rotation matrix: the middle angle in [-pi/2, pi/2], the outer two in (-pi, pi]; in gimbal
 // lock the last one is 0.

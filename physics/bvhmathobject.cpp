@@ -5,6 +5,7 @@
 BvhMathObject::BvhMathObject()
 {
     readMassSegments(MassSegmentFile::defaultModelFile());
+    userModel = false;
 }
 
 void BvhMathObject::setBvhFile(BvhFile* file)
@@ -16,6 +17,14 @@ void BvhMathObject::setBvhFile(BvhFile* file)
 void BvhMathObject::setSegments(const MassSegmentModel& newSegments)
 {
     segments = newSegments;
+    userModel = true;
+    bind();
+}
+
+void BvhMathObject::setProfileModel(const MassSegmentModel& newSegments)
+{
+    segments = newSegments;
+    userModel = false;
     bind();
 }
 

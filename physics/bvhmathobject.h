@@ -28,8 +28,12 @@ public:
     BvhFile* getBvhFile() const { return bvhFile; }
 
     const MassSegmentModel& getSegments() const { return segments; }
-    // Replaces the model and binds it to the open motion.
+    // Replaces the model by one the user made or chose, and binds it to the open motion.
     void setSegments(const MassSegmentModel& newSegments);
+    // Replaces the model by the one a skeleton profile gives the open motion.
+    void setProfileModel(const MassSegmentModel& newSegments);
+    // True when the model came from the user (setSegments, readMassSegments), not a profile.
+    bool hasUserModel() const { return userModel; }
     // Replaces the model by the file's segments; a file that cannot be read or parsed leaves
     // the model unchanged (the result says why).
     MassSegmentReadResult readMassSegments(const QString& fileName);
@@ -47,4 +51,5 @@ private:
     MassSegmentModel segments;
     SegmentBinding binding;
     CentresOfMass centres;
+    bool userModel = false;
 };

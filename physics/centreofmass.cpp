@@ -42,14 +42,19 @@ WriteResult writeCsv(const BvhFile& motion, const MassSegmentModel& segments,
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
+    PoseEvaluator evaluator(motion.root);
+    const SegmentBinding binding = SegmentBinding::bind(segments, evaluator.getJoints());
+    // A partial model's weighted sum is no centre of mass: better no table than a wrong one.
+    if (!binding.isComplete())
+        return WriteResult::failure(fileName, QStringLiteral("the mass-segment model does not fit "
+                                                             "this skeleton. %1")
+                                                  .arg(binding.problems(segments).join(' ')));
     CsvWriter writer(fileName);
     if (!writer.open())
         return writer.finish();
     writer.addText("TIME,X,Y,Z");
     writer.endLine();
 
-    PoseEvaluator evaluator(motion.root);
-    const SegmentBinding binding = SegmentBinding::bind(segments, evaluator.getJoints());
     CentresOfMass centres;
     const FrameRange range = options.range.clampedTo(motion.rowCount());
     PercentProgress percent(progress, range.first, range.last + 1);

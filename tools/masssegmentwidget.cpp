@@ -4,6 +4,7 @@
 #include "model/numberformat.h"
 #include "tools/userdialogs.h"
 
+#include <QColor>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -106,6 +107,34 @@ void MassSegmentWidget::refreshTable()
         };
         for (int column = 0; column < 4; ++column)
             tableWidget->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    markUnboundRows();
+}
+
+void MassSegmentWidget::markUnboundRows()
+{
+    // Only a model bound to an open motion has rows that do not fit.
+    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
+    if (!motion || !motion->root)
+        return;
+    const SegmentBinding& binding = mathObject->getBinding();
+    const QColor unbound(255, 190, 190);
+    for (const qsizetype row : binding.unboundSegments) {
+        const MassSegment& segment = mathObject->getSegments()[row];
+        QStringList missing;
+        for (const QString& name : {segment.startJoint, segment.endJoint}) {
+            if (binding.missingJoints.contains(name) && !missing.contains(name))
+                missing.append(name);
+        }
+        const QString tip = tr("The open motion has no joint %1, so this segment is left out")
+                                .arg(missing.join(tr(" or ")));
+        for (int column = 0; column < tableWidget->columnCount(); ++column) {
+            QTableWidgetItem* item = tableWidget->item(int(row), column);
+            if (!item)
+                continue;
+            item->setBackground(unbound);
+            item->setToolTip(tip);
+        }
     }
 }
 

@@ -23,7 +23,8 @@ class MassSegmentWidget : public QDialog
 public:
     explicit MassSegmentWidget(QWidget* parent = nullptr);
 
-    // Fills the table from the model.
+    // Fills the table from the model; the rows of segments the open motion cannot carry are
+    // red.
     void refreshTable();
     // Replaces the model's segments by the table's rows.
     void applyTable();
@@ -52,6 +53,7 @@ public slots:
 
 private:
     void setupUi();
+    void markUnboundRows();
     void retranslateUi();
 
     QStringListModel jointListModel;

@@ -117,8 +117,9 @@ void BvhView::updateSkeletons()
     if (mathObject && (segmentMassDisplayed || bodyMassDisplayed)) {
         const CentresOfMass& centres = mathObject->computeCentres(poseEvaluator->getPositions());
         segmentCentres = centres.segmentCentres;
-        // Without a bound segment the body centre is the origin, not a place on the body.
-        if (bodyMassDisplayed && !segmentCentres.empty())
+        // A model that leaves out part of the body, or whose fractions do not sum to 1, puts
+        // its weighted sum off the body: no body centre then.
+        if (bodyMassDisplayed && mathObject->getBinding().isComplete())
             bodyCentre = centres.body;
     }
     std::span<const Vector3f> shownSegments;

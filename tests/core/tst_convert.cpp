@@ -2,7 +2,8 @@
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
-#include "physics/masssegmentfile.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -52,12 +53,13 @@ private slots:
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last"); // -1: whole motion
         QTest::addColumn<QStringList>("joints");
-        // With no --model and none in the directory, the model shipped inside the program.
-        QTest::newRow("whole motion, as declared")
-            << QStringList{"--rotation-order", "declared"} << 0 << -1 << QStringList{};
-        QTest::newRow("range and joints") << QStringList{"--range",       "100:250", "--joints",
-                                                         "LeftFoot,Hips", "--model", "model.xml"}
-                                          << 100 << 250 << QStringList{"Hips", "LeftFoot"};
+        // With no option the detected profile (CMU) poses, scales and weighs the motion.
+        QTest::newRow("whole motion, detected profile")
+            << QStringList{} << 0 << -1 << QStringList{};
+        QTest::newRow("range and joints, chosen convention and unit")
+            << QStringList{"--range",          "100:250", "--joints", "LeftFoot,Hips",
+                           "--rotation-order", "fixed",   "--units",  "mm"}
+            << 100 << 250 << QStringList{"Hips", "LeftFoot"};
     }
 
     void outputsEqualTheWindowsExports()
@@ -74,9 +76,16 @@ private slots:
         QCOMPARE(errors, QByteArray());
 
         BvhFile motion;
-        if (options.contains("declared"))
-            motion.setRotationOrder(RotationOrder::Declared);
         QVERIFY(BvhReader(motion).read(path(QStringLiteral("cmu.bvh"))).ok());
+        SetupRequest request;
+        if (options.contains("fixed"))
+            request.convention = PoseConvention::ipiStudio();
+        if (options.contains("mm"))
+            request.unit = LengthUnit::millimetresUnit();
+        const MotionSetup setup =
+            MotionSetup::choose(SkeletonProfiles::load({}), motion.root, request);
+        QCOMPARE(setup.profile.name, QStringLiteral("cmu"));
+        motion.setConvention(setup.convention);
         ExportOptions tables = ExportOptions::wholeMotion(motion);
         const bool whole = last < 0;
         tables.range = whole ? tables.range : FrameRange{first, last};
@@ -86,12 +95,12 @@ private slots:
         QVERIFY(BvhWriter(motion).write(path("ref.bvh"), tables.range).ok);
         QVERIFY(JointTables::writeRotations(motion, path("ref.rot"), tables).ok);
         QVERIFY(JointTables::writePositions(motion, path("ref.pos"), tables).ok);
-        const MassSegmentReadResult segments = MassSegmentFile::read(model);
-        QVERIFY(segments.ok);
-        QVERIFY(CentreOfMass::writeCsv(motion, segments.segments, path("ref.com"), tables).ok);
+        QVERIFY(CentreOfMass::writeCsv(motion, setup.segments, path("ref.com"), tables).ok);
         // The C3D export has no range: the cut motion is converted whole.
         motion.frames = motion.frames.mid(first, whole ? -1 : last - first + 1);
-        QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), nullptr).ok);
+        QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), nullptr, nullptr,
+                                        setup.unit.millimetres)
+                    .ok);
         for (const char* kind : {"bvh", "c3d", "com", "rot", "pos"}) {
             const QByteArray output = contents(QLatin1String("out.") + kind);
             QVERIFY2(output == contents(QLatin1String("ref.") + kind) && output.size() > 100, kind);

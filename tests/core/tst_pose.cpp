@@ -184,7 +184,7 @@ private slots:
             BvhJoint joint;
             for (const QString& channel : channels)
                 joint.addChannel(channel);
-            joint.setRotationOrder(RotationOrder::Declared);
+            joint.setConvention(PoseConvention::standard());
             QVERIFY2(joint.getRotationAxes() == axes, qPrintable(channels.join(' ')));
         }
     }
@@ -229,7 +229,7 @@ private slots:
     void init()
     {
         motion.clear();
-        motion.setRotationOrder(RotationOrder::Fixed);
+        motion.setConvention(PoseConvention::ipiStudio());
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(frameCount)));
         for (int f = 0; f < frameCount; ++f)
             setSpine(f, Vector3f(f, 2 * f, 3 * f)); // something to overwrite
@@ -276,7 +276,7 @@ private slots:
         QFETCH(Vector3f, middle);
         QFETCH(bool, declared);
         if (declared) {
-            motion.setRotationOrder(RotationOrder::Declared);
+            motion.setConvention({RotationOrder::Declared});
             motion.clear();
             QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(frameCount)));
         }

@@ -20,19 +20,21 @@ class TestRealRecordings : public QObject
     Q_OBJECT
 
 private:
-    static Eigen::Quaterniond turn(double degrees, int axis)
+    static Eigen::Quaterniond turn(double degrees, int axis, double pi)
     {
         return Eigen::Quaterniond(
-            Eigen::AngleAxisd(degrees * 3.14159 / 180.0, Eigen::Vector3d::Unit(axis)));
+            Eigen::AngleAxisd(degrees * pi / 180.0, Eigen::Vector3d::Unit(axis)));
     }
 
-    // Absolute positions of every joint for one row, in double precision with quaternions:
-    // each joint's rotation is the product of its rotation channels in CHANNELS order
-    // (Declared) or in x, y, z order (Fixed); position channels add to the offset. Degrees
-    // become radians with the program's pi = 3.14159.
+    // Absolute positions of every joint for one row, in double precision with quaternions.
+    // Under the standard convention each joint's rotation is the product of its rotation
+    // channels in CHANNELS order, a position channel replaces its offset component and pi is
+    // exact; under iPi Studio's the product runs in x, y, z order, position channels add to the
+    // offset and pi is 3.14159.
     static std::vector<Eigen::Vector3d> expectedPositions(const QList<BvhJoint*>& joints,
                                                           const QList<double>& row, bool declared)
     {
+        const double pi = declared ? 3.14159265358979 : 3.14159;
         std::vector<Eigen::Quaterniond> global(size_t(joints.size()));
         std::vector<Eigen::Vector3d> positions(size_t(joints.size()));
         qsizetype column = 0;
@@ -43,14 +45,14 @@ private:
                 const QString name = joints[i]->getChannelName(k);
                 const int axis = name.at(0).toLatin1() - 'X';
                 if (name.endsWith(QLatin1String("position")))
-                    local[axis] += row.value(column);
+                    local[axis] = row.value(column) + (declared ? 0.0 : local[axis]);
                 else if (declared)
-                    own = own * turn(row.value(column), axis);
+                    own = own * turn(row.value(column), axis, pi);
                 else
                     angles[axis] = row.value(column);
             }
             if (!declared)
-                own = turn(angles.x(), 0) * turn(angles.y(), 1) * turn(angles.z(), 2);
+                own = turn(angles.x(), 0, pi) * turn(angles.y(), 1, pi) * turn(angles.z(), 2, pi);
             const size_t parent = size_t(joints.indexOf(joints[i]->getParentJoint()));
             positions[size_t(i)] = i == 0 ? local : positions[parent] + global[parent] * local;
             global[size_t(i)] = i == 0 ? own : global[parent] * own;
@@ -83,7 +85,7 @@ private slots:
         const QString path = TestSupport::dataPath("real/" + name);
         QTemporaryDir dir;
         BvhFile fixed, declared;
-        declared.setRotationOrder(RotationOrder::Declared);
+        declared.setConvention(PoseConvention::standard());
         C3DPipeline pipeline;
         const BvhReadResult read = BvhReader(fixed).read(path);
         QVERIFY(read.ok() && BvhReader(declared, &pipeline).read(path).ok());

@@ -194,13 +194,14 @@ private slots:
         QCOMPARE(lines, QStringList({"(0-5) Hips", "(6-8) Spine", "(9-8) End Site",
                                      "(9-11) LeftLeg", "(12-11) End Site"}));
 
+        // The convention chosen holds for the open motion; the next one opened gets its
+        // profile's.
         ui.actionRotationOrderDeclared->trigger();
         QVERIFY(!ui.actionRotationOrderFixed->isChecked());
+        QCOMPARE(window.bvhFile.getConvention(), PoseConvention::standard());
         QVERIFY(window.loadFile(motionPath));
-        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Declared);
-        ui.actionRotationOrderFixed->trigger();
-        QVERIFY(!ui.actionRotationOrderDeclared->isChecked());
-        QCOMPARE(window.bvhFile.getRotationOrder(), RotationOrder::Fixed);
+        QCOMPARE(window.bvhFile.getConvention(), PoseConvention::ipiStudio());
+        QVERIFY(ui.actionRotationOrderFixed->isChecked());
     }
 
     // Without a motion the marker switches still reach the view, and the commands ask nothing
@@ -289,6 +290,12 @@ private slots:
         const QList<QByteArray> lines = TestSupport::readLines(path("positions.csv"));
         QCOMPARE(lines.size(), 1 + 80); // frame 20 first: Hips at (200, 201, 202)
         QVERIFY(lines[1].startsWith("0.8,200,201,202,") && lines[1].count(',') == 5 * 3);
+        // The profile's model does not fit this skeleton: an error, said before any file name
+        // is asked for, not a table.
+        trigger(ui.actionExportMassCenter);
+        QVERIFY(dialogs.warnings.size() == 1 && dialogs.warnings.last().contains("does not fit"));
+        window.mathObject.setSegments(
+            TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>End Site 0.5 0.25;"));
         trigger(ui.actionExportMassCenter, path("com.csv"));
         QCOMPARE(TestSupport::readLines(path("com.csv")).size(), 1 + 41); // 20 to 60
         QCOMPARE(dialogs.informations, 1);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class BvhJoint;
+
+// The length unit of a motion's numbers. BVH files do not say theirs: a skeleton profile
+// states the unit its producer writes, and judge() checks it against the size of the skeleton.
+struct LengthUnit
+{
+    QString name;              // "cm", "m", "mm", "in", or a profile's own name
+    double millimetres = 10.0; // one unit in millimetres
+
+    static LengthUnit centimetres() { return {QStringLiteral("cm"), 10.0}; }
+    static LengthUnit metres() { return {QStringLiteral("m"), 1000.0}; }
+    static LengthUnit millimetresUnit() { return {QStringLiteral("mm"), 1.0}; }
+    static LengthUnit inches() { return {QStringLiteral("in"), 25.4}; }
+    // "cm", "m", "mm" or "in"; nothing for another name.
+    static std::optional<LengthUnit> fromName(const QString& name);
+
+    // A person is taken to stand between these heights, in millimetres. The stature of a rest
+    // pose runs from its lowest to its highest joint, short of the soles and the crown.
+    static constexpr double shortestPerson = 400.0;
+    static constexpr double tallestPerson = 3000.0;
+
+    // The unit of a skeleton whose rest pose is `stature` long in the numbers of its file:
+    // `assumed` when that makes a person's size; else metres or millimetres when one of them
+    // does (a file 100 times smaller or 10 times larger than centimetres would make it), else
+    // still `assumed`.
+    static LengthUnit judge(double stature, const LengthUnit& assumed);
+
+    bool operator==(const LengthUnit&) const = default;
+};
+
+// The longest side of the box around every joint of the rest pose (all channels zero, each
+// joint at its parent's place plus its OFFSET): the stature of a standing figure, the arm
+// span of one lying down. 0 for a null root.
+double restPoseStature(const BvhJoint* root);

@@ -1,0 +1,80 @@
+#include "motionsetup.h"
+
+#include "model/bvhjoint.h"
+#include "model/numberformat.h"
+#include "physics/masssegmentfile.h"
+#include "physics/skeletonprofiles.h"
+
+#include <QFile>
+
+static const QString workingFolderModel = QStringLiteral("defaultMassSegments.xml");
+
+QString MotionSetup::summary() const
+{
+    QString text =
+        QStringLiteral("%1 profile (%2)")
+            .arg(profile.title, detected ? QStringLiteral("detected") : QStringLiteral("chosen"));
+    text += QStringLiteral(", unit %1").arg(unit.name);
+    if (unitJudged)
+        text += QStringLiteral(" (the skeleton is %1 %2 tall)")
+                    .arg(NumberFormat::general(stature, 3), unit.name);
+    if (!modelFile.isEmpty())
+        text += QStringLiteral(", model %1").arg(modelFile);
+    return text;
+}
+
+MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhJoint* root,
+                                const SetupRequest& request)
+{
+    MotionSetup setup;
+    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
+    SkeletonProfiles::Match match;
+    if (request.profileName.isEmpty()) {
+        match = profiles.detect(joints);
+        setup.detected = true;
+    } else {
+        const SkeletonProfile* chosen = profiles.find(request.profileName);
+        if (!chosen) {
+            QStringList names;
+            for (const SkeletonProfile& profile : profiles.getProfiles())
+                names.append(profile.name);
+            setup.errorString = QStringLiteral("unknown profile %1 (the profiles are %2)")
+                                    .arg(request.profileName, names.join(QStringLiteral(", ")));
+            return setup;
+        }
+        match = profiles.matchWith(chosen - profiles.getProfiles().constData(), joints);
+    }
+    if (match.profile >= 0)
+        setup.profile = profiles.getProfiles()[match.profile];
+    setup.convention = request.convention.value_or(setup.profile.convention);
+    setup.stature = restPoseStature(root);
+    if (request.unit) {
+        setup.unit = *request.unit;
+    } else {
+        setup.unit =
+            root ? LengthUnit::judge(setup.stature, setup.profile.unit) : setup.profile.unit;
+        setup.unitJudged = !(setup.unit == setup.profile.unit);
+    }
+
+    setup.segments = match.model.segments;
+    setup.binding = match.binding;
+    if (!request.modelFile.isEmpty()) {
+        const MassSegmentReadResult model = MassSegmentFile::read(request.modelFile);
+        if (!model.ok) {
+            setup.errorString = model.errorString;
+            return setup;
+        }
+        setup.segments = model.segments;
+        setup.binding = SegmentBinding::bind(setup.segments, joints);
+        setup.modelFile = request.modelFile;
+    } else if (QFile::exists(workingFolderModel)) {
+        const MassSegmentReadResult model = MassSegmentFile::read(workingFolderModel);
+        SegmentBinding binding = SegmentBinding::bind(model.segments, joints);
+        if (model.ok && binding.isComplete()) {
+            setup.segments = model.segments;
+            setup.binding = std::move(binding);
+            setup.modelFile = workingFolderModel;
+        }
+    }
+    return setup;
+}

@@ -1,0 +1,113 @@
+#include "skeletonprofiles.h"
+
+#include "physics/masssegmentfile.h"
+#include "physics/skeletonprofilefile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <tuple>
+
+const QString SkeletonProfiles::ipiStudio = QStringLiteral("ipi");
+
+static const QString builtInFolder = QStringLiteral(":/kinovane/profiles");
+
+SkeletonProfiles SkeletonProfiles::load(const QStringList& folders)
+{
+    SkeletonProfiles library;
+    library.loadFolder(builtInFolder);
+    for (const QString& folder : folders)
+        library.loadFolder(folder);
+    return library;
+}
+
+QStringList SkeletonProfiles::installedFolders()
+{
+    QStringList folders;
+    if (QCoreApplication::instance())
+        folders.append(QCoreApplication::applicationDirPath() +
+                       QStringLiteral("/../share/kinovane/profiles"));
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!user.isEmpty())
+        folders.append(user + QStringLiteral("/kinovane/profiles"));
+    return folders;
+}
+
+void SkeletonProfiles::loadFolder(const QString& folder)
+{
+    const QDir directory(folder);
+    if (!directory.exists())
+        return;
+    const QStringList files = directory.entryList({QStringLiteral("*.profile.xml")},
+                                                  QDir::Files | QDir::Readable, QDir::Name);
+    for (const QString& file : files) {
+        const QString path = directory.filePath(file);
+        SkeletonProfileReadResult read = SkeletonProfileFile::read(path);
+        if (!read.ok) {
+            warnings.append(read.errorString);
+            continue;
+        }
+        for (const QString& warning : std::as_const(read.warnings))
+            warnings.append(QStringLiteral("%1: %2").arg(path, warning));
+        SkeletonProfile& profile = read.profile;
+        const QString modelFile = read.modelFile;
+        if (!modelFile.isEmpty()) {
+            const MassSegmentReadResult model =
+                MassSegmentFile::read(directory.filePath(modelFile));
+            if (!model.ok) {
+                warnings.append(QStringLiteral("%1: %2").arg(path, model.errorString));
+                continue;
+            }
+            profile.segments = model.segments;
+        }
+        const auto known =
+            std::find_if(profiles.begin(), profiles.end(),
+                         [&](const SkeletonProfile& p) { return p.name == profile.name; });
+        if (known != profiles.end())
+            *known = profile;
+        else
+            profiles.append(profile);
+    }
+}
+
+const SkeletonProfile* SkeletonProfiles::find(const QString& name) const
+{
+    for (const SkeletonProfile& profile : profiles) {
+        if (profile.name == name)
+            return &profile;
+    }
+    return nullptr;
+}
+
+SkeletonProfiles::Match SkeletonProfiles::matchWith(qsizetype profile,
+                                                    const QList<BvhJoint*>& joints) const
+{
+    Match match;
+    if (profile < 0 || profile >= profiles.size())
+        return match;
+    match.profile = profile;
+    match.model = profiles[profile].fit(joints);
+    match.binding = SegmentBinding::bind(match.model.segments, joints);
+    return match;
+}
+
+SkeletonProfiles::Match SkeletonProfiles::detect(const QList<BvhJoint*>& joints) const
+{
+    // Ranked by bound segments, then iPi Studio first, then known names, then fewest later
+    // names; each key counted so that more is better.
+    using Rank = std::tuple<size_t, bool, int, int>;
+    Match best;
+    Rank bestRank;
+    for (qsizetype i = 0; i < profiles.size(); ++i) {
+        Match candidate = matchWith(i, joints);
+        const Rank rank{candidate.binding.bound.size(), profiles[i].name == ipiStudio,
+                        profiles[i].recognisedJoints(joints), -candidate.model.laterNames};
+        if (best.profile < 0 || rank > bestRank) {
+            best = std::move(candidate);
+            bestRank = rank;
+        }
+    }
+    return best;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "physics/segmentbinding.h"
+#include "physics/skeletonprofile.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class BvhJoint;
+
+// The skeleton profiles the program knows: those built into it, then those of the installed
+// profile folder and the user's own, each a file NAME.profile.xml. A profile names its model
+// with <Model>FILE</Model> (relative to its own folder) or holds Segment elements itself.
+class SkeletonProfiles
+{
+public:
+    // The profile matching a skeleton best, with its model fitted to the skeleton.
+    struct Match
+    {
+        qsizetype profile = -1; // index into getProfiles()
+        SkeletonProfile::FittedModel model;
+        SegmentBinding binding;
+    };
+
+    // The built-in profiles, then those of `folders` in order; a profile whose name is already
+    // known replaces the earlier one.
+    static SkeletonProfiles load(const QStringList& folders = installedFolders());
+    // The folder installed beside the program (PREFIX/share/kinovane/profiles for
+    // PREFIX/bin/kinovane) and the user's (~/.local/share/kinovane/profiles).
+    static QStringList installedFolders();
+
+    const QList<SkeletonProfile>& getProfiles() const { return profiles; }
+    // Profile files that could not be read, and what was repaired in the others.
+    const QStringList& getWarnings() const { return warnings; }
+    // Null for an unknown name.
+    const SkeletonProfile* find(const QString& name) const;
+
+    // The profile whose model binds the most segments of the skeleton; between equals the
+    // iPi Studio profile ("ipi"), then the one knowing most of the skeleton's joint names,
+    // then the one needing the fewest names other than a landmark's first, then the first
+    // loaded. Profile index -1 only without profiles.
+    Match detect(const QList<BvhJoint*>& joints) const;
+    // The same for a profile chosen by the caller.
+    Match matchWith(qsizetype profile, const QList<BvhJoint*>& joints) const;
+
+    static const QString ipiStudio; // the name of the iPi Studio profile
+
+private:
+    void loadFolder(const QString& folder);
+
+    QList<SkeletonProfile> profiles;
+    QStringList warnings;
+};
