@@ -125,6 +125,11 @@ private slots:
             {"cmu.bvh --range 0:2339 --c3d u.c3d", 2, "past the last frame of cmu.bvh, 2338"},
             {"cmu.bvh --joints Hips,Tail --positions-csv u.csv", 2, "unknown joint Tail"},
             {"cmu.bvh --rotation-order zyx --c3d u.c3d", 2, "expected fixed or declared"},
+            {"cmu.bvh --units ft --c3d u.c3d", 2, "expected cm, m, mm or in"},
+            {"cmu.bvh --profile vicon --c3d u.c3d", 2, "unknown profile vicon (the profiles are"},
+            // A model that does not fit names every segment left out and writes no table.
+            {"cmu.bvh --profile ipi --com-csv u.csv", 1,
+             "Segment 14 (RFoot to RToe) names a joint the skeleton lacks"},
             {"nothere.bvh --c3d u.c3d", 1, "cannot read nothere.bvh"},
             {"model.xml --c3d u.c3d", 1, "cannot read model.xml"}, // no hierarchy
             {"cmu.bvh --model nothere.xml --com-csv u.csv", 1, "nothere.xml"},
@@ -139,6 +144,28 @@ private slots:
                     !QDir(dir.path()).exists(QStringLiteral("no")));
         }
         QVERIFY(contents("w.csv").startsWith("Time,"));
+    }
+
+    // Every recording of another producer, and the walk renamed their ways, converts from a
+    // folder holding no model with no option and no word on standard error.
+    void everyProducerOutOfTheBox()
+    {
+        QTemporaryDir empty;
+        QStringList inputs;
+        for (const QString& name : QDir(TestSupport::dataPath("real")).entryList({"*.bvh"}))
+            inputs << TestSupport::dataPath("real/" + name);
+        for (const QString& kind : TestSupport::renamedWalkKinds())
+            inputs << TestSupport::writeFile(empty, kind + ".bvh", TestSupport::renamedWalk(kind));
+        for (const QString& input : inputs) {
+            QProcess process;
+            process.setWorkingDirectory(empty.path());
+            process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE),
+                          {input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d")});
+            QVERIFY(process.waitForFinished(60000));
+            QVERIFY2(process.exitCode() == 0 && process.readAllStandardError().isEmpty(),
+                     qPrintable(input));
+            QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n"));
+        }
     }
 };
 

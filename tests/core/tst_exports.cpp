@@ -7,6 +7,8 @@
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
 #include "physics/masssegmentfile.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 
@@ -227,6 +229,57 @@ private slots:
         QCOMPARE(lines[0], "Time,Root.x,Root.y,Root.z" +
                                QByteArray(",End Site.x,End Site.y,End Site.z").repeated(children));
         QCOMPARE(lines[2], "0.5,-2.5,0,0" + QByteArray(",0,0,0").repeated(children));
+    }
+
+    // The walk written in metres or millimetres is taken as such by the size of its skeleton,
+    // and its C3D points are the walk's in centimetres, in millimetres either way (to the
+    // digits the file was written with); the pipeline scales as the export does.
+    void c3dInTheMotionsUnit()
+    {
+        const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
+        const QString scaledWalk = dir.filePath(QStringLiteral("scaled.bvh"));
+        const SkeletonProfiles profiles = SkeletonProfiles::load({});
+        C3DReader reference;
+        motion.clear();
+        QVERIFY(BvhReader(motion).read(walk).ok());
+        QVERIFY(C3DExport::exportMotion(motion, path, nullptr).ok);
+        QCOMPARE(reference.readFile(path), QString());
+        for (const auto& [scale, unit] : {std::pair(0.01f, "m"), std::pair(10.0f, "mm")}) {
+            motion.clear();
+            QVERIFY(BvhReader(motion).read(walk).ok());
+            for (BvhJoint* joint : motion.root->getAllJoints()) {
+                const Vector3f offset = joint->getOffset() * scale;
+                joint->setOffset(offset.x(), offset.y(), offset.z());
+            }
+            for (QList<double>& row : motion.frames) {
+                for (int k = 0; k < 3; ++k) // the root's position channels
+                    row[k] *= scale;
+            }
+            QVERIFY(BvhWriter(motion).write(scaledWalk, FrameRange::all(motion.rowCount())).ok);
+            motion.clear();
+            C3DPipeline pipeline;
+            pipeline.setMillimetresPerUnit(10.0 / scale);
+            QVERIFY(BvhReader(motion, &pipeline).read(scaledWalk).ok());
+            const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+            QVERIFY(setup.unitJudged && setup.unit.name == QLatin1String(unit));
+            const QString plain = dir.filePath(QStringLiteral("plain.c3d"));
+            QVERIFY(
+                C3DExport::exportMotion(motion, path, nullptr, &pipeline, setup.unit.millimetres)
+                    .ok);
+            QVERIFY(C3DExport::exportMotion(motion, plain, nullptr, nullptr, setup.unit.millimetres)
+                        .ok);
+            QCOMPARE(TestSupport::readFile(path), TestSupport::readFile(plain));
+            C3DReader scaled;
+            QCOMPARE(scaled.readFile(path), QString());
+            QCOMPARE(scaled.samples.size(), reference.samples.size());
+            float worst = 0;
+            for (size_t i = 0; i < scaled.samples.size(); ++i) {
+                for (int axis = 0; axis < 3; ++axis)
+                    worst =
+                        std::max(worst, qAbs(scaled.samples[i][axis] - reference.samples[i][axis]));
+            }
+            QVERIFY2(worst < 0.1f, qPrintable(QString::number(worst)));
+        }
     }
 
     // Rounded half up; unusable frame times give the fallback rate.

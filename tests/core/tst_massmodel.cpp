@@ -1,5 +1,6 @@
 #include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
+#include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -105,20 +106,48 @@ private slots:
     }
 
     // A name binds to the first joint in pre-order with exactly that name ("End Site" is the
-    // one after Spine); a name the skeleton lacks is missing once, in the model's order.
+    // one after Spine, "LeftLeg/End Site" the one below LeftLeg); a name the skeleton lacks is
+    // missing once, in the model's order.
     void bindingByExactName()
     {
         const SegmentBinding binding = SegmentBinding::bind(
             segmentModel("Hips>Spine 0.5 0.5;Spine>End Site 0.5 0.25;hips>LeftLeg 0.5 0.25;"
-                         "Tail>hips 0 0;LeftLeg>Hips 0 0"),
+                         "Tail>hips 0 0;LeftLeg>Hips 0 0;LeftLeg>LeftLeg/End Site 0 0;"
+                         "Hips>Hips/End Site 0 0"),
             motion.root->getAllJoints());
         QString bound;
         for (const BoundSegment& b : binding.bound)
             bound +=
                 QString::asprintf("%d:%d-%d ", int(b.segment), int(b.startJoint), int(b.endJoint));
-        QCOMPARE(bound, QStringLiteral("0:0-1 1:1-2 4:3-0 "));
-        QCOMPARE(binding.unboundSegments, (QList<qsizetype>{2, 3}));
-        QCOMPARE(binding.missingJoints, (QStringList{"hips", "Tail"}));
+        QCOMPARE(bound, QStringLiteral("0:0-1 1:1-2 4:3-0 5:3-4 "));
+        QCOMPARE(binding.unboundSegments, (QList<qsizetype>{2, 3, 6}));
+        QCOMPARE(binding.missingJoints, (QStringList{"hips", "Tail", "Hips/End Site"}));
+    }
+
+    // Only a model that binds every segment, with fractions summing to 1 within 1 %, gives a
+    // body centre; every other one says why, a sentence per problem.
+    void modelFit_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("problems");
+        QTest::newRow("whole") << "Hips>Spine 0.5 0.6;LeftLeg>End Site 0.5 0.4" << 0;
+        QTest::newRow("fractions 0.5 % short") << "Hips>Spine 0.5 0.6;Spine>Hips 0.5 0.395" << 0;
+        QTest::newRow("fractions 2 % short") << "Hips>Spine 0.5 0.6;Spine>Hips 0.5 0.38" << 1;
+        QTest::newRow("fractions 2 % over") << "Hips>Spine 0.5 0.6;Spine>Hips 0.5 0.42" << 1;
+        QTest::newRow("unbound segments")
+            << "Hips>Spine 0.5 0.5;Tail>Hips 0.5 0.25;Hips>Nose 0.5 0.25" << 2;
+        QTest::newRow("unbound, and short") << "Hips>Spine 0.5 0.5;Tail>Hips 0.5 0.25" << 2;
+        QTest::newRow("empty model") << "" << 1;
+    }
+
+    void modelFit()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, problems);
+        const MassSegmentModel segments = segmentModel(model);
+        const SegmentBinding binding = SegmentBinding::bind(segments, motion.root->getAllJoints());
+        QCOMPARE(binding.isComplete(), problems == 0);
+        QCOMPARE(binding.problems(segments).size(), problems);
     }
 
     // Six significant digits, markup escaped, an empty name as empty text.
@@ -207,6 +236,36 @@ private slots:
                          centre.x() < right,
                      qPrintable(QString::number(frame) + ": " + TestSupport::toString(centre)));
         }
+    }
+
+    // A folder's *.profile.xml files come after the built-in profiles and replace those of
+    // their name; a file that cannot be read, or names a model that cannot be, is left out
+    // and named in a warning. Landmarks resolve through case and prefix to the skeleton's own
+    // names, and detection picks the one profile that binds.
+    void profileFolders()
+    {
+        const SkeletonProfiles builtIn = SkeletonProfiles::load({});
+        const SkeletonProfiles profiles =
+            SkeletonProfiles::load({TestSupport::dataPath("input/profiles")});
+        QCOMPARE(profiles.getProfiles().size(), builtIn.getProfiles().size());
+        const QStringList warnings = profiles.getWarnings();
+        QVERIFY2(warnings.size() == 3 && warnings.filter("broken.profile.xml").size() == 1 &&
+                     warnings.filter("rotationOrder=\"zyx\"").size() == 1 &&
+                     warnings.filter("missing.xml").size() == 1,
+                 qPrintable(warnings.join('\n')));
+        const SkeletonProfile* mine = profiles.find(QStringLiteral("ipi"));
+        QVERIFY(mine && mine->title == QLatin1String("My iPi"));
+        QCOMPARE(mine->convention, (PoseConvention{RotationOrder::Declared,
+                                                   PositionChannels::ReplaceOffset, 3.1416f}));
+        QCOMPARE(mine->unit, (LengthUnit{"quarter inches", 25.0}));
+
+        motion.root->setName(QStringLiteral("rig:hips"));
+        const SkeletonProfiles::Match match = profiles.detect(motion.root->getAllJoints());
+        QCOMPARE(profiles.getProfiles()[match.profile].name, QStringLiteral("ipi"));
+        QCOMPARE(segmentText(match.model.segments),
+                 QStringLiteral("rig:hips>Spine/End Site 0.5 1;"));
+        QCOMPARE(match.model.laterNames, 1);
+        QVERIFY(match.binding.isComplete());
     }
 };
 

@@ -2,6 +2,9 @@
 #include "export/c3dpipeline.h"
 #include "model/bvhwriter.h"
 #include "model/poseevaluator.h"
+#include "physics/centreofmass.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 
@@ -58,6 +61,30 @@ private:
             global[size_t(i)] = i == 0 ? own : global[parent] * own;
         }
         return positions;
+    }
+
+    // The motion of a profiles.txt entry: a recording, or the sample walk renamed.
+    static bool loadEntry(const QString& entry, BvhFile& motion)
+    {
+        if (!entry.startsWith(QLatin1String("walk:")))
+            return BvhReader(motion).read(TestSupport::dataPath(entry)).ok();
+        return TestSupport::loadMotion(motion, TestSupport::renamedWalk(entry.mid(5)));
+    }
+
+    // The whole-body centre of every frame, under the motion's setup.
+    static std::vector<Vector3f> bodyCentres(const BvhFile& motion, const MotionSetup& setup,
+                                             double& stature)
+    {
+        PoseEvaluator pose(motion.root);
+        CentresOfMass centres;
+        std::vector<Vector3f> bodies;
+        for (const QList<double>& row : motion.frames) {
+            pose.evaluateRow(row.constData(), row.size());
+            CentreOfMass::compute(setup.segments, setup.binding, pose.getPositions(), centres);
+            bodies.push_back(centres.body);
+        }
+        stature = setup.stature;
+        return bodies;
     }
 
 private slots:
@@ -145,6 +172,77 @@ private slots:
         // Changing the copy's joints leaves the original's be.
         copy->root->setOffset(1000, 0, 0);
         QVERIFY(declared.root->getOffset() != copy->root->getOffset());
+    }
+
+    void profiles_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("up");
+        QTest::addColumn<int>("standing");
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/profiles.txt"))) {
+            const QStringList words =
+                QString::fromUtf8(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (words.size() == 5 && !words[0].startsWith(QLatin1Char('#'))) {
+                QTest::newRow(qPrintable(words[0]))
+                    << words[0] << words[1] << QString(words[2]).replace('_', ' ')
+                    << int(words[3].at(0).toLatin1() - 'x') << words[4].toInt();
+            }
+        }
+    }
+
+    // With no option and no model of its own, each recording gets its producer's profile and
+    // unit, and a model that binds completely: in every frame the body centre lies within the
+    // box of the body's joints, and standing it is 0.45 to 0.70 of the figure's height above
+    // its lowest joint. The walk renamed the ways of other producers keeps its centre.
+    void profiles()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, profile);
+        QFETCH(QString, unit);
+        QFETCH(int, up);
+        QFETCH(int, standing);
+        BvhFile motion;
+        QVERIFY(loadEntry(entry, motion));
+        const SkeletonProfiles known = SkeletonProfiles::load({});
+        const MotionSetup setup = MotionSetup::choose(known, motion.root, {});
+        QCOMPARE(setup.profile.name, profile);
+        QCOMPARE(setup.unit.name, unit);
+        QVERIFY2(setup.binding.isComplete(),
+                 qPrintable(setup.binding.problems(setup.segments).join(' ')));
+        motion.setConvention(setup.convention);
+
+        PoseEvaluator pose(motion.root);
+        double stature = 0;
+        const std::vector<Vector3f> bodies = bodyCentres(motion, setup, stature);
+        for (int frame = 0; frame < motion.rowCount(); ++frame) {
+            const QList<double>& row = std::as_const(motion.frames)[frame];
+            pose.evaluateRow(row.constData(), row.size());
+            Vector3f low = pose.getPosition(0), high = low;
+            for (const Vector3f& p : pose.getPositions()) {
+                low = low.cwiseMin(p);
+                high = high.cwiseMax(p);
+            }
+            const Vector3f& body = bodies[size_t(frame)];
+            QVERIFY2((body.array() >= low.array()).all() && (body.array() <= high.array()).all(),
+                     qPrintable(QStringLiteral("frame %1").arg(frame)));
+            if (frame == standing) {
+                const double share = (body[up] - low[up]) / (high[up] - low[up]);
+                QVERIFY2(share >= 0.45 && share <= 0.70, qPrintable(QString::number(share)));
+            }
+        }
+        if (entry.size() > 5 && entry.startsWith(QLatin1String("walk:"))) {
+            BvhFile walk;
+            QVERIFY(loadEntry(QStringLiteral("walk:"), walk));
+            const MotionSetup walkSetup = MotionSetup::choose(known, walk.root, {});
+            walk.setConvention(walkSetup.convention);
+            double walkStature = 0;
+            const std::vector<Vector3f> walkBodies = bodyCentres(walk, walkSetup, walkStature);
+            for (size_t frame = 0; frame < bodies.size(); ++frame)
+                QVERIFY((bodies[frame] - walkBodies[frame]).norm() <= 0.02 * walkStature);
+        }
     }
 };
 

@@ -238,6 +238,12 @@ private slots:
             QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
             QVERIFY(nearlyEqual(centres(view, scene.magentaMaterial), body ? QList{trunk} : none));
             QCOMPARE(view.getSegmentCentres() == frameZero, !segments && !body);
+            // A model that leaves part of the body out has no body centre to show.
+            figure.physics.setSegments(
+                TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;Tail>Hips 0.5 0;"));
+            view.updateSkeletons();
+            QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
+            QVERIFY(centres(view, scene.magentaMaterial).isEmpty());
 
             figure.physics.setSegments({});
             view.setHighlightedJoint(nullptr);

@@ -1,6 +1,7 @@
 #include "app/dudezu.h"
 #include "app/timedisplay.h"
 #include "model/bvhreader.h"
+#include "model/poseevaluator.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 #include "tools/checkablelistdialog.h"
@@ -33,6 +34,7 @@ private:
         QStringList files, proposed, warnings; // files answer the file dialogs in turn
         QList<UserDialogs::SaveChoice> choices;
         int informations = 0, questions = 0;
+        QString lastInformation;
     } dialogs;
 
     QString nextFile() { return dialogs.files.isEmpty() ? QString() : dialogs.files.takeFirst(); }
@@ -75,7 +77,10 @@ private slots:
         };
         handler.openFileName = [this](auto&&...) { return nextFile(); };
         handler.warning = [this](const QString&, const QString& text) { dialogs.warnings << text; };
-        handler.information = [this](auto&&...) { ++dialogs.informations; };
+        handler.information = [this](const QString&, const QString& text) {
+            ++dialogs.informations;
+            dialogs.lastInformation = text;
+        };
         // The n-th question gets the n-th choice, Cancel if there is none.
         handler.askToSave = [this](auto&&...) {
             ++dialogs.questions;
@@ -358,6 +363,13 @@ private slots:
         emit table->cellClicked(0, 0); // no motion open: no list
         QVERIFY(!editor.listView->model());
         physics.setBvhFile(&file);
+        // A segment the open motion cannot carry is a red row.
+        physics.setSegments(TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>Tail 0.5 0.25;"));
+        editor.refreshTable();
+        QVERIFY(table->item(0, 0)->background().style() == Qt::NoBrush &&
+                table->item(1, 3)->background().color() == QColor(255, 190, 190));
+        physics.setSegments(model);
+        editor.refreshTable();
         table->setCurrentCell(1, 1);
         emit table->cellClicked(1, 1);
         QAbstractItemModel* names = editor.listView->model();
@@ -387,6 +399,47 @@ private slots:
         editor.deleteButton->click();
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Spine"));
+    }
+
+    // An opened recording gets its detected profile, named in the status bar and Properties.
+    // Another profile chosen in the menu poses and weighs it anew, and its model not fitting
+    // is said; Detect goes back. The unit menu overrides the profile's unit.
+    void skeletonProfiles()
+    {
+        DudEzu window;
+        QVERIFY(window.loadFile(TestSupport::dataPath("real/rokoko_jesse_dance.bvh")));
+        const auto status = [&] { return window.statusBar()->currentMessage(); };
+        QVERIFY2(status().contains("Rokoko profile (detected)"), qPrintable(status()));
+        QCOMPARE(window.bvhFile.getConvention(), PoseConvention::standard());
+        QVERIFY(window.mathObject.getBinding().isComplete());
+        window.ui.actionProperties->trigger();
+        QVERIFY(dialogs.lastInformation.contains("Skeleton profile: Rokoko (detected)") &&
+                dialogs.lastInformation.contains("The model fits the skeleton."));
+
+        const auto choose = [&](const QString& name) {
+            for (QAction* action : window.ui.menuProfile->actions()) {
+                if (!action->isSeparator() && action->data().toString() == name)
+                    return action->trigger();
+            }
+            QFAIL("no such profile in the menu");
+        };
+        // The hips' rest height is in OFFSET and their place in the channels: the iPi
+        // convention adds the two.
+        const auto hipsHeight = [&] { return PoseEvaluator::positionOf(*window.bvhFile.root).y(); };
+        const float rokokoHeight = hipsHeight();
+        choose(QStringLiteral("ipi"));
+        QCOMPARE(hipsHeight(), rokokoHeight + window.bvhFile.root->getOffset().y());
+        QCOMPARE(window.getSetup().profile.name, QStringLiteral("ipi"));
+        QCOMPARE(window.bvhFile.getConvention(), PoseConvention::ipiStudio());
+        QVERIFY(status().contains("does not fit") && status().contains("LThigh"));
+        QVERIFY(window.ui.actionRotationOrderFixed->isChecked());
+        choose(QString());
+        QCOMPARE(window.getSetup().profile.name, QStringLiteral("rokoko"));
+        QCOMPARE(hipsHeight(), rokokoHeight);
+
+        window.ui.menuUnit->actions().at(3)->trigger(); // metres
+        QCOMPARE(window.getSetup().unit, LengthUnit::metres());
+        QVERIFY(window.ui.menuUnit->actions().at(3)->isChecked());
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -126,6 +127,41 @@ QString segmentText(const MassSegmentModel& segments)
                     .arg(segment.proximalDistance)
                     .arg(segment.mass);
     return text;
+}
+
+static QList<QStringList> walkRenamings()
+{
+    QList<QStringList> renamings;
+    for (const QByteArray& line : readLines(dataPath(QStringLiteral("input/renamed-walks.txt")))) {
+        if (!line.startsWith('#'))
+            renamings.append(QString::fromUtf8(line).split(QLatin1Char(' ')));
+    }
+    return renamings;
+}
+
+QStringList renamedWalkKinds()
+{
+    QStringList kinds;
+    for (const QStringList& words : walkRenamings())
+        kinds.append(words.first());
+    return kinds;
+}
+
+QByteArray renamedWalk(const QString& kind)
+{
+    QString text =
+        QString::fromUtf8(readFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")));
+    for (const QStringList& words : walkRenamings()) {
+        if (words.first() != kind)
+            continue;
+        for (const QString& pair : words.mid(1)) {
+            const QStringList names = pair.split(QLatin1Char('='));
+            const QRegularExpression joint(
+                QStringLiteral("((ROOT|JOINT)\\s+)%1\\b").arg(names.value(0)));
+            text.replace(joint, QStringLiteral("\\1") + names.value(1));
+        }
+    }
+    return text.toUtf8();
 }
 
 } // namespace TestSupport

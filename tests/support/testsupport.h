@@ -67,4 +67,10 @@ public:
 // few degrees more than the last.
 QByteArray branchedMotion(int jointCount, int frames = 2);
 
+// samples/walk.bvh with its joints renamed as input/renamed-walks.txt says for `kind`
+// ("mixamo", "xsens", "rokoko"); an unknown kind leaves the names.
+QByteArray renamedWalk(const QString& kind);
+// The kinds of renamedWalk.
+QStringList renamedWalkKinds();
+
 } // namespace TestSupport
