@@ -19,7 +19,8 @@
 #include <vector>
 
 // Fourteen segments over the benchmark skeleton's limbs, so that the centre-of-mass table
-// has as much to compute as with the shipped model on an iPi Studio skeleton.
+// has as much to compute as with the shipped model on an iPi Studio skeleton; their mass
+// fractions sum to 1, as the converter demands.
 static bool writeModel(const QString& path)
 {
     QByteArray xml = "<!DOCTYPE BvhMassProperties>\n<BvhMassProperties>\n";
@@ -29,10 +30,11 @@ static bool writeModel(const QString& path)
         xml += QStringLiteral("   <Segment>\n      <StartJoint>Limb%1_%2</StartJoint>\n"
                               "      <EndJoint>Limb%1_%3</EndJoint>\n"
                               "      <ProximalDistance>0.45</ProximalDistance>\n"
-                              "      <Mass>0.07</Mass>\n   </Segment>\n")
+                              "      <Mass>%4</Mass>\n   </Segment>\n")
                    .arg(limb)
                    .arg(joint)
                    .arg(joint + 1)
+                   .arg(segment < 13 ? QStringLiteral("0.07") : QStringLiteral("0.09"))
                    .toLatin1();
     }
     xml += "</BvhMassProperties>\n";
