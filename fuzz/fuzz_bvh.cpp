@@ -1,7 +1,9 @@
-// The BVH reader and everything that walks what it loads: every frame selected, every joint's
-// absolute position evaluated (from the row, and from the joints with the row loaded), the
-// motion written back as BVH, the two joint tables and the C3D file. Beyond crashes, two
-// properties are checked:
+// The BVH reader and everything that walks what it loads: the skeleton profile chosen for it,
+// every frame selected, every joint's absolute position evaluated (from the row, and from the
+// joints with the row loaded) under the profile's convention or the standard one, the motion
+// written back as BVH, the two joint tables and the C3D file in the unit judged by its size.
+// Beyond crashes, three properties are checked:
+// - every segment of the chosen model is either bound or unbound;
 // - a pose evaluated straight from a row is bit for bit the pose of the joints holding it;
 // - writing is a fixed point: the text written, read back and written again, is unchanged.
 
@@ -12,7 +14,10 @@
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
+#include "model/lengthunit.h"
 #include "model/poseevaluator.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 
 #include <QBuffer>
 
@@ -99,7 +104,22 @@ static void exportTables(BvhFile& motion)
                                 options);
     JointTables::writePositions(motion, FuzzSupport::outputPath(QStringLiteral("positions.csv")),
                                 options);
-    C3DExport::exportMotion(motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), nullptr);
+    C3DExport::exportMotion(
+        motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), nullptr, nullptr,
+        LengthUnit::judge(restPoseStature(motion.root), LengthUnit::centimetres()).millimetres);
+}
+
+// The setup the converter would choose (profile detection, unit, model binding), whose
+// convention the motion then takes; every other input gets the standard convention instead,
+// so that both are walked.
+static void chooseSetup(BvhFile& motion, std::size_t size)
+{
+    static const SkeletonProfiles profiles = SkeletonProfiles::load({});
+    const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+    if (setup.binding.bound.size() + size_t(setup.binding.unboundSegments.size()) !=
+        size_t(setup.segments.size()))
+        __builtin_trap();
+    motion.setConvention(size % 2 ? PoseConvention::standard() : setup.convention);
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -114,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readText(motion, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!motion.root)
         return 0;
+    chooseSetup(motion, size);
     walkFrames(motion);
     writeBackAndCompare(motion);
     exportTables(motion);

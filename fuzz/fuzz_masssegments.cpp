@@ -1,7 +1,9 @@
-// The mass-segment file reader, then binding and the centres of mass on a small motion. Beyond
-// crashes, two properties are checked:
+// The mass-segment file reader, then binding and the centres of mass on a small motion; the
+// same bytes read as a skeleton profile, fitted to that motion. Beyond crashes, three
+// properties are checked:
 // - every centre belongs to a bound segment of the model;
-// - the model written and read back has the same segments and joint names.
+// - the model written and read back has the same segments and joint names;
+// - a profile's model fitted to a skeleton keeps its segments and their numbers.
 
 #include "fuzzsupport.h"
 #include "model/bvhfile.h"
@@ -9,6 +11,7 @@
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
 #include "physics/masssegmentfile.h"
+#include "physics/skeletonprofilefile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -83,6 +86,28 @@ static void writeBackAndCompare(const MassSegmentModel& segments)
     }
 }
 
+static void fitProfile(const QString& path)
+{
+    const SkeletonProfileReadResult read = SkeletonProfileFile::read(path);
+    if (!read.ok)
+        return;
+    const QList<BvhJoint*> joints = smallMotion().root->getAllJoints();
+    const SkeletonProfile::FittedModel fitted = read.profile.fit(joints);
+    if (fitted.segments.size() != read.profile.segments.size())
+        __builtin_trap();
+    for (qsizetype i = 0; i < fitted.segments.size(); ++i) {
+        const MassSegment& segment = fitted.segments[i];
+        const MassSegment& original = read.profile.segments[i];
+        if (!(segment.mass == original.mass || (segment.mass != segment.mass)) ||
+            !(segment.proximalDistance == original.proximalDistance ||
+              segment.proximalDistance != segment.proximalDistance))
+            __builtin_trap();
+    }
+    read.profile.recognisedJoints(joints);
+    read.profile.jointNameFor(QStringLiteral("left ankle"), joints);
+    computeCentres(fitted.segments);
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     FuzzSupport::silenceDiagnostics();
@@ -98,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         input.write(reinterpret_cast<const char*>(data), qint64(size));
     }
+    fitProfile(path);
     const MassSegmentReadResult model = MassSegmentFile::read(path);
     if (!model.ok)
         return 0;
