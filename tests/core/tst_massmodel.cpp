@@ -1,5 +1,7 @@
 #include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
+#include "physics/centreofmass.h"
+#include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
 
@@ -125,7 +127,8 @@ private slots:
     }
 
     // Only a model that binds every segment, with fractions summing to 1 within 1 %, gives a
-    // body centre; every other one says why, a sentence per problem.
+    // body centre and a centre-of-mass table; every other one says why, a sentence per
+    // problem, and writes no file.
     void modelFit_data()
     {
         QTest::addColumn<QString>("model");
@@ -148,6 +151,32 @@ private slots:
         const SegmentBinding binding = SegmentBinding::bind(segments, motion.root->getAllJoints());
         QCOMPARE(binding.isComplete(), problems == 0);
         QCOMPARE(binding.problems(segments).size(), problems);
+        QTemporaryDir dir;
+        const QString table = dir.filePath(QStringLiteral("centre.csv"));
+        QCOMPARE(
+            CentreOfMass::writeCsv(motion, segments, table, ExportOptions::wholeMotion(motion)).ok,
+            problems == 0);
+        QCOMPARE(QFile::exists(table), problems == 0);
+    }
+
+    // defaultMassSegments.xml of the working folder is the model of a skeleton it fits, and
+    // the profile's model that of one it does not.
+    void workingFolderModelOnlyWhereItFits()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(samples + "defaultMassSegments.xml",
+                            dir.filePath("defaultMassSegments.xml")));
+        BvhFile walk, cmu;
+        QVERIFY(BvhReader(walk).read(samples + "walk.bvh").ok());
+        QVERIFY(BvhReader(cmu).read(TestSupport::dataPath("real/cmu_01_14.bvh")).ok());
+        const SkeletonProfiles profiles = SkeletonProfiles::load({});
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const MotionSetup forWalk = MotionSetup::choose(profiles, walk.root, {});
+        const MotionSetup forCmu = MotionSetup::choose(profiles, cmu.root, {});
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(forWalk.modelFile, QStringLiteral("defaultMassSegments.xml"));
+        QVERIFY(forCmu.modelFile.isEmpty() && forCmu.binding.isComplete());
     }
 
     // Six significant digits, markup escaped, an empty name as empty text.

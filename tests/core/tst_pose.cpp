@@ -169,6 +169,27 @@ private slots:
         }
     }
 
+    // Under the standard convention degrees become radians with the float nearest pi: half a
+    // turn of Spine takes its End Site (5 above it) straight below it, where pi = 3.14159
+    // would leave it 1.3e-5 aside. The root's zero position channels replace its offset.
+    void standardConventionTurnsWithTheExactPi()
+    {
+        BvhFile motion;
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(1)));
+        motion.root->setOffset(0, 90, 0);
+        const QList<double> row{0, 0, 0, 0, 0, 0, 180, 0, 0, 0, 0, 0};
+        for (const PoseConvention& convention :
+             {PoseConvention::standard(), PoseConvention::ipiStudio()}) {
+            motion.setConvention(convention);
+            PoseEvaluator evaluator(motion.root);
+            evaluator.evaluateRow(row.constData(), row.size());
+            const Vector3f end = evaluator.getPosition(2);
+            const bool standard = convention == PoseConvention::standard();
+            QVERIFY(qAbs(end.y() - (standard ? 5.0f : 95.0f)) < 1e-5f);
+            QCOMPARE(qAbs(end.x()) < 1e-6f, standard);
+        }
+    }
+
     // In a declared order the rotation axes follow the CHANNELS line; missing axes follow in
     // x y z order, and a repeated channel counts once.
     void rotationAxes()
