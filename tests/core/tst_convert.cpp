@@ -129,7 +129,7 @@ private slots:
             {"cmu.bvh --profile vicon --c3d u.c3d", 2, "unknown profile vicon (the profiles are"},
             // A model that does not fit names every segment left out and writes no table.
             {"cmu.bvh --profile ipi --com-csv u.csv", 1,
-             "Segment 14 (RFoot to RToe) names a joint the skeleton lacks"},
+             "Segment 3 (LShoulder to LForearm) names a joint the skeleton lacks"},
             {"nothere.bvh --c3d u.c3d", 1, "cannot read nothere.bvh"},
             {"model.xml --c3d u.c3d", 1, "cannot read model.xml"}, // no hierarchy
             {"cmu.bvh --model nothere.xml --com-csv u.csv", 1, "nothere.xml"},
