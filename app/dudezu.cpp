@@ -71,6 +71,18 @@ DudEzu::~DudEzu()
 void DudEzu::fillCameraMenu()
 {
     BvhView* view = ui.bvhView;
+    // The keys work wherever the focus is in the window.
+    const auto withKey = [this](QAction* action, const QKeySequence& key) {
+        action->setShortcut(key);
+        addAction(action);
+    };
+    withKey(cameraMenu.addAction(tr("Fit skeleton"), view, &BvhView::fitSkeleton),
+            QKeySequence(Qt::Key_F));
+    withKey(cameraMenu.addAction(tr("Fit current frame"), view, &BvhView::fitCurrentFrame),
+            QKeySequence(Qt::SHIFT | Qt::Key_F));
+    followAction = cameraMenu.addAction(tr("Follow root"), view, &BvhView::setFollowingRoot);
+    followAction->setCheckable(true);
+    cameraMenu.addSeparator();
     cameraMenu.addAction(tr("Reset camera"), view, &BvhView::resetCamera);
     cameraMenu.addAction(tr("Center camera on selection"), view,
                          &BvhView::centerCameraOnSelectedJoint);
@@ -320,7 +332,10 @@ void DudEzu::applySetup()
     ui.actionRotationOrderFixed->setChecked(setup.convention.rotationOrder == RotationOrder::Fixed);
     ui.actionRotationOrderDeclared->setChecked(setup.convention.rotationOrder ==
                                                RotationOrder::Declared);
-    ui.bvhView->updateSkeletons();
+    // Another convention or unit may move and resize the figure: framed anew.
+    ui.bvhView->setUpAxis(setup.upAxisOf(bvhFile));
+    ui.bvhView->fitSkeleton();
+    followAction->setChecked(ui.bvhView->isFollowingRoot());
     if (jointInfoWidget)
         jointInfoWidget->updateJointInfo();
 }

@@ -98,6 +98,7 @@ public:
     QString fileBaseName;
     QTimer timer;
     QMenu cameraMenu;
+    QAction* followAction = nullptr;
     bool updateSliderEnabled = false;
     QPointer<MassSegmentWidget> massSegmentWidget;
     QPointer<JointTreeWidget> jointTreeWidget;

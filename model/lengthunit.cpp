@@ -34,21 +34,34 @@ LengthUnit LengthUnit::judge(double stature, const LengthUnit& assumed)
     return assumed;
 }
 
-double restPoseStature(const BvhJoint* root)
+std::vector<Eigen::Vector3d> restPosePositions(const BvhJoint* root)
 {
+    std::vector<Eigen::Vector3d> positions;
     if (!root)
-        return 0.0;
+        return positions;
     const QList<BvhJoint*> joints = root->getAllJoints();
-    QHash<const BvhJoint*, Eigen::Vector3d> places;
-    places.reserve(joints.size());
-    Eigen::Vector3d low = Eigen::Vector3d::Constant(std::numeric_limits<double>::infinity());
-    Eigen::Vector3d high = -low;
+    QHash<const BvhJoint*, size_t> indexOf;
+    indexOf.reserve(joints.size());
+    positions.reserve(size_t(joints.size()));
     for (const BvhJoint* joint : joints) {
         // Pre-order: a parent's place is known before its children's.
-        const Eigen::Vector3d place =
-            places.value(joint->getParentJoint(), Eigen::Vector3d::Zero()) +
-            joint->getOffset().cast<double>();
-        places.insert(joint, place);
+        const auto parent = indexOf.constFind(joint->getParentJoint());
+        const Eigen::Vector3d base =
+            parent == indexOf.cend() ? Eigen::Vector3d::Zero() : positions[*parent];
+        indexOf.insert(joint, positions.size());
+        positions.push_back(base + joint->getOffset().cast<double>());
+    }
+    return positions;
+}
+
+double restPoseStature(const BvhJoint* root)
+{
+    const std::vector<Eigen::Vector3d> positions = restPosePositions(root);
+    if (positions.empty())
+        return 0.0;
+    Eigen::Vector3d low = Eigen::Vector3d::Constant(std::numeric_limits<double>::infinity());
+    Eigen::Vector3d high = -low;
+    for (const Eigen::Vector3d& place : positions) {
         low = low.cwiseMin(place);
         high = high.cwiseMax(place);
     }

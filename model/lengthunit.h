@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <Eigen/Core>
+
 #include <optional>
+#include <vector>
 
 class BvhJoint;
 
@@ -34,7 +37,9 @@ struct LengthUnit
     bool operator==(const LengthUnit&) const = default;
 };
 
-// The longest side of the box around every joint of the rest pose (all channels zero, each
-// joint at its parent's place plus its OFFSET): the stature of a standing figure, the arm
-// span of one lying down. 0 for a null root.
+// Every joint's place in the rest pose (all channels zero, each joint at its parent's place
+// plus its OFFSET), in getAllJoints() order; empty for a null root.
+std::vector<Eigen::Vector3d> restPosePositions(const BvhJoint* root);
+// The longest side of the box around every joint of the rest pose: the stature of a standing
+// figure, the arm span of one lying down. 0 for a null root.
 double restPoseStature(const BvhJoint* root);

@@ -1,6 +1,8 @@
 #include "motionsetup.h"
 
+#include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/poseevaluator.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
 #include "physics/skeletonprofiles.h"
@@ -21,6 +23,37 @@ QString MotionSetup::summary() const
     if (!modelFile.isEmpty())
         text += QStringLiteral(", model %1").arg(modelFile);
     return text;
+}
+
+Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
+{
+    if (!motion.root || motion.rowCount() == 0)
+        return Vector3f::UnitY();
+    PoseEvaluator pose(motion.root);
+    const QList<BvhJoint*>& joints = pose.getJoints();
+    // The two landmarks bound as a segment find them as the model's names are found.
+    const MassSegmentModel spine{{profile.jointNameFor(QStringLiteral("pelvis"), joints),
+                                  profile.jointNameFor(QStringLiteral("head top"), joints), 0, 1}};
+    const SegmentBinding binding = SegmentBinding::bind(spine, joints);
+    if (binding.bound.empty())
+        return Vector3f::UnitY();
+    constexpr int samples = 10;
+    const int rows = motion.rowCount();
+    Eigen::Vector3d rise = Eigen::Vector3d::Zero();
+    for (int k = 0; k < std::min(rows, samples); ++k) {
+        const QList<double>& row = motion.frames[int(qint64(k) * rows / std::min(rows, samples))];
+        pose.evaluateRow(row.constData(), row.size());
+        const Vector3f step = pose.getPosition(binding.bound[0].endJoint) -
+                              pose.getPosition(binding.bound[0].startJoint);
+        if (step.allFinite())
+            rise += step.cast<double>();
+    }
+    Eigen::Index axis = 0;
+    if (!(rise.cwiseAbs().maxCoeff(&axis) > 0))
+        return Vector3f::UnitY();
+    Vector3f up = Vector3f::Zero();
+    up[axis] = rise[axis] > 0 ? 1.0f : -1.0f;
+    return up;
 }
 
 MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhJoint* root,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/lengthunit.h"
+#include "model/vectortypes.h"
 #include "model/poseconvention.h"
 #include "physics/masssegment.h"
 #include "physics/segmentbinding.h"
@@ -11,6 +12,7 @@
 
 #include <optional>
 
+class BvhFile;
 class BvhJoint;
 class SkeletonProfiles;
 
@@ -41,6 +43,11 @@ struct MotionSetup
     bool ok() const { return errorString.isEmpty(); }
     // One line for a status bar or a log: profile, unit and model.
     QString summary() const;
+    // The world axis the motion's figure stands along, pointing up: the one its pelvis to head
+    // top (as the profile names them) runs along most, summed over a few frames posed as the
+    // motion's joints say; +y when the profile finds neither or the motion has no frame. (The
+    // rest pose will not do: some producers lay its spine along x.)
+    Vector3f upAxisOf(const BvhFile& motion) const;
 
     // The setup of the skeleton under `root` (null: the default setup of the iPi Studio
     // profile) for `request`. The model is the request's file; else defaultMassSegments.xml of

@@ -3,6 +3,7 @@
 #include "model/poseevaluator.h"
 
 #include <QHash>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -10,7 +11,9 @@
 #include <QSurfaceFormat>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 // Samples per pixel of the view: 4 where the graphics hardware smooths edges cheaply, none on
@@ -53,6 +56,7 @@ BvhView::BvhView(QWidget* parent)
     surfaceFormat.setSamples(preferredSamples());
     setFormat(surfaceFormat);
     setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus); // for Home
 }
 
 BvhView::~BvhView()
@@ -111,16 +115,23 @@ void BvhView::updateSkeletons()
     }
     refreshPoseEvaluator();
     poseEvaluator->evaluate();
+    followRoot();
 
     // The markers come from the very positions the skeleton is drawn at.
+    const std::vector<Vector3f>& positions = poseEvaluator->getPositions();
+    shownPositions.resize(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i)
+        shownPositions[i] = shown(positions[i]);
     std::optional<Vector3f> bodyCentre;
     if (mathObject && (segmentMassDisplayed || bodyMassDisplayed)) {
-        const CentresOfMass& centres = mathObject->computeCentres(poseEvaluator->getPositions());
+        const CentresOfMass& centres = mathObject->computeCentres(positions);
         segmentCentres = centres.segmentCentres;
+        for (Vector3f& centre : segmentCentres)
+            centre = shown(centre);
         // A model that leaves out part of the body, or whose fractions do not sum to 1, puts
         // its weighted sum off the body: no body centre then.
         if (bodyMassDisplayed && mathObject->getBinding().isComplete())
-            bodyCentre = centres.body;
+            bodyCentre = shown(centres.body);
     }
     std::span<const Vector3f> shownSegments;
     if (mathObject && segmentMassDisplayed)
@@ -128,8 +139,7 @@ void BvhView::updateSkeletons()
 
     const qsizetype highlighted =
         highlightedJoint ? poseEvaluator->getJoints().indexOf(highlightedJoint.data()) : -1;
-    scene.place(poseEvaluator->getPositions(), parentIndices, highlighted, shownSegments,
-                bodyCentre);
+    scene.place(shownPositions, parentIndices, highlighted, shownSegments, bodyCentre);
     update();
 }
 
@@ -138,22 +148,148 @@ Vector3f BvhView::placedPosition(const BvhJoint* joint) const
     if (!poseEvaluator || !joint)
         return Vector3f::Zero();
     const qsizetype index = poseEvaluator->getJoints().indexOf(const_cast<BvhJoint*>(joint));
-    return index >= 0 ? poseEvaluator->getPosition(index) : Vector3f::Zero();
+    return index >= 0 ? shown(poseEvaluator->getPosition(index)) : Vector3f::Zero();
 }
 
 void BvhView::resetCamera()
 {
-    camera.setUpVector(OrbitCamera::defaultUpVector);
-    camera.setEye(OrbitCamera::defaultEye);
-    camera.setCenter(OrbitCamera::defaultCenter);
+    camera = fittedCamera;
+    if (followingRoot && rootJoint)
+        followedRoot.reset(); // follow from here on, as after a fit
     update();
+}
+
+void BvhView::fitSkeleton()
+{
+    fit(true);
+}
+
+void BvhView::fitCurrentFrame()
+{
+    fit(false);
+}
+
+void BvhView::setFollowingRoot(bool follow)
+{
+    followingRoot = follow;
+    followedRoot.reset();
+    if (follow)
+        followRoot();
+}
+
+void BvhView::setUpAxis(const Vector3f& up)
+{
+    // Each a quarter or half turn that takes `up` to +y.
+    Matrix3f turn = Matrix3f::Identity();
+    if (up == Vector3f::UnitZ())
+        turn << 1, 0, 0, 0, 0, 1, 0, -1, 0;
+    else if (up == -Vector3f::UnitZ())
+        turn << 1, 0, 0, 0, 0, -1, 0, 1, 0;
+    else if (up == Vector3f::UnitX())
+        turn << 0, -1, 0, 1, 0, 0, 0, 0, 1;
+    else if (up == -Vector3f::UnitX())
+        turn << 0, 1, 0, -1, 0, 0, 0, 0, 1;
+    else if (up == -Vector3f::UnitY())
+        turn << 1, 0, 0, 0, -1, 0, 0, 0, -1;
+    toShown = turn;
+    updateSkeletons();
+}
+
+// Box of the joints of one frame, as shown.
+static void growBox(const std::vector<Vector3f>& positions, const Matrix3f& toShown, Vector3f& low,
+                    Vector3f& high)
+{
+    for (const Vector3f& p : positions) {
+        if (!p.allFinite())
+            continue;
+        low = low.cwiseMin(toShown * p);
+        high = high.cwiseMax(toShown * p);
+    }
+}
+
+void BvhView::fit(bool wholeMotion)
+{
+    if (!rootJoint) {
+        fittedCamera = OrbitCamera();
+        camera = fittedCamera;
+        update();
+        return;
+    }
+    refreshPoseEvaluator();
+    poseEvaluator->evaluate();
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    Vector3f frameLow = Vector3f::Constant(infinity), frameHigh = -frameLow;
+    growBox(poseEvaluator->getPositions(), toShown, frameLow, frameHigh);
+    Vector3f motionLow = frameLow, motionHigh = frameHigh;
+    float largestFigure = (frameHigh - frameLow).norm();
+    // Up to a few hundred frames spread over the motion tell its extent and the figure's
+    // size; the evaluator is a copy, so the frame shown stays as it is.
+    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
+    if (motion && motion->root == rootJoint && motion->rowCount() > 0) {
+        PoseEvaluator sampler(*poseEvaluator);
+        constexpr int samples = 300;
+        const int rows = motion->rowCount();
+        for (int k = 0; k < std::min(rows, samples); ++k) {
+            const QList<double>& row =
+                motion->frames[int(qint64(k) * rows / std::min(rows, samples))];
+            sampler.evaluateRow(row.constData(), row.size());
+            Vector3f low = Vector3f::Constant(infinity), high = -low;
+            growBox(sampler.getPositions(), toShown, low, high);
+            motionLow = motionLow.cwiseMin(low);
+            motionHigh = motionHigh.cwiseMax(high);
+            if ((high - low).allFinite())
+                largestFigure = std::max(largestFigure, (high - low).norm());
+        }
+    }
+    if (!(frameHigh - frameLow).allFinite()) { // no finite joint at all
+        frameLow = frameHigh = Vector3f::Zero();
+        motionLow = motionHigh = Vector3f::Zero();
+    }
+    figureSize = largestFigure > 0 && std::isfinite(largestFigure) ? largestFigure : 1.0f;
+    // A motion that travels well beyond the figure is framed on the figure and followed.
+    const bool travels = (motionHigh - motionLow).norm() > 2.0f * figureSize;
+    const bool framesMotion = wholeMotion && !travels;
+    if (wholeMotion)
+        followingRoot = travels;
+    const Vector3f low = framesMotion ? motionLow : frameLow;
+    const Vector3f high = framesMotion ? motionHigh : frameHigh;
+    const float aspect = height() > 0 ? float(width()) / float(height()) : 1.0f;
+    camera.fit(toQVector(low), toQVector(high), aspect);
+    // The depth range must reach the whole grid as well as the figure.
+    camera.setClipRange(camera.getDistance() / 100, camera.getDistance() * 100 + 40 * figureSize);
+    fittedCamera = camera;
+    followedRoot.reset();
+    if (followingRoot)
+        followedRoot = placedPosition(rootJoint);
+
+    scene.setMarkerScale(figureSize / referenceFigureSize);
+    const Vector3f middle = 0.5f * (motionLow + motionHigh);
+    scene.setGridSpacing(SkeletonScene::gridSpacingFor(figureSize / 2), middle.x(), middle.z());
+    updateSkeletons();
+}
+
+void BvhView::followRoot()
+{
+    if (!followingRoot || !rootJoint || !poseEvaluator)
+        return;
+    const Vector3f root = placedPosition(rootJoint);
+    if (followedRoot && root.allFinite()) {
+        const Vector3f moved = root - *followedRoot;
+        const QVector3D ground(moved.x(), 0, moved.z()); // the camera keeps its height
+        camera.setCenter(camera.getCenter() + ground);
+        camera.setEye(camera.getEye() + ground);
+    }
+    if (root.allFinite())
+        followedRoot = root;
 }
 
 void BvhView::centerCameraOnSelectedJoint()
 {
     if (!highlightedJoint)
         return;
-    camera.setCenter(toQVector(placedPosition(highlightedJoint)));
+    const QVector3D joint = toQVector(placedPosition(highlightedJoint));
+    camera.setEye(joint + camera.getEye() - camera.getCenter());
+    camera.setCenter(joint);
     update();
 }
 
@@ -161,9 +297,9 @@ void BvhView::centerCameraOnRoot()
 {
     if (!rootJoint)
         return;
+    // Aimed at the root from where the camera looks now, at the distance it looks from.
     const QVector3D root = toQVector(placedPosition(rootJoint));
-    camera.setUpVector(QVector3D(0, 1, 0));
-    camera.setEye(root + QVector3D(0, 100, 800));
+    camera.setEye(root + camera.getEye() - camera.getCenter());
     camera.setCenter(root);
     update();
 }
@@ -172,10 +308,9 @@ void BvhView::centerCameraOnRootGround()
 {
     if (!rootJoint)
         return;
-    const QVector3D root = toQVector(placedPosition(rootJoint));
-    camera.setUpVector(QVector3D(0, 1, 0));
-    camera.setEye(QVector3D(root.x(), 100, root.z() + 800));
-    camera.setCenter(QVector3D(root.x(), 0, root.z()));
+    const QVector3D ground(placedPosition(rootJoint).x(), 0, placedPosition(rootJoint).z());
+    camera.setEye(ground + camera.getEye() - camera.getCenter());
+    camera.setCenter(ground);
     update();
 }
 
@@ -199,6 +334,16 @@ void BvhView::mouseDoubleClickEvent(QMouseEvent*)
     resetCamera();
 }
 
+void BvhView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+        resetCamera();
+        event->accept();
+        return;
+    }
+    QOpenGLWidget::keyPressEvent(event);
+}
+
 void BvhView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint position = event->position().toPoint();
@@ -208,62 +353,59 @@ void BvhView::mouseMoveEvent(QMouseEvent* event)
         panCamera(position);
 }
 
-// Each move event turns the camera by a fixed step whatever the distance moved, so slow and
-// fast drags turn alike: about 1.7 degrees about the y axis for a horizontal move, and for a
-// vertical move about a horizontal axis by an angle that grows with the eye's distance from
-// the y axis (about 10 degrees at the default eye). The quaternions are not unit length and
-// stretch the eye's distance; it is put back to its distance from the world origin.
+// A drag to the right turns the eye to the left about the centre, a drag down raises it:
+// degreesPerPixel for every pixel, whatever the number of move events.
 void BvhView::rotateCamera(const QPoint& position)
 {
-    const int dx = position.x() - lastPos.x();
-    const int dy = position.y() - lastPos.y();
-    const float distance = camera.getEye().length();
-    const float step = float(rotateStep);
-    if (dx > 0)
-        camera.rotateCenter(QQuaternion(-1, 0, step, 0));
-    else if (dx < 0)
-        camera.rotateCenter(QQuaternion(1, 0, step, 0));
-    const QVector3D axis =
-        QVector3D::crossProduct(camera.getEye(), QVector3D(0, step, 0)) * (step * 0.5f);
-    if (dy > 0)
-        camera.rotateCenter(QQuaternion(1, axis));
-    else if (dy < 0)
-        camera.rotateCenter(QQuaternion(-1, axis));
-    const QVector3D eye = camera.getEye();
-    if (eye.length() > 0)
-        camera.setEye(eye * (distance / eye.length()));
+    const QPoint moved = position - lastPos;
+    camera.orbit(-degreesPerPixel * float(moved.x()), degreesPerPixel * float(moved.y()));
     lastPos = position;
     update();
 }
 
-// Each move event shifts the centre and the eye together by panStep in the camera's own
-// axes, along each axis the mouse moved in, against the horizontal motion.
+float BvhView::unitsPerPixel() const
+{
+    const int shorter = std::max(1, std::min(width(), height()));
+    return 2.0f * OrbitCamera::halfViewTangent * camera.getDistance() / float(shorter);
+}
+
+// The scene moves with the cursor: a point at the centre's depth stays under it.
 void BvhView::panCamera(const QPoint& position)
 {
-    const int dx = position.x() - lastPos.x();
-    const int dy = position.y() - lastPos.y();
-    const float step = float(panStep);
-    const float x = dx > 0 ? step : dx < 0 ? -step : 0.0f;
-    const float y = dy > 0 ? step : dy < 0 ? -step : 0.0f;
+    const QPoint moved = position - lastPos;
+    const float scale = unitsPerPixel();
     // One offset for both, so the view direction does not drift.
-    const QVector3D offset = camera.translation(-x, y, 0);
+    const QVector3D offset =
+        camera.translation(-scale * float(moved.x()), scale * float(moved.y()), 0);
     camera.setCenter(camera.getCenter() + offset);
     camera.setEye(camera.getEye() + offset);
     lastPos = position;
     update();
 }
 
-// Each wheel notch brings the eye 10% closer to the centre, or takes it 10% further away.
+// Each wheel notch brings the eye 10% closer, or takes it 10% further away, toward the point
+// under the cursor at the centre's depth, which stays under the cursor. The distance stays
+// between a twentieth of the figure's size and a hundred times it.
 void BvhView::wheelEvent(QWheelEvent* event)
 {
     const float notches = float(event->angleDelta().y()) / 120.0f;
     if (notches == 0)
         return;
-    const QVector3D fromCenter = camera.getEye() - camera.getCenter();
-    const QVector3D moved = fromCenter * std::pow(0.9f, notches);
-    if (moved.length() > OrbitCamera::nearPlane)
-        camera.setEye(camera.getCenter() + moved);
     event->accept();
+    const float distance = camera.getDistance();
+    const float size = figureSize > 0 ? figureSize : referenceFigureSize;
+    const float wanted = std::clamp(distance * std::pow(0.9f, notches), size / 20, size * 100);
+    const float factor = wanted / distance;
+    if (!(factor > 0) || !std::isfinite(factor))
+        return;
+    const QPointF offCentre = event->position() - QPointF(width() / 2.0, height() / 2.0);
+    const float scale = unitsPerPixel();
+    const QVector3D underCursor =
+        camera.getCenter() +
+        camera.translation(scale * float(offCentre.x()), -scale * float(offCentre.y()), 0);
+    const QVector3D center = underCursor + (camera.getCenter() - underCursor) * factor;
+    camera.setEye(center + (camera.getEye() - camera.getCenter()) * factor);
+    camera.setCenter(center);
     update();
 }
 

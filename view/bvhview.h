@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class PoseEvaluator;
@@ -20,8 +21,13 @@ class PoseEvaluator;
 // The main window's 3D view of the current frame: a sphere on every joint, a bone from every
 // joint to its parent, red markers on the mass segments' centres of mass, a magenta marker on
 // the whole body's, all over a ground grid on y = 0. The joint chosen in the hierarchy tree is
-// drawn yellow and twice as large. Left drag turns the camera about its centre, right drag
-// pans, the wheel zooms and a double click resets the camera. The view has no picking.
+// drawn yellow and twice as large. Markers, grid and depth range scale with the skeleton, so
+// any size or unit looks alike.
+//
+// fitSkeleton frames the skeleton (done on every new motion). Left drag orbits the centre
+// (degreesPerPixel), right drag pans so that the point under the cursor stays under it, the
+// wheel zooms toward the cursor; a double click or Home goes back to the fitted view. The
+// view has no picking.
 //
 // Placement (updateSkeletons) works on the scene alone and needs no GL context, so the view
 // can be updated before it is first shown; the first paint shows the latest state.
@@ -43,6 +49,10 @@ public:
     BvhJoint* getRootJoint() const { return rootJoint; }
     // The segment centres of the last update that displayed a marker.
     const std::vector<Vector3f>& getSegmentCentres() const { return segmentCentres; }
+    bool isFollowingRoot() const { return followingRoot; }
+    // The size of the figure the last fit measured: the longest diagonal of the joints' box
+    // in one frame.
+    float getFigureSize() const { return figureSize; }
     bool isRotating() const { return rotating; }
     bool isPanning() const { return panning; }
     static QColor getBackgroundColour() { return QColor(30, 32, 38); }
@@ -51,7 +61,19 @@ public slots:
     void setHighlightedJoint(BvhJoint* jointPtr);
     // Places the skeleton and markers for the motion's current frame and schedules a paint.
     void updateSkeletons();
+    // Back to the view of the last fit (the default view before any).
     void resetCamera();
+    // Frames the skeleton over the whole motion; a motion that travels much further than the
+    // figure's size is framed on the current frame instead, and followed.
+    void fitSkeleton();
+    // Frames the skeleton of the current frame.
+    void fitCurrentFrame();
+    // While on, every frame shown moves the camera along with the root over the ground.
+    void setFollowingRoot(bool follow);
+    // The world axis the motion's figure stands along (+y unless set): the view turns the
+    // motion so that this axis points up from its ground grid. One of the six axis directions;
+    // anything else counts as +y.
+    void setUpAxis(const Vector3f& up);
     void centerCameraOnSelectedJoint();
     void centerCameraOnRoot();
     void centerCameraOnRootGround();
@@ -62,10 +84,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void initializeGL() override;
     void paintGL() override;
 
 public:
+    // Orbit per pixel dragged, in degrees.
+    static constexpr float degreesPerPixel = 0.4f;
+    // The figure size at which markers are drawn at their own size (a person in centimetres).
+    static constexpr float referenceFigureSize = 180.0f;
+
     // Written by the main window, which then calls updateSkeletons().
     bool segmentMassDisplayed = true;
     bool bodyMassDisplayed = true;
@@ -73,16 +101,29 @@ public:
 private:
     void rotateCamera(const QPoint& position);
     void panCamera(const QPoint& position);
+    // World units one pixel spans at the centre's distance.
+    float unitsPerPixel() const;
+    // Frames the box of the current frame's joints (wholeMotion false) or of every sampled
+    // frame's, and sizes markers and grid for the figure.
+    void fit(bool wholeMotion);
+    // Moves the camera with the root since the last frame shown, while following it.
+    void followRoot();
     void refreshPoseEvaluator();
-    // Position of `joint` in the frame last placed; the origin for a joint not shown.
+    // Position of `joint` in the frame last placed, as shown; the origin for a joint not shown.
     Vector3f placedPosition(const BvhJoint* joint) const;
+    // A position of the motion as the view shows it (turned so that its up axis is y).
+    Vector3f shown(const Vector3f& position) const { return toShown * position; }
     void releaseGL();
 
     QPoint lastPos;
     bool rotating = false;
     bool panning = false;
-    double rotateStep = 0.015;
-    double panStep = 0.01;
+    bool followingRoot = false;
+    std::optional<Vector3f> followedRoot; // where the root was when last followed
+    float figureSize = 0;
+    OrbitCamera fittedCamera; // what resetCamera goes back to
+    Matrix3f toShown = Matrix3f::Identity();
+    std::vector<Vector3f> shownPositions; // the current frame's joints, as shown
     QPointer<BvhJoint> highlightedJoint;
     double jointDiameter = 2.0;
     double boneDiameter = 2.5;

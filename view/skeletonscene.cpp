@@ -44,7 +44,7 @@ void SkeletonScene::placeSphere(qsizetype index, const Vector3f& position, float
 {
     QMatrix4x4 transform;
     transform.translate(toQVector(position));
-    transform.scale(scale);
+    transform.scale(scale * markerScale);
     SceneNode& node = sphereNodes[size_t(index)];
     node.setLocalTransform(transform);
     node.setMaterial(material);
@@ -92,7 +92,7 @@ void SkeletonScene::place(std::span<const Vector3f> jointPositions,
         QMatrix4x4 transform;
         transform.translate(start + 0.5f * bone);
         transform.rotate(QQuaternion::rotationTo(zAxis, bone));
-        transform.scale(1, 1, length);
+        transform.scale(markerScale, markerScale, length);
         SceneNode& node = cylinderNodes[cylinder++];
         node.setLocalTransform(transform);
         node.setMaterial(&whiteMaterial);
@@ -110,12 +110,21 @@ void SkeletonScene::hideSkeleton()
         node.setVisible(false);
 }
 
-void SkeletonScene::setGridSpacing(float spacing)
+void SkeletonScene::setGridSpacing(float spacing, float centreX, float centreZ)
 {
     gridSpacing = spacing;
     QMatrix4x4 transform;
+    if (spacing > 0 && std::isfinite(centreX) && std::isfinite(centreZ))
+        transform.translate(std::round(centreX / spacing) * spacing, 0,
+                            std::round(centreZ / spacing) * spacing);
     transform.scale(spacing);
     gridNode.setLocalTransform(transform);
+}
+
+void SkeletonScene::setMarkerScale(float scale)
+{
+    if (scale > 0 && std::isfinite(scale))
+        markerScale = scale;
 }
 
 float SkeletonScene::gridSpacingFor(float skeletonReach)

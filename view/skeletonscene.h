@@ -39,9 +39,14 @@ public:
     // Hides every joint, bone and marker; the grid stays.
     void hideSkeleton();
 
-    // Distance between grid lines; the grid stays centred on the origin.
-    void setGridSpacing(float spacing);
+    // Distance between grid lines, and the point of the ground the grid is centred on (the
+    // origin unless set; kept on a grid line so the lines stay where they were).
+    void setGridSpacing(float spacing, float centreX = 0, float centreZ = 0);
     float getGridSpacing() const { return gridSpacing; }
+    // Every joint, bone and marker is drawn this many times its size for a person of about
+    // 1.8 m in centimetres, so that a skeleton of any size or unit looks the same.
+    void setMarkerScale(float scale);
+    float getMarkerScale() const { return markerScale; }
     // A round spacing (1, 2 or 5 times a power of ten) of about a quarter of `skeletonReach`,
     // the longest distance from the root to a joint along the bones of the rest pose.
     static float gridSpacingFor(float skeletonReach);
@@ -71,4 +76,5 @@ private:
     std::vector<SceneNode> cylinderNodes;
     SceneNode gridNode;
     float gridSpacing = 0;
+    float markerScale = 1;
 };

@@ -1,10 +1,13 @@
 #include "model/poseevaluator.h"
 #include "physics/bvhmathobject.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
 #include "view/mesh.h"
 #include "view/skeletonscene.h"
 
+#include <QDir>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
@@ -12,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 // Scene positions and the camera are single precision, of order 100 to 1000, and pass through
@@ -259,89 +264,187 @@ private slots:
         }
     }
 
+    // Fitting frames the figure over its motion: every joint of every frame well inside the
+    // image, the farthest at least half way out. A double click, Home and Reset return to the
+    // fit after a drag; centring on a joint or the root keeps the camera's distance and
+    // direction. Without a motion the camera stays at its default.
     void cameraCommands()
     {
         Figure figure;
         QVERIFY(figure.load());
         BvhView view;
+        view.resize(400, 300);
         const OrbitCamera& camera = view.getCamera();
         const auto state = [&] {
             return QList{camera.getCenter(), camera.getEye(), camera.getUpVector()};
         };
-        drag(view, Qt::LeftButton, QPoint(10, 10), QPoint(30, 40));
-        const QList<QVector3D> dragged = state();
-        view.centerCameraOnRoot(); // no motion: nothing to centre on
-        view.centerCameraOnRootGround();
-        view.centerCameraOnSelectedJoint(); // nothing selected
-        QCOMPARE(state(), dragged);
-
-        figure.motion.loadFrame(1);
-        view.setMathObject(&figure.physics);
-        view.setHighlightedJoint(figure.joint("Head"));
-        view.centerCameraOnSelectedJoint();
-        QVERIFY(nearlyEqual(state(), {figure.at("Head"), dragged[1], dragged[2]}));
-        view.centerCameraOnRoot();
-        QVERIFY(nearlyEqual(state(), {{30, 90, -20}, {30, 190, 780}, {0, 1, 0}}));
-        // A drag keeps the eye's distance from the world origin, not from the centre.
-        drag(view, Qt::LeftButton, QPoint(50, 50), QPoint(80, 70));
-        QVERIFY(qAbs(camera.getEye().length() - QVector3D(30, 190, 780).length()) < 1e-2f);
-        view.centerCameraOnRootGround();
-        QVERIFY(nearlyEqual(state(), {{30, 0, -20}, {30, 100, 780}, {0, 1, 0}}));
-        view.resetCamera();
+        view.fitSkeleton();
+        view.centerCameraOnRoot(); // nothing to centre on
         QCOMPARE(state(), QList({OrbitCamera::defaultCenter, OrbitCamera::defaultEye,
                                  OrbitCamera::defaultUpVector}));
+
+        view.setMathObject(&figure.physics);
+        view.fitSkeleton();
+        const QList<QVector3D> fitted = state();
+        const QMatrix4x4 toScreen = camera.projectionMatrix(400.0f / 300) * camera.viewMatrix();
+        float farthest = 0;
+        for (int frame : {0, 1}) {
+            figure.motion.loadFrame(frame);
+            for (BvhJoint* joint : figure.motion.root->getAllJoints()) {
+                const QVector3D ndc = toScreen.map(toQVector(PoseEvaluator::positionOf(*joint)));
+                farthest = std::max({farthest, qAbs(ndc.x()), qAbs(ndc.y())});
+            }
+        }
+        QVERIFY2(farthest > 0.5f && farthest < 0.9f, qPrintable(QString::number(farthest)));
+        figure.motion.loadFrame(0);
+
+        for (const auto& back : std::initializer_list<std::function<void()>>{
+                 [&] { QTest::keyClick(&view, Qt::Key_Home); },
+                 [&] { QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(10, 10)); },
+                 [&] { view.resetCamera(); }}) {
+            drag(view, Qt::LeftButton, QPoint(10, 10), QPoint(30, 40));
+            QVERIFY(!nearlyEqual(state(), fitted));
+            back();
+            QVERIFY(nearlyEqual(state(), fitted));
+        }
+
+        view.updateSkeletons();
+        view.setHighlightedJoint(figure.joint("Head"));
+        view.centerCameraOnSelectedJoint();
+        QVERIFY(nearlyEqual(
+            state(), {figure.at("Head"), figure.at("Head") + fitted[1] - fitted[0], fitted[2]}));
+        view.centerCameraOnRoot();
+        QVERIFY(nearlyEqual(state(),
+                            {{0, 90, 0}, QVector3D(0, 90, 0) + fitted[1] - fitted[0], fitted[2]}));
+        view.centerCameraOnRootGround();
+        QVERIFY(nearlyEqual(camera.getCenter(), QVector3D(0, 0, 0)));
     }
 
-    // Each move turns the eye by a fixed step whatever the distance moved: about the y axis by
-    // h, or about the horizontal axis eye x y by v, which grows with the eye's distance from
-    // the y axis (800). A right-button drag pans: it shifts eye and centre together by panStep
-    // along each axis the mouse moved on. A drag with the middle button does nothing; each wheel
-    // notch takes the eye 10% closer to the centre, or further from it; a double click resets the
-    // camera, even in the middle of a drag.
+    // Where the camera shows a point, in pixels of the view.
+    static QPointF onScreen(const BvhView& view, const QVector3D& point)
+    {
+        const OrbitCamera& camera = view.getCamera();
+        const QVector3D ndc = (camera.projectionMatrix(float(view.width()) / float(view.height())) *
+                               camera.viewMatrix())
+                                  .map(point);
+        return {(ndc.x() + 1) * view.width() / 2, (1 - ndc.y()) * view.height() / 2};
+    }
+
+    // The heading of the eye about the centre, and its elevation above the ground, in degrees.
+    static std::pair<float, float> eyeAngles(const OrbitCamera& camera)
+    {
+        const QVector3D offset = camera.getEye() - camera.getCenter();
+        return {qRadiansToDegrees(std::atan2(offset.x(), offset.z())),
+                qRadiansToDegrees(std::asin(offset.y() / offset.length()))};
+    }
+
+    // A left drag orbits by 0.4 degrees per pixel, however many move events it takes: 20 px
+    // and 200 px to the side turn by 8 and 80 degrees, 5 px down raises the eye by 2 degrees,
+    // and no drag tilts the view past 85 degrees; the distance stays. A right drag moves the
+    // scene with the cursor: the centre's image moves by the drag. Two wheel notches bring the
+    // eye to 0.81 of its distance toward the point under the cursor, which stays under it. The
+    // middle button does nothing.
     void mouseDrag()
     {
-        const float h = 2 * std::atan(0.015f), sh = 800 * std::sin(h), ch = 800 * std::cos(h);
-        const float v = 2 * std::atan(0.015f * 0.015f / 2 * 800), s = std::sin(v), c = std::cos(v);
-        const QVector3D upright(0, 1, 0);
-        const struct
-        {
-            Qt::MouseButton button;
-            QPoint move;
-            QVector3D eye, up;
-        } drags[] = {
-            {Qt::LeftButton, {60, 0}, {-sh, 100, ch}, upright},
-            {Qt::LeftButton, {-1, 0}, {sh, 100, ch}, upright},
-            {Qt::LeftButton, {0, 5}, {0, 100 * c + 800 * s, 800 * c - 100 * s}, {0, c, -s}},
-            {Qt::LeftButton, {0, -5}, {0, 100 * c - 800 * s, 800 * c + 100 * s}, {0, c, s}},
-            {Qt::RightButton, {-1, 0}, {0.01f, 100, 800}, upright},
-            {Qt::RightButton, {7, -9}, {-0.01f, 99.99f, 800}, upright}};
-        for (const auto& [button, move, eye, up] : drags) {
+        Figure figure;
+        QVERIFY(figure.load());
+        const auto fitted = [&](BvhView& view) {
+            view.resize(400, 300);
+            view.setMathObject(&figure.physics);
+            view.fitSkeleton();
+        };
+        for (const auto& [move, steps, yaw, pitch] : {std::tuple{QPoint(20, 0), 1, -8.0f, 0.0f},
+                                                      {QPoint(200, 0), 10, -80.0f, 0.0f},
+                                                      {QPoint(0, 5), 5, 0.0f, 2.0f}}) {
             BvhView view;
-            drag(view, button, QPoint(100, 100), QPoint(100, 100) + move);
-            const QVector3D center = button == Qt::RightButton ? eye - OrbitCamera::defaultEye
-                                                               : OrbitCamera::defaultCenter;
-            QVERIFY2(nearlyEqual(view.getCamera().getEye(), eye, 1e-2f) &&
-                         nearlyEqual(view.getCamera().getCenter(), center, 1e-4f) &&
-                         nearlyEqual(view.getCamera().getUpVector(), up, 1e-5f),
-                     qPrintable(QStringLiteral("%1, %2").arg(move.x()).arg(move.y())));
+            fitted(view);
+            const auto [heading, elevation] = eyeAngles(view.getCamera());
+            const float distance = view.getCamera().getDistance();
+            QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 100));
+            for (int k = 1; k <= steps; ++k)
+                QTest::mouseMove(&view, QPoint(100, 100) + move * k / steps);
+            QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(100, 100) + move);
+            const auto [newHeading, newElevation] = eyeAngles(view.getCamera());
+            QVERIFY2(qAbs(newHeading - heading - yaw) < 0.01f &&
+                         qAbs(newElevation - elevation - pitch) < 0.01f &&
+                         qAbs(view.getCamera().getDistance() - distance) < 1e-2f,
+                     qPrintable(QStringLiteral("%1 %2").arg(newHeading).arg(newElevation)));
         }
         BvhView view;
-        drag(view, Qt::MiddleButton, QPoint(10, 10), QPoint(30, 50));
-        QCOMPARE(view.getCamera().getEye(), OrbitCamera::defaultEye);
-        QCOMPARE(view.getCamera().getCenter(), OrbitCamera::defaultCenter);
-        for (const auto& [angle, scale] : {std::pair{240, 0.81f}, {-120, 0.9f}}) {
-            QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, angle),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(&view, &event);
-            QVERIFY(nearlyEqual(view.getCamera().getEye(), OrbitCamera::defaultEye * scale));
-        }
+        fitted(view);
+        drag(view, Qt::LeftButton, QPoint(100, 10), QPoint(100, 290));
+        QVERIFY(qAbs(eyeAngles(view.getCamera()).second - 85.0f) < 0.01f);
+        drag(view, Qt::LeftButton, QPoint(100, 290), QPoint(100, 10));
+        drag(view, Qt::LeftButton, QPoint(100, 290), QPoint(100, 10));
+        QVERIFY(qAbs(eyeAngles(view.getCamera()).second + 85.0f) < 0.01f);
 
-        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::mousePress(&view, Qt::RightButton, {}, QPoint(10, 10));
-        QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(10, 10));
-        QCOMPARE(view.getCamera().getEye(), OrbitCamera::defaultEye);
-        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(10, 10));
-        QVERIFY(!view.isRotating() && !view.isPanning());
+        const QVector3D centre = view.getCamera().getCenter();
+        const QPointF before = onScreen(view, centre);
+        drag(view, Qt::RightButton, QPoint(50, 50), QPoint(350, 80));
+        QVERIFY((onScreen(view, centre) - before - QPointF(300, 30)).manhattanLength() < 0.5);
+
+        drag(view, Qt::MiddleButton, QPoint(10, 10), QPoint(30, 50));
+        QVERIFY((onScreen(view, centre) - before - QPointF(300, 30)).manhattanLength() < 0.5);
+
+        const QPointF cursor(320, 60);
+        const float distance = view.getCamera().getDistance();
+        const OrbitCamera& camera = view.getCamera();
+        const QVector3D underCursor =
+            camera.getCenter() +
+            camera.translation(
+                float(cursor.x() - 200) * 2 * OrbitCamera::halfViewTangent * distance / 300,
+                -float(cursor.y() - 150) * 2 * OrbitCamera::halfViewTangent * distance / 300, 0);
+        QWheelEvent event(cursor, cursor, QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&view, &event);
+        QVERIFY(qAbs(view.getCamera().getDistance() - 0.81f * distance) < 1e-2f);
+        QVERIFY((onScreen(view, underCursor) - cursor).manhattanLength() < 0.5);
+    }
+
+    void framesEveryRecording_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("sample walk") << QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
+        for (const QString& name : QDir(TestSupport::dataPath("real")).entryList({"*.bvh"}))
+            QTest::newRow(qPrintable(name)) << TestSupport::dataPath("real/" + name);
+    }
+
+    // Opened as the window opens it (its profile's convention and up axis, then fitted), each
+    // recording's skeleton lies inside the image with a margin and stands at least 30% of the
+    // image's height: the pixels brighter than background and grid span that box.
+    void framesEveryRecording()
+    {
+        QFETCH(QString, file);
+        BvhFile motion;
+        QVERIFY(BvhReader(motion).read(file).ok());
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
+        motion.setConvention(setup.convention);
+        motion.loadFrame(0);
+        BvhMathObject physics;
+        physics.setBvhFile(&motion);
+        BvhView view;
+        view.resize(640, 480);
+        view.setUpAxis(setup.upAxisOf(motion));
+        view.setMathObject(&physics);
+        view.fitSkeleton();
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage image = view.grabFramebuffer();
+        QRect figure;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (std::max({c.red(), c.green(), c.blue()}) >= 150)
+                    figure |= QRect(x, y, 1, 1);
+            }
+        }
+        const QRect inner = image.rect().marginsRemoved(QMargins(13, 10, 13, 10)); // 2%
+        QVERIFY2(inner.contains(figure) && figure.height() >= 0.3 * image.height(),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(figure.x())
+                                .arg(figure.y())
+                                .arg(figure.width())
+                                .arg(figure.height())));
     }
 
     // One frame drawn: the figure, its highlighted arm joint and the body marker seen from the
