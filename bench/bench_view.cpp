@@ -54,6 +54,7 @@ private slots:
     {
         BvhView view;
         view.setMathObject(&physics);
+        view.fitSkeleton(); // as on opening: follows the root if the motion travels
         view.setHighlightedJoint(motion.root->getJointByName(QStringLiteral("Joint20")));
         QBENCHMARK
         {
@@ -77,8 +78,9 @@ private slots:
         RenderingBvhView view;
         view.resize(1280, 720);
         view.setMathObject(&physics);
-        view.centerCameraOnRoot();
         view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.fitSkeleton(); // framed as on opening, at the window's size
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QSignalSpy swapped(&view, &QOpenGLWidget::frameSwapped);
         QBENCHMARK
