@@ -44,11 +44,11 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     ui.setupUi(this);
     setWindowTitle(tr("Kinovane[*]"));
     setAcceptDrops(true);
-    updateSliderEnabled = true;
     profiles = SkeletonProfiles::load();
     fillCameraMenu();
     fillSetupMenus();
     connectPlayback();
+    addPlaybackKeys();
     connectMenus();
     createToolWindows();
     connectToolWindows();
@@ -124,6 +124,24 @@ void DudEzu::fillSetupMenus()
     addUnit(LengthUnit::inches(), tr("Inches"));
 }
 
+void DudEzu::addPlaybackKeys()
+{
+    // Window-wide keys; a text field being edited keeps the ones it uses for itself.
+    const auto key = [this](const QKeySequence& sequence, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(sequence);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    key(Qt::Key_Space, [this] { togglePlayback(); });
+    key(Qt::Key_Left, [this] { stepFrames(-1); });
+    key(Qt::Key_Right, [this] { stepFrames(1); });
+    key(Qt::SHIFT | Qt::Key_Left, [this] { stepFrames(-10); });
+    key(Qt::SHIFT | Qt::Key_Right, [this] { stepFrames(10); });
+    key(Qt::Key_Home, [this] { goToFrame(markedRange.clampedTo(bvhFile.rowCount()).first); });
+    key(Qt::Key_End, [this] { goToFrame(markedRange.clampedTo(bvhFile.rowCount()).last); });
+}
+
 void DudEzu::connectPlayback()
 {
     connect(ui.startButton, &QPushButton::clicked, this, &DudEzu::startTimer);
@@ -131,13 +149,13 @@ void DudEzu::connectPlayback()
     connect(ui.leftButton, &QToolButton::clicked, this, &DudEzu::gotoPrevFrame);
     connect(ui.rightButton, &QToolButton::clicked, this, &DudEzu::gotoNextFrame);
     connect(ui.gotoButton, &QPushButton::clicked, this, &DudEzu::gotoFrame);
-    connect(ui.slider, &QSlider::sliderMoved, this, &DudEzu::updateFromSlider);
-    connect(ui.subSlider, &QSlider::sliderMoved, this, &DudEzu::updateFromSlider);
-    connect(ui.slider, &QSlider::sliderMoved, ui.subSlider, &QSlider::setValue);
-    connect(ui.subSlider, &QSlider::sliderMoved, ui.slider, &QSlider::setValue);
+    // Every way a slider moves (drag, click on the groove, wheel, keys) shows its frame; the
+    // window sets their values with signals blocked.
+    connect(ui.slider, &QSlider::valueChanged, this, &DudEzu::goToFrame);
+    connect(ui.subSlider, &QSlider::valueChanged, this, &DudEzu::goToFrame);
     connect(ui.leftBracketButton, &QPushButton::clicked, this, &DudEzu::setLeftBracket);
     connect(ui.rightBracketButton, &QPushButton::clicked, this, &DudEzu::setRightBracket);
-    connect(ui.frameLineEdit, &QLineEdit::textChanged, this, &DudEzu::updateTime);
+    connect(ui.frameLineEdit, &QLineEdit::returnPressed, this, &DudEzu::gotoFrame);
     connect(ui.segmentMassCheckBox, &QCheckBox::toggled, this, &DudEzu::toggleSegmentMassDisplayed);
     connect(ui.bodyMassCheckBox, &QCheckBox::toggled, this, &DudEzu::toggleBodyMassDisplayed);
     // Each tick shows the frame the time elapsed since Play calls for (PlaybackClock).
@@ -492,6 +510,12 @@ void DudEzu::startTimer()
 {
     if (!bvhFile.isLoaded())
         return;
+    // Playback runs within the marked range: from outside it, it starts at its first frame.
+    const FrameRange range = markedRange.clampedTo(bvhFile.rowCount());
+    if (!range.isEmpty() && (currentFrame < range.first || currentFrame >= range.last)) {
+        currentFrame = range.first;
+        showFrame();
+    }
     clock.start(currentFrame, bvhFile.frameTime);
     timer.start();
 }
@@ -506,7 +530,20 @@ void DudEzu::playbackTick()
 {
     if (!bvhFile.isLoaded())
         return pauseTimer();
-    const int frame = std::clamp(clock.currentFrame(), 0, std::max(lastRow(), 0));
+    FrameRange range = markedRange.clampedTo(bvhFile.rowCount());
+    if (range.isEmpty())
+        range = FrameRange::all(bvhFile.rowCount());
+    int frame = std::max(clock.currentFrame(), 0);
+    if (frame > range.last) {
+        if (ui.loopCheckBox->isChecked()) {
+            // Round again from the first frame, as many rounds as the time elapsed calls for.
+            frame = range.first + (frame - range.first) % range.count();
+            clock.start(frame, bvhFile.frameTime);
+        } else {
+            frame = range.last;
+            pauseTimer();
+        }
+    }
     if (frame == currentFrame)
         return;
     currentFrame = frame;
@@ -516,7 +553,10 @@ void DudEzu::playbackTick()
 void DudEzu::showFrame()
 {
     bvhFile.loadFrame(currentFrame);
+    ui.frameLineEdit->setProperty("invalid", false);
+    ui.frameLineEdit->setStyleSheet(QString());
     ui.frameLineEdit->setText(QString::number(currentFrame));
+    updateTime();
     ui.bvhView->updateSkeletons();
     jointInfoWidget->updateJointInfo();
     updateSlider();
@@ -524,55 +564,71 @@ void DudEzu::showFrame()
 
 void DudEzu::gotoNextFrame()
 {
-    if (currentFrame >= lastRow())
-        return;
-    ++currentFrame;
-    showFrame();
-    if (timer.isActive())
-        clock.start(currentFrame, bvhFile.frameTime);
+    stepFrames(1);
 }
 
 void DudEzu::gotoPrevFrame()
 {
-    if (!bvhFile.isLoaded())
-        return;
-    currentFrame = std::max(currentFrame - 1, 0);
-    showFrame();
-    if (timer.isActive())
-        clock.start(currentFrame, bvhFile.frameTime);
+    stepFrames(-1);
 }
 
 void DudEzu::gotoFrame()
 {
-    const int frame = TimeDisplay::readNumber(ui.frameLineEdit->text());
-    if (!bvhFile.isLoaded() || frame < 0 || frame > lastRow())
-        return; // not a frame of the motion: the frame shown stays
-    currentFrame = frame;
-    showFrame();
-    if (timer.isActive())
-        clock.start(currentFrame, bvhFile.frameTime);
+    if (!bvhFile.isLoaded())
+        return;
+    bool number = false;
+    const int frame = ui.frameLineEdit->text().trimmed().toInt(&number);
+    if (!number || frame < 0 || frame > lastRow()) {
+        // Not a frame of the motion: refused where it was typed, the frame shown stays.
+        ui.frameLineEdit->setProperty("invalid", true);
+        ui.frameLineEdit->setStyleSheet(QStringLiteral("QLineEdit { background: #ffc0c0; }"));
+        statusBar()->showMessage(tr("\"%1\" is not a frame of this motion: frames run from 0 to %2")
+                                     .arg(ui.frameLineEdit->text())
+                                     .arg(lastRow()));
+        return;
+    }
+    goToFrame(frame);
 }
 
 void DudEzu::updateFromSlider()
 {
-    ui.frameLineEdit->setText(QString::number(ui.slider->value()));
+    goToFrame(ui.slider->value());
+}
+
+void DudEzu::goToFrame(int frame)
+{
     if (!bvhFile.isLoaded())
         return;
-    updateSliderEnabled = false;
-    currentFrame = std::clamp(TimeDisplay::readNumber(ui.frameLineEdit->text()), 0, lastRow());
-    showFrame();
+    const int clamped = std::clamp(frame, 0, std::max(lastRow(), 0));
+    if (clamped != currentFrame) {
+        currentFrame = clamped;
+        showFrame();
+    } else {
+        updateSlider(); // a slider moved to the frame shown: put the other one in step
+    }
     if (timer.isActive())
         clock.start(currentFrame, bvhFile.frameTime);
-    updateSliderEnabled = true;
+}
+
+void DudEzu::stepFrames(int frames)
+{
+    goToFrame(currentFrame + frames);
+}
+
+void DudEzu::togglePlayback()
+{
+    if (timer.isActive())
+        pauseTimer();
+    else
+        startTimer();
 }
 
 void DudEzu::updateSlider()
 {
-    if (!updateSliderEnabled)
-        return;
-    const int frame = TimeDisplay::readNumber(ui.frameLineEdit->text());
-    ui.slider->setValue(frame);
-    ui.subSlider->setValue(frame);
+    const QSignalBlocker blockSlider(ui.slider);
+    const QSignalBlocker blockSubSlider(ui.subSlider);
+    ui.slider->setValue(currentFrame);
+    ui.subSlider->setValue(currentFrame);
 }
 
 void DudEzu::setLeftBracket()
@@ -596,8 +652,7 @@ void DudEzu::showMarkedRange()
 
 void DudEzu::updateTime()
 {
-    ui.timeLineEdit->setText(TimeDisplay::timeText(
-        bvhFile.frameTime, TimeDisplay::readNumber(ui.frameLineEdit->text())));
+    ui.timeLineEdit->setText(TimeDisplay::timeText(bvhFile.frameTime, currentFrame));
 }
 
 void DudEzu::toggleSegmentMassDisplayed(bool isDisp)

@@ -74,7 +74,13 @@ public slots:
     void pauseTimer();
     void gotoPrevFrame();
     void gotoNextFrame();
+    // The frame typed in the frame field; a text that is no frame of the motion is refused
+    // (the field turns red, the status bar says why).
     void gotoFrame();
+    // Shows `frame` (clamped to the motion), whichever control asked for it.
+    void goToFrame(int frame);
+    void stepFrames(int frames);
+    void togglePlayback();
     void updateFromSlider();
     void updateSlider();
     void setLeftBracket();
@@ -99,7 +105,6 @@ public:
     QTimer timer;
     QMenu cameraMenu;
     QAction* followAction = nullptr;
-    bool updateSliderEnabled = false;
     QPointer<MassSegmentWidget> massSegmentWidget;
     QPointer<JointTreeWidget> jointTreeWidget;
     QPointer<JointInfoWidget> jointInfoWidget;
@@ -112,6 +117,8 @@ private:
     void fillCameraMenu();
     void fillSetupMenus();
     void connectPlayback();
+    // Space, Left/Right (Shift: ten frames), Home/End of the marked range.
+    void addPlaybackKeys();
     void connectMenus();
     void createToolWindows();
     void connectToolWindows();

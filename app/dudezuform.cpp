@@ -36,6 +36,17 @@ static int frameFieldWidth(const QWidget* field, int pixels)
     return std::max(pixels, field->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
 }
 
+// A field that only shows a value: read-only, out of the tab order, and drawn on the window's
+// colour so that it does not look editable.
+static void makeReadOnly(QLineEdit* field)
+{
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    field->setPalette(palette);
+}
+
 static QAction* action(QMainWindow* window, const char* name)
 {
     return named(new QAction(window), name);
@@ -99,6 +110,9 @@ void DudEzuForm::setupUi(QMainWindow* window)
     pauseButton = named(new QPushButton(centralWidget), "pauseButton");
     pauseButton->setMaximumSize(60, largestHeight);
     playbackLayout->addWidget(pauseButton);
+    loopCheckBox = named(new QCheckBox(centralWidget), "loopCheckBox");
+    loopCheckBox->setChecked(true);
+    playbackLayout->addWidget(loopCheckBox);
     frameLineEdit = named(new QLineEdit(centralWidget), "frameLineEdit");
     frameLineEdit->setMaximumSize(frameFieldWidth(frameLineEdit, 50), largestHeight);
     playbackLayout->addWidget(frameLineEdit);
@@ -120,7 +134,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     timeLineEdit->setMaximumSize(
         std::max(80, timeLineEdit->fontMetrics().horizontalAdvance(widest) + 12), largestHeight);
     timeLineEdit->setMinimumWidth(timeLineEdit->maximumWidth());
-    timeLineEdit->setReadOnly(true);
+    makeReadOnly(timeLineEdit);
     playbackLayout->addWidget(timeLineEdit);
     playbackLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     cameraButton = named(new QToolButton(centralWidget), "cameraButton");
@@ -134,7 +148,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     timelineLayout->addWidget(leftBracketButton);
     leftBracketLineEdit = named(new QLineEdit(centralWidget), "leftBracketLineEdit");
     leftBracketLineEdit->setMaximumSize(frameFieldWidth(leftBracketLineEdit, 50), largestHeight);
-    leftBracketLineEdit->setReadOnly(true);
+    makeReadOnly(leftBracketLineEdit);
     timelineLayout->addWidget(leftBracketLineEdit);
     slider = named(new QSlider(centralWidget), "slider");
     slider->setOrientation(Qt::Horizontal);
@@ -144,7 +158,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     timelineLayout->addWidget(slider);
     rightBracketLineEdit = named(new QLineEdit(centralWidget), "rightBracketLineEdit");
     rightBracketLineEdit->setMaximumSize(frameFieldWidth(rightBracketLineEdit, 50), largestHeight);
-    rightBracketLineEdit->setReadOnly(true);
+    makeReadOnly(rightBracketLineEdit);
     timelineLayout->addWidget(rightBracketLineEdit);
     rightBracketButton = named(new QPushButton(centralWidget), "rightBracketButton");
     rightBracketButton->setMaximumSize(30, largestHeight);
@@ -226,6 +240,8 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     bodyMassCheckBox->setText(tr("Show Body CoM"));
     startButton->setText(tr("Play"));
     pauseButton->setText(tr("Pause"));
+    loopCheckBox->setText(tr("Loop"));
+    setToolTips();
     frameLineEdit->setText(tr("0"));
     gotoButton->setText(tr("Goto"));
     leftButton->setText(tr("<"));
@@ -241,4 +257,27 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     menuUnit->setTitle(tr("Length Unit"));
     menuWindow->setTitle(tr("Window"));
     menuHelp->setTitle(tr("Help"));
+}
+
+void DudEzuForm::setToolTips()
+{
+    segmentMassCheckBox->setToolTip(tr("Red markers on the mass segments' centres of mass"));
+    bodyMassCheckBox->setToolTip(tr("A magenta marker on the whole body's centre of mass"));
+    startButton->setToolTip(tr("Play the marked range (Space)"));
+    pauseButton->setToolTip(tr("Pause (Space)"));
+    loopCheckBox->setToolTip(tr("Play the marked range over and over; off, stop at its end"));
+    frameLineEdit->setToolTip(tr("The frame shown, counted from 0; type one and press Enter"));
+    gotoButton->setToolTip(tr("Show the frame typed in the frame field"));
+    leftButton->setToolTip(tr("Previous frame (Left; Shift+Left: ten frames)"));
+    rightButton->setToolTip(tr("Next frame (Right; Shift+Right: ten frames)"));
+    timeLineEdit->setToolTip(tr("Time of the frame shown"));
+    cameraButton->setToolTip(
+        tr("Camera: fit the skeleton (F), follow the root, reset (Home or double click in the "
+           "view). In the view: left drag orbits, right drag pans, the wheel zooms"));
+    leftBracketButton->setToolTip(tr("Mark the frame shown as the range's first ([)"));
+    rightBracketButton->setToolTip(tr("Mark the frame shown as the range's last (])"));
+    leftBracketLineEdit->setToolTip(tr("First frame of the marked range (Home goes there)"));
+    rightBracketLineEdit->setToolTip(tr("Last frame of the marked range (End goes there)"));
+    slider->setToolTip(tr("The whole motion: drag, click or turn the wheel to move"));
+    subSlider->setToolTip(tr("The marked range: drag, click or turn the wheel to move"));
 }

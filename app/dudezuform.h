@@ -29,6 +29,8 @@ struct DudEzuForm
 public:
     void setupUi(QMainWindow* window);
     void retranslateUi(QMainWindow* window);
+    // What each control of the playback bar and the timeline does, with its key.
+    void setToolTips();
 
     QAction* actionOpenBVH;
     QAction* actionSaveBVH;
@@ -59,6 +61,7 @@ public:
     QPushButton* pauseButton;
     QLineEdit* frameLineEdit;
     QPushButton* gotoButton;
+    QCheckBox* loopCheckBox;
     QToolButton* leftButton;
     QToolButton* rightButton;
     QFrame* playbackSeparator;

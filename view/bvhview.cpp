@@ -334,6 +334,18 @@ void BvhView::mouseDoubleClickEvent(QMouseEvent*)
     resetCamera();
 }
 
+bool BvhView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Home && key->modifiers() == Qt::NoModifier) {
+            event->accept();
+            return true;
+        }
+    }
+    return QOpenGLWidget::event(event);
+}
+
 void BvhView::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {

@@ -85,6 +85,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Home belongs to the view while it has the focus, before any window-wide key.
+    bool event(QEvent* event) override;
     void initializeGL() override;
     void paintGL() override;
 
