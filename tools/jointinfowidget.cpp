@@ -1,8 +1,11 @@
 #include "jointinfowidget.h"
 
 #include "model/poseevaluator.h"
+#include "tools/valuespinbox.h"
 
 #include <QDoubleSpinBox>
+
+#include <cmath>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -31,10 +34,7 @@ QGroupBox* JointInfoWidget::makeGroup(QDoubleSpinBox* boxes[3])
     auto* grid = new QGridLayout(group);
     for (int row = 0; row < 3; ++row) {
         grid->addWidget(new QLabel(group), row, 0);
-        boxes[row] = new QDoubleSpinBox(group);
-        boxes[row]->setRange(-500, 500);
-        boxes[row]->setDecimals(2);
-        boxes[row]->setSingleStep(1);
+        boxes[row] = new ValueSpinBox(group);
         grid->addWidget(boxes[row], row, 1);
     }
     windowLayout->addWidget(group);
@@ -83,9 +83,7 @@ void JointInfoWidget::retranslateUi()
 {
     setWindowTitle(tr("Joint Info"));
     nameCaption->setText(tr("Name:"));
-    jointNameLabel->setText(tr("TextLabel"));
     parentCaption->setText(tr("Parent:"));
-    jointParentLabel->setText(tr("TextLabel"));
     offsetGroupBox->setTitle(tr("Initial Offset"));
     posGroupBox->setTitle(tr("Frame Position"));
     rotGroupBox->setTitle(tr("Frame Rotation"));
@@ -154,6 +152,12 @@ void JointInfoWidget::changeJointValue(Field field, int axis)
                                          {xPosSpinBox, yPosSpinBox, zPosSpinBox},
                                          {xRotSpinBox, yRotSpinBox, zRotSpinBox}};
     const float value = float(boxes[int(field)][axis]->value());
+    const Vector3f held = field == Field::Offset     ? joint->getOffset()
+                          : field == Field::Position ? joint->getPosition()
+                                                     : joint->getRotation();
+    // The box read back what it showed (Enter without an edit): nothing to store.
+    if (held[axis] == value && std::signbit(held[axis]) == std::signbit(value))
+        return;
     switch (field) {
     case Field::Offset: {
         Vector3f offset = joint->getOffset();
@@ -183,7 +187,10 @@ void JointInfoWidget::clearJointInfo()
     joint = nullptr;
     jointNameLabel->setText(QString());
     jointParentLabel->setText(QString());
-    for (QDoubleSpinBox* box : {xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox, xPosSpinBox,
-                                yPosSpinBox, zPosSpinBox, xRotSpinBox, yRotSpinBox, zRotSpinBox})
+    updating = true;
+    for (QDoubleSpinBox* box :
+         {xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox, xPosSpinBox, yPosSpinBox, zPosSpinBox,
+          xRotSpinBox, yRotSpinBox, zRotSpinBox, xPosAbsSpinBox, yPosAbsSpinBox, zPosAbsSpinBox})
         box->setValue(0);
+    updating = false;
 }

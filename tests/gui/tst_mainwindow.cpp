@@ -162,17 +162,22 @@ private slots:
         editor.yOffsetSpinBox->setValue(7.5);
         QCOMPARE(window.bvhFile.root->getOffset(), Vector3f(0, 7.5f, 0));
         QCOMPARE(editor.yPosAbsSpinBox->value(), 58.5);
-        // An x the two-decimal box cannot show: editing z must leave it as it is.
-        window.bvhFile.root->setPosition(Vector3f(50.123456f, 51, 52));
+        // Values show as precise as they are and unclamped; Enter on a box not edited stores
+        // nothing, and editing z leaves x as it is.
+        window.bvhFile.root->setPosition(Vector3f(50.123456f, 908, 52));
         editor.updateJointInfo();
+        QCOMPARE(editor.yPosSpinBox->text(), QStringLiteral("908.0000"));
+        QSignalSpy edits(&editor, &JointInfoWidget::jointUpdated);
+        QTest::keyClick(editor.xPosSpinBox, Qt::Key_Return);
+        QCOMPARE(edits.count(), 0);
         editor.zPosSpinBox->setValue(4);
-        QCOMPARE(window.bvhFile.root->getPosition(), Vector3f(50.123456f, 51, 4));
+        QCOMPARE(window.bvhFile.root->getPosition(), Vector3f(50.123456f, 908, 4));
         emit tree->clicked(spine);
         QCOMPARE(editor.jointParentLabel->text(), QStringLiteral("Hips"));
         QVERIFY(!editor.posGroupBox->isEnabled() && editor.rotGroupBox->isEnabled());
         editor.xRotSpinBox->setValue(33); // Spine's X rotation: column 7
         QVERIFY(window.isWindowModified());
-        QCOMPARE(window.bvhFile.frames[5].mid(2, 6), QList<double>({4, 53, 54, 55, 56, 33}));
+        QCOMPARE(window.bvhFile.frames[5].mid(1, 7), QList<double>({908, 4, 53, 54, 55, 56, 33}));
 
         trigger(ui.actionCloseBVH); // the question is cancelled
         trigger(ui.actionOpenBVH);  // no file chosen: nothing asked, nothing closed
@@ -339,8 +344,7 @@ private slots:
                      f <= 20 || f >= 60);
         QVERIFY(window.isWindowModified());
         QCOMPARE(window.getCurrentFrame(), 25);
-        // The box shows two decimals.
-        QVERIFY(qAbs(window.jointInfoWidget->xRotSpinBox->value() - frames[25][7]) < 0.006);
+        QCOMPARE(float(window.jointInfoWidget->xRotSpinBox->value()), float(frames[25][7]));
     }
 
     // The table shows numbers to 7 significant digits. A name cell offers the motion's joints
