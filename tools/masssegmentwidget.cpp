@@ -5,6 +5,9 @@
 #include "tools/userdialogs.h"
 
 #include <QColor>
+#include <QDoubleValidator>
+#include <QLineEdit>
+#include <QLocale>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +16,25 @@
 #include <QSpacerItem>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <cmath>
+
+static QString cellText(const QTableWidget* table, int row, int column)
+{
+    const QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+QWidget* NumberDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                      const QModelIndex&) const
+{
+    auto* editor = new QLineEdit(parent);
+    auto* validator = new QDoubleValidator(editor);
+    validator->setLocale(QLocale::c());
+    validator->setNotation(QDoubleValidator::ScientificNotation);
+    editor->setValidator(validator);
+    return editor;
+}
 
 MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
 {
@@ -25,6 +47,7 @@ MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
     connect(deleteButton, &QPushButton::clicked, this, &MassSegmentWidget::deleteRow);
     connect(tableWidget, &QTableWidget::cellClicked, this, &MassSegmentWidget::processTableClick);
     connect(listView, &QListView::clicked, this, &MassSegmentWidget::processListClick);
+    connect(tableWidget, &QTableWidget::itemChanged, this, &MassSegmentWidget::showTotal);
 }
 
 void MassSegmentWidget::setupUi()
@@ -52,6 +75,14 @@ void MassSegmentWidget::setupUi()
     jointListLayout->addWidget(listView);
     editorLayout->addLayout(jointListLayout);
     windowLayout->addLayout(editorLayout);
+    totalLabel = new QLabel(this);
+    totalLabel->setObjectName(QStringLiteral("totalLabel"));
+    windowLayout->addWidget(totalLabel);
+    // The number columns take numbers only: other text is refused as it is typed.
+    numberDelegate = new NumberDelegate(this);
+    tableWidget->setItemDelegateForColumn(2, numberDelegate);
+    tableWidget->setItemDelegateForColumn(3, numberDelegate);
+    tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* buttonLayout = new QHBoxLayout();
     buttonLayout->setSpacing(6);
@@ -109,6 +140,22 @@ void MassSegmentWidget::refreshTable()
             tableWidget->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
     markUnboundRows();
+    refreshJointList();
+    showTotal();
+}
+
+void MassSegmentWidget::showTotal()
+{
+    double total = 0;
+    for (int row = 0; row < tableWidget->rowCount(); ++row)
+        total += NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString());
+    const bool whole = std::abs(total - 1.0) <= SegmentBinding::massTolerance;
+    totalLabel->setText(whole
+                            ? tr("Sum of the mass fractions: %1").arg(NumberFormat::general(total))
+                            : tr("Sum of the mass fractions: %1, not 1: the body centre of "
+                                 "mass needs 1 (within 1 %)")
+                                  .arg(NumberFormat::general(total)));
+    totalLabel->setStyleSheet(whole ? QString() : QStringLiteral("color: #c00000;"));
 }
 
 void MassSegmentWidget::markUnboundRows()
@@ -136,12 +183,6 @@ void MassSegmentWidget::markUnboundRows()
             item->setToolTip(tip);
         }
     }
-}
-
-static QString cellText(const QTableWidget* table, int row, int column)
-{
-    const QTableWidgetItem* item = table->item(row, column);
-    return item ? item->text() : QString();
 }
 
 void MassSegmentWidget::applyTable()
@@ -234,12 +275,9 @@ void MassSegmentWidget::deleteRow()
         tableWidget->removeRow(row);
 }
 
-void MassSegmentWidget::processTableClick(int, int column)
+void MassSegmentWidget::processTableClick(int, int)
 {
-    if (column == 0 || column == 1)
-        refreshJointList();
-    else
-        listView->setModel(nullptr);
+    refreshJointList();
 }
 
 void MassSegmentWidget::processListClick(const QModelIndex& index)

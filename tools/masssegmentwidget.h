@@ -6,11 +6,23 @@
 #include <QModelIndex>
 #include <QPointer>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 
 class QLabel;
 class QListView;
 class QPushButton;
 class QTableWidget;
+
+// Edits a number cell with a field that takes numbers only.
+class NumberDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+};
 
 // The "Mass Segment Editor": the mass-segment model as a table (start joint, end joint,
 // proximal distance, mass fraction) beside the joint names of the open motion. The table is a
@@ -50,6 +62,8 @@ public slots:
     void deleteRow();
     void processTableClick(int row, int column);
     void processListClick(const QModelIndex& index);
+    // The sum of the table's mass fractions under it, red when it is not 1 within 1 %.
+    void showTotal();
 
 private:
     void setupUi();
@@ -58,4 +72,8 @@ private:
 
     QStringListModel jointListModel;
     QLabel* jointListLabel = nullptr;
+    NumberDelegate* numberDelegate = nullptr;
+
+public:
+    QLabel* totalLabel = nullptr;
 };

@@ -372,15 +372,27 @@ private slots:
         editor.refreshTable();
         QVERIFY(table->item(0, 0)->background().style() == Qt::NoBrush &&
                 table->item(1, 3)->background().color() == QColor(255, 190, 190));
+        // The joints are offered at once, the sum of the fractions is shown (red when it is
+        // not 1), and a number cell refuses text that is no number.
+        QCOMPARE(editor.listView->model()->rowCount(), 3);
+        table->item(1, 3)->setText(QStringLiteral("0.2"));
+        QVERIFY(editor.totalLabel->text().contains("0.95") &&
+                !editor.totalLabel->styleSheet().isEmpty());
+        auto* field = qobject_cast<QLineEdit*>(
+            table->itemDelegateForColumn(3)->createEditor(table, {}, table->model()->index(0, 3)));
+        int at = 0;
+        QString typed = QStringLiteral("abc");
+        QCOMPARE(field->validator()->validate(typed, at), QValidator::Invalid);
+        delete field;
         physics.setSegments(model);
         editor.refreshTable();
+        QVERIFY(editor.totalLabel->styleSheet().isEmpty());
         table->setCurrentCell(1, 1);
         emit table->cellClicked(1, 1);
         QAbstractItemModel* names = editor.listView->model();
         emit editor.listView->clicked(names->index(2, 0)); // LeftLeg
         table->setCurrentCell(1, 2);
         emit table->cellClicked(1, 2);
-        QVERIFY(!editor.listView->model());
         editor.processListClick(names->index(0, 0)); // no name for a number cell
         table->item(0, 3)->setText(QStringLiteral("0.5"));
         editor.closeButton->click();
