@@ -425,10 +425,11 @@ void DudEzu::showProperties()
 
 bool DudEzu::saveBVH()
 {
-    if (!bvhFile.isLoaded())
+    if (!bvhFile.isLoaded() || !rangeIsUsable(markedRange))
         return false;
-    const QString fileName =
-        UserDialogs::getSaveFileName(tr("File Save"), QString(), QStringLiteral("*.bvh"));
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Save"), suggestedName(QStringLiteral("edited"), QStringLiteral("bvh")),
+        QStringLiteral("*.bvh"));
     if (fileName.isEmpty())
         return false;
     const WriteResult result = BvhWriter(bvhFile).write(fileName, markedRange);
@@ -437,7 +438,7 @@ bool DudEzu::saveBVH()
         return false;
     }
     setWindowModified(false);
-    statusBar()->showMessage(tr("Saved %1").arg(QDir::toNativeSeparators(fileName)));
+    reportWritten(fileName, markedRange, bvhFile.root->getAllJoints().size());
     return true;
 }
 
@@ -677,6 +678,36 @@ void DudEzu::keyPressEvent(QKeyEvent* event)
 
 // Export, edit and help commands
 
+QString DudEzu::suggestedName(const QString& what, const QString& extension) const
+{
+    // fileBaseName keeps the motion's dot: "/data/walk." for /data/walk.bvh.
+    return fileBaseName.chopped(1) + QLatin1Char('-') + what + QLatin1Char('.') + extension;
+}
+
+bool DudEzu::rangeIsUsable(const FrameRange& range)
+{
+    if (!range.clampedTo(bvhFile.rowCount()).isEmpty())
+        return true;
+    UserDialogs::warning(tr("Kinovane"), tr("Frames %1 to %2 hold no frame of this motion "
+                                            "(frames 0 to %3): nothing was written.")
+                                             .arg(range.first)
+                                             .arg(range.last)
+                                             .arg(lastRow()));
+    return false;
+}
+
+void DudEzu::reportWritten(const QString& fileName, const FrameRange& range, qsizetype joints)
+{
+    const FrameRange written = range.clampedTo(bvhFile.rowCount());
+    QString text = tr("Wrote %1: frames %2 to %3")
+                       .arg(QDir::toNativeSeparators(fileName))
+                       .arg(written.first)
+                       .arg(written.last);
+    if (joints > 0)
+        text += tr(", %1 joints").arg(joints);
+    statusBar()->showMessage(text);
+}
+
 void DudEzu::showWriteFailure(const WriteResult& result)
 {
     UserDialogs::warning(tr("Kinovane"),
@@ -699,8 +730,11 @@ void DudEzu::saveMassCenterCSV()
                                  .arg(problems.join(QLatin1Char('\n'))));
         return;
     }
-    const QString fileName =
-        UserDialogs::getSaveFileName(tr("File Export"), QString(), QStringLiteral("*.csv"));
+    if (!rangeIsUsable(markedRange))
+        return;
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Export"), suggestedName(QStringLiteral("com"), QStringLiteral("csv")),
+        QStringLiteral("*.csv"));
     if (fileName.isEmpty())
         return;
     ExportOptions options = ExportOptions::wholeMotion(bvhFile);
@@ -709,6 +743,7 @@ void DudEzu::saveMassCenterCSV()
         CentreOfMass::writeCsv(bvhFile, mathObject.getSegments(), fileName, options);
     if (!result.ok)
         return showWriteFailure(result);
+    reportWritten(fileName, markedRange, 0);
     UserDialogs::information(tr("Process Complete"), tr("File Export Completed"));
 }
 
@@ -716,7 +751,7 @@ void DudEzu::saveMassCenterCSV()
 using JointTableExport = WriteResult (*)(const BvhFile&, const QString&, const ExportOptions&,
                                          ProgressSink*);
 
-static void exportJointTable(DudEzu& window, JointTableExport exportTable)
+static void exportJointTable(DudEzu& window, JointTableExport exportTable, const QString& what)
 {
     const BvhFile& motion = window.bvhFile;
     if (!motion.isLoaded())
@@ -725,10 +760,11 @@ static void exportJointTable(DudEzu& window, JointTableExport exportTable)
     dialog.setWindowTitle(DudEzu::tr("Select Joints to Export"));
     dialog.setItems(motion.root->getAllJointNames());
     dialog.showRange(window.getMarkedRange());
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || !window.rangeIsUsable(dialog.getRange()))
         return;
-    const QString fileName =
-        UserDialogs::getSaveFileName(DudEzu::tr("File Save"), QString(), QStringLiteral("*.csv"));
+    const QString fileName = UserDialogs::getSaveFileName(
+        DudEzu::tr("File Save"), window.suggestedName(what, QStringLiteral("csv")),
+        QStringLiteral("*.csv"));
     if (fileName.isEmpty())
         return;
     ExportOptions options = ExportOptions::wholeMotion(motion);
@@ -741,17 +777,19 @@ static void exportJointTable(DudEzu& window, JointTableExport exportTable)
             DudEzu::tr("Kinovane"),
             DudEzu::tr("Cannot write %1:\n%2")
                 .arg(QDir::toNativeSeparators(result.fileName), result.errorString));
+        return;
     }
+    window.reportWritten(fileName, options.range, options.jointSelection.count(true));
 }
 
 void DudEzu::saveRotJointsCSV()
 {
-    exportJointTable(*this, &JointTables::writeRotations);
+    exportJointTable(*this, &JointTables::writeRotations, QStringLiteral("rotations"));
 }
 
 void DudEzu::saveAbsPosJointsCSV()
 {
-    exportJointTable(*this, &JointTables::writePositions);
+    exportJointTable(*this, &JointTables::writePositions, QStringLiteral("positions"));
 }
 
 void DudEzu::saveC3D()
@@ -766,7 +804,9 @@ void DudEzu::saveC3D()
     const WriteResult result =
         C3DExport::exportMotion(bvhFile, fileName, &progress, nullptr, setup.unit.millimetres);
     if (!result.ok)
-        showWriteFailure(result);
+        return showWriteFailure(result);
+    reportWritten(fileName, FrameRange::all(bvhFile.rowCount()),
+                  bvhFile.root->getAllJoints().size());
 }
 
 void DudEzu::editMassSegments()

@@ -98,6 +98,12 @@ protected:
 
 public:
     const MotionSetup& getSetup() const { return setup; }
+    // The name proposed for an export: the motion's own with "-what" and the extension.
+    QString suggestedName(const QString& what, const QString& extension) const;
+    // False, after saying so, when the range holds no frame of the motion.
+    bool rangeIsUsable(const FrameRange& range);
+    // One status-bar line for a file written: its name, frames and (when given) joints.
+    void reportWritten(const QString& fileName, const FrameRange& range, qsizetype joints);
 
     BvhFile bvhFile;
     BvhMathObject mathObject;

@@ -25,11 +25,23 @@ QString getOpenFileName(const QString& caption, const QString& directory, const 
     return QFileDialog::getOpenFileName(nullptr, caption, directory, filter);
 }
 
+// "walk" saved under the filter "*.bvh" becomes "walk.bvh"; a name with that extension (in
+// any case), or a filter that is not one "*.ext" pattern, is left alone.
+static QString withExtension(const QString& fileName, const QString& filter)
+{
+    if (fileName.isEmpty() || !filter.startsWith(QLatin1String("*.")) ||
+        filter.contains(QLatin1Char(' ')))
+        return fileName;
+    const QString extension = filter.mid(1);
+    return fileName.endsWith(extension, Qt::CaseInsensitive) ? fileName : fileName + extension;
+}
+
 QString getSaveFileName(const QString& caption, const QString& directory, const QString& filter)
 {
-    if (current().saveFileName)
-        return current().saveFileName(caption, directory, filter);
-    return QFileDialog::getSaveFileName(nullptr, caption, directory, filter);
+    const QString chosen = current().saveFileName
+                               ? current().saveFileName(caption, directory, filter)
+                               : QFileDialog::getSaveFileName(nullptr, caption, directory, filter);
+    return withExtension(chosen, filter);
 }
 
 void warning(const QString& title, const QString& text)

@@ -32,6 +32,8 @@ struct Handler
 Handler install(const Handler& handler);
 
 QString getOpenFileName(const QString& caption, const QString& directory, const QString& filter);
+// `directory` may name the file proposed. A name chosen without the extension of a filter
+// "*.ext" gets it.
 QString getSaveFileName(const QString& caption, const QString& directory, const QString& filter);
 void warning(const QString& title, const QString& text);
 void information(const QString& title, const QString& text);

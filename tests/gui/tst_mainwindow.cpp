@@ -326,6 +326,23 @@ private slots:
         trigger(ui.actionExportC3D, "/nonexistent/dir/out");
         QCOMPARE(dialogs.warnings.filter("/nonexistent/dir/out").size(), 3);
         QCOMPARE(dialogs.informations, 1);
+        // Each save proposes the motion's name and what it holds; a name chosen without the
+        // extension gets it, and the status bar says what was written. A reversed range is
+        // refused before any file name is asked for.
+        QCOMPARE(dialogs.proposed.first(), path("walk-edited.bvh"));
+        QCOMPARE(dialogs.proposed.filter("walk-rotations.csv").size(), 2);
+        trigger(ui.actionExportC3D, path("noextension"));
+        QVERIFY(QFile::exists(path("noextension.c3d")));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 "Wrote " + QDir::toNativeSeparators(path("noextension.c3d")) +
+                     ": frames 0 to 99, 5 joints");
+        const qsizetype asked = dialogs.proposed.size();
+        trigger(ui.actionExportAbsJointPositions, path("reversed.csv"), [](auto& list) {
+            list.fromSpinBox->setValue(40);
+            list.toSpinBox->setValue(30);
+            list.okButton->click();
+        });
+        QVERIFY(dialogs.proposed.size() == asked && dialogs.warnings.last().contains("40 to 30"));
 
         goTo(window, 25);
         window.jointInfoWidget->setJoint(window.bvhFile.root->getJointByName("Spine"));
