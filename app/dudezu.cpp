@@ -13,6 +13,7 @@
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
+#include "tools/jointnames.h"
 #include "tools/jointlistwidget.h"
 #include "tools/jointtreewidget.h"
 #include "tools/masssegmentwidget.h"
@@ -758,7 +759,7 @@ static void exportJointTable(DudEzu& window, JointTableExport exportTable, const
         return;
     CheckableListDialog dialog;
     dialog.setWindowTitle(DudEzu::tr("Select Joints to Export"));
-    dialog.setItems(motion.root->getAllJointNames());
+    dialog.setItems(JointNames::shownNames(motion.root));
     dialog.showRange(window.getMarkedRange());
     if (dialog.exec() != QDialog::Accepted || !window.rangeIsUsable(dialog.getRange()))
         return;
@@ -826,7 +827,7 @@ void DudEzu::editInterpolateJointRotations()
         return;
     CheckableListDialog dialog;
     dialog.setWindowTitle(tr("Select Joints for Interpolation"));
-    dialog.setItems(bvhFile.root->getAllJointNames());
+    dialog.setItems(JointNames::shownNames(bvhFile.root));
     dialog.setNoneChecked();
     dialog.showRange(markedRange);
     if (dialog.exec() != QDialog::Accepted)

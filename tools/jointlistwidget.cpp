@@ -1,5 +1,7 @@
 #include "jointlistwidget.h"
 
+#include "tools/jointnames.h"
+
 #include <QHBoxLayout>
 #include <QListView>
 
@@ -46,8 +48,11 @@ void JointListWidget::refresh()
     int column = 0;
     for (const BvhJoint* joint : joints) {
         const int count = joint->getNumChannels();
-        auto* item = new QStandardItem(
-            QStringLiteral("(%1-%2) %3").arg(column).arg(column + count - 1).arg(joint->getName()));
+        // The columns of a row the joint's values take; an End Site takes none.
+        const QString columns = count > 0
+                                    ? QStringLiteral("(%1-%2)").arg(column).arg(column + count - 1)
+                                    : tr("(none)");
+        auto* item = new QStandardItem(columns + QLatin1Char(' ') + JointNames::shown(*joint));
         item->setEditable(false);
         model.appendRow(item);
         column += count;

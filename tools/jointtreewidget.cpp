@@ -1,5 +1,8 @@
 #include "jointtreewidget.h"
 
+#include "tools/jointnames.h"
+
+#include <QHeaderView>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -30,6 +33,11 @@ void JointTreeWidget::setupUi()
     bvhTreeView->setMinimumSize(300, 500);
     bvhTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     bvhTreeView->setHeaderHidden(true);
+    // Whole names however deep the tree: the column takes its contents' width and the view
+    // scrolls sideways instead of eliding them.
+    bvhTreeView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    bvhTreeView->header()->setStretchLastSection(false);
+    bvhTreeView->setTextElideMode(Qt::ElideNone);
     verticalLayout->addWidget(bvhTreeView);
     retranslateUi();
 }
@@ -50,7 +58,7 @@ void JointTreeWidget::refreshModel()
     if (!rootJoint)
         return;
     // Built with an explicit stack: hierarchies can be a thousand levels deep.
-    auto* top = new QStandardItem(rootJoint->getName());
+    auto* top = new QStandardItem(JointNames::shown(*rootJoint));
     top->setEditable(false);
     std::vector<std::pair<const BvhJoint*, QStandardItem*>> pending{{rootJoint.data(), top}};
     int index = 0;
@@ -64,7 +72,7 @@ void JointTreeWidget::refreshModel()
             const BvhJoint* child = joint->getChild(i);
             if (!child)
                 continue;
-            auto* childItem = new QStandardItem(child->getName());
+            auto* childItem = new QStandardItem(JointNames::shown(*child));
             childItem->setEditable(false);
             item->appendRow(childItem);
             children.emplace_back(child, childItem);
@@ -85,6 +93,6 @@ void JointTreeWidget::processClick(const QModelIndex& index)
     bool ok = false;
     const int jointIndex = item->data(jointIndexRole).toInt(&ok);
     if (ok && jointIndex >= 0 && jointIndex < joints.size() &&
-        joints[jointIndex]->getName() == item->text())
+        JointNames::shown(*joints[jointIndex]) == item->text())
         emit jointClicked(joints[jointIndex]);
 }

@@ -201,8 +201,8 @@ private slots:
         QStringList lines;
         for (int row = 0; row < list->rowCount(); ++row)
             lines << list->index(row, 0).data().toString();
-        QCOMPARE(lines, QStringList({"(0-5) Hips", "(6-8) Spine", "(9-8) End Site",
-                                     "(9-11) LeftLeg", "(12-11) End Site"}));
+        QCOMPARE(lines, QStringList({"(0-5) Hips", "(6-8) Spine", "(none) End Site (Spine)",
+                                     "(9-11) LeftLeg", "(none) End Site (LeftLeg)"}));
 
         // The convention chosen holds for the open motion; the next one opened gets its
         // profile's.
