@@ -33,6 +33,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -54,6 +56,9 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     createToolWindows();
     connectToolWindows();
     applySetup();
+    // Never larger than the screen: everything must show at 800 x 600.
+    if (const QScreen* shown = screen())
+        resize(size().boundedTo(shown->availableSize()));
     if (!profiles.getWarnings().isEmpty())
         statusBar()->showMessage(profiles.getWarnings().join(QLatin1Char(' ')));
 }
@@ -197,7 +202,14 @@ void DudEzu::createToolWindows()
 {
     const auto dock = [this](QWidget* toolWindow, Qt::DockWidgetArea area) {
         auto* result = new QDockWidget;
-        result->setWidget(toolWindow);
+        // Scrolled rather than clipped, and no minimum size forced on the window: it must
+        // fit 800 x 600.
+        auto* scroller = new QScrollArea;
+        scroller->setWidget(toolWindow);
+        scroller->setWidgetResizable(true);
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setMinimumSize(100, 100);
+        result->setWidget(scroller);
         result->setWindowTitle(toolWindow->windowTitle());
         addDockWidget(area, result);
         return result;

@@ -91,24 +91,24 @@ void DudEzuForm::setupUi(QMainWindow* window)
     viewLayout->setSpacing(6);
     bvhView = named(new BvhView(centralWidget), "bvhView");
     bvhView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    bvhView->setMinimumSize(600, 0);
+    bvhView->setMinimumSize(320, 200);
     viewLayout->addWidget(bvhView);
     centralLayout->addLayout(viewLayout);
 
     playbackLayout = named(new QHBoxLayout(), "playbackLayout");
     playbackLayout->setSpacing(6);
+    // The marker switches and the camera menu live in the tool bar (below), which folds what
+    // does not fit behind its extension button; the playback row keeps only playback.
     segmentMassCheckBox = named(new QCheckBox(centralWidget), "segmentMassCheckBox");
     segmentMassCheckBox->setChecked(true);
-    playbackLayout->addWidget(segmentMassCheckBox);
     bodyMassCheckBox = named(new QCheckBox(centralWidget), "bodyMassCheckBox");
     bodyMassCheckBox->setChecked(true);
-    playbackLayout->addWidget(bodyMassCheckBox);
     playbackLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     startButton = named(new QPushButton(centralWidget), "startButton");
-    startButton->setMaximumSize(60, largestHeight);
+    startButton->setMaximumHeight(largestHeight);
     playbackLayout->addWidget(startButton);
     pauseButton = named(new QPushButton(centralWidget), "pauseButton");
-    pauseButton->setMaximumSize(60, largestHeight);
+    pauseButton->setMaximumHeight(largestHeight);
     playbackLayout->addWidget(pauseButton);
     loopCheckBox = named(new QCheckBox(centralWidget), "loopCheckBox");
     loopCheckBox->setChecked(true);
@@ -117,7 +117,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     frameLineEdit->setMaximumSize(frameFieldWidth(frameLineEdit, 50), largestHeight);
     playbackLayout->addWidget(frameLineEdit);
     gotoButton = named(new QPushButton(centralWidget), "gotoButton");
-    gotoButton->setMaximumSize(60, largestHeight);
+    gotoButton->setMaximumHeight(largestHeight);
     playbackLayout->addWidget(gotoButton);
     leftButton = named(new QToolButton(centralWidget), "leftButton");
     playbackLayout->addWidget(leftButton);
@@ -138,13 +138,12 @@ void DudEzuForm::setupUi(QMainWindow* window)
     playbackLayout->addWidget(timeLineEdit);
     playbackLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     cameraButton = named(new QToolButton(centralWidget), "cameraButton");
-    playbackLayout->addWidget(cameraButton);
     centralLayout->addLayout(playbackLayout);
 
     timelineLayout = named(new QHBoxLayout(), "timelineLayout");
     timelineLayout->setSpacing(6);
     leftBracketButton = named(new QPushButton(centralWidget), "leftBracketButton");
-    leftBracketButton->setMaximumSize(30, largestHeight);
+    leftBracketButton->setMaximumHeight(largestHeight);
     timelineLayout->addWidget(leftBracketButton);
     leftBracketLineEdit = named(new QLineEdit(centralWidget), "leftBracketLineEdit");
     leftBracketLineEdit->setMaximumSize(frameFieldWidth(leftBracketLineEdit, 50), largestHeight);
@@ -161,7 +160,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     makeReadOnly(rightBracketLineEdit);
     timelineLayout->addWidget(rightBracketLineEdit);
     rightBracketButton = named(new QPushButton(centralWidget), "rightBracketButton");
-    rightBracketButton->setMaximumSize(30, largestHeight);
+    rightBracketButton->setMaximumHeight(largestHeight);
     timelineLayout->addWidget(rightBracketButton);
     centralLayout->addLayout(timelineLayout);
 
@@ -181,6 +180,10 @@ void DudEzuForm::setupUi(QMainWindow* window)
     window->setMenuBar(menuBar);
     mainToolBar = named(new QToolBar(window), "mainToolBar");
     window->addToolBar(Qt::TopToolBarArea, mainToolBar);
+    mainToolBar->addWidget(cameraButton);
+    mainToolBar->addSeparator();
+    mainToolBar->addWidget(segmentMassCheckBox);
+    mainToolBar->addWidget(bodyMassCheckBox);
     statusBar = named(new QStatusBar(window), "statusBar");
     window->setStatusBar(statusBar);
 
@@ -247,7 +250,7 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     leftButton->setText(tr("<"));
     rightButton->setText(tr(">"));
     timeLineEdit->setText(tr("00:00:00.000"));
-    cameraButton->setText(tr("  Camera  "));
+    cameraButton->setText(tr("Camera"));
     leftBracketButton->setText(tr("["));
     rightBracketButton->setText(tr("]"));
     menuFile->setTitle(tr("File"));

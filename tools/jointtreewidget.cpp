@@ -30,7 +30,7 @@ void JointTreeWidget::setupUi()
     verticalLayout->setContentsMargins(0, 0, 0, 0);
     bvhTreeView = new QTreeView(this);
     bvhTreeView->setObjectName(QStringLiteral("bvhTreeView"));
-    bvhTreeView->setMinimumSize(300, 500);
+    bvhTreeView->setMinimumSize(160, 200);
     bvhTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     bvhTreeView->setHeaderHidden(true);
     // Whole names however deep the tree: the column takes its contents' width and the view

@@ -489,6 +489,17 @@ private slots:
         window.activateWindow(); // the keys are the window's while it is active
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QVERIFY(window.loadFile(motionPath)); // 100 frames
+        // At 800 x 600 every control of the playback bar shows whole within the window.
+        window.resize(800, 600);
+        QTRY_COMPARE(window.size(), QSize(800, 600));
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 ui.startButton, ui.pauseButton, ui.loopCheckBox, ui.frameLineEdit, ui.gotoButton,
+                 ui.leftButton, ui.rightButton, ui.timeLineEdit, ui.rightBracketButton}) {
+            const QRect placed(control->mapTo(&window, QPoint()), control->size());
+            QVERIFY2(window.rect().contains(placed) &&
+                         control->width() >= control->minimumSizeHint().width(),
+                     qPrintable(control->objectName()));
+        }
         QTest::mouseClick(ui.slider, Qt::LeftButton, {},
                           QPoint(ui.slider->width() - 3, ui.slider->height() / 2));
         QVERIFY(window.getCurrentFrame() > 0 && window.getCurrentFrame() == ui.slider->value());
