@@ -192,6 +192,22 @@ void DudEzu::connectMenus()
     connect(ui.actionJointInfo, &QAction::triggered, this, &DudEzu::windowJointInfo);
     connect(ui.actionJointDOFIndex, &QAction::triggered, this, &DudEzu::windowJointIndex);
     connect(ui.actionAbout, &QAction::triggered, this, &DudEzu::helpAbout);
+    connect(ui.actionControls, &QAction::triggered, this, [] {
+        UserDialogs::information(
+            tr("Controls"),
+            tr("In the 3D view:\n"
+               "  Left drag: orbit about the centre (0.4 degrees a pixel)\n"
+               "  Right drag: move the scene with the cursor\n"
+               "  Wheel: zoom toward the cursor\n"
+               "  Double click or Home: back to the fitted view\n"
+               "  F: fit the skeleton over the motion; Shift+F: fit the frame shown\n"
+               "Playback and timeline:\n"
+               "  Space: play or pause\n"
+               "  Left / Right: one frame back / on; with Shift: ten frames\n"
+               "  Home / End: first / last frame of the marked range\n"
+               "  [ / ]: mark the frame shown as the range's first / last\n"
+               "  Sliders: drag, click or turn the wheel"));
+    });
     ui.actionOpenBVH->setShortcut(QKeySequence::Open);
     ui.actionSaveBVH->setShortcut(QKeySequence::Save);
     ui.actionCloseBVH->setShortcut(QKeySequence::Close);

@@ -80,6 +80,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     actionJointHierarchy = action(window, "actionJointHierarchy");
     actionJointInfo = action(window, "actionJointInfo");
     actionJointDOFIndex = action(window, "actionJointDOFIndex");
+    actionControls = action(window, "actionControls");
     actionAbout = action(window, "actionAbout");
 
     centralWidget = named(new QWidget(window), "centralWidget");
@@ -211,6 +212,7 @@ void DudEzuForm::setupUi(QMainWindow* window)
     menuWindow->addAction(actionJointHierarchy);
     menuWindow->addAction(actionJointInfo);
     menuWindow->addAction(actionJointDOFIndex);
+    menuHelp->addAction(actionControls);
     menuHelp->addAction(actionAbout);
 
     retranslateUi(window);
@@ -238,6 +240,7 @@ void DudEzuForm::retranslateUi(QMainWindow* window)
     actionJointHierarchy->setText(tr("Joint Hierarchy"));
     actionJointInfo->setText(tr("Joint Info"));
     actionJointDOFIndex->setText(tr("Joint DOF Index"));
+    actionControls->setText(tr("Controls..."));
     actionAbout->setText(tr("About..."));
     segmentMassCheckBox->setText(tr("Show Segment CoM"));
     bodyMassCheckBox->setText(tr("Show Body CoM"));

@@ -48,6 +48,7 @@ public:
     QAction* actionJointHierarchy;
     QAction* actionJointInfo;
     QAction* actionJointDOFIndex;
+    QAction* actionControls;
     QAction* actionAbout;
 
     QWidget* centralWidget;
