@@ -1,0 +1,71 @@
+// Scrubbing: the main window with the 100,000-frame benchmark motion open at 1280x720, its
+// slider moved by a timer as fast as a hand drags it (a move every 4 ms, 97 frames on). Reports
+// the moves made and the frames the view showed per second, and how long after the last move
+// the view shows that move's frame: a view that queued stale frames would lag behind. Run under
+// a display (xvfb-run -a for the software renderer).
+#include "app/dudezu.h"
+#include "support/benchmotion.h"
+#include "view/bvhview.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSlider>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const QString path = qEnvironmentVariable("KINOVANE_BENCH_DIR", QDir::tempPath()) +
+                         QStringLiteral("/kinovane-bench-motion.bvh");
+    if (!BenchMotion::ensure(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    DudEzu window;
+    window.resize(1600, 1000);
+    window.show();
+    if (!window.loadFile(path))
+        return 1;
+    BvhView* view = window.ui.bvhView;
+    int swaps = 0;
+    QObject::connect(view, &QOpenGLWidget::frameSwapped, [&swaps] { ++swaps; });
+    QElapsedTimer clock;
+    // Runs the event loop until the view shows a new frame, or `limit` ms passed.
+    const auto waitForSwap = [&](qint64 limit) {
+        const int before = swaps;
+        clock.restart();
+        while (swaps == before && clock.elapsed() < limit)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    waitForSwap(2000); // the first frame after opening
+
+    constexpr int seconds = 3;
+    int moves = 0;
+    QTimer mover;
+    mover.setInterval(4);
+    QObject::connect(&mover, &QTimer::timeout, [&] {
+        QSlider* slider = window.ui.slider;
+        slider->setValue((slider->value() + 97) % (slider->maximum() + 1));
+        ++moves;
+    });
+    swaps = 0;
+    clock.restart();
+    mover.start();
+    while (clock.elapsed() < seconds * 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    mover.stop();
+    const int framesShown = swaps;
+    const int last = window.getCurrentFrame();
+    swaps = 0;
+    clock.restart();
+    while (clock.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::printf("scrubbing %d frames at %dx%d: %.0f slider moves/s, %.0f frames shown/s; "
+                "frames drawn in the 500 ms after the last move: %d; frame shown %d, slider %d\n",
+                window.bvhFile.rowCount(), view->width(), view->height(), moves / double(seconds),
+                double(framesShown) / seconds, swaps, last, window.ui.slider->value());
+    return last == window.ui.slider->value() && swaps <= 1 ? 0 : 1;
+}
