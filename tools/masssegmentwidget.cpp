@@ -236,8 +236,9 @@ void MassSegmentWidget::openXML()
 
 void MassSegmentWidget::saveXML()
 {
-    const QString fileName =
-        UserDialogs::getSaveFileName(tr("File Save"), QString(), QStringLiteral("*.xml"));
+    // The name under which the program takes a model as the working folder's own.
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Save"), QStringLiteral("defaultMassSegments.xml"), QStringLiteral("*.xml"));
     if (fileName.isEmpty() || !mathObject)
         return;
     const WriteResult result = mathObject->writeMassSegments(fileName);
