@@ -296,6 +296,11 @@ private slots:
             }
         }
         QVERIFY2(farthest > 0.5f && farthest < 0.9f, qPrintable(QString::number(farthest)));
+        // Joints are drawn in proportion to the figure, whatever its size or unit.
+        const QMatrix4x4& hips = view.getScene().getSphereNodes()[0].getLocalTransform();
+        QVERIFY(qAbs(hips.mapVector(QVector3D(1, 0, 0)).length() -
+                     SkeletonScene::jointScale * view.getFigureSize() /
+                         BvhView::referenceFigureSize) < 1e-4f);
         figure.motion.loadFrame(0);
 
         for (const auto& back : std::initializer_list<std::function<void()>>{
