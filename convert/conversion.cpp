@@ -132,8 +132,8 @@ ConvertExit runConversion(const ConvertOptions& options)
         report(warning);
     const SetupRequest request{options.profile, options.convention, options.unit,
                                options.modelFile};
-    if (!request.profileName.isEmpty() && !profiles.find(request.profileName)) {
-        report(MotionSetup::choose(profiles, nullptr, request).errorString);
+    if (!request.profileName.isEmpty() && profiles.indexOf(request.profileName) < 0) {
+        report(profiles.unknownProfileMessage(request.profileName));
         return ConvertExit::Usage;
     }
 

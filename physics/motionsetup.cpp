@@ -66,16 +66,12 @@ MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhJoint
         match = profiles.detect(joints);
         setup.detected = true;
     } else {
-        const SkeletonProfile* chosen = profiles.find(request.profileName);
-        if (!chosen) {
-            QStringList names;
-            for (const SkeletonProfile& profile : profiles.getProfiles())
-                names.append(profile.name);
-            setup.errorString = QStringLiteral("unknown profile %1 (the profiles are %2)")
-                                    .arg(request.profileName, names.join(QStringLiteral(", ")));
+        const qsizetype chosen = profiles.indexOf(request.profileName);
+        if (chosen < 0) {
+            setup.errorString = profiles.unknownProfileMessage(request.profileName);
             return setup;
         }
-        match = profiles.matchWith(chosen - profiles.getProfiles().constData(), joints);
+        match = profiles.matchWith(chosen, joints);
     }
     if (match.profile >= 0)
         setup.profile = profiles.getProfiles()[match.profile];

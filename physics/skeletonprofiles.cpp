@@ -72,13 +72,28 @@ void SkeletonProfiles::loadFolder(const QString& folder)
     }
 }
 
+qsizetype SkeletonProfiles::indexOf(const QString& name) const
+{
+    for (qsizetype i = 0; i < profiles.size(); ++i) {
+        if (profiles[i].name == name)
+            return i;
+    }
+    return -1;
+}
+
 const SkeletonProfile* SkeletonProfiles::find(const QString& name) const
 {
-    for (const SkeletonProfile& profile : profiles) {
-        if (profile.name == name)
-            return &profile;
-    }
-    return nullptr;
+    const qsizetype index = indexOf(name);
+    return index >= 0 ? &profiles[index] : nullptr;
+}
+
+QString SkeletonProfiles::unknownProfileMessage(const QString& name) const
+{
+    QStringList names;
+    for (const SkeletonProfile& profile : profiles)
+        names.append(profile.name);
+    return QStringLiteral("unknown profile %1 (the profiles are %2)")
+        .arg(name, names.join(QStringLiteral(", ")));
 }
 
 SkeletonProfiles::Match SkeletonProfiles::matchWith(qsizetype profile,

@@ -35,6 +35,10 @@ public:
     const QStringList& getWarnings() const { return warnings; }
     // Null for an unknown name.
     const SkeletonProfile* find(const QString& name) const;
+    // The index of the profile of that name in getProfiles(); -1 for an unknown name.
+    qsizetype indexOf(const QString& name) const;
+    // What to tell someone who asked for an unknown profile: its name and the known ones.
+    QString unknownProfileMessage(const QString& name) const;
 
     // The profile whose model binds the most segments of the skeleton; between equals the
     // iPi Studio profile ("ipi"), then the one knowing most of the skeleton's joint names,
