@@ -8,6 +8,7 @@
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
+#include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 #include "physics/setupobserver.h"
 #include "physics/skeletonprofiles.h"
@@ -75,13 +76,33 @@ static bool modelFits(const MotionSetup& setup, const QString& input)
 // with --bvh and converted whole. Without a range, `pipeline` holds the frames converted while
 // the file was read.
 static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, const LengthUnit& unit,
-                            ProgressSink* progress, C3DPipeline* pipeline)
+                            const QList<C3DEvent>& events, ProgressSink* progress,
+                            C3DPipeline* pipeline)
 {
     if (!options.range)
         return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline,
-                                       unit.millimetres);
+                                       unit.millimetres, events);
     motion.frames = motion.frames.mid(options.range->first, options.range->count());
-    return C3DExport::exportMotion(motion, options.c3dFile, progress, nullptr, unit.millimetres);
+    return C3DExport::exportMotion(motion, options.c3dFile, progress, nullptr, unit.millimetres,
+                                   events);
+}
+
+// The gait events as the C3D file's EVENT group holds them: times from its first frame, at the
+// rate it declares.
+static QList<C3DEvent> c3dEventsOf(const MotionAnalysis& analysis, const QString& input)
+{
+    QList<C3DEvent> events;
+    const int rate = C3DExport::frameRate(analysis.frameTime);
+    for (const GaitEvent& event : analysis.events)
+        events.append({event.footName(), event.kindName(),
+                       double(event.frame - analysis.range.first) / rate});
+    if (events.size() > C3DParameter::maxDimension)
+        report(QStringLiteral("%1: the C3D file holds the first %2 of the %3 gait events; the "
+                              "events table holds them all")
+                   .arg(input)
+                   .arg(C3DParameter::maxDimension)
+                   .arg(events.size()));
+    return events;
 }
 
 // What writes one file of the run, from a motion of its own.
@@ -172,11 +193,33 @@ ConvertExit runConversion(const ConvertOptions& options)
         return ConvertExit::Usage;
 
     bool ok = true;
+    // The analysis reads the motion before any export works on it.
+    MotionAnalysis analysis;
+    QList<C3DEvent> c3dEvents;
+    if (options.wantsAnalysis()) {
+        if (modelFits(setup, options.input)) {
+            analysis =
+                MotionAnalysis::analyse(motion, setup, options.analysis, tables.range, nullptr);
+            if (!analysis.ok()) {
+                report(QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
+                ok = false;
+            } else if (!options.c3dFile.isEmpty()) {
+                c3dEvents = c3dEventsOf(analysis, options.input);
+            }
+            if (analysis.ok() && !analysis.hasFeet)
+                report(QStringLiteral("%1: the %2 profile names no ankles: no contacts, events "
+                                      "or margins")
+                           .arg(options.input, setup.profile.name));
+        } else {
+            ok = false;
+        }
+    }
     std::vector<Export> exports;
     if (!options.c3dFile.isEmpty()) {
         // First, so that it works on the motion the pipeline converted.
         exports.push_back([&](BvhFile& own, ProgressSink* progress) {
-            return writeC3D(own, options, setup.unit, progress, pipelined ? &pipeline : nullptr);
+            return writeC3D(own, options, setup.unit, c3dEvents, progress,
+                            pipelined ? &pipeline : nullptr);
         });
     }
     if (!options.bvhFile.isEmpty()) {
@@ -203,6 +246,16 @@ ConvertExit runConversion(const ConvertOptions& options)
         exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
             return JointTables::writePositions(copy, options.positionsFile, tables, progress);
         });
+    }
+    if (analysis.ok() && options.wantsAnalysis() && !analysis.rawCentre.empty()) {
+        if (!options.analysisFile.isEmpty())
+            exports.push_back([&](BvhFile&, ProgressSink*) {
+                return analysis.writeCsv(options.analysisFile);
+            });
+        if (!options.eventsFile.isEmpty())
+            exports.push_back([&](BvhFile&, ProgressSink*) {
+                return analysis.writeEventsCsv(options.eventsFile);
+            });
     }
     ok = writeAll(motion, exports, showProgress) && ok;
     return ok ? ConvertExit::Done : ConvertExit::Failed;

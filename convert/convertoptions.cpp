@@ -2,10 +2,13 @@
 
 #include "model/numberformat.h"
 
+#include <cmath>
+#include <limits>
+
 bool ConvertOptions::hasOutput() const
 {
     return !c3dFile.isEmpty() || !bvhFile.isEmpty() || !massCentreFile.isEmpty() ||
-           !rotationsFile.isEmpty() || !positionsFile.isEmpty();
+           !rotationsFile.isEmpty() || !positionsFile.isEmpty() || wantsAnalysis();
 }
 
 QString ConvertOptions::usage()
@@ -17,6 +20,10 @@ QString ConvertOptions::usage()
         "  --com-csv FILE          whole-body centre-of-mass table\n"
         "  --rotations-csv FILE    joint rotation table\n"
         "  --positions-csv FILE    absolute joint position table\n"
+"  --analysis-csv FILE     centre-of-mass analysis: filtered centre, velocity,\n"
+        "                          acceleration, extrapolated centre, margin of stability,\n"
+        "                          foot contacts\n"
+        "  --events-csv FILE       gait events (with --c3d also in its EVENT group)\n"
         "  --joints NAME[,NAME...] joints of the two joint tables (default: all)\n"
         "  --range FIRST:LAST      frames FIRST to LAST, both included (default: all)\n"
         "  --model FILE.xml        mass-segment model (default: defaultMassSegments.xml in\n"
@@ -28,8 +35,31 @@ QString ConvertOptions::usage()
         "                          iPi Studio's, declared the one of most other producers\n"
         "  --units cm|m|mm|in      length unit of the file (default: the profile's, or\n"
         "                          metres or millimetres when the skeleton's size says so)\n"
+        "Analysis (lengths in the file's unit, default from the body's size):\n"
+        "  --cutoff HZ             low-pass cut-off of the zero-lag filter (default 6)\n"
+        "  --cutoff-correction     divide the cut-off by 0.802 for the two passes\n"
+        "  --filter-joints         filter the feet and pelvis too\n"
+        "  --floor auto|HEIGHT     floor height (default auto: where the feet rest)\n"
+        "  --contact-height H      foot contact: this close to the floor (default 3 %\n"
+        "                          of the stature)\n"
+        "  --contact-speed V       and slower than this per second (default 50 % of\n"
+        "                          the stature)\n"
+        "  --pendulum-length L     for the extrapolated centre (default 1.2 x the hips'\n"
+        "                          standing height)\n"
+        "  --foot-width W          width of the feet in the base of support (default\n"
+        "                          5.5 % of the stature)\n"
         "  --quiet                 no progress output\n"
         "  --help, --version\n");
+}
+
+// A finite number of at least `least`; nothing otherwise.
+static std::optional<double> parseNumber(const QString& text, double least)
+{
+    bool ok = false;
+    const double value = NumberFormat::toDouble(text.toStdString(), &ok);
+    if (!ok || !std::isfinite(value) || value < least)
+        return {};
+    return value;
 }
 
 // FIRST:LAST with 0 <= FIRST <= LAST.
@@ -64,13 +94,32 @@ QString ConvertOptions::parse(const QStringList& arguments)
                                        QStringLiteral("--model"),
                                        QStringLiteral("--rotation-order"),
                                        QStringLiteral("--profile"),
-                                       QStringLiteral("--units")};
+                                       QStringLiteral("--units"),
+                                       QStringLiteral("--analysis-csv"),
+                                       QStringLiteral("--events-csv"),
+                                       QStringLiteral("--cutoff"),
+                                       QStringLiteral("--floor"),
+                                       QStringLiteral("--contact-height"),
+                                       QStringLiteral("--contact-speed"),
+                                       QStringLiteral("--pendulum-length"),
+                                       QStringLiteral("--foot-width")};
+    static const QStringList flags{QStringLiteral("--help"), QStringLiteral("--version"),
+                                   QStringLiteral("--quiet"), QStringLiteral("--cutoff-correction"),
+                                   QStringLiteral("--filter-joints")};
+    // --NAME VALUE for a length or speed of at least `least`.
+    const auto number = [&](const QString& argument, const QString& value, double least,
+                            std::optional<double>& target) {
+        target = parseNumber(value, least);
+        return target ? QString()
+                      : QStringLiteral("%1 %2: expected a number of at least %3")
+                            .arg(argument, value)
+                            .arg(least);
+    };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         QString value;
         if (argument.startsWith(QLatin1String("--")) && !withValue.contains(argument) &&
-            argument != QLatin1String("--help") && argument != QLatin1String("--version") &&
-            argument != QLatin1String("--quiet"))
+            !flags.contains(argument))
             return QStringLiteral("unknown option %1").arg(argument);
         if (argument == QLatin1String("--help")) {
             help = true;
@@ -78,6 +127,10 @@ QString ConvertOptions::parse(const QStringList& arguments)
             version = true;
         } else if (argument == QLatin1String("--quiet")) {
             quiet = true;
+        } else if (argument == QLatin1String("--cutoff-correction")) {
+            analysis.correctCutoff = true;
+        } else if (argument == QLatin1String("--filter-joints")) {
+            analysis.filterJoints = true;
         } else if (!argument.startsWith(QLatin1String("--"))) {
             if (!input.isEmpty())
                 return QStringLiteral("more than one input file: %1 and %2").arg(input, argument);
@@ -114,6 +167,39 @@ QString ConvertOptions::parse(const QStringList& arguments)
                 return QStringLiteral("--rotation-order %1: expected fixed or declared").arg(value);
         } else if (argument == QLatin1String("--profile")) {
             profile = value == QLatin1String("auto") ? QString() : value;
+        } else if (argument == QLatin1String("--analysis-csv")) {
+            analysisFile = value;
+        } else if (argument == QLatin1String("--events-csv")) {
+            eventsFile = value;
+        } else if (argument == QLatin1String("--cutoff")) {
+            std::optional<double> cutoff;
+            const QString problem = number(argument, value, 0, cutoff);
+            if (!problem.isEmpty() || *cutoff <= 0)
+                return QStringLiteral("--cutoff %1: expected a frequency above 0 Hz").arg(value);
+            analysis.cutoffHz = *cutoff;
+        } else if (argument == QLatin1String("--floor")) {
+            if (value != QLatin1String("auto")) {
+                analysis.floorHeight = parseNumber(value, -std::numeric_limits<double>::max());
+                if (!analysis.floorHeight)
+                    return QStringLiteral("--floor %1: expected auto or a height").arg(value);
+            }
+        } else if (argument == QLatin1String("--contact-height")) {
+            if (const QString problem = number(argument, value, 0, analysis.contactHeight);
+                !problem.isEmpty())
+                return problem;
+        } else if (argument == QLatin1String("--contact-speed")) {
+            if (const QString problem = number(argument, value, 0, analysis.contactSpeed);
+                !problem.isEmpty())
+                return problem;
+        } else if (argument == QLatin1String("--pendulum-length")) {
+            if (const QString problem = number(argument, value, 0, analysis.pendulumLength);
+                !problem.isEmpty() || *analysis.pendulumLength == 0)
+                return QStringLiteral("--pendulum-length %1: expected a length above 0")
+                    .arg(value);
+        } else if (argument == QLatin1String("--foot-width")) {
+            if (const QString problem = number(argument, value, 0, analysis.footWidth);
+                !problem.isEmpty())
+                return problem;
         } else if (argument == QLatin1String("--units")) {
             unit = LengthUnit::fromName(value);
             if (!unit)
@@ -125,7 +211,7 @@ QString ConvertOptions::parse(const QStringList& arguments)
     if (input.isEmpty())
         return QStringLiteral("no input file");
     if (!hasOutput())
-        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv "
-                              "or --positions-csv)");
+        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
+                              "--positions-csv, --analysis-csv or --events-csv)");
     return {};
 }

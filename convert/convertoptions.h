@@ -3,6 +3,7 @@
 #include "model/framerange.h"
 #include "model/lengthunit.h"
 #include "model/poseconvention.h"
+#include "physics/motionanalysis.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,9 @@ struct ConvertOptions
     QString massCentreFile;
     QString rotationsFile;
     QString positionsFile;
+    QString analysisFile;
+    QString eventsFile;
+    AnalysisSettings analysis;
     QStringList joints;                       // empty: every joint
     std::optional<FrameRange> range;          // none: every frame
     QString modelFile;                        // empty: the profile's model
@@ -29,6 +33,7 @@ struct ConvertOptions
     bool version = false;
 
     bool hasOutput() const;
+    bool wantsAnalysis() const { return !analysisFile.isEmpty() || !eventsFile.isEmpty(); }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong
     // with them (a usage error).

@@ -24,7 +24,8 @@ int frameRate(double frameTime)
 }
 
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline, double millimetresPerUnit)
+                         C3DPipeline* pipeline, double millimetresPerUnit,
+                         const QList<C3DEvent>& events)
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
@@ -79,6 +80,7 @@ WriteResult exportMotion(const BvhFile& motion, const QString& fileName, Progres
         labels.append(joint->getName());
     file.setupPointGroup(int(joints.size()), frameRate(motion.frameTime), QStringLiteral("mm "),
                          labels);
+    file.addEvents(events);
     return file.writeC3D(fileName);
 }
 

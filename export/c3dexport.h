@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/c3dfile.h"
 #include "model/bvhfile.h"
 #include "model/progresssink.h"
 
@@ -29,7 +30,9 @@ int frameRate(double frameTime);
 // converted so far are still written.
 // With a `pipeline` that was given to the BvhReader of the motion, the frames it converted while
 // the file was read are taken from it, and the result is the same, byte for byte.
+// `events` go to the EVENT group (C3DFile::addEvents).
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline = nullptr, double millimetresPerUnit = 10.0);
+                         C3DPipeline* pipeline = nullptr, double millimetresPerUnit = 10.0,
+                         const QList<C3DEvent>& events = {});
 
 } // namespace C3DExport

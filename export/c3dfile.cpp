@@ -7,6 +7,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(c3dLog, "kinovane.c3d", QtInfoMsg)
 
@@ -18,6 +19,7 @@ static constexpr int terminatorSize = 4;
 static constexpr int pointGroup = 1;
 static constexpr int analogGroup = 2;
 static constexpr int trialGroup = 3;
+static constexpr int eventGroup = 4;
 
 C3DFile::C3DFile() = default;
 
@@ -123,6 +125,28 @@ void C3DFile::appendLongFrameCount(qsizetype frameCount)
         C3DParameter::integers(QStringLiteral("ACTUAL_START_FIELD"), trialGroup, {1, 0}));
     parameters.append(C3DParameter::integers(QStringLiteral("ACTUAL_END_FIELD"), trialGroup,
                                              {qint16(last & 0xFFFF), qint16(last >> 16)}));
+}
+
+void C3DFile::addEvents(const QList<C3DEvent>& events)
+{
+    if (events.isEmpty())
+        return;
+    const QList<C3DEvent> kept = events.first(
+        std::min<qsizetype>(events.size(), C3DParameter::maxDimension));
+    QStringList contexts, labels;
+    QList<float> times;
+    for (const C3DEvent& event : kept) {
+        contexts.append(event.context);
+        labels.append(event.label);
+        const double minutes = std::floor(event.time / 60.0);
+        times.append(float(minutes));
+        times.append(float(event.time - 60.0 * minutes));
+    }
+    groups.append(C3DGroup(QStringLiteral("EVENT"), -eventGroup));
+    parameters.append(C3DParameter::integer(QStringLiteral("USED"), eventGroup, int(kept.size())));
+    parameters.append(C3DParameter::characters(QStringLiteral("CONTEXTS"), eventGroup, contexts));
+    parameters.append(C3DParameter::characters(QStringLiteral("LABELS"), eventGroup, labels));
+    parameters.append(C3DParameter::floatTable(QStringLiteral("TIMES"), eventGroup, times, 2));
 }
 
 int C3DFile::getParameterBlockCount() const

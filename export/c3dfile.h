@@ -22,6 +22,15 @@
 // then the records one after the other, each group followed by its parameters, then zeros),
 // the samples from the block after it. An ordinary motion takes 10 parameter blocks, so its
 // samples start at byte 5632.
+// An event of the EVENT group: a context ("Left"), a label ("Foot Strike") and the time in
+// seconds from the first frame.
+struct C3DEvent
+{
+    QString context;
+    QString label;
+    double time = 0.0;
+};
+
 class C3DFile : public QObject
 {
     Q_OBJECT
@@ -49,6 +58,11 @@ public:
     // BodyPart2 and so on.
     void setupPointGroup(int pointCount, int frameRate, const QString& units,
                          const QStringList& labels);
+    // Adds the EVENT group for `events` after setupPointGroup: USED, CONTEXTS, LABELS and
+    // TIMES, the last as whole minutes and seconds, as gait software reads them. A parameter
+    // holds at most C3DParameter::maxDimension events; the later ones are left out. Nothing
+    // for no event.
+    void addEvents(const QList<C3DEvent>& events);
     // Writes the file. An existing file is replaced only when everything was written.
     WriteResult writeC3D(const QString& fileName);
 

@@ -41,6 +41,19 @@ C3DParameter C3DParameter::floating(const QString& name, int group, float value)
     return parameter;
 }
 
+C3DParameter C3DParameter::floatTable(const QString& name, int group, const QList<float>& values,
+                                      int rows)
+{
+    C3DParameter parameter(name, group, Float);
+    rows = std::clamp(rows, 1, maxDimension);
+    const qsizetype columns = std::min<qsizetype>(values.size() / rows, maxDimension);
+    parameter.floatData = values.first(columns * rows);
+    parameter.dimensions.append(char(rows));
+    parameter.dimensions.append(char(columns));
+    parameter.updateLengths();
+    return parameter;
+}
+
 C3DParameter C3DParameter::characters(const QString& name, int group, const QStringList& strings)
 {
     C3DParameter parameter(name, group, Character);

@@ -38,6 +38,10 @@ public:
     // A one-dimensional array of 16-bit integers (at most maxDimension of them).
     static C3DParameter integers(const QString& name, int group, const QList<qint16>& values);
     static C3DParameter floating(const QString& name, int group, float value);
+    // A two-dimensional array of floats, [rows, columns], the first index running fastest:
+    // `values` holds column after column. Cut to maxDimension columns.
+    static C3DParameter floatTable(const QString& name, int group, const QList<float>& values,
+                                   int rows);
     // One string gives the dimensions [L], several [L, N] with every string padded with
     // spaces to L, the longest length; none gives [0]. Strings are cut to maxDimension
     // characters and the list to maxDimension strings.

@@ -1,0 +1,436 @@
+#include "motionanalysis.h"
+
+#include "model/bvhfile.h"
+#include "model/csvwriter.h"
+#include "model/frameblocks.h"
+#include "model/poseevaluator.h"
+#include "physics/butterworth.h"
+#include "physics/centreofmass.h"
+#include "physics/derivative.h"
+#include "physics/motionsetup.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Vector = MotionAnalysis::Vector;
+using Track = std::vector<Vector>;
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+// The joints the analysis follows besides the centre of mass.
+enum Landmark
+{
+    Pelvis,
+    LeftHip,
+    RightHip,
+    LeftHeel,
+    LeftToe,
+    RightHeel,
+    RightToe,
+    landmarkCount
+};
+
+// The joint index of a landmark in `joints`, -1 when the skeleton has none. The first of the
+// names that the profile has for it wins ("left heel" falls back on "left ankle").
+int landmarkIndex(const MotionSetup& setup, const QList<BvhJoint*>& joints,
+                  const QStringList& names)
+{
+    for (const QString& landmark : names) {
+        const QString name = setup.profile.jointNameFor(landmark, joints);
+        if (name.isEmpty())
+            continue;
+        const MassSegmentModel probe{{name, name, 0, 1}};
+        const SegmentBinding binding = SegmentBinding::bind(probe, joints);
+        if (!binding.bound.empty())
+            return binding.bound[0].startJoint;
+    }
+    return -1;
+}
+
+std::array<int, landmarkCount> landmarkIndices(const MotionSetup& setup,
+                                               const QList<BvhJoint*>& joints)
+{
+    const auto find = [&](std::initializer_list<const char*> names) {
+        QStringList list;
+        for (const char* name : names)
+            list.append(QString::fromLatin1(name));
+        return landmarkIndex(setup, joints, list);
+    };
+    return {find({"pelvis"}),
+            find({"left hip"}),
+            find({"right hip"}),
+            find({"left heel", "left ankle"}),
+            find({"left toe", "left ankle"}),
+            find({"right heel", "right ankle"}),
+            find({"right toe", "right ankle"})};
+}
+
+// The track filtered coordinate by coordinate.
+void filterTrack(const Butterworth::Section& section, Track& track)
+{
+    std::vector<double> values(track.size());
+    for (int axis = 0; axis < 3; ++axis) {
+        for (size_t i = 0; i < track.size(); ++i)
+            values[i] = track[i][axis];
+        const std::vector<double> filtered = Butterworth::filterTwice(section, values);
+        for (size_t i = 0; i < track.size(); ++i)
+            track[i][axis] = filtered[i];
+    }
+}
+
+Track gradientOf(const Track& track, double frameTime)
+{
+    Track rate(track.size(), Vector::Zero());
+    std::vector<double> values(track.size());
+    for (int axis = 0; axis < 3; ++axis) {
+        for (size_t i = 0; i < track.size(); ++i)
+            values[i] = track[i][axis];
+        const std::vector<double> derivative = Derivative::gradient(values, frameTime);
+        for (size_t i = 0; i < track.size(); ++i)
+            rate[i][axis] = derivative[i];
+    }
+    return rate;
+}
+
+// The value below which `share` of the finite values lie; NaN when there is none.
+double quantile(std::vector<double> values, double share)
+{
+    std::erase_if(values, [](double v) { return !std::isfinite(v); });
+    if (values.empty())
+        return notANumber;
+    const auto nth = values.begin() + std::ptrdiff_t(share * double(values.size() - 1));
+    std::nth_element(values.begin(), nth, values.end());
+    return *nth;
+}
+
+std::vector<double> heightsOf(const Track& track, const Vector& up)
+{
+    std::vector<double> heights(track.size());
+    for (size_t i = 0; i < track.size(); ++i)
+        heights[i] = track[i].dot(up);
+    return heights;
+}
+
+} // namespace
+
+int MotionAnalysis::indexOf(int frame) const
+{
+    const int index = frame - range.first;
+    return index >= 0 && index < size() ? index : -1;
+}
+
+SupportPolygon::Point MotionAnalysis::planeCoordinates(const Vector& p) const
+{
+    const Vector across = up.unitOrthogonal();
+    return {p.dot(across), p.dot(up.cross(across))};
+}
+
+Vector MotionAnalysis::floorPoint(const SupportPolygon::Point& p) const
+{
+    const Vector across = up.unitOrthogonal();
+    return p.x() * across + p.y() * up.cross(across) + floorHeight * up;
+}
+
+SupportPolygon MotionAnalysis::supportAt(int i) const
+{
+    if (!hasFeet || i < 0 || i >= size())
+        return {};
+    std::vector<SupportPolygon::Point> points;
+    for (int foot = 0; foot < 2; ++foot) {
+        if (!contact[size_t(foot)][size_t(i)])
+            continue;
+        const SupportPolygon::Point heel = planeCoordinates(feet[size_t(foot)][Heel][size_t(i)]);
+        const SupportPolygon::Point toe = planeCoordinates(feet[size_t(foot)][Toe][size_t(i)]);
+        const SupportPolygon::Point length = toe - heel;
+        const double half = footWidth / 2;
+        if (length.norm() > 0) {
+            const SupportPolygon::Point side =
+                half * SupportPolygon::Point(-length.y(), length.x()).normalized();
+            points.insert(points.end(), {heel + side, heel - side, toe + side, toe - side});
+        } else {
+            for (const double dx : {-half, half})
+                for (const double dy : {-half, half})
+                    points.push_back(heel + SupportPolygon::Point(dx, dy));
+        }
+    }
+    return SupportPolygon::hullOf(points);
+}
+
+MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup& setup,
+                                       const AnalysisSettings& settings, FrameRange frames,
+                                       ProgressSink* progress)
+{
+    MotionAnalysis a;
+    if (!motion.root) {
+        a.errorString = QStringLiteral("No motion is loaded.");
+        return a;
+    }
+    a.range = frames.clampedTo(motion.rowCount());
+    if (a.range.isEmpty()) {
+        a.errorString = QStringLiteral("The range holds no frame.");
+        return a;
+    }
+    if (!(motion.frameTime > 0) || !std::isfinite(1.0 / motion.frameTime)) {
+        a.errorString = QStringLiteral("The motion's frame time is not a positive number.");
+        return a;
+    }
+    if (!(settings.cutoffHz > 0)) {
+        a.errorString = QStringLiteral("The cut-off frequency must be above 0 Hz.");
+        return a;
+    }
+    const PoseEvaluator pose(motion.root);
+    const QList<BvhJoint*>& joints = pose.getJoints();
+    const SegmentBinding binding = SegmentBinding::bind(setup.segments, joints);
+    if (!binding.isComplete()) {
+        a.errorString = QStringLiteral("The mass-segment model does not fit this skeleton. %1")
+                            .arg(binding.problems(setup.segments).join(QLatin1Char(' ')));
+        return a;
+    }
+    a.frameTime = motion.frameTime;
+    a.up = setup.upAxisOf(motion).cast<double>();
+    a.stature = setup.stature;
+
+    // The poses, two threads at a time: the body's centre and the landmarks of every frame.
+    const std::array<int, landmarkCount> landmarks = landmarkIndices(setup, joints);
+    const int n = a.range.count();
+    a.rawCentre.assign(size_t(n), Vector::Zero());
+    std::array<Track, landmarkCount> tracks;
+    for (size_t k = 0; k < landmarkCount; ++k) {
+        if (landmarks[k] >= 0)
+            tracks[k].assign(size_t(n), Vector::Zero());
+    }
+    std::array<PoseEvaluator, FrameBlocks::laneCount> lanes{pose, pose};
+    std::array<CentresOfMass, FrameBlocks::laneCount> centres;
+    if (progress)
+        progress->begin({}, {}, n);
+    const int blockSize = FrameBlocks::blockSize(n);
+    for (int block = 0; block < n; block += blockSize) {
+        FrameBlocks::computeBlock(block, std::min(n, block + blockSize),
+                                  [&](int first, int stop, int lane) {
+                                      PoseEvaluator& evaluator = lanes[size_t(lane)];
+                                      CentresOfMass& result = centres[size_t(lane)];
+                                      for (int i = first; i < stop; ++i) {
+                                          const QList<double>& row =
+                                              motion.frames[a.range.first + i];
+                                          evaluator.evaluateRow(row.constData(), row.size());
+                                          const std::vector<Vector3f>& positions =
+                                              evaluator.getPositions();
+                                          CentreOfMass::compute(setup.segments, binding,
+                                                                positions, result);
+                                          a.rawCentre[size_t(i)] = result.body.cast<double>();
+                                          for (size_t k = 0; k < landmarkCount; ++k) {
+                                              if (landmarks[k] >= 0)
+                                                  tracks[k][size_t(i)] =
+                                                      positions[size_t(landmarks[k])]
+                                                          .cast<double>();
+                                          }
+                                      }
+                                  });
+        if (progress) {
+            progress->setValue(std::min(n, block + blockSize));
+            if (progress->isCanceled()) {
+                progress->end();
+                a.errorString = QStringLiteral("Canceled.");
+                return a;
+            }
+        }
+    }
+    if (progress)
+        progress->end();
+
+    // The centre filtered and differentiated.
+    const double sampleRate = 1.0 / a.frameTime;
+    a.cutoffHz = settings.cutoffHz /
+                 (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
+    const Butterworth::Section section = Butterworth::lowPass(a.cutoffHz, sampleRate);
+    a.centre = a.rawCentre;
+    filterTrack(section, a.centre);
+    a.velocity = gradientOf(a.centre, a.frameTime);
+    a.acceleration = gradientOf(a.velocity, a.frameTime);
+    if (settings.filterJoints) {
+        for (Track& track : tracks) {
+            if (!track.empty())
+                filterTrack(section, track);
+        }
+    }
+
+    // The floor: the lowest level each foot joint comes down to, the lowest of them; a joint
+    // touches the floor when it comes within the contact height of its own lowest level.
+    a.hasFeet = !tracks[LeftHeel].empty() && !tracks[RightHeel].empty();
+    std::array<double, landmarkCount> lowest{};
+    double feetLowest = std::numeric_limits<double>::infinity();
+    for (const Landmark foot : {LeftHeel, LeftToe, RightHeel, RightToe}) {
+        if (tracks[foot].empty())
+            continue;
+        lowest[foot] = quantile(heightsOf(tracks[foot], a.up), 0.01);
+        feetLowest = std::min(feetLowest, lowest[foot]);
+    }
+    a.floorHeight = settings.floorHeight.value_or(a.hasFeet && std::isfinite(feetLowest)
+                                                      ? feetLowest
+                                                      : 0.0);
+    a.footWidth = settings.footWidth.value_or(AnalysisSettings::footWidthShare * a.stature);
+    const double contactHeight =
+        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature);
+    const double contactSpeed =
+        settings.contactSpeed.value_or(AnalysisSettings::contactSpeedShare * a.stature);
+    for (size_t foot = 0; foot < 2 && a.hasFeet; ++foot) {
+        const Landmark heel = foot == 0 ? LeftHeel : RightHeel;
+        const Landmark toe = foot == 0 ? LeftToe : RightToe;
+        a.feet[foot][Heel] = tracks[heel];
+        a.feet[foot][Toe] = tracks[toe];
+        a.contact[foot].assign(size_t(n), 0);
+        for (const Landmark joint : {heel, toe}) {
+            const Track speed = gradientOf(tracks[joint], a.frameTime);
+            const double level = a.floorHeight + (lowest[joint] - feetLowest);
+            for (size_t i = 0; i < size_t(n); ++i) {
+                if (tracks[joint][i].dot(a.up) - level < contactHeight &&
+                    speed[i].norm() < contactSpeed)
+                    a.contact[foot][i] = 1;
+            }
+        }
+    }
+
+    // The walking direction: where the pelvis goes over the second around each frame; standing,
+    // the way the hips face.
+    const Track& pelvis = tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis];
+    const int reach = std::max(1, int(std::lround(0.5 * sampleRate)));
+    a.walkingDirection.assign(size_t(n), a.up.unitOrthogonal());
+    a.walking.assign(size_t(n), 0);
+    for (int i = 0; i < n; ++i) {
+        const int before = std::max(0, i - reach), after = std::min(n - 1, i + reach);
+        const Vector way = a.horizontal(pelvis[size_t(after)] - pelvis[size_t(before)]);
+        const double speed = after > before ? way.norm() / ((after - before) * a.frameTime) : 0;
+        Vector direction = Vector::Zero();
+        if (speed > AnalysisSettings::walkingSpeedShare * a.stature) {
+            a.walking[size_t(i)] = 1;
+            direction = way;
+        } else if (!tracks[LeftHip].empty() && !tracks[RightHip].empty()) {
+            direction = a.horizontal(
+                (tracks[LeftHip][size_t(i)] - tracks[RightHip][size_t(i)]).cross(a.up));
+        }
+        if (direction.norm() > 0)
+            a.walkingDirection[size_t(i)] = direction.normalized();
+        else if (i > 0)
+            a.walkingDirection[size_t(i)] = a.walkingDirection[size_t(i) - 1];
+    }
+
+    // Gait events from the feet's filtered places along the walking direction.
+    if (a.hasFeet && !tracks[Pelvis].empty()) {
+        const int window = std::max(1, int(std::lround(0.15 * sampleRate)));
+        for (size_t foot = 0; foot < 2; ++foot) {
+            std::array<std::vector<double>, 2> forward;
+            for (const int joint : {Heel, Toe}) {
+                Track relative(static_cast<size_t>(n));
+                for (size_t i = 0; i < size_t(n); ++i)
+                    relative[i] = a.feet[foot][size_t(joint)][i] - tracks[Pelvis][i];
+                filterTrack(section, relative);
+                forward[size_t(joint)].resize(size_t(n));
+                for (size_t i = 0; i < size_t(n); ++i)
+                    forward[size_t(joint)][i] = relative[i].dot(a.walkingDirection[i]);
+            }
+            const std::vector<GaitEvent> found = GaitEvents::detect(
+                {forward[Heel], forward[Toe], a.contact[foot]}, GaitEvent::Foot(foot), a.walking,
+                window, a.range.first);
+            a.events.insert(a.events.end(), found.begin(), found.end());
+        }
+        std::stable_sort(a.events.begin(), a.events.end(),
+                         [](const GaitEvent& x, const GaitEvent& y) { return x.frame < y.frame; });
+    }
+
+    // The extrapolated centre: the centre's floor point moved by its horizontal velocity over
+    // the pendulum's eigenfrequency sqrt(g / l).
+    std::vector<double> hipHeights(static_cast<size_t>(n));
+    const bool hips = !tracks[LeftHip].empty() && !tracks[RightHip].empty();
+    for (size_t i = 0; i < size_t(n); ++i) {
+        const Vector hip =
+            hips ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis[i];
+        hipHeights[i] = hip.dot(a.up) - a.floorHeight;
+    }
+    a.pendulumLength = settings.pendulumLength.value_or(AnalysisSettings::pendulumShare *
+                                                        quantile(hipHeights, 0.9));
+    const double gravity = AnalysisSettings::gravity / setup.unit.millimetres;
+    const double omega = std::sqrt(gravity / a.pendulumLength);
+    a.extrapolatedCentre.resize(size_t(n));
+    a.margin.assign(size_t(n), notANumber);
+    a.marginAlong.assign(size_t(n), notANumber);
+    a.marginAcross.assign(size_t(n), notANumber);
+    for (size_t i = 0; i < size_t(n); ++i) {
+        const Vector sway = a.horizontal(a.velocity[i]);
+        a.extrapolatedCentre[i] = a.onFloor(a.centre[i]);
+        if (std::isfinite(omega) && omega > 0)
+            a.extrapolatedCentre[i] += sway / omega;
+        const SupportPolygon base = a.supportAt(int(i));
+        if (base.isEmpty())
+            continue;
+        const SupportPolygon::Point x = a.planeCoordinates(a.extrapolatedCentre[i]);
+        const Vector along = a.walkingDirection[i];
+        Vector across = a.up.cross(along);
+        if (sway.dot(across) < 0)
+            across = -across;
+        const auto inPlane = [&](const Vector& v) {
+            return SupportPolygon::Point(a.planeCoordinates(v) - a.planeCoordinates(Vector::Zero()));
+        };
+        a.margin[i] = base.signedDistance(x);
+        a.marginAlong[i] = base.reachBeyond(x, inPlane(along));
+        a.marginAcross[i] = base.reachBeyond(x, inPlane(across));
+    }
+    return a;
+}
+
+WriteResult MotionAnalysis::writeCsv(const QString& fileName) const
+{
+    if (!ok())
+        return WriteResult::failure(fileName, errorString);
+    CsvWriter writer(fileName);
+    if (!writer.open())
+        return writer.finish();
+    writer.addText("TIME,X,Y,Z,VX,VY,VZ,AX,AY,AZ,XCOM_X,XCOM_Y,XCOM_Z,MOS,MOS_ALONG,MOS_ACROSS,"
+                   "LEFT_CONTACT,RIGHT_CONTACT");
+    writer.endLine();
+    const auto addVector = [&](const Vector& v) {
+        for (int axis = 0; axis < 3; ++axis)
+            writer.addNumberCell(v[axis]);
+    };
+    const auto addMaybe = [&](double value) {
+        if (std::isfinite(value))
+            writer.addNumberCell(value);
+        else
+            writer.addText(",");
+    };
+    for (size_t i = 0; i < size_t(size()); ++i) {
+        writer.addNumber(double(range.first + int(i)) * frameTime);
+        addVector(centre[i]);
+        addVector(velocity[i]);
+        addVector(acceleration[i]);
+        addVector(extrapolatedCentre[i]);
+        addMaybe(margin[i]);
+        addMaybe(marginAlong[i]);
+        addMaybe(marginAcross[i]);
+        for (size_t foot = 0; foot < 2; ++foot)
+            writer.addText(hasFeet ? (contact[foot][i] ? ",1" : ",0") : ",");
+        writer.endLine();
+    }
+    return writer.finish();
+}
+
+WriteResult MotionAnalysis::writeEventsCsv(const QString& fileName) const
+{
+    if (!ok())
+        return WriteResult::failure(fileName, errorString);
+    CsvWriter writer(fileName);
+    if (!writer.open())
+        return writer.finish();
+    writer.addText("FRAME,TIME,FOOT,EVENT");
+    writer.endLine();
+    for (const GaitEvent& event : events) {
+        writer.addText(QString::number(event.frame));
+        writer.addNumberCell(double(event.frame) * frameTime);
+        writer.addText(QLatin1Char(',') + event.footName() + QLatin1Char(',') + event.kindName());
+        writer.endLine();
+    }
+    return writer.finish();
+}
