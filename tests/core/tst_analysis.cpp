@@ -1,13 +1,20 @@
 #include "physics/butterworth.h"
+#include "model/bvhfile.h"
 #include "physics/derivative.h"
+#include "physics/gaitevents.h"
+#include "physics/motionanalysis.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
+#include "physics/supportpolygon.h"
 #include "support/testsupport.h"
 
 #include <QTest>
 
 #include <cmath>
 
-// The centre-of-mass analysis: the zero-lag Butterworth filter against scipy's filtfilt, and
-// the derivatives against analytic ones.
+// The centre-of-mass analysis: the zero-lag Butterworth filter against scipy's filtfilt, the
+// derivatives against analytic ones, gait events and the margin of stability against known
+// answers (expected/gait.txt).
 class TestAnalysis : public QObject
 {
     Q_OBJECT
@@ -19,6 +26,36 @@ private:
         for (const QByteArray& word : line.mid(2).split(' '))
             values.push_back(word.toDouble());
         return values;
+    }
+
+    // The numbers after `key` in expected/gait.txt.
+    static std::vector<double> expected(const char* key)
+    {
+        const QByteArray prefix = QByteArray(key) + ' ';
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/gait.txt"))) {
+            if (line.startsWith(prefix))
+                return numbers(line.mid(prefix.size() - 2));
+        }
+        return {};
+    }
+
+    static std::vector<double> framesOf(const std::vector<GaitEvent>& events, GaitEvent::Kind kind)
+    {
+        std::vector<double> frames;
+        for (const GaitEvent& event : events) {
+            if (event.kind == kind)
+                frames.push_back(event.frame);
+        }
+        return frames;
+    }
+
+    static MotionAnalysis analyseWalk(BvhFile& motion, const AnalysisSettings& settings)
+    {
+        const SkeletonProfiles profiles = SkeletonProfiles::load();
+        const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+        return MotionAnalysis::analyse(motion, setup, settings,
+                                       FrameRange::all(motion.rowCount()));
     }
 
 private slots:
@@ -62,6 +99,91 @@ private slots:
         QVERIFY(std::abs(rate[0] - (2 * dt - 3)) < 1e-9);
         QVERIFY(std::abs(rate[49] - (2 * (48 + 49) * dt - 3)) < 1e-9);
         QCOMPARE(Derivative::gradient(std::vector<double>{5.0}, dt), std::vector<double>{0.0});
+    }
+
+    // A hull drops inner and edge points; distances are positive inside, negative outside,
+    // and a segment has no inside.
+    void supportPolygon()
+    {
+        const std::vector<SupportPolygon::Point> points{
+            {0, 0}, {4, 0}, {4, 4}, {0, 4}, {2, 2}, {2, 0}, {0, 0}, {1, 3}};
+        const SupportPolygon square = SupportPolygon::hullOf(points);
+        QCOMPARE(square.getCorners().size(), size_t(4));
+        QCOMPARE(square.signedDistance({1, 2}), 1.0);
+        QCOMPARE(square.signedDistance({7, 8}), -5.0);
+        QCOMPARE(square.reachBeyond({1, 2}, {1, 0}), 3.0);
+        const std::vector<SupportPolygon::Point> line{{0, 0}, {4, 0}};
+        QCOMPARE(SupportPolygon::hullOf(line).signedDistance({2, 0}), -0.0);
+        QCOMPARE(SupportPolygon::hullOf(line).signedDistance({2, 3}), -3.0);
+        QVERIFY(std::isnan(SupportPolygon().signedDistance({0, 0})));
+    }
+
+    // Heel strikes at the heel's forward peaks, toe offs at the toe's backward ones, each on
+    // its frame; standing still, the contacts give them instead.
+    void gaitEvents()
+    {
+        const int count = 300;
+        std::vector<double> heel(count), toe(count);
+        std::vector<unsigned char> contact(count, 0), walking(count, 1), still(count, 0);
+        for (int i = 0; i < count; ++i) {
+            heel[size_t(i)] = 30 * std::cos(2 * M_PI * (i - 12) / 66.0);
+            toe[size_t(i)] = -20 * std::cos(2 * M_PI * (i - 45) / 66.0);
+            contact[size_t(i)] = (i >= 20 && i < 60) || (i >= 100 && i < 140);
+        }
+        const std::vector<GaitEvent> walk =
+            GaitEvents::detect({heel, toe, contact}, GaitEvent::Left, walking, 15, 0);
+        QCOMPARE(framesOf(walk, GaitEvent::FootStrike), expected("strikes"));
+        QCOMPARE(framesOf(walk, GaitEvent::FootOff), expected("offs"));
+        const std::vector<GaitEvent> stand =
+            GaitEvents::detect({heel, toe, contact}, GaitEvent::Right, still, 15, 0);
+        QCOMPARE(framesOf(stand, GaitEvent::FootStrike), expected("contact-strikes"));
+        QCOMPARE(framesOf(stand, GaitEvent::FootOff), expected("contact-offs"));
+        QCOMPARE(stand.front().footName() + stand.front().kindName(), "RightFoot Strike");
+    }
+
+    // The sample walk: as many steps, at the cadence, as it was made with.
+    void walkCadence()
+    {
+        BvhFile motion;
+        QVERIFY(TestSupport::loadMotion(
+            motion, TestSupport::readFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
+        const MotionAnalysis analysis = analyseWalk(motion, {});
+        QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));
+        QCOMPARE(analysis.steps(), int(expected("walk-steps")[0]));
+        QVERIFY(std::abs(analysis.cadence() / expected("walk-cadence")[0] - 1) < 0.005);
+    }
+
+    // The walk's skeleton standing still, carried forward: its extrapolated centre leads the
+    // centre by v / sqrt(g / l) and lies that far beyond the front of the base of support.
+    void extrapolatedCentreAndMargin()
+    {
+        BvhFile motion;
+        QVERIFY(TestSupport::loadMotion(
+            motion, TestSupport::readFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
+        for (int frame = 0; frame < motion.rowCount(); ++frame) {
+            QList<double>& row = motion.frames[frame];
+            row.fill(0.0);
+            row[1] = 100;
+            row[2] = 50 * frame * motion.frameTime;
+        }
+        AnalysisSettings settings;
+        settings.pendulumLength = 100;
+        settings.footWidth = 0;
+        settings.contactHeight = settings.contactSpeed = 1e9;
+        const MotionAnalysis a = analyseWalk(motion, settings);
+        QVERIFY2(a.ok(), qPrintable(a.errorString));
+        const double lead = expected("xcom-lead")[0], front = expected("base-front")[0];
+        for (const int i : {60, 120, 180}) {
+            const double root = 50 * i * motion.frameTime;
+            QVERIFY(std::abs(a.velocity[size_t(i)].z() - 50) < 1e-4); // positions are floats
+            QVERIFY(std::abs(a.extrapolatedCentre[size_t(i)].z() - a.centre[size_t(i)].z() - lead) <
+                    1e-4);
+            QCOMPARE(a.extrapolatedCentre[size_t(i)].y(), a.floorHeight);
+            const double beyond = a.extrapolatedCentre[size_t(i)].z() - root - front;
+            QVERIFY(std::abs(a.marginAlong[size_t(i)] + beyond) < 1e-4);
+            QVERIFY(std::abs(a.margin[size_t(i)] + beyond) < 1e-4);
+            QVERIFY(std::abs(a.marginAcross[size_t(i)] - expected("base-half-width")[0]) < 1e-4);
+        }
     }
 };
 

@@ -4,6 +4,7 @@
 #include "physics/centreofmass.h"
 #include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
+#include "support/c3dreader.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -127,6 +128,9 @@ private slots:
             {"cmu.bvh --rotation-order zyx --c3d u.c3d", 2, "expected fixed or declared"},
             {"cmu.bvh --units ft --c3d u.c3d", 2, "expected cm, m, mm or in"},
             {"cmu.bvh --profile vicon --c3d u.c3d", 2, "unknown profile vicon (the profiles are"},
+            {"cmu.bvh --cutoff 0 --analysis-csv u.csv", 2, "--cutoff 0: expected a frequency"},
+            {"cmu.bvh --floor low --events-csv u.csv", 2, "--floor low: expected auto or"},
+            {"cmu.bvh --contact-speed -1 --events-csv u.csv", 2, "--contact-speed -1: expected"},
             // A model that does not fit names every segment left out and writes no table.
             {"cmu.bvh --profile ipi --com-csv u.csv", 1,
              "Segment 3 (LShoulder to LForearm) names a joint the skeleton lacks"},
@@ -146,6 +150,41 @@ private slots:
         QVERIFY(contents("w.csv").startsWith("Time,"));
     }
 
+    // The walk's analysis and events tables as expected, and its events in the C3D file's
+    // EVENT group: context, label and time (minutes and seconds) of each row of the table.
+    void analysisOutputs()
+    {
+        const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
+        const auto [code, errors] = convert(
+            {walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d", "w.c3d"});
+        QVERIFY2(code == 0 && errors.isEmpty(), errors.constData());
+        QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                        QStringLiteral("expected/walk-analysis.csv"))));
+        QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                        QStringLiteral("expected/walk-events.csv"))));
+        TestSupport::C3DReader reader;
+        QCOMPARE(reader.readFile(path("w.c3d")), QString());
+        const QList<QByteArray> rows = contents("e.csv").trimmed().split('\n').mid(1);
+        const auto* used = reader.find("EVENT", "USED");
+        const auto* contexts = reader.find("EVENT", "CONTEXTS");
+        const auto* labels = reader.find("EVENT", "LABELS");
+        const auto* times = reader.find("EVENT", "TIMES");
+        QVERIFY(used && contexts && labels && times);
+        QCOMPARE(used->word(0), int(rows.size()));
+        QCOMPARE(times->dimensions, QList<int>({2, int(rows.size())}));
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QList<QByteArray> cells = rows[i].split(',');
+            const auto text = [&](const TestSupport::C3DReader::Parameter* p) {
+                const int length = p->dimensions[0];
+                return p->data.mid(i * length, length).trimmed();
+            };
+            QCOMPARE(text(contexts), cells[2]);
+            QCOMPARE(text(labels), cells[3]);
+            const double seconds = 60.0 * times->real(int(2 * i)) + times->real(int(2 * i + 1));
+            QVERIFY(std::abs(seconds - cells[0].toInt() / 60.0) < 1e-5);
+        }
+    }
+
     // Every recording of another producer, and the walk renamed their ways, converts from a
     // folder holding no model with no option and no word on standard error.
     void everyProducerOutOfTheBox()
@@ -160,11 +199,14 @@ private slots:
             QProcess process;
             process.setWorkingDirectory(empty.path());
             process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE),
-                          {input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d")});
+                          {input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d"),
+                           "--analysis-csv", path("a.csv"), "--events-csv", path("e.csv")});
             QVERIFY(process.waitForFinished(60000));
             QVERIFY2(process.exitCode() == 0 && process.readAllStandardError().isEmpty(),
                      qPrintable(input));
             QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n"));
+            QVERIFY(contents("a.csv").startsWith("TIME,X,Y,Z,VX,") &&
+                    contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
         }
     }
 };
