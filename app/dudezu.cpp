@@ -17,6 +17,7 @@
 #include "tools/jointlistwidget.h"
 #include "tools/jointtreewidget.h"
 #include "tools/masssegmentwidget.h"
+#include "app/analysispanel.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
@@ -31,6 +32,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -55,6 +57,12 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     connectMenus();
     createToolWindows();
     connectToolWindows();
+    analysisPanel = new AnalysisPanel(*this);
+    auto* analysisMenu = new QMenu(tr("Analysis"), this);
+    analysisMenu->setObjectName(QStringLiteral("menuAnalysis"));
+    menuBar()->insertMenu(ui.menuWindow->menuAction(), analysisMenu);
+    analysisPanel->fillMenu(analysisMenu);
+    analysisPanel->fillExportMenu(ui.menuExport);
     applySetup();
     // Never larger than the screen: everything must show at 800 x 600.
     if (const QScreen* shown = screen())
@@ -251,8 +259,10 @@ void DudEzu::connectToolWindows()
             &BvhView::setHighlightedJoint);
     connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this,
             [this](BvhJoint* joint) { bvhFile.storeJointValues(joint, currentFrame); });
-    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this,
-            [this] { setWindowModified(true); });
+    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this, [this] {
+        setWindowModified(true);
+        analysisPanel->motionEdited();
+    });
 }
 
 // File commands
@@ -281,6 +291,8 @@ void DudEzu::closeMotion()
     bvhFile.clear();
     mathObject.setBvhFile(nullptr);
     setWindowModified(false);
+    if (analysisPanel)
+        analysisPanel->motionChanged();
 }
 
 void DudEzu::openBVH()
@@ -385,6 +397,7 @@ void DudEzu::applySetup()
     followAction->setChecked(ui.bvhView->isFollowingRoot());
     if (jointInfoWidget)
         jointInfoWidget->updateJointInfo();
+    analysisPanel->motionChanged();
 }
 
 void DudEzu::setProfile(const QString& name)
@@ -590,6 +603,7 @@ void DudEzu::showFrame()
     ui.bvhView->updateSkeletons();
     jointInfoWidget->updateJointInfo();
     updateSlider();
+    analysisPanel->showFrame(currentFrame);
 }
 
 void DudEzu::gotoNextFrame()
@@ -678,6 +692,7 @@ void DudEzu::showMarkedRange()
     ui.leftBracketLineEdit->setText(QString::number(markedRange.first));
     ui.rightBracketLineEdit->setText(QString::number(markedRange.last));
     ui.subSlider->setRange(markedRange.first, markedRange.last);
+    analysisPanel->setMarkedRange(markedRange);
 }
 
 void DudEzu::updateTime()
@@ -846,6 +861,7 @@ void DudEzu::editMassSegments()
     massSegmentWidget->refreshTable();
     massSegmentWidget->exec();
     ui.bvhView->updateSkeletons(); // the model may have changed
+    analysisPanel->motionChanged();
     statusBar()->showMessage(setupText());
 }
 
@@ -863,8 +879,10 @@ void DudEzu::editInterpolateJointRotations()
     const QList<bool> selection = dialog.checkStates();
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
     Interpolation::interpolateJoints(bvhFile, selection, dialog.getRange(), &progress);
-    if (selection.contains(true))
+    if (selection.contains(true)) {
         setWindowModified(true);
+        analysisPanel->motionChanged();
+    }
     showFrame(); // the frame on screen may be one of those interpolated
 }
 

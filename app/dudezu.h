@@ -23,6 +23,7 @@ class MassSegmentWidget;
 // the timeline, the three joint tool windows in docks, and the commands of the menus. It owns
 // the frame on screen and the marked range; the exports read the motion's rows and never move
 // either.
+class AnalysisPanel;
 class DudEzu : public QMainWindow
 {
     Q_OBJECT
@@ -104,6 +105,8 @@ public:
     bool rangeIsUsable(const FrameRange& range);
     // One status-bar line for a file written: its name, frames and (when given) joints.
     void reportWritten(const QString& fileName, const FrameRange& range, qsizetype joints);
+    void showWriteFailure(const WriteResult& result);
+    AnalysisPanel* getAnalysisPanel() const { return analysisPanel; }
 
     BvhFile bvhFile;
     BvhMathObject mathObject;
@@ -140,7 +143,6 @@ private:
     // Writes the marked range into the bracket fields and the sub-slider.
     void showMarkedRange();
     int lastRow() const { return bvhFile.rowCount() - 1; }
-    void showWriteFailure(const WriteResult& result);
     // Chooses the setup of the open motion for `setupRequest`, gives its joints the convention
     // and the physics its model (a model the user opened or edited stays while it fits the
     // skeleton), checks the menus and redraws.
@@ -148,6 +150,7 @@ private:
     // What the status bar and Properties say about the setup and the model's fit.
     QString setupText() const;
 
+    AnalysisPanel* analysisPanel = nullptr;
     SkeletonProfiles profiles;
     SetupRequest setupRequest;
     MotionSetup setup;

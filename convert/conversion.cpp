@@ -201,7 +201,8 @@ ConvertExit runConversion(const ConvertOptions& options)
             analysis =
                 MotionAnalysis::analyse(motion, setup, options.analysis, tables.range, nullptr);
             if (!analysis.ok()) {
-                report(QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
+                report(
+                    QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
                 ok = false;
             } else if (!options.c3dFile.isEmpty()) {
                 c3dEvents = c3dEventsOf(analysis, options.input);
@@ -249,9 +250,8 @@ ConvertExit runConversion(const ConvertOptions& options)
     }
     if (analysis.ok() && options.wantsAnalysis() && !analysis.rawCentre.empty()) {
         if (!options.analysisFile.isEmpty())
-            exports.push_back([&](BvhFile&, ProgressSink*) {
-                return analysis.writeCsv(options.analysisFile);
-            });
+            exports.push_back(
+                [&](BvhFile&, ProgressSink*) { return analysis.writeCsv(options.analysisFile); });
         if (!options.eventsFile.isEmpty())
             exports.push_back([&](BvhFile&, ProgressSink*) {
                 return analysis.writeEventsCsv(options.eventsFile);

@@ -20,7 +20,7 @@ QString ConvertOptions::usage()
         "  --com-csv FILE          whole-body centre-of-mass table\n"
         "  --rotations-csv FILE    joint rotation table\n"
         "  --positions-csv FILE    absolute joint position table\n"
-"  --analysis-csv FILE     centre-of-mass analysis: filtered centre, velocity,\n"
+        "  --analysis-csv FILE     centre-of-mass analysis: filtered centre, velocity,\n"
         "                          acceleration, extrapolated centre, margin of stability,\n"
         "                          foot contacts\n"
         "  --events-csv FILE       gait events (with --c3d also in its EVENT group)\n"
@@ -194,8 +194,7 @@ QString ConvertOptions::parse(const QStringList& arguments)
         } else if (argument == QLatin1String("--pendulum-length")) {
             if (const QString problem = number(argument, value, 0, analysis.pendulumLength);
                 !problem.isEmpty() || *analysis.pendulumLength == 0)
-                return QStringLiteral("--pendulum-length %1: expected a length above 0")
-                    .arg(value);
+                return QStringLiteral("--pendulum-length %1: expected a length above 0").arg(value);
         } else if (argument == QLatin1String("--foot-width")) {
             if (const QString problem = number(argument, value, 0, analysis.footWidth);
                 !problem.isEmpty())

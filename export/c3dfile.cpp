@@ -131,8 +131,8 @@ void C3DFile::addEvents(const QList<C3DEvent>& events)
 {
     if (events.isEmpty())
         return;
-    const QList<C3DEvent> kept = events.first(
-        std::min<qsizetype>(events.size(), C3DParameter::maxDimension));
+    const QList<C3DEvent> kept =
+        events.first(std::min<qsizetype>(events.size(), C3DParameter::maxDimension));
     QStringList contexts, labels;
     QList<float> times;
     for (const C3DEvent& event : kept) {

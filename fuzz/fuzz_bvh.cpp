@@ -1,11 +1,12 @@
 // The BVH reader and everything that walks what it loads: the skeleton profile chosen for it,
 // every frame selected, every joint's absolute position evaluated (from the row, and from the
 // joints with the row loaded) under the profile's convention or the standard one, the motion
-// written back as BVH, the two joint tables and the C3D file in the unit judged by its size.
-// Beyond crashes, three properties are checked:
+// written back as BVH, the two joint tables, the C3D file in the unit judged by its size, and
+// the centre-of-mass analysis with its tables. Beyond crashes, four properties are checked:
 // - every segment of the chosen model is either bound or unbound;
 // - a pose evaluated straight from a row is bit for bit the pose of the joints holding it;
-// - writing is a fixed point: the text written, read back and written again, is unchanged.
+// - writing is a fixed point: the text written, read back and written again, is unchanged;
+// - an analysis covers every frame, its gait events in order and within the motion.
 
 #include "export/c3dexport.h"
 #include "fuzzsupport.h"
@@ -16,6 +17,7 @@
 #include "model/jointtables.h"
 #include "model/lengthunit.h"
 #include "model/poseevaluator.h"
+#include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
 
@@ -112,7 +114,7 @@ static void exportTables(BvhFile& motion)
 // The setup the converter would choose (profile detection, unit, model binding), whose
 // convention the motion then takes; every other input gets the standard convention instead,
 // so that both are walked.
-static void chooseSetup(BvhFile& motion, std::size_t size)
+static MotionSetup chooseSetup(BvhFile& motion, std::size_t size)
 {
     static const SkeletonProfiles profiles = SkeletonProfiles::load({});
     const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
@@ -120,6 +122,25 @@ static void chooseSetup(BvhFile& motion, std::size_t size)
         size_t(setup.segments.size()))
         __builtin_trap();
     motion.setConvention(size % 2 ? PoseConvention::standard() : setup.convention);
+    return setup;
+}
+
+static void analyse(const BvhFile& motion, const MotionSetup& setup)
+{
+    const MotionAnalysis analysis =
+        MotionAnalysis::analyse(motion, setup, {}, FrameRange::all(motion.rowCount()));
+    if (!analysis.ok())
+        return;
+    if (analysis.size() != motion.rowCount())
+        __builtin_trap();
+    int previous = 0;
+    for (const GaitEvent& event : analysis.events) {
+        if (event.frame < previous || event.frame >= motion.rowCount())
+            __builtin_trap();
+        previous = event.frame;
+    }
+    analysis.writeCsv(FuzzSupport::outputPath(QStringLiteral("analysis.csv")));
+    analysis.writeEventsCsv(FuzzSupport::outputPath(QStringLiteral("events.csv")));
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -134,8 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readText(motion, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!motion.root)
         return 0;
-    chooseSetup(motion, size);
+    const MotionSetup setup = chooseSetup(motion, size);
     walkFrames(motion);
+    analyse(motion, setup);
     writeBackAndCompare(motion);
     exportTables(motion);
     return 0;

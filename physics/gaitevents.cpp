@@ -37,8 +37,8 @@ std::vector<GaitEvent> detect(const FootSignals& foot, GaitEvent::Foot side,
                               std::span<const unsigned char> walking, int window, int firstFrame)
 {
     std::vector<GaitEvent> events;
-    const size_t count = std::min({foot.heelForward.size(), foot.toeForward.size(),
-                                   foot.contact.size(), walking.size()});
+    const size_t count = std::min(
+        {foot.heelForward.size(), foot.toeForward.size(), foot.contact.size(), walking.size()});
     for (size_t i = 0; i < count; ++i) {
         const int frame = firstFrame + int(i);
         if (walking[i]) {

@@ -209,27 +209,22 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         progress->begin({}, {}, n);
     const int blockSize = FrameBlocks::blockSize(n);
     for (int block = 0; block < n; block += blockSize) {
-        FrameBlocks::computeBlock(block, std::min(n, block + blockSize),
-                                  [&](int first, int stop, int lane) {
-                                      PoseEvaluator& evaluator = lanes[size_t(lane)];
-                                      CentresOfMass& result = centres[size_t(lane)];
-                                      for (int i = first; i < stop; ++i) {
-                                          const QList<double>& row =
-                                              motion.frames[a.range.first + i];
-                                          evaluator.evaluateRow(row.constData(), row.size());
-                                          const std::vector<Vector3f>& positions =
-                                              evaluator.getPositions();
-                                          CentreOfMass::compute(setup.segments, binding,
-                                                                positions, result);
-                                          a.rawCentre[size_t(i)] = result.body.cast<double>();
-                                          for (size_t k = 0; k < landmarkCount; ++k) {
-                                              if (landmarks[k] >= 0)
-                                                  tracks[k][size_t(i)] =
-                                                      positions[size_t(landmarks[k])]
-                                                          .cast<double>();
-                                          }
-                                      }
-                                  });
+        FrameBlocks::computeBlock(
+            block, std::min(n, block + blockSize), [&](int first, int stop, int lane) {
+                PoseEvaluator& evaluator = lanes[size_t(lane)];
+                CentresOfMass& result = centres[size_t(lane)];
+                for (int i = first; i < stop; ++i) {
+                    const QList<double>& row = motion.frames[a.range.first + i];
+                    evaluator.evaluateRow(row.constData(), row.size());
+                    const std::vector<Vector3f>& positions = evaluator.getPositions();
+                    CentreOfMass::compute(setup.segments, binding, positions, result);
+                    a.rawCentre[size_t(i)] = result.body.cast<double>();
+                    for (size_t k = 0; k < landmarkCount; ++k) {
+                        if (landmarks[k] >= 0)
+                            tracks[k][size_t(i)] = positions[size_t(landmarks[k])].cast<double>();
+                    }
+                }
+            });
         if (progress) {
             progress->setValue(std::min(n, block + blockSize));
             if (progress->isCanceled()) {
@@ -244,8 +239,8 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
 
     // The centre filtered and differentiated.
     const double sampleRate = 1.0 / a.frameTime;
-    a.cutoffHz = settings.cutoffHz /
-                 (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
+    a.cutoffHz =
+        settings.cutoffHz / (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
     const Butterworth::Section section = Butterworth::lowPass(a.cutoffHz, sampleRate);
     a.centre = a.rawCentre;
     filterTrack(section, a.centre);
@@ -269,9 +264,8 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         lowest[foot] = quantile(heightsOf(tracks[foot], a.up), 0.01);
         feetLowest = std::min(feetLowest, lowest[foot]);
     }
-    a.floorHeight = settings.floorHeight.value_or(a.hasFeet && std::isfinite(feetLowest)
-                                                      ? feetLowest
-                                                      : 0.0);
+    a.floorHeight =
+        settings.floorHeight.value_or(a.hasFeet && std::isfinite(feetLowest) ? feetLowest : 0.0);
     a.footWidth = settings.footWidth.value_or(AnalysisSettings::footWidthShare * a.stature);
     const double contactHeight =
         settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature);
@@ -297,7 +291,12 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     // The walking direction: where the pelvis goes over the second around each frame; standing,
     // the way the hips face.
     const Track& pelvis = tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis];
-    const int reach = std::max(1, int(std::lround(0.5 * sampleRate)));
+    // Frames in a span of seconds, at least one and at most the motion's (a frame time close to
+    // 0 would make any number).
+    const auto framesIn = [&](double seconds) {
+        return std::max(1, int(std::lround(std::min(seconds * sampleRate, double(n)))));
+    };
+    const int reach = framesIn(0.5);
     a.walkingDirection.assign(size_t(n), a.up.unitOrthogonal());
     a.walking.assign(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
@@ -320,7 +319,7 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
 
     // Gait events from the feet's filtered places along the walking direction.
     if (a.hasFeet && !tracks[Pelvis].empty()) {
-        const int window = std::max(1, int(std::lround(0.15 * sampleRate)));
+        const int window = framesIn(0.15);
         for (size_t foot = 0; foot < 2; ++foot) {
             std::array<std::vector<double>, 2> forward;
             for (const int joint : {Heel, Toe}) {
@@ -332,9 +331,9 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
                 for (size_t i = 0; i < size_t(n); ++i)
                     forward[size_t(joint)][i] = relative[i].dot(a.walkingDirection[i]);
             }
-            const std::vector<GaitEvent> found = GaitEvents::detect(
-                {forward[Heel], forward[Toe], a.contact[foot]}, GaitEvent::Foot(foot), a.walking,
-                window, a.range.first);
+            const std::vector<GaitEvent> found =
+                GaitEvents::detect({forward[Heel], forward[Toe], a.contact[foot]},
+                                   GaitEvent::Foot(foot), a.walking, window, a.range.first);
             a.events.insert(a.events.end(), found.begin(), found.end());
         }
         std::stable_sort(a.events.begin(), a.events.end(),
@@ -372,7 +371,8 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         if (sway.dot(across) < 0)
             across = -across;
         const auto inPlane = [&](const Vector& v) {
-            return SupportPolygon::Point(a.planeCoordinates(v) - a.planeCoordinates(Vector::Zero()));
+            return SupportPolygon::Point(a.planeCoordinates(v) -
+                                         a.planeCoordinates(Vector::Zero()));
         };
         a.margin[i] = base.signedDistance(x);
         a.marginAlong[i] = base.reachBeyond(x, inPlane(along));

@@ -29,9 +29,9 @@ struct AnalysisSettings
     // are found. (The centre of mass is a weighted sum of joint positions, so it comes out the
     // same whether the joints or the centre are filtered.)
     bool filterJoints = false;
-    std::optional<double> floorHeight;   // none: the level the feet rest on
-    std::optional<double> contactHeight; // none: contactHeightShare of the stature
-    std::optional<double> contactSpeed;  // per second; none: contactSpeedShare of the stature
+    std::optional<double> floorHeight;    // none: the level the feet rest on
+    std::optional<double> contactHeight;  // none: contactHeightShare of the stature
+    std::optional<double> contactSpeed;   // per second; none: contactSpeedShare of the stature
     std::optional<double> pendulumLength; // none: pendulumShare of the hips' standing height
     std::optional<double> footWidth;      // none: footWidthShare of the stature
 

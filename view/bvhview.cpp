@@ -140,7 +140,32 @@ void BvhView::updateSkeletons()
     const qsizetype highlighted =
         highlightedJoint ? poseEvaluator->getJoints().indexOf(highlightedJoint.data()) : -1;
     scene.place(shownPositions, parentIndices, highlighted, shownSegments, bodyCentre);
+    placeFloorOverlay();
     update();
+}
+
+void BvhView::setFloorOverlay(const FloorOverlay& overlay)
+{
+    floorOverlay = overlay;
+    placeFloorOverlay();
+    update();
+}
+
+void BvhView::placeFloorOverlay()
+{
+    FloorOverlay shownOverlay;
+    const auto show = [this](const std::optional<Vector3f>& point) -> std::optional<Vector3f> {
+        if (point)
+            return shown(*point);
+        return std::nullopt;
+    };
+    shownOverlay.centre = show(floorOverlay.centre);
+    shownOverlay.extrapolatedCentre = show(floorOverlay.extrapolatedCentre);
+    for (const Vector3f& point : floorOverlay.trail)
+        shownOverlay.trail.push_back(shown(point));
+    for (const Vector3f& point : floorOverlay.support)
+        shownOverlay.support.push_back(shown(point));
+    scene.placeFloorOverlay(shownOverlay, Vector3f(0, 0.3f * scene.getMarkerScale(), 0));
 }
 
 Vector3f BvhView::placedPosition(const BvhJoint* joint) const

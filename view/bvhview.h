@@ -74,6 +74,9 @@ public slots:
     // motion so that this axis points up from its ground grid. One of the six axis directions;
     // anything else counts as +y.
     void setUpAxis(const Vector3f& up);
+    // Draws `overlay` (in the motion's coordinates) on the floor from now on; an empty one
+    // clears it.
+    void setFloorOverlay(const FloorOverlay& overlay);
     void centerCameraOnSelectedJoint();
     void centerCameraOnRoot();
     void centerCameraOnRootGround();
@@ -111,6 +114,8 @@ private:
     // Moves the camera with the root since the last frame shown, while following it.
     void followRoot();
     void refreshPoseEvaluator();
+    // Places floorOverlay in the scene as shown.
+    void placeFloorOverlay();
     // Position of `joint` in the frame last placed, as shown; the origin for a joint not shown.
     Vector3f placedPosition(const BvhJoint* joint) const;
     // A position of the motion as the view shows it (turned so that its up axis is y).
@@ -131,6 +136,7 @@ private:
     double boneDiameter = 2.5;
     int poolSize = 78; // initial size; the scene grows its pools for larger skeletons
     std::vector<Vector3f> segmentCentres;
+    FloorOverlay floorOverlay;
     QPointer<BvhJoint> rootJoint;
     QPointer<BvhMathObject> mathObject;
 

@@ -147,6 +147,8 @@ void SceneRenderer::render(const SkeletonScene& scene, const OrbitCamera& camera
     drawNodes(meshes[GridMesh], std::span(&scene.getGridNode(), 1), view);
     drawNodes(meshes[SphereMesh], scene.getSphereNodes(), view);
     drawNodes(meshes[CylinderMesh], scene.getCylinderNodes(), view);
+    drawNodes(meshes[SphereMesh], scene.getOverlaySphereNodes(), view);
+    drawNodes(meshes[CylinderMesh], scene.getOverlayCylinderNodes(), view);
     program->release();
     glDisable(GL_DEPTH_TEST);
 }

@@ -102,6 +102,54 @@ void SkeletonScene::place(std::span<const Vector3f> jointPositions,
         cylinderNodes[i].setVisible(false);
 }
 
+void SkeletonScene::placeLine(SceneNode& node, const Vector3f& start, const Vector3f& end,
+                              float width, const Material* material) const
+{
+    const QVector3D from = toQVector(start);
+    const QVector3D line = toQVector(end) - from;
+    const float length = line.length();
+    node.setVisible(length > 0 && std::isfinite(length));
+    if (!node.isVisible())
+        return;
+    QMatrix4x4 transform;
+    transform.translate(from + 0.5f * line);
+    transform.rotate(QQuaternion::rotationTo(QVector3D(0, 0, 1), line));
+    transform.scale(width * markerScale, width * markerScale, length);
+    node.setLocalTransform(transform);
+    node.setMaterial(material);
+}
+
+void SkeletonScene::placeFloorOverlay(const FloorOverlay& overlay, const Vector3f& lift)
+{
+    const size_t lines = overlay.trail.size() + overlay.support.size();
+    while (overlayCylinders.size() < lines)
+        overlayCylinders.emplace_back(QStringLiteral("floor line"), &cylinderMesh);
+    while (overlaySpheres.size() < 2)
+        overlaySpheres.emplace_back(QStringLiteral("floor point"), &sphereMesh);
+    size_t line = 0;
+    for (size_t i = 1; i < overlay.trail.size(); ++i)
+        placeLine(overlayCylinders[line++], overlay.trail[i - 1] + lift, overlay.trail[i] + lift,
+                  0.5f, &trailMaterial);
+    const size_t corners = overlay.support.size();
+    for (size_t i = 0; i < corners && corners >= 2; ++i)
+        placeLine(overlayCylinders[line++], overlay.support[i] + lift,
+                  overlay.support[(i + 1) % corners] + lift, 0.7f, &supportMaterial);
+    for (size_t i = line; i < overlayCylinders.size(); ++i)
+        overlayCylinders[i].setVisible(false);
+    const std::optional<Vector3f> points[2] = {overlay.centre, overlay.extrapolatedCentre};
+    const Material* materials[2] = {&magentaMaterial, &extrapolatedMaterial};
+    for (size_t i = 0; i < 2; ++i) {
+        overlaySpheres[i].setVisible(bool(points[i]));
+        if (points[i]) {
+            QMatrix4x4 transform;
+            transform.translate(toQVector(*points[i] + lift));
+            transform.scale(bodyCentreScale * markerScale);
+            overlaySpheres[i].setLocalTransform(transform);
+            overlaySpheres[i].setMaterial(materials[i]);
+        }
+    }
+}
+
 void SkeletonScene::hideSkeleton()
 {
     for (SceneNode& node : sphereNodes)

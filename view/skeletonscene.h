@@ -9,6 +9,21 @@
 #include <span>
 #include <vector>
 
+// What the view draws on the floor about the centre of mass: each part left empty is not
+// drawn. Points lie on the floor.
+struct FloorOverlay
+{
+    std::optional<Vector3f> centre;             // the centre of mass's floor point
+    std::vector<Vector3f> trail;                // where it was, oldest first
+    std::optional<Vector3f> extrapolatedCentre; // Hof's XcoM
+    std::vector<Vector3f> support;              // the base of support's corners, in order
+
+    bool isEmpty() const
+    {
+        return !centre && trail.empty() && !extrapolatedCentre && support.empty();
+    }
+};
+
 // Everything the 3D view draws, without any GL: one sphere node per joint and marker, one
 // cylinder node per bone, and the ground grid. The meshes and materials are made once, in the
 // constructor; place() only moves, scales, recolours, shows and hides nodes. The pools start
@@ -38,6 +53,10 @@ public:
                const std::optional<Vector3f>& bodyCentre);
     // Hides every joint, bone and marker; the grid stays.
     void hideSkeleton();
+    // Shows `overlay` on the floor, lifted by `lift` (the floor's up direction times a small
+    // height) so that it is not hidden in the grid: points as flat markers, the trail and the
+    // base of support as thin lines. Replaces the overlay shown before.
+    void placeFloorOverlay(const FloorOverlay& overlay, const Vector3f& lift);
 
     // Distance between grid lines, and the point of the ground the grid is centred on (the
     // origin unless set; kept on a grid line so the lines stay where they were).
@@ -53,6 +72,8 @@ public:
 
     const std::vector<SceneNode>& getSphereNodes() const { return sphereNodes; }
     const std::vector<SceneNode>& getCylinderNodes() const { return cylinderNodes; }
+    const std::vector<SceneNode>& getOverlaySphereNodes() const { return overlaySpheres; }
+    const std::vector<SceneNode>& getOverlayCylinderNodes() const { return overlayCylinders; }
     const SceneNode& getGridNode() const { return gridNode; }
     const Mesh& getSphereMesh() const { return sphereMesh; }
     const Mesh& getCylinderMesh() const { return cylinderMesh; }
@@ -63,10 +84,17 @@ public:
     const Material magentaMaterial{Qt::magenta};
     const Material yellowMaterial{Qt::yellow};
     const Material gridMaterial{QColor(96, 96, 104), Material::Shading::Flat};
+    const Material trailMaterial{QColor(230, 120, 230), Material::Shading::Flat};
+    const Material extrapolatedMaterial{QColor(40, 220, 90), Material::Shading::Flat};
+    const Material supportMaterial{QColor(60, 200, 255), Material::Shading::Flat};
 
 private:
     void placeSphere(qsizetype index, const Vector3f& position, float scale,
                      const Material* material);
+    // Node `node` made a line of `width` marker scales from `start` to `end`, or hidden when
+    // the two coincide.
+    void placeLine(SceneNode& node, const Vector3f& start, const Vector3f& end, float width,
+                   const Material* material) const;
     void ensurePoolSizes(qsizetype spheres, qsizetype cylinders);
 
     Mesh sphereMesh;
@@ -74,6 +102,8 @@ private:
     Mesh gridMesh;
     std::vector<SceneNode> sphereNodes;
     std::vector<SceneNode> cylinderNodes;
+    std::vector<SceneNode> overlaySpheres;
+    std::vector<SceneNode> overlayCylinders;
     SceneNode gridNode;
     float gridSpacing = 0;
     float markerScale = 1;

@@ -54,8 +54,7 @@ private:
     {
         const SkeletonProfiles profiles = SkeletonProfiles::load();
         const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
-        return MotionAnalysis::analyse(motion, setup, settings,
-                                       FrameRange::all(motion.rowCount()));
+        return MotionAnalysis::analyse(motion, setup, settings, FrameRange::all(motion.rowCount()));
     }
 
 private slots:
@@ -105,8 +104,8 @@ private slots:
     // and a segment has no inside.
     void supportPolygon()
     {
-        const std::vector<SupportPolygon::Point> points{
-            {0, 0}, {4, 0}, {4, 4}, {0, 4}, {2, 2}, {2, 0}, {0, 0}, {1, 3}};
+        const std::vector<SupportPolygon::Point> points{{0, 0}, {4, 0}, {4, 4}, {0, 4},
+                                                        {2, 2}, {2, 0}, {0, 0}, {1, 3}};
         const SupportPolygon square = SupportPolygon::hullOf(points);
         QCOMPARE(square.getCorners().size(), size_t(4));
         QCOMPARE(square.signedDistance({1, 2}), 1.0);
@@ -145,8 +144,8 @@ private slots:
     void walkCadence()
     {
         BvhFile motion;
-        QVERIFY(TestSupport::loadMotion(
-            motion, TestSupport::readFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::readFile(QStringLiteral(
+                                                    KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
         const MotionAnalysis analysis = analyseWalk(motion, {});
         QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));
         QCOMPARE(analysis.steps(), int(expected("walk-steps")[0]));
@@ -158,8 +157,8 @@ private slots:
     void extrapolatedCentreAndMargin()
     {
         BvhFile motion;
-        QVERIFY(TestSupport::loadMotion(
-            motion, TestSupport::readFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::readFile(QStringLiteral(
+                                                    KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
         for (int frame = 0; frame < motion.rowCount(); ++frame) {
             QList<double>& row = motion.frames[frame];
             row.fill(0.0);

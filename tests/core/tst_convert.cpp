@@ -155,8 +155,8 @@ private slots:
     void analysisOutputs()
     {
         const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
-        const auto [code, errors] = convert(
-            {walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d", "w.c3d"});
+        const auto [code, errors] =
+            convert({walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d", "w.c3d"});
         QVERIFY2(code == 0 && errors.isEmpty(), errors.constData());
         QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
                                         QStringLiteral("expected/walk-analysis.csv"))));

@@ -1,0 +1,137 @@
+// The Plots dock following the timeline: the main window at 1400x900 with a 100,000-frame walk
+// (the sample walk repeated, going on where it stopped) or the file given open and its Plots
+// dock shown. Reports how long the
+// analysis of the whole motion takes in the window, then how many times a second the plots
+// redraw while the slider is dragged (a move every 4 ms, 97 frames on) and while the motion
+// plays. With --snapshot FILE.png, also saves a picture of the window. Run under a display
+// (xvfb-run -a for the software renderer).
+#include "app/analysispanel.h"
+#include "app/dudezu.h"
+#include "model/bvhreader.h"
+#include "model/bvhwriter.h"
+#include "tools/analysisplots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSlider>
+#include <QTimer>
+
+#include <cstdio>
+
+// Counts the paints of the first plot.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The sample walk's frames repeated to `frames` rows, each repetition carried on from where the
+// last one stopped.
+static bool writeLongWalk(const QString& path, int frames)
+{
+    if (QFileInfo(path).exists())
+        return true;
+    BvhFile walk;
+    if (!BvhReader(walk).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok())
+        return false;
+    const QVector<QList<double>> cycle = walk.frames;
+    const int n = int(cycle.size());
+    // The root's z channel (the third) goes on by the walk's distance per repetition.
+    const double stride = cycle[n - 1][2] - cycle[0][2] + (cycle[1][2] - cycle[0][2]);
+    walk.frames.clear();
+    for (int f = 0; f < frames; ++f) {
+        QList<double> row = cycle[f % n];
+        row[2] += (f / n) * stride;
+        walk.frames.append(row);
+    }
+    walk.numFrames = frames;
+    return BvhWriter(walk).write(path, FrameRange::all(frames)).ok;
+}
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QStringList arguments = application.arguments().mid(1);
+    QString snapshot;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--snapshot"));
+        at >= 0 && at + 1 < arguments.size()) {
+        snapshot = arguments[at + 1];
+        arguments.remove(at, 2);
+    }
+    QString path = arguments.value(0);
+    if (path.isEmpty()) {
+        path = qEnvironmentVariable("KINOVANE_BENCH_DIR", QDir::tempPath()) +
+               QStringLiteral("/kinovane-bench-walk.bvh");
+        if (!writeLongWalk(path, 100000)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    DudEzu window;
+    window.resize(1400, 900);
+    window.show();
+    AnalysisPanel* panel = window.getAnalysisPanel();
+    panel->getDock()->show();
+    QElapsedTimer clock;
+    clock.start();
+    if (!window.loadFile(path))
+        return 1;
+    const double loaded = double(clock.elapsed()) / 1000;
+    clock.restart();
+    panel->motionChanged();
+    const double analysed = double(clock.elapsed()) / 1000;
+    const auto run = [](int milliseconds) {
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < milliseconds)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    run(1000);
+
+    PaintCounter counter;
+    panel->getPlots()->getViews().first()->viewport()->installEventFilter(&counter);
+    constexpr int seconds = 3;
+    int moves = 0;
+    QTimer mover;
+    mover.setInterval(4);
+    QObject::connect(&mover, &QTimer::timeout, [&] {
+        QSlider* slider = window.ui.slider;
+        slider->setValue((slider->value() + 97) % (slider->maximum() + 1));
+        ++moves;
+    });
+    mover.start();
+    run(seconds * 1000);
+    mover.stop();
+    const int scrubPaints = counter.paints;
+    run(300);
+    counter.paints = 0;
+    const int startFrame = window.getCurrentFrame();
+    window.togglePlayback();
+    run(seconds * 1000);
+    window.togglePlayback();
+    const int played = window.getCurrentFrame() - startFrame;
+    std::printf("plots of %d frames: window analysis %.3f s (file opened in %.2f s)\n"
+                "scrubbing: %.0f slider moves/s, plots redrawn %.0f times/s (goal >= 30)\n"
+                "playing: %.0f frames/s shown, plots redrawn %.0f times/s (goal >= 30)\n",
+                window.bvhFile.rowCount(), analysed, loaded, moves / double(seconds),
+                scrubPaints / double(seconds), played / double(seconds),
+                counter.paints / double(seconds));
+    if (!snapshot.isEmpty()) {
+        window.goToFrame(window.bvhFile.rowCount() / 2);
+        run(500);
+        if (!window.grab().save(snapshot))
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(snapshot));
+    }
+    return 0;
+}

@@ -1,0 +1,423 @@
+#include "analysisplots.h"
+
+#include "physics/motionanalysis.h"
+
+#include <QGraphicsLayout>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The curve of `values` over time, cut to AnalysisPlots::maxStretches stretches of their low
+// and high points; NaN values leave gaps (Qt Charts skips them).
+QList<QPointF> curveOf(const std::vector<double>& values, int firstFrame, double frameTime)
+{
+    QList<QPointF> points;
+    const size_t count = values.size();
+    const size_t stretch = std::max<size_t>(1, (count + AnalysisPlots::maxStretches - 1) /
+                                                   AnalysisPlots::maxStretches);
+    points.reserve(qsizetype(2 * count / stretch + 2));
+    for (size_t start = 0; start < count; start += stretch) {
+        const size_t stop = std::min(count, start + stretch);
+        size_t low = start, high = start;
+        for (size_t i = start; i < stop; ++i) {
+            if (values[i] < values[low] || std::isnan(values[low]))
+                low = i;
+            if (values[i] > values[high] || std::isnan(values[high]))
+                high = i;
+        }
+        for (const size_t i : {std::min(low, high), std::max(low, high)}) {
+            points.append({(firstFrame + double(i)) * frameTime, values[i]});
+            if (low == high)
+                break;
+        }
+    }
+    return points;
+}
+
+// The range of the finite values of the curves, widened by a twentieth on each side.
+std::pair<double, double> spanOf(const QList<QList<QPointF>>& curves)
+{
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (const QList<QPointF>& curve : curves) {
+        for (const QPointF& point : curve) {
+            if (std::isfinite(point.y())) {
+                low = std::min(low, point.y());
+                high = std::max(high, point.y());
+            }
+        }
+    }
+    if (!(low <= high))
+        return {-1, 1};
+    const double margin = high > low ? (high - low) / 20 : std::max(1.0, std::abs(low) / 20);
+    return {low - margin, high + margin};
+}
+
+// A round step (1, 2 or 5 times a power of ten) of about `size`.
+double niceStep(double size)
+{
+    if (!(size > 0) || !std::isfinite(size))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(size)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= size)
+            return factor * power;
+    }
+    return 10 * power;
+}
+
+std::vector<double> component(const std::vector<MotionAnalysis::Vector>& track, int axis)
+{
+    std::vector<double> values(track.size());
+    for (size_t i = 0; i < track.size(); ++i)
+        values[i] = track[i][axis];
+    return values;
+}
+
+} // namespace
+
+PlotView::PlotView(QChart* chart)
+    : QChartView(chart), cursorTime(std::numeric_limits<double>::quiet_NaN()),
+      rangeFirst(cursorTime), rangeLast(cursorTime)
+{
+    // Any change of the chart (curves, axes, size) draws the picture anew.
+    connect(scene(), &QGraphicsScene::changed, this, [this] { stale = true; });
+}
+
+void PlotView::setCursorTime(double time)
+{
+    cursorTime = time;
+    viewport()->update();
+}
+
+void PlotView::setRangeTimes(double first, double last)
+{
+    rangeFirst = first;
+    rangeLast = last;
+    viewport()->update();
+}
+
+void PlotView::paintEvent(QPaintEvent* event)
+{
+    const QSize size = viewport()->size() * devicePixelRatio();
+    if (stale || picture.size() != size) {
+        picture = QPixmap(size);
+        picture.setDevicePixelRatio(devicePixelRatio());
+        picture.fill(palette().color(QPalette::Base));
+        QPainter painter(&picture);
+        render(&painter, QRectF(QPointF(0, 0), viewport()->size()), viewport()->rect());
+        stale = false;
+    }
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.drawPixmap(0, 0, picture);
+    const QRectF area = chart()->plotArea();
+    const auto xOf = [&](double time) {
+        return mapFromScene(chart()->mapToPosition(QPointF(time, 0))).x();
+    };
+    if (std::isfinite(rangeFirst) && std::isfinite(rangeLast)) {
+        const QPoint top = mapFromScene(area.topLeft()), bottom = mapFromScene(area.bottomRight());
+        const double left = std::max<double>(xOf(rangeFirst), top.x());
+        const double right = std::min<double>(xOf(rangeLast), bottom.x());
+        if (right >= left)
+            painter.fillRect(QRectF(left, top.y(), right - left, bottom.y() - top.y()),
+                             QColor(80, 140, 255, 40));
+    }
+    if (std::isfinite(cursorTime)) {
+        const QPoint top = mapFromScene(area.topLeft()), bottom = mapFromScene(area.bottomRight());
+        const int x = xOf(cursorTime);
+        if (x >= top.x() && x <= bottom.x()) {
+            painter.setPen(QPen(Qt::black, 1));
+            painter.drawLine(x, top.y(), x, bottom.y());
+        }
+    }
+}
+
+AnalysisPlots::AnalysisPlots(QWidget* parent) : QWidget(parent)
+{
+    setWindowTitle(tr("Plots"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    addPlot(tr("Centre of mass (faint: unfiltered)"));
+    addPlot(tr("Speed of the centre of mass (per s)"));
+    addPlot(tr("Margin of stability"));
+    plots.last().time->setTitleText(tr("time (s)"));
+    for (QChartView* view : std::as_const(views))
+        layout->addWidget(view);
+    setMinimumHeight(240);
+}
+
+AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
+{
+    Plot plot;
+    plot.chart = new QChart;
+    plot.chart->setTitle(title);
+    QFont small = plot.chart->titleFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    plot.chart->setTitleFont(small);
+    plot.chart->layout()->setContentsMargins(0, 0, 0, 0);
+    plot.chart->setMargins(QMargins(2, 0, 2, 0));
+    plot.chart->legend()->setAlignment(Qt::AlignTop);
+    plot.chart->legend()->setFont(small);
+    plot.time = new QValueAxis;
+    plot.value = new QValueAxis;
+    for (QValueAxis* axis : {plot.time, plot.value}) {
+        axis->setLabelsFont(small);
+        axis->setTitleFont(small);
+        axis->setLabelFormat(QStringLiteral("%.4g"));
+        axis->setTickCount(5);
+    }
+    plot.chart->addAxis(plot.time, Qt::AlignBottom);
+    plot.chart->addAxis(plot.value, Qt::AlignLeft);
+    plot.view = new PlotView(plot.chart);
+    plot.view->setRenderHint(QPainter::Antialiasing, false);
+    plot.view->setMinimumHeight(80);
+    plot.view->viewport()->installEventFilter(this);
+    views.append(plot.view);
+    plots.append(plot);
+    return plots.last();
+}
+
+void AnalysisPlots::fitValueAxis(Plot& plot)
+{
+    QList<QList<QPointF>> shown;
+    for (QAbstractSeries* series : plot.chart->series()) {
+        if (series->isVisible())
+            shown.append(static_cast<QXYSeries*>(series)->points());
+    }
+    const auto [low, high] = spanOf(shown);
+    plot.value->setRange(low, high);
+    plot.value->setTickType(QValueAxis::TicksDynamic);
+    plot.value->setTickInterval(niceStep((high - low) / 3));
+    plot.value->setTickAnchor(0);
+}
+
+QLineSeries* AnalysisPlots::addCurve(Plot& plot, const QString& name, const QColor& colour,
+                                     qreal width)
+{
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->setPen(QPen(colour, width));
+    plot.chart->addSeries(series);
+    series->attachAxis(plot.time);
+    series->attachAxis(plot.value);
+    return series;
+}
+
+void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
+{
+    for (Plot& plot : plots)
+        plot.chart->removeAllSeries();
+    frameCount = analysis && analysis->ok() ? analysis->size() : 0;
+    // Why the plots are empty, where the centre would be.
+    plots[0].chart->setTitle(analysis && !analysis->ok()
+                                 ? tr("No analysis: %1").arg(analysis->errorString.left(160))
+                                 : tr("Centre of mass (faint: unfiltered)"));
+    if (frameCount == 0) {
+        updateCursors();
+        updateRange();
+        return;
+    }
+    firstFrame = analysis->range.first;
+    frameTime = analysis->frameTime;
+    const QColor colours[3] = {QColor(200, 40, 40), QColor(30, 150, 30), QColor(40, 70, 210)};
+    const char* axes[3] = {"x", "y", "z"};
+    const auto curve = [&](const std::vector<double>& values) {
+        return curveOf(values, firstFrame, frameTime);
+    };
+
+    for (int axis = 0; axis < 3; ++axis) {
+        const QList<QPointF> raw = curve(component(analysis->rawCentre, axis));
+        const QList<QPointF> filtered = curve(component(analysis->centre, axis));
+        QColor faint = colours[axis];
+        faint.setAlpha(90);
+        QLineSeries* unfiltered =
+            addCurve(plots[0], tr("%1 raw").arg(QLatin1String(axes[axis])), faint, 1);
+        unfiltered->replace(raw);
+        QLineSeries* smooth = addCurve(plots[0], QLatin1String(axes[axis]), colours[axis], 1.5);
+        smooth->replace(filtered);
+        // One legend entry hides or shows both.
+        plots[0].chart->legend()->markers(unfiltered).first()->setVisible(false);
+        connect(smooth, &QLineSeries::visibleChanged, unfiltered,
+                [unfiltered, smooth] { unfiltered->setVisible(smooth->isVisible()); });
+    }
+    std::vector<double> speed(static_cast<size_t>(frameCount));
+    for (size_t i = 0; i < speed.size(); ++i)
+        speed[i] = analysis->velocity[i].norm();
+    const QList<QPointF> speedCurve = curve(speed);
+    addCurve(plots[1], tr("speed"), QColor(60, 60, 60), 1.5)->replace(speedCurve);
+    const QList<QPointF> margin = curve(analysis->margin);
+    const QList<QPointF> along = curve(analysis->marginAlong);
+    const QList<QPointF> across = curve(analysis->marginAcross);
+    addCurve(plots[2], tr("margin"), QColor(60, 60, 60), 1.5)->replace(margin);
+    addCurve(plots[2], tr("along"), colours[2], 1)->replace(along);
+    addCurve(plots[2], tr("across"), colours[0], 1)->replace(across);
+
+    // The gait events, on the speed and margin curves' level at their frames.
+    const auto addEvents = [&](Plot& plot, const std::vector<double>& values) {
+        const struct
+        {
+            GaitEvent::Foot foot;
+            GaitEvent::Kind kind;
+            QScatterSeries::MarkerShape shape;
+            QColor colour;
+        } kinds[] = {
+            {GaitEvent::Left, GaitEvent::FootStrike, QScatterSeries::MarkerShapeTriangle,
+             colours[0]},
+            {GaitEvent::Right, GaitEvent::FootStrike, QScatterSeries::MarkerShapeTriangle,
+             colours[1]},
+            {GaitEvent::Left, GaitEvent::FootOff, QScatterSeries::MarkerShapeRectangle, colours[0]},
+            {GaitEvent::Right, GaitEvent::FootOff, QScatterSeries::MarkerShapeRectangle,
+             colours[1]}};
+        for (const auto& kind : kinds) {
+            auto* marks = new QScatterSeries;
+            const GaitEvent sample{0, kind.foot, kind.kind};
+            marks->setName(sample.footName() + QLatin1Char(' ') + sample.kindName());
+            marks->setMarkerShape(kind.shape);
+            marks->setMarkerSize(8);
+            marks->setColor(kind.colour);
+            marks->setBorderColor(kind.colour);
+            for (const GaitEvent& event : analysis->events) {
+                const int i = analysis->indexOf(event.frame);
+                if (event.foot == kind.foot && event.kind == kind.kind && i >= 0 &&
+                    std::isfinite(values[size_t(i)]))
+                    marks->append(event.frame * frameTime, values[size_t(i)]);
+            }
+            plot.chart->addSeries(marks);
+            marks->attachAxis(plot.time);
+            marks->attachAxis(plot.value);
+        }
+    };
+    // Thousands of marks would only smear the curves of a long motion.
+    if (analysis->events.size() <= maxEventMarks) {
+        addEvents(plots[1], speed);
+        addEvents(plots[2], analysis->margin);
+    }
+    // The event kinds are named once, under the speed.
+    for (QLegendMarker* marker : plots[2].chart->legend()->markers()) {
+        if (marker->series()->type() == QAbstractSeries::SeriesTypeScatter)
+            marker->setVisible(false);
+    }
+    for (qsizetype p = 0; p < plots.size(); ++p) {
+        Plot& plot = plots[p];
+        const double first = firstFrame * frameTime,
+                     last = (firstFrame + frameCount - 1) * frameTime;
+        plot.time->setRange(first, std::max(last, first + frameTime));
+        plot.time->setTickType(QValueAxis::TicksDynamic);
+        plot.time->setTickAnchor(0);
+        plot.time->setTickInterval(niceStep((last - first) / 6));
+        fitValueAxis(plot);
+        // A click on a legend entry hides or shows its curve, and the axis fits what is shown.
+        for (QLegendMarker* marker : plot.chart->legend()->markers()) {
+            connect(marker, &QLegendMarker::clicked, this, [this, marker, p] {
+                marker->series()->setVisible(!marker->series()->isVisible());
+                marker->setVisible(true);
+                QBrush label = marker->labelBrush();
+                QColor colour = label.color();
+                colour.setAlphaF(marker->series()->isVisible() ? 1.0 : 0.4);
+                label.setColor(colour);
+                marker->setLabelBrush(label);
+                fitValueAxis(plots[p]);
+            });
+        }
+    }
+    updateCursors();
+    updateRange();
+}
+
+void AnalysisPlots::setCurrentFrame(int frame)
+{
+    if (frame == currentFrame)
+        return;
+    currentFrame = frame;
+    updateCursors();
+}
+
+void AnalysisPlots::setMarkedRange(const FrameRange& range)
+{
+    markedRange = range;
+    updateRange();
+}
+
+void AnalysisPlots::updateCursors()
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    for (Plot& plot : plots)
+        plot.view->setCursorTime(frameCount > 0 ? currentFrame * frameTime : none);
+}
+
+void AnalysisPlots::updateRange()
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const bool shown = frameCount > 0 && !markedRange.isEmpty();
+    for (Plot& plot : plots)
+        plot.view->setRangeTimes(shown ? markedRange.first * frameTime : none,
+                                 shown ? markedRange.last * frameTime : none);
+}
+
+int AnalysisPlots::frameAt(const QChartView* view, const QPointF& position) const
+{
+    const qsizetype index = views.indexOf(const_cast<QChartView*>(view));
+    if (index < 0 || frameCount == 0 || !(frameTime > 0))
+        return -1;
+    const QPointF value = plots[index].chart->mapToValue(view->mapToScene(position.toPoint()));
+    const int frame = int(std::lround(value.x() / frameTime));
+    return std::clamp(frame, firstFrame, firstFrame + frameCount - 1);
+}
+
+bool AnalysisPlots::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (press || event->type() == QEvent::MouseMove) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->buttons() & Qt::LeftButton) {
+            for (const QChartView* view : std::as_const(views)) {
+                if (view->viewport() != watched)
+                    continue;
+                const int frame = frameAt(view, mouse->position());
+                if (frame >= 0)
+                    emit frameRequested(frame);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+WriteResult AnalysisPlots::exportImage(const QString& fileName)
+{
+    // Written beside the old file, which is replaced only once the new one is whole.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return WriteResult::commit(file);
+    bool failed = false;
+    if (fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        svg.setSize(size());
+        svg.setViewBox(rect());
+        svg.setTitle(tr("Kinovane plots"));
+        QPainter painter;
+        failed = !painter.begin(&svg);
+        for (QChartView* view : std::as_const(views)) {
+            if (!failed)
+                view->render(&painter, QRectF(view->geometry()), view->viewport()->rect());
+        }
+        failed = (painter.isActive() && !painter.end()) || failed;
+    } else {
+        failed = !grab().save(&file, "PNG");
+    }
+    return WriteResult::commit(file, failed);
+}

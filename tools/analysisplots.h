@@ -1,0 +1,97 @@
+#pragma once
+
+#include "model/framerange.h"
+#include "model/writeresult.h"
+
+#include <QChartView>
+#include <QList>
+#include <QWidget>
+
+struct MotionAnalysis;
+class QLineSeries;
+class QValueAxis;
+
+// One plot: the chart drawn once into a picture, and the cursor and the marked range painted
+// over it, so that following the current frame redraws a line, not the curves.
+class PlotView : public QChartView
+{
+    Q_OBJECT
+
+public:
+    explicit PlotView(QChart* chart);
+
+    // Times (s) of the cursor and of the marked range; NaN hides them.
+    void setCursorTime(double time);
+    void setRangeTimes(double first, double last);
+    double getCursorTime() const { return cursorTime; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture;
+    bool stale = true;
+    double cursorTime;
+    double rangeFirst;
+    double rangeLast;
+};
+
+// The centre-of-mass analysis of the open motion over time: the centre's three coordinates
+// (raw, faint, and filtered), its speed and the margin of stability, with the gait events
+// marked, the current frame as a cursor and the marked range shaded. Clicking or dragging in a
+// plot asks for the frame under the cursor.
+class AnalysisPlots : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Points a plot keeps of a curve: a longer one is cut into this many stretches, each drawn
+    // by its lowest and highest value, so that hour-long motions draw as fast as short ones and
+    // keep their peaks.
+    static constexpr int maxStretches = 1000;
+    // Gait events are marked on the plots when there are no more than this many.
+    static constexpr size_t maxEventMarks = 400;
+
+    explicit AnalysisPlots(QWidget* parent = nullptr);
+
+    // Plots `analysis` (taking what it draws; it need not outlive the call); null clears.
+    void setAnalysis(const MotionAnalysis* analysis);
+    void setCurrentFrame(int frame);
+    void setMarkedRange(const FrameRange& range);
+    // The plots as one image: SVG (vector) for a name ending in .svg, else a PNG.
+    WriteResult exportImage(const QString& fileName);
+
+    const QList<QChartView*>& getViews() const { return views; }
+    // The frame a point of plot `view` stands for (clamped to the analysis); -1 without one.
+    int frameAt(const QChartView* view, const QPointF& position) const;
+
+signals:
+    void frameRequested(int frame);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Plot
+    {
+        QChart* chart = nullptr;
+        PlotView* view = nullptr;
+        QValueAxis* time = nullptr;
+        QValueAxis* value = nullptr;
+    };
+
+    Plot& addPlot(const QString& title);
+    QLineSeries* addCurve(Plot& plot, const QString& name, const QColor& colour, qreal width);
+    // The value axis spans the curves shown.
+    void fitValueAxis(Plot& plot);
+    void updateCursors();
+    void updateRange();
+
+    QList<QChartView*> views;
+    QList<Plot> plots;
+    int firstFrame = 0;
+    int frameCount = 0;
+    double frameTime = 0;
+    int currentFrame = 0;
+    FrameRange markedRange;
+};
