@@ -208,6 +208,8 @@ void AnalysisPanel::exportEvents()
 
 void AnalysisPanel::exportPlots()
 {
+    if (!window.bvhFile.isLoaded())
+        return;
     if (!analysis || !analysis->ok())
         motionChanged();
     const QString fileName = UserDialogs::getSaveFileName(
@@ -226,6 +228,8 @@ void AnalysisPanel::exportPlots()
 
 void AnalysisPanel::exportView()
 {
+    if (!window.bvhFile.isLoaded())
+        return;
     const QString fileName = UserDialogs::getSaveFileName(
         tr("Export View"), window.suggestedName(QStringLiteral("view"), QStringLiteral("png")),
         QStringLiteral("*.png *.svg"));

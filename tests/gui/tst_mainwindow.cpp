@@ -1,9 +1,11 @@
+#include "app/analysispanel.h"
 #include "app/dudezu.h"
 #include "app/timedisplay.h"
 #include "model/bvhreader.h"
 #include "model/poseevaluator.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
+#include "tools/analysisplots.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
 #include "tools/jointlistwidget.h"
@@ -227,7 +229,7 @@ private slots:
         QVERIFY(window.ui.bvhView->bodyMassDisplayed);
         for (QAction* action : window.findChildren<QAction*>()) {
             if (action != window.ui.actionExit && action != window.ui.actionAbout &&
-                action != window.ui.actionEditMassSegments)
+                action != window.ui.actionEditMassSegments && action->text() != "Settings...")
                 action->trigger();
         }
         for (auto command : {&DudEzu::gotoNextFrame, &DudEzu::gotoPrevFrame, &DudEzu::gotoFrame,
@@ -561,6 +563,69 @@ private slots:
         ui.startButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(!window.timer.isActive(), 5000);
         QCOMPARE(window.getCurrentFrame(), 40);
+    }
+
+    // The sample walk: the floor overlays follow the frame and switch off; a click in a plot
+    // goes to the frame under it; the window's analysis and events tables are the converter's,
+    // and the plots and the view export as images.
+    void analysisPlotsAndOverlays()
+    {
+        DudEzu window;
+        window.resize(1200, 800);
+        window.show();
+        QVERIFY(window.loadFile(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")));
+        AnalysisPanel* panel = window.getAnalysisPanel();
+        const SkeletonScene& scene = window.ui.bvhView->getScene();
+        const auto shown = [](const std::vector<SceneNode>& nodes) {
+            return std::count_if(nodes.begin(), nodes.end(),
+                                 [](const SceneNode& node) { return node.isVisible(); });
+        };
+        goTo(window, 100);
+        QCOMPARE(shown(scene.getOverlaySphereNodes()), 2);    // centre and extrapolated centre
+        QVERIFY(shown(scene.getOverlayCylinderNodes()) > 20); // trail and base of support
+        for (QAction* overlay : panel->getOverlayActions())
+            overlay->setChecked(false);
+        QCOMPARE(shown(scene.getOverlaySphereNodes()) + shown(scene.getOverlayCylinderNodes()), 0);
+
+        panel->getDock()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
+        QChartView* plot = panel->getPlots()->getViews()[1];
+        const QPoint at = plot->mapFromScene(plot->chart()->mapToPosition(QPointF(2.0, 100)));
+        QTest::mouseClick(plot->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(window.getCurrentFrame(), 120);
+
+        const auto exportAction = [&](const QString& text) {
+            for (QAction* action : window.ui.menuExport->actions()) {
+                if (action->text() == text)
+                    return action;
+            }
+            return static_cast<QAction*>(nullptr);
+        };
+        trigger(exportAction("Analysis CSV..."), path("a.csv"));
+        trigger(exportAction("Events CSV..."), path("e.csv"));
+        QCOMPARE(dialogs.proposed.mid(0, 2).join(','),
+                 QString(KINOVANE_SOURCE_DIR "/samples/walk-analysis.csv," KINOVANE_SOURCE_DIR
+                                             "/samples/walk-events.csv"));
+        for (const char* name : {"analysis", "events"})
+            QCOMPARE(TestSupport::readFile(path(name[0] == 'a' ? "a.csv" : "e.csv")),
+                     TestSupport::readFile(TestSupport::dataPath(
+                         QStringLiteral("expected/walk-%1.csv").arg(QLatin1String(name)))));
+        trigger(exportAction("Plots Image..."), path("p.svg"));
+        QVERIFY(TestSupport::readFile(path("p.svg")).contains("<svg"));
+        trigger(exportAction("View Image..."), path("v.png"));
+        QCOMPARE(QImage(path("v.png")).size(), window.ui.bvhView->grabFramebuffer().size());
+        trigger(exportAction("Plots Image..."), path("no/such/p.png"));
+        QCOMPARE(dialogs.warnings.size(), 1);
+
+        // A new cut-off from the settings dialog analyses the motion anew.
+        QTimer::singleShot(0, qApp, [] {
+            auto* box = qApp->activeModalWidget()->findChild<QDoubleSpinBox*>();
+            box->setValue(3);
+            qobject_cast<QDialog*>(qApp->activeModalWidget())->accept();
+        });
+        panel->editSettings();
+        QCOMPARE(panel->getSettings().cutoffHz, 3.0);
+        QCOMPARE(panel->getAnalysis()->cutoffHz, 3.0);
     }
 };
 
