@@ -150,6 +150,9 @@ private slots:
         QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));
         QCOMPARE(analysis.steps(), int(expected("walk-steps")[0]));
         QVERIFY(std::abs(analysis.cadence() / expected("walk-cadence")[0] - 1) < 0.005);
+        AnalysisSettings corrected;
+        corrected.correctCutoff = true;
+        QCOMPARE(analyseWalk(motion, corrected).cutoffHz, expected("corrected-cutoff")[0]);
     }
 
     // The walk's skeleton standing still, carried forward: its extrapolated centre leads the

@@ -155,33 +155,40 @@ private slots:
     void analysisOutputs()
     {
         const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
-        const auto [code, errors] =
-            convert({walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d", "w.c3d"});
-        QVERIFY2(code == 0 && errors.isEmpty(), errors.constData());
-        QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
-                                        QStringLiteral("expected/walk-analysis.csv"))));
-        QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
-                                        QStringLiteral("expected/walk-events.csv"))));
-        TestSupport::C3DReader reader;
-        QCOMPARE(reader.readFile(path("w.c3d")), QString());
-        const QList<QByteArray> rows = contents("e.csv").trimmed().split('\n').mid(1);
-        const auto* used = reader.find("EVENT", "USED");
-        const auto* contexts = reader.find("EVENT", "CONTEXTS");
-        const auto* labels = reader.find("EVENT", "LABELS");
-        const auto* times = reader.find("EVENT", "TIMES");
-        QVERIFY(used && contexts && labels && times);
-        QCOMPARE(used->word(0), int(rows.size()));
-        QCOMPARE(times->dimensions, QList<int>({2, int(rows.size())}));
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const QList<QByteArray> cells = rows[i].split(',');
-            const auto text = [&](const TestSupport::C3DReader::Parameter* p) {
-                const int length = p->dimensions[0];
-                return p->data.mid(i * length, length).trimmed();
-            };
-            QCOMPARE(text(contexts), cells[2]);
-            QCOMPARE(text(labels), cells[3]);
-            const double seconds = 60.0 * times->real(int(2 * i)) + times->real(int(2 * i + 1));
-            QVERIFY(std::abs(seconds - cells[0].toInt() / 60.0) < 1e-5);
+        for (const int first : {0, 60}) {
+            const QString range = QStringLiteral("%1:239").arg(first);
+            const auto [code, errors] = convert({walk, "--analysis-csv", "a.csv", "--events-csv",
+                                                 "e.csv", "--c3d", "w.c3d", "--range", range});
+            QVERIFY2(code == 0 && errors.isEmpty(), errors.constData());
+            if (first == 0) {
+                QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                                QStringLiteral("expected/walk-analysis.csv"))));
+                QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                                QStringLiteral("expected/walk-events.csv"))));
+            }
+            TestSupport::C3DReader reader;
+            QCOMPARE(reader.readFile(path("w.c3d")), QString());
+            const QList<QByteArray> rows = contents("e.csv").trimmed().split('\n').mid(1);
+            const auto* used = reader.find("EVENT", "USED");
+            const auto* contexts = reader.find("EVENT", "CONTEXTS");
+            const auto* labels = reader.find("EVENT", "LABELS");
+            const auto* times = reader.find("EVENT", "TIMES");
+            QVERIFY(used && contexts && labels && times);
+            QCOMPARE(used->word(0), int(rows.size()));
+            QCOMPARE(times->dimensions, QList<int>({2, int(rows.size())}));
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                const QList<QByteArray> cells = rows[i].split(',');
+                const auto text = [&](const TestSupport::C3DReader::Parameter* p) {
+                    const int length = p->dimensions[0];
+                    return p->data.mid(i * length, length).trimmed();
+                };
+                QCOMPARE(text(contexts), cells[2]);
+                QCOMPARE(text(labels), cells[3]);
+                // Times count from the C3D file's first frame, the range's.
+                const double seconds = 60.0 * times->real(int(2 * i)) + times->real(int(2 * i + 1));
+                QVERIFY(cells[0].toInt() >= first &&
+                        std::abs(seconds - (cells[0].toInt() - first) / 60.0) < 1e-5);
+            }
         }
     }
 

@@ -626,6 +626,12 @@ private slots:
         panel->editSettings();
         QCOMPARE(panel->getSettings().cutoffHz, 3.0);
         QCOMPARE(panel->getAnalysis()->cutoffHz, 3.0);
+        // An edit of the frame shown is analysed once the edits pause.
+        const double before = panel->getAnalysis()->rawCentre[120].x();
+        BvhJoint* root = window.bvhFile.root;
+        root->setPosition(root->getPosition() + Vector3f(50, 0, 0));
+        emit window.jointInfoWidget->jointUpdated(root);
+        QTRY_VERIFY(std::abs(panel->getAnalysis()->rawCentre[120].x() - before - 50) < 1e-3);
     }
 };
 
