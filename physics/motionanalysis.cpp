@@ -160,45 +160,51 @@ SupportPolygon MotionAnalysis::supportAt(int i) const
     return SupportPolygon::hullOf(points);
 }
 
-MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup& setup,
-                                       const AnalysisSettings& settings, FrameRange frames,
-                                       ProgressSink* progress)
-{
-    MotionAnalysis a;
-    if (!motion.root) {
-        a.errorString = QStringLiteral("No motion is loaded.");
-        return a;
-    }
-    a.range = frames.clampedTo(motion.rowCount());
-    if (a.range.isEmpty()) {
-        a.errorString = QStringLiteral("The range holds no frame.");
-        return a;
-    }
-    if (!(motion.frameTime > 0) || !std::isfinite(1.0 / motion.frameTime)) {
-        a.errorString = QStringLiteral("The motion's frame time is not a positive number.");
-        return a;
-    }
-    if (!(settings.cutoffHz > 0)) {
-        a.errorString = QStringLiteral("The cut-off frequency must be above 0 Hz.");
-        return a;
-    }
-    const PoseEvaluator pose(motion.root);
-    const QList<BvhJoint*>& joints = pose.getJoints();
-    const SegmentBinding binding = SegmentBinding::bind(setup.segments, joints);
-    if (!binding.isComplete()) {
-        a.errorString = QStringLiteral("The mass-segment model does not fit this skeleton. %1")
-                            .arg(binding.problems(setup.segments).join(QLatin1Char(' ')));
-        return a;
-    }
-    a.frameTime = motion.frameTime;
-    a.up = setup.upAxisOf(motion).cast<double>();
-    a.stature = setup.stature;
+namespace {
 
-    // The poses, two threads at a time: the body's centre and the landmarks of every frame.
-    const std::array<int, landmarkCount> landmarks = landmarkIndices(setup, joints);
-    const int n = a.range.count();
+// One analysis in steps, each filling its part of the result.
+class Analyser
+{
+public:
+    Analyser(MotionAnalysis& a, const MotionSetup& setup, const AnalysisSettings& settings)
+        : a(a), setup(setup), settings(settings)
+    {
+    }
+
+    // The body's centre and the landmarks of every frame, posed two threads at a time. False
+    // when canceled.
+    bool pose(const BvhFile& motion, const PoseEvaluator& pose, const SegmentBinding& binding,
+              ProgressSink* progress);
+    void filterAndDifferentiate();
+    void findContacts();
+    void findWalkingDirection();
+    void findEvents();
+    void extrapolate();
+
+private:
+    // Frames in a span of seconds, at least one and at most the motion's (a frame time close
+    // to 0 would make any number).
+    int framesIn(double seconds) const
+    {
+        return std::max(1, int(std::lround(std::min(seconds / a.frameTime, double(n)))));
+    }
+    const Track& pelvis() const { return tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis]; }
+    bool hasHips() const { return !tracks[LeftHip].empty() && !tracks[RightHip].empty(); }
+
+    MotionAnalysis& a;
+    const MotionSetup& setup;
+    const AnalysisSettings& settings;
+    int n = 0;
+    std::array<Track, landmarkCount> tracks; // empty for a landmark the skeleton lacks
+    Butterworth::Section section;
+};
+
+bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const SegmentBinding& binding,
+                    ProgressSink* progress)
+{
+    const std::array<int, landmarkCount> landmarks = landmarkIndices(setup, pose.getJoints());
+    n = a.range.count();
     a.rawCentre.assign(size_t(n), Vector::Zero());
-    std::array<Track, landmarkCount> tracks;
     for (size_t k = 0; k < landmarkCount; ++k) {
         if (landmarks[k] >= 0)
             tracks[k].assign(size_t(n), Vector::Zero());
@@ -229,19 +235,20 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
             progress->setValue(std::min(n, block + blockSize));
             if (progress->isCanceled()) {
                 progress->end();
-                a.errorString = QStringLiteral("Canceled.");
-                return a;
+                return false;
             }
         }
     }
     if (progress)
         progress->end();
+    return true;
+}
 
-    // The centre filtered and differentiated.
-    const double sampleRate = 1.0 / a.frameTime;
+void Analyser::filterAndDifferentiate()
+{
     a.cutoffHz =
         settings.cutoffHz / (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
-    const Butterworth::Section section = Butterworth::lowPass(a.cutoffHz, sampleRate);
+    section = Butterworth::lowPass(a.cutoffHz, 1.0 / a.frameTime);
     a.centre = a.rawCentre;
     filterTrack(section, a.centre);
     a.velocity = gradientOf(a.centre, a.frameTime);
@@ -252,9 +259,12 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
                 filterTrack(section, track);
         }
     }
+}
 
-    // The floor: the lowest level each foot joint comes down to, the lowest of them; a joint
-    // touches the floor when it comes within the contact height of its own lowest level.
+// The floor: the lowest level each foot joint comes down to, the lowest of them; a joint
+// touches the floor when it comes within the contact height of its own lowest level.
+void Analyser::findContacts()
+{
     a.hasFeet = !tracks[LeftHeel].empty() && !tracks[RightHeel].empty();
     std::array<double, landmarkCount> lowest{};
     double feetLowest = std::numeric_limits<double>::infinity();
@@ -274,8 +284,8 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     for (size_t foot = 0; foot < 2 && a.hasFeet; ++foot) {
         const Landmark heel = foot == 0 ? LeftHeel : RightHeel;
         const Landmark toe = foot == 0 ? LeftToe : RightToe;
-        a.feet[foot][Heel] = tracks[heel];
-        a.feet[foot][Toe] = tracks[toe];
+        a.feet[foot][MotionAnalysis::Heel] = tracks[heel];
+        a.feet[foot][MotionAnalysis::Toe] = tracks[toe];
         a.contact[foot].assign(size_t(n), 0);
         for (const Landmark joint : {heel, toe}) {
             const Track speed = gradientOf(tracks[joint], a.frameTime);
@@ -287,27 +297,24 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
             }
         }
     }
+}
 
-    // The walking direction: where the pelvis goes over the second around each frame; standing,
-    // the way the hips face.
-    const Track& pelvis = tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis];
-    // Frames in a span of seconds, at least one and at most the motion's (a frame time close to
-    // 0 would make any number).
-    const auto framesIn = [&](double seconds) {
-        return std::max(1, int(std::lround(std::min(seconds * sampleRate, double(n)))));
-    };
+// Where the pelvis goes over the second around each frame; standing, the way the hips face.
+void Analyser::findWalkingDirection()
+{
+    const Track& path = pelvis();
     const int reach = framesIn(0.5);
     a.walkingDirection.assign(size_t(n), a.up.unitOrthogonal());
     a.walking.assign(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
         const int before = std::max(0, i - reach), after = std::min(n - 1, i + reach);
-        const Vector way = a.horizontal(pelvis[size_t(after)] - pelvis[size_t(before)]);
+        const Vector way = a.horizontal(path[size_t(after)] - path[size_t(before)]);
         const double speed = after > before ? way.norm() / ((after - before) * a.frameTime) : 0;
         Vector direction = Vector::Zero();
         if (speed > AnalysisSettings::walkingSpeedShare * a.stature) {
             a.walking[size_t(i)] = 1;
             direction = way;
-        } else if (!tracks[LeftHip].empty() && !tracks[RightHip].empty()) {
+        } else if (hasHips()) {
             direction = a.horizontal(
                 (tracks[LeftHip][size_t(i)] - tracks[RightHip][size_t(i)]).cross(a.up));
         }
@@ -316,37 +323,42 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         else if (i > 0)
             a.walkingDirection[size_t(i)] = a.walkingDirection[size_t(i) - 1];
     }
+}
 
-    // Gait events from the feet's filtered places along the walking direction.
-    if (a.hasFeet && !tracks[Pelvis].empty()) {
-        const int window = framesIn(0.15);
-        for (size_t foot = 0; foot < 2; ++foot) {
-            std::array<std::vector<double>, 2> forward;
-            for (const int joint : {Heel, Toe}) {
-                Track relative(static_cast<size_t>(n));
-                for (size_t i = 0; i < size_t(n); ++i)
-                    relative[i] = a.feet[foot][size_t(joint)][i] - tracks[Pelvis][i];
-                filterTrack(section, relative);
-                forward[size_t(joint)].resize(size_t(n));
-                for (size_t i = 0; i < size_t(n); ++i)
-                    forward[size_t(joint)][i] = relative[i].dot(a.walkingDirection[i]);
-            }
-            const std::vector<GaitEvent> found =
-                GaitEvents::detect({forward[Heel], forward[Toe], a.contact[foot]},
-                                   GaitEvent::Foot(foot), a.walking, window, a.range.first);
-            a.events.insert(a.events.end(), found.begin(), found.end());
+// From the feet's filtered places along the walking direction, relative to the pelvis.
+void Analyser::findEvents()
+{
+    if (!a.hasFeet || tracks[Pelvis].empty())
+        return;
+    const int window = framesIn(0.15);
+    for (size_t foot = 0; foot < 2; ++foot) {
+        std::array<std::vector<double>, 2> forward;
+        for (const int joint : {MotionAnalysis::Heel, MotionAnalysis::Toe}) {
+            Track relative(static_cast<size_t>(n));
+            for (size_t i = 0; i < size_t(n); ++i)
+                relative[i] = a.feet[foot][size_t(joint)][i] - tracks[Pelvis][i];
+            filterTrack(section, relative);
+            forward[size_t(joint)].resize(size_t(n));
+            for (size_t i = 0; i < size_t(n); ++i)
+                forward[size_t(joint)][i] = relative[i].dot(a.walkingDirection[i]);
         }
-        std::stable_sort(a.events.begin(), a.events.end(),
-                         [](const GaitEvent& x, const GaitEvent& y) { return x.frame < y.frame; });
+        const std::vector<GaitEvent> found = GaitEvents::detect(
+            {forward[MotionAnalysis::Heel], forward[MotionAnalysis::Toe], a.contact[foot]},
+            GaitEvent::Foot(foot), a.walking, window, a.range.first);
+        a.events.insert(a.events.end(), found.begin(), found.end());
     }
+    std::stable_sort(a.events.begin(), a.events.end(),
+                     [](const GaitEvent& x, const GaitEvent& y) { return x.frame < y.frame; });
+}
 
-    // The extrapolated centre: the centre's floor point moved by its horizontal velocity over
-    // the pendulum's eigenfrequency sqrt(g / l).
+// The extrapolated centre: the centre's floor point moved by its horizontal velocity over the
+// pendulum's eigenfrequency sqrt(g / l); and its margins to the base of support.
+void Analyser::extrapolate()
+{
     std::vector<double> hipHeights(static_cast<size_t>(n));
-    const bool hips = !tracks[LeftHip].empty() && !tracks[RightHip].empty();
     for (size_t i = 0; i < size_t(n); ++i) {
         const Vector hip =
-            hips ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis[i];
+            hasHips() ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis()[i];
         hipHeights[i] = hip.dot(a.up) - a.floorHeight;
     }
     a.pendulumLength = settings.pendulumLength.value_or(AnalysisSettings::pendulumShare *
@@ -370,14 +382,59 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         Vector across = a.up.cross(along);
         if (sway.dot(across) < 0)
             across = -across;
-        const auto inPlane = [&](const Vector& v) {
-            return SupportPolygon::Point(a.planeCoordinates(v) -
-                                         a.planeCoordinates(Vector::Zero()));
-        };
+        // Directions go into the floor plane as points do: the map has no offset.
         a.margin[i] = base.signedDistance(x);
-        a.marginAlong[i] = base.reachBeyond(x, inPlane(along));
-        a.marginAcross[i] = base.reachBeyond(x, inPlane(across));
+        a.marginAlong[i] = base.reachBeyond(x, a.planeCoordinates(along));
+        a.marginAcross[i] = base.reachBeyond(x, a.planeCoordinates(across));
     }
+}
+
+} // namespace
+
+MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup& setup,
+                                       const AnalysisSettings& settings, FrameRange frames,
+                                       ProgressSink* progress)
+{
+    MotionAnalysis a;
+    if (!motion.root) {
+        a.errorString = QStringLiteral("No motion is loaded.");
+        return a;
+    }
+    a.range = frames.clampedTo(motion.rowCount());
+    if (a.range.isEmpty()) {
+        a.errorString = QStringLiteral("The range holds no frame.");
+        return a;
+    }
+    if (!(motion.frameTime > 0) || !std::isfinite(1.0 / motion.frameTime)) {
+        a.errorString = QStringLiteral("The motion's frame time is not a positive number.");
+        return a;
+    }
+    if (!(settings.cutoffHz > 0)) {
+        a.errorString = QStringLiteral("The cut-off frequency must be above 0 Hz.");
+        return a;
+    }
+    const PoseEvaluator pose(motion.root);
+    const SegmentBinding binding = SegmentBinding::bind(setup.segments, pose.getJoints());
+    if (!binding.isComplete()) {
+        a.errorString = QStringLiteral("The mass-segment model does not fit this skeleton. %1")
+                            .arg(binding.problems(setup.segments).join(QLatin1Char(' ')));
+        return a;
+    }
+    a.frameTime = motion.frameTime;
+    a.up = setup.upAxisOf(motion).cast<double>();
+    a.stature = setup.stature;
+
+    Analyser analyser(a, setup, settings);
+    if (!analyser.pose(motion, pose, binding, progress)) {
+        a = MotionAnalysis();
+        a.errorString = QStringLiteral("Canceled.");
+        return a;
+    }
+    analyser.filterAndDifferentiate();
+    analyser.findContacts();
+    analyser.findWalkingDirection();
+    analyser.findEvents();
+    analyser.extrapolate();
     return a;
 }
 

@@ -302,6 +302,30 @@ private slots:
         QCOMPARE(reader.find("POINT", "RATE")->real(0), float(C3DExport::fallbackFrameRate));
     }
 
+    // Event times past a minute split into whole minutes and seconds; past 255 events the
+    // EVENT group keeps the first 255 (expected/gait.txt).
+    void c3dEventTimes()
+    {
+        QList<double> numbers;
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/gait.txt"))) {
+            if (line.startsWith("c3d-event-time "))
+                for (const QByteArray& word : line.mid(15).split(' '))
+                    numbers.append(word.toDouble());
+        }
+        QCOMPARE(numbers.size(), 3);
+        load(5, "0.04");
+        const QList<C3DEvent> events(300, C3DEvent{"Right", "Foot Off", numbers[0]});
+        QVERIFY(C3DExport::exportMotion(motion, dir.filePath("e.c3d"), nullptr, nullptr, 10, events)
+                    .ok);
+        C3DReader reader;
+        QCOMPARE(reader.readFile(dir.filePath("e.c3d")), QString());
+        QCOMPARE(reader.find("EVENT", "USED")->word(0), 255);
+        const auto* times = reader.find("EVENT", "TIMES");
+        QCOMPARE(times->real(508), float(numbers[1]));
+        QCOMPARE(times->real(509), float(numbers[2]));
+    }
+
     // Progress counts every frame. Cancel stops after the frame under way; the frames
     // converted so far are still written, and the joints keep the frame they hold. The frames
     // are converted a block at a time on two threads; a cancel seen in the middle of a later
