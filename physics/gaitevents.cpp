@@ -54,6 +54,24 @@ std::vector<GaitEvent> detect(const FootSignals& foot, GaitEvent::Foot side,
     return events;
 }
 
+void removeFlicker(std::vector<unsigned char>& flags, int shortest)
+{
+    for (const unsigned char gap : {0, 1}) {
+        size_t start = 0;
+        while (start < flags.size()) {
+            size_t stop = start;
+            while (stop < flags.size() && flags[stop] == flags[start])
+                ++stop;
+            // A run at either end may go on outside the frames: it stays.
+            if (flags[start] == gap && start > 0 && stop < flags.size() &&
+                stop - start < size_t(shortest))
+                std::fill(flags.begin() + std::ptrdiff_t(start),
+                          flags.begin() + std::ptrdiff_t(stop), 1 - gap);
+            start = stop;
+        }
+    }
+}
+
 int strikeCount(std::span<const GaitEvent> events)
 {
     return int(std::count_if(events.begin(), events.end(), [](const GaitEvent& event) {

@@ -49,6 +49,11 @@ struct FootSignals
 std::vector<GaitEvent> detect(const FootSignals& foot, GaitEvent::Foot side,
                               std::span<const unsigned char> walking, int window, int firstFrame);
 
+// Contact flags with every run shorter than `shortest` frames flipped, first the gaps between
+// contacts, then the contacts, so that a foot flickering on the floor's edge for a frame or two
+// neither leaves nor lands. Runs at the two ends are kept: they may go on outside the frames.
+void removeFlicker(std::vector<unsigned char>& contact, int shortest);
+
 // Steps per minute: 60 over the mean time between successive foot strikes of either foot. 0
 // with fewer than two strikes.
 double cadence(std::span<const GaitEvent> events, double frameTime);

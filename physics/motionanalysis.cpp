@@ -296,6 +296,8 @@ void Analyser::findContacts()
                     a.contact[foot][i] = 1;
             }
         }
+        GaitEvents::removeFlicker(a.contact[foot],
+                                  framesIn(AnalysisSettings::shortestContactChange));
     }
 }
 

@@ -42,7 +42,9 @@ struct AnalysisSettings
     // floor points widened by half of it on either side of each foot.
     static constexpr double footWidthShare = 0.055;
     // The pelvis moves at least this share of the stature per second when the body walks.
-    static constexpr double walkingSpeedShare = 0.1;
+    static constexpr double walkingSpeedShare = 0.2;
+    // Contacts and gaps between them shorter than this (seconds) are taken for flicker.
+    static constexpr double shortestContactChange = 0.1;
     static constexpr double gravity = 9806.65; // mm/s^2
 };
 

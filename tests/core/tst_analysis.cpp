@@ -138,6 +138,10 @@ private slots:
         QCOMPARE(framesOf(stand, GaitEvent::FootStrike), expected("contact-strikes"));
         QCOMPARE(framesOf(stand, GaitEvent::FootOff), expected("contact-offs"));
         QCOMPARE(stand.front().footName() + stand.front().kindName(), "RightFoot Strike");
+        const std::vector<double> in = expected("flicker-in");
+        std::vector<unsigned char> flags(in.begin(), in.end());
+        GaitEvents::removeFlicker(flags, 3);
+        QCOMPARE(std::vector<double>(flags.begin(), flags.end()), expected("flicker-out"));
     }
 
     // The sample walk: as many steps, at the cadence, as it was made with.
