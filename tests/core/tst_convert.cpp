@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -214,6 +215,11 @@ private slots:
             QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n"));
             QVERIFY(contents("a.csv").startsWith("TIME,X,Y,Z,VX,") &&
                     contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
+            // A dance on the spot: its events come from the contacts.
+            const QString events = TestSupport::dataPath(
+                "expected/" + QFileInfo(input).completeBaseName() + "-events.csv");
+            if (QFile::exists(events))
+                QCOMPARE(contents("e.csv"), TestSupport::readFile(events));
         }
     }
 };
