@@ -3,7 +3,8 @@
 // dock shown. Reports how long the
 // analysis of the whole motion takes in the window, then how many times a second the plots
 // redraw while the slider is dragged (a move every 4 ms, 97 frames on) and while the motion
-// plays. With --snapshot FILE.png, also saves a picture of the window. Run under a display
+// plays. With --snapshot FILE.png, also saves a picture of the window at frame
+// $KINOVANE_SNAPSHOT_FRAME (default 0); --no-plots runs with the dock closed. Run under a display
 // (xvfb-run -a for the software renderer).
 #include "app/analysispanel.h"
 #include "app/dudezu.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv)
         snapshot = arguments[at + 1];
         arguments.remove(at, 2);
     }
+    // --no-plots: the same runs with the dock closed, to compare.
+    const bool plotsShown = !arguments.removeAll(QStringLiteral("--no-plots"));
     QString path = arguments.value(0);
     if (path.isEmpty()) {
         path = qEnvironmentVariable("KINOVANE_BENCH_DIR", QDir::tempPath()) +
@@ -82,7 +85,7 @@ int main(int argc, char** argv)
     window.resize(1400, 900);
     window.show();
     AnalysisPanel* panel = window.getAnalysisPanel();
-    panel->getDock()->show();
+    panel->getDock()->setVisible(plotsShown);
     QElapsedTimer clock;
     clock.start();
     if (!window.loadFile(path))
@@ -128,7 +131,7 @@ int main(int argc, char** argv)
                 scrubPaints / double(seconds), played / double(seconds),
                 counter.paints / double(seconds));
     if (!snapshot.isEmpty()) {
-        window.goToFrame(window.bvhFile.rowCount() / 2);
+        window.goToFrame(qEnvironmentVariableIntValue("KINOVANE_SNAPSHOT_FRAME"));
         run(500);
         if (!window.grab().save(snapshot))
             std::fprintf(stderr, "cannot write %s\n", qPrintable(snapshot));
