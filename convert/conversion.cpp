@@ -248,7 +248,7 @@ ConvertExit runConversion(const ConvertOptions& options)
             return JointTables::writePositions(copy, options.positionsFile, tables, progress);
         });
     }
-    if (analysis.ok() && options.wantsAnalysis() && !analysis.rawCentre.empty()) {
+    if (analysis.ok()) {
         if (!options.analysisFile.isEmpty())
             exports.push_back(
                 [&](BvhFile&, ProgressSink*) { return analysis.writeCsv(options.analysisFile); });

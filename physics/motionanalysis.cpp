@@ -437,6 +437,7 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     analyser.findWalkingDirection();
     analyser.findEvents();
     analyser.extrapolate();
+    a.errorString.clear();
     return a;
 }
 

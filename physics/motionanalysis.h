@@ -85,7 +85,8 @@ struct MotionAnalysis
     std::array<std::vector<unsigned char>, 2> contact;
     bool hasFeet = false;
     std::vector<GaitEvent> events; // in frame order
-    QString errorString;           // why nothing was analysed; empty when it was
+    // Why nothing was analysed; empty when it was.
+    QString errorString = QStringLiteral("Nothing was analysed.");
 
     bool ok() const { return errorString.isEmpty(); }
     int size() const { return int(centre.size()); }
