@@ -11,7 +11,10 @@
 #include "model/poseevaluator.h"
 #include "physics/setupobserver.h"
 
+#include "version.h"
+
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -34,6 +37,13 @@ static QString titleOf(const QString& entry)
 
 CommandLineRun::Kind CommandLineRun::kindOf(const QString& argument)
 {
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        return Kind::Help;
+    if (argument == QLatin1String("--version"))
+        return Kind::Version;
+    // A file is opened whatever its name holds: "ball.bvh" is no request to convert the folder.
+    if (!argument.isEmpty() && QFileInfo(argument).isFile())
+        return Kind::OpenFile;
     if (argument.contains(QLatin1String("all")))
         return Kind::ConvertToC3D;
     if (argument.contains(QLatin1String("feet")))
@@ -41,8 +51,37 @@ CommandLineRun::Kind CommandLineRun::kindOf(const QString& argument)
     return Kind::None;
 }
 
+QString CommandLineRun::usage()
+{
+    return QStringLiteral(
+        "Usage: kinovane [FILE.bvh]\n"
+        "       kinovane all|feet\n"
+        "  FILE.bvh    open the motion in the window\n"
+        "  all         convert every .bvh file of the current folder to a C3D file\n"
+        "              (any argument containing \"all\" that is no file)\n"
+        "  feet        write the two ankles' positions of every .bvh file of the current\n"
+        "              folder as a CSV table (any argument containing \"feet\")\n"
+        "  --help, --version\n"
+        "kinovane-convert converts single files with every option.\n");
+}
+
 int CommandLineRun::run(const QString& argument)
 {
+    switch (kindOf(argument)) {
+    case Kind::Help:
+        std::fputs(qUtf8Printable(usage()), stdout);
+        return 0;
+    case Kind::Version:
+        std::printf("kinovane %s\n", Version::number);
+        return 0;
+    default:
+        break;
+    }
+    if (argument.endsWith(QLatin1String(".bvh"), Qt::CaseInsensitive) &&
+        kindOf(argument) != Kind::OpenFile && !QFileInfo::exists(argument)) {
+        report(QStringLiteral("%1: no such file").arg(argument));
+        return 1;
+    }
     if (kindOf(argument) != Kind::None) {
         profiles = SkeletonProfiles::load();
         for (const QString& warning : profiles.getWarnings())
@@ -54,9 +93,25 @@ int CommandLineRun::run(const QString& argument)
     case Kind::FootTables:
         return runOverDirectory(&CommandLineRun::writeFootTable);
     case Kind::None:
+        if (!argument.isEmpty())
+            report(QStringLiteral("%1 asks for nothing: no such file, and no \"all\" or \"feet\" "
+                                  "in it\n%2")
+                       .arg(argument, usage()));
+        break;
+    default:
         break;
     }
     return 0;
+}
+
+// Names the output on standard output before it is written, saying so when it replaces a file.
+static void announce(const QString& output)
+{
+    if (QFileInfo::exists(output))
+        std::printf("%s (replacing the existing file)\n", qUtf8Printable(output));
+    else
+        std::printf("%s\n", qUtf8Printable(output));
+    std::fflush(stdout);
 }
 
 // Every entry of the current directory whose name ends in ".bvh" in any case, in the
@@ -107,6 +162,7 @@ CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
     if (!setup)
         return Outcome::Skipped;
     BatchProgress progress(cancelled, titleOf(entry), 100);
+    announce(outputName(entry, QStringLiteral("c3d")));
     const WriteResult result =
         C3DExport::exportMotion(motion, outputName(entry, QStringLiteral("c3d")), &progress,
                                 &pipeline, setup->unit.millimetres);
@@ -137,6 +193,7 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
     }
 
     // The feet in C3D axes and millimetres, with 15 significant digits.
+    announce(outputName(entry, QStringLiteral("csv")));
     CsvWriter table(outputName(entry, QStringLiteral("csv")), 15);
     if (table.open()) {
         table.addText("Time,LFoot.x,LFoot.y,LFoot.z,RFoot.x,RFoot.y,RFoot.z");

@@ -93,6 +93,41 @@ private slots:
         QVERIFY(!window.waitForFinished(1500)); // the process is killed as `window` goes
     }
 
+    // One argument naming a file opens it in the window, whatever the name holds, and converts
+    // nothing; --help and --version print and end; a .bvh name that is no file is an error; a
+    // batch run names each file it writes, saying so when it replaces one.
+    void oneArgument()
+    {
+        QTemporaryDir dir;
+        const QByteArray feet = TestSupport::readFile(TestSupport::dataPath("gui_feet_walk.bvh"));
+        TestSupport::writeFile(dir, "ball.bvh", feet);
+        TestSupport::writeFile(dir, "walk.bvh", feet);
+        const auto start = [&](QProcess& process, const QString& argument) {
+            process.setWorkingDirectory(dir.path());
+            process.start(KINOVANE_EXECUTABLE, {argument});
+        };
+        QProcess window;
+        start(window, "ball.bvh");
+        QVERIFY(!window.waitForFinished(3000)); // the window is up
+        QCOMPARE(entries(dir), QStringList({"ball.bvh", "walk.bvh"}));
+        window.kill();
+        window.waitForFinished();
+        const std::tuple<const char*, int, const char*> runs[] = {
+            {"--help", 0, "Usage: kinovane [FILE.bvh]"},
+            {"--version", 0, "kinovane "},
+            {"nothere.bvh", 1, "nothere.bvh: no such file"},
+            {"all", 0, "ball.c3d\nwalk.c3d\n"},
+            {"all", 0, "walk.c3d (replacing the existing file)\n"}};
+        for (const auto& [argument, exitCode, output] : runs) {
+            QProcess process;
+            start(process, argument);
+            QVERIFY(process.waitForFinished(60000));
+            const QByteArray said =
+                process.readAllStandardOutput() + process.readAllStandardError();
+            QVERIFY2(process.exitCode() == exitCode && said.contains(output), said.constData());
+        }
+    }
+
     // The argument is searched for "all", then "feet" ("all" and "feet" alone run in
     // batchRuns).
     void argumentSelectsTheRun()
