@@ -1,3 +1,4 @@
+#include "convert/inputset.h"
 #include "export/c3dexport.h"
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
@@ -191,6 +192,36 @@ private slots:
                         std::abs(seconds - (cells[0].toInt() - first) / 60.0) < 1e-5);
             }
         }
+    }
+
+    // Folders are searched for .bvh files in any case (below them too when recursive), files
+    // are taken as they are, and outputs keep the folders' layout (expected/inputset.txt).
+    void dataSetInputs()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("data/s01") && QDir(root.path()).mkpath("data/s02"));
+        for (const char* name :
+             {"data/a.bvh", "data/s01/B.BVH", "data/s01/notes.txt", "data/s02/c.bvh", "x.bvh"})
+            TestSupport::writeFile(root, name, "HIERARCHY\n");
+        QDir::setCurrent(root.path());
+        QStringList found;
+        for (const bool recursive : {false, true}) {
+            const InputSet set =
+                InputSet::collect({"data", "x.bvh", "data/a.bvh", "nothere"}, recursive);
+            QCOMPARE(set.problems, QStringList{"nothere: no such file or folder"});
+            for (const InputFile& file : set.files)
+                found << QStringLiteral("%1 %2|%3")
+                             .arg(recursive ? "recursive" : "flat", file.path,
+                                  outputPath("{name}.c3d", file, "out"));
+        }
+        QDir::setCurrent(dir.path());
+        QStringList expected;
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/inputset.txt"))) {
+            if (!line.startsWith('#'))
+                expected << QString::fromUtf8(line);
+        }
+        QCOMPARE(found, expected);
     }
 
     // Every recording of another producer, and the walk renamed their ways, converts from a
