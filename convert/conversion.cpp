@@ -24,9 +24,16 @@
 #include <unistd.h>
 #include <vector>
 
+// Where this thread's messages go instead of standard error, when set (a data-set run keeps
+// each file's messages for its summary).
+static thread_local QStringList* collectedMessages = nullptr;
+
 static void report(const QString& message)
 {
-    std::fprintf(stderr, "kinovane-convert: %s\n", qUtf8Printable(message));
+    if (collectedMessages)
+        collectedMessages->append(message);
+    else
+        std::fprintf(stderr, "kinovane-convert: %s\n", qUtf8Printable(message));
 }
 
 static bool check(const WriteResult& result)
@@ -144,6 +151,14 @@ static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool s
     for (const WriteResult& result : results)
         ok = check(result) && ok;
     return ok;
+}
+
+ConvertExit runConversion(const ConvertOptions& options, QStringList* messages)
+{
+    collectedMessages = messages;
+    const ConvertExit exit = runConversion(options);
+    collectedMessages = nullptr;
+    return exit;
 }
 
 ConvertExit runConversion(const ConvertOptions& options)

@@ -2,6 +2,9 @@
 
 #include "model/numberformat.h"
 
+#include <QFileInfo>
+#include <QHash>
+
 #include <cmath>
 #include <limits>
 
@@ -11,10 +14,27 @@ bool ConvertOptions::hasOutput() const
            !rotationsFile.isEmpty() || !positionsFile.isEmpty() || wantsAnalysis();
 }
 
+bool ConvertOptions::isDataSet() const
+{
+    const QString name = QStringLiteral("{name}");
+    return inputs.size() > 1 || recursive || !outDir.isEmpty() || QFileInfo(input).isDir() ||
+           c3dFile.contains(name) || bvhFile.contains(name) || massCentreFile.contains(name) ||
+           rotationsFile.contains(name) || positionsFile.contains(name) ||
+           analysisFile.contains(name) || eventsFile.contains(name);
+}
+
 QString ConvertOptions::usage()
 {
     return QStringLiteral(
         "Usage: kinovane-convert INPUT.bvh [options]\n"
+        "       kinovane-convert FILE|FOLDER... [--recursive] [--out-dir DIR] [-j N] [options]\n"
+        "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
+        "convert each file on its own, its outputs named after it: an output option\n"
+        "without a name writes {name}.c3d, {name}-com.csv, {name}-rotations.csv,\n"
+        "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv or {name}-cut.bvh.\n"
+        "  --recursive             search folders' subfolders too\n"
+        "  --out-dir DIR           write outputs under DIR, keeping the folders' layout\n"
+        "  -j, --jobs N            files converted at once (default: one per core)\n"
         "  --c3d FILE              C3D point file\n"
         "  --bvh FILE              BVH, cut to --range\n"
         "  --com-csv FILE          whole-body centre-of-mass table\n"
@@ -102,9 +122,25 @@ QString ConvertOptions::parse(const QStringList& arguments)
                                        QStringLiteral("--contact-height"),
                                        QStringLiteral("--contact-speed"),
                                        QStringLiteral("--pendulum-length"),
-                                       QStringLiteral("--foot-width")};
-    static const QStringList flags{QStringLiteral("--help"), QStringLiteral("--version"),
-                                   QStringLiteral("--quiet"), QStringLiteral("--cutoff-correction"),
+                                       QStringLiteral("--foot-width"),
+                                       QStringLiteral("--out-dir"),
+                                       QStringLiteral("--jobs"),
+                                       QStringLiteral("-j")};
+    // An output option given no name (the next argument is another option, or none) names its
+    // file after the input.
+    static const QHash<QString, QString> defaultNames{
+        {QStringLiteral("--c3d"), QStringLiteral("{name}.c3d")},
+        {QStringLiteral("--bvh"), QStringLiteral("{name}-cut.bvh")},
+        {QStringLiteral("--com-csv"), QStringLiteral("{name}-com.csv")},
+        {QStringLiteral("--rotations-csv"), QStringLiteral("{name}-rotations.csv")},
+        {QStringLiteral("--positions-csv"), QStringLiteral("{name}-positions.csv")},
+        {QStringLiteral("--analysis-csv"), QStringLiteral("{name}-analysis.csv")},
+        {QStringLiteral("--events-csv"), QStringLiteral("{name}-events.csv")}};
+    static const QStringList flags{QStringLiteral("--help"),
+                                   QStringLiteral("--version"),
+                                   QStringLiteral("--recursive"),
+                                   QStringLiteral("--quiet"),
+                                   QStringLiteral("--cutoff-correction"),
                                    QStringLiteral("--filter-joints")};
     // --NAME VALUE for a length or speed of at least `least`.
     const auto number = [&](const QString& argument, const QString& value, double least,
@@ -118,9 +154,14 @@ QString ConvertOptions::parse(const QStringList& arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         QString value;
-        if (argument.startsWith(QLatin1String("--")) && !withValue.contains(argument) &&
+        if (argument.startsWith(QLatin1Char('-')) && !withValue.contains(argument) &&
             !flags.contains(argument))
             return QStringLiteral("unknown option %1").arg(argument);
+        const bool unnamed =
+            defaultNames.contains(argument) &&
+            (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')));
+        if (unnamed)
+            value = defaultNames.value(argument);
         if (argument == QLatin1String("--help")) {
             help = true;
         } else if (argument == QLatin1String("--version")) {
@@ -131,11 +172,11 @@ QString ConvertOptions::parse(const QStringList& arguments)
             analysis.correctCutoff = true;
         } else if (argument == QLatin1String("--filter-joints")) {
             analysis.filterJoints = true;
-        } else if (!argument.startsWith(QLatin1String("--"))) {
-            if (!input.isEmpty())
-                return QStringLiteral("more than one input file: %1 and %2").arg(input, argument);
-            input = argument;
-        } else if (!valueOf(i, value)) {
+        } else if (argument == QLatin1String("--recursive")) {
+            recursive = true;
+        } else if (!argument.startsWith(QLatin1Char('-'))) {
+            inputs.append(argument);
+        } else if (!unnamed && !valueOf(i, value)) {
             return QStringLiteral("%1 needs a value").arg(argument);
         } else if (argument == QLatin1String("--c3d")) {
             c3dFile = value;
@@ -199,12 +240,21 @@ QString ConvertOptions::parse(const QStringList& arguments)
             if (const QString problem = number(argument, value, 0, analysis.footWidth);
                 !problem.isEmpty())
                 return problem;
+        } else if (argument == QLatin1String("--out-dir")) {
+            outDir = value;
+        } else if (argument == QLatin1String("--jobs") || argument == QLatin1String("-j")) {
+            bool ok = false;
+            jobs = NumberFormat::toInt(value.toStdString(), &ok);
+            if (!ok || jobs < 1)
+                return QStringLiteral("%1 %2: expected a number of files, 1 or more")
+                    .arg(argument, value);
         } else if (argument == QLatin1String("--units")) {
             unit = LengthUnit::fromName(value);
             if (!unit)
                 return QStringLiteral("--units %1: expected cm, m, mm or in").arg(value);
         }
     }
+    input = inputs.value(0);
     if (help || version)
         return {};
     if (input.isEmpty())

@@ -13,7 +13,11 @@
 // What one kinovane-convert call asks for, as parsed from its arguments.
 struct ConvertOptions
 {
-    QString input;
+    QString input;      // the first of `inputs`
+    QStringList inputs; // files and folders
+    bool recursive = false;
+    QString outDir; // empty: outputs beside their inputs (or as named)
+    int jobs = 0;   // files converted at once; 0: one per core
     QString c3dFile;
     QString bvhFile;
     QString massCentreFile;
@@ -33,6 +37,9 @@ struct ConvertOptions
     bool version = false;
 
     bool hasOutput() const;
+    // Several files or folders, an output folder or "{name}" in an output's name: each input
+    // is converted on its own, its outputs named after it (see InputSet).
+    bool isDataSet() const;
     bool wantsAnalysis() const { return !analysisFile.isEmpty() || !eventsFile.isEmpty(); }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong

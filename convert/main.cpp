@@ -24,5 +24,5 @@ int main(int argc, char* argv[])
         std::printf("kinovane-convert %s\n", Version::number);
         return 0;
     }
-    return int(runConversion(options));
+    return int(options.isDataSet() ? runDataSet(options) : runConversion(options));
 }

@@ -118,10 +118,11 @@ private slots:
             {"--help", 0, ""},
             {"--version", 0, ""},
             {"cmu.bvh --frobnicate --c3d u.c3d", 2, "unknown option --frobnicate"},
-            {"cmu.bvh --c3d", 2, "--c3d needs a value"},
+            {"cmu.bvh --out-dir", 2, "--out-dir needs a value"},
+            {"cmu.bvh -j 0 --c3d u.c3d", 2, "-j 0: expected a number of files"},
             {"cmu.bvh", 2, "no output"},
             {"--c3d u.c3d", 2, "no input file"},
-            {"cmu.bvh b.bvh --c3d u.c3d", 2, "more than one input"},
+            {"cmu.bvh model.xml --c3d u.c3d", 2, "--c3d u.c3d names one file for 2 inputs"},
             {"cmu.bvh --range 9:3 --c3d u.c3d", 2, "--range 9:3"},
             {"cmu.bvh --range a:b --c3d u.c3d", 2, "--range a:b"},
             {"cmu.bvh --range -1:5 --c3d u.c3d", 2, "--range -1:5"},
@@ -222,6 +223,42 @@ private slots:
                 expected << QString::fromUtf8(line);
         }
         QCOMPARE(found, expected);
+    }
+
+    // A data set: every file converted on its own into the output folder's layout, the same
+    // bytes one or two at a time; a file that is no motion fails alone, and an output folder
+    // that cannot be made fails every file and leaves nothing.
+    void dataSetConversion()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("in/s01"));
+        QVERIFY(QFile::copy(path("cmu.bvh"), root.filePath("in/s01/cmu.bvh")));
+        QVERIFY(QFile::copy(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"),
+                            root.filePath("in/walk.bvh")));
+        TestSupport::writeFile(root, "in/bad.bvh", "no motion\n");
+        TestSupport::writeFile(root, "blocked", "a file where a folder should be\n");
+        const auto run = [&](const QString& outDir, const QString& jobs) {
+            return convert({root.filePath("in"), "--recursive", "--out-dir", root.filePath(outDir),
+                            "--c3d", "--events-csv", "-j", jobs});
+        };
+        for (const char* jobs : {"1", "2"}) {
+            const auto [code, errors] = run(QStringLiteral("out") + jobs, jobs);
+            QVERIFY2(code == 1 && errors.contains("in/bad.bvh failed: cannot read") &&
+                         errors.contains("2 converted, 1 failed, 0 skipped"),
+                     errors.constData());
+        }
+        const QStringList outputs{"s01/cmu.c3d", "s01/cmu-events.csv", "walk.c3d",
+                                  "walk-events.csv"};
+        for (const QString& output : outputs) {
+            const QByteArray one = TestSupport::readFile(root.filePath("out1/" + output));
+            QVERIFY2(!one.isEmpty() &&
+                         one == TestSupport::readFile(root.filePath("out2/" + output)),
+                     qPrintable(output));
+        }
+        QCOMPARE(TestSupport::readFile(root.filePath("out1/walk-events.csv")),
+                 TestSupport::readFile(TestSupport::dataPath("expected/walk-events.csv")));
+        const auto [code, errors] = run("blocked/out", "2");
+        QVERIFY2(code == 1 && errors.contains("0 converted, 3 failed"), errors.constData());
     }
 
     // Every recording of another producer, and the walk renamed their ways, converts from a

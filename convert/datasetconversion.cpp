@@ -1,0 +1,131 @@
+#include "convert/consoleprogress.h"
+#include "convert/conversion.h"
+#include "convert/inputset.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+static void say(const QString& message)
+{
+    std::fprintf(stderr, "kinovane-convert: %s\n", qUtf8Printable(message));
+}
+
+namespace {
+
+struct FileResult
+{
+    ConvertExit exit = ConvertExit::Failed;
+    QStringList messages;
+};
+
+// The options of one file of the data set: its outputs named after it, under the output
+// folder, whose subfolders are made as needed.
+std::optional<ConvertOptions> optionsFor(const ConvertOptions& options, const InputFile& file,
+                                         QStringList& messages)
+{
+    ConvertOptions one = options;
+    one.inputs = {file.path};
+    one.input = file.path;
+    one.quiet = true;
+    one.outDir.clear();
+    for (QString* output : {&one.c3dFile, &one.bvhFile, &one.massCentreFile, &one.rotationsFile,
+                            &one.positionsFile, &one.analysisFile, &one.eventsFile}) {
+        if (output->isEmpty())
+            continue;
+        *output = outputPath(*output, file, options.outDir);
+        const QString folder = QFileInfo(*output).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            messages.append(QStringLiteral("cannot make the folder %1").arg(folder));
+            return std::nullopt;
+        }
+    }
+    return one;
+}
+
+} // namespace
+
+ConvertExit runDataSet(const ConvertOptions& options)
+{
+    const InputSet set = InputSet::collect(options.inputs, options.recursive);
+    const size_t count = size_t(set.files.size());
+    // Several files writing one name would overwrite each other's output.
+    const std::pair<const char*, const QString*> outputs[] = {
+        {"--c3d", &options.c3dFile},
+        {"--bvh", &options.bvhFile},
+        {"--com-csv", &options.massCentreFile},
+        {"--rotations-csv", &options.rotationsFile},
+        {"--positions-csv", &options.positionsFile},
+        {"--analysis-csv", &options.analysisFile},
+        {"--events-csv", &options.eventsFile}};
+    for (const auto& [option, name] : outputs) {
+        if (count > 1 && !name->isEmpty() && !name->contains(QLatin1String("{name}"))) {
+            say(QStringLiteral("%1 %2 names one file for %3 inputs: put {name} in it, or give "
+                               "no name")
+                    .arg(QLatin1String(option), *name)
+                    .arg(count));
+            return ConvertExit::Usage;
+        }
+    }
+    const int jobs =
+        options.jobs > 0 ? options.jobs : std::max(1, int(std::thread::hardware_concurrency()));
+    std::vector<FileResult> results(count);
+    std::optional<ConsoleProgress> console;
+    if (!options.quiet && isatty(STDERR_FILENO) && count > 0)
+        console.emplace(QStringLiteral("converting %1 files").arg(count), int(count));
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < count; i = next++) {
+            FileResult& result = results[i];
+            if (const std::optional<ConvertOptions> one =
+                    optionsFor(options, set.files[qsizetype(i)], result.messages))
+                result.exit = runConversion(*one, &result.messages);
+            if (console) {
+                ProgressSink* sink = console->sink(int(i));
+                sink->begin({}, {}, 1);
+                sink->setValue(1);
+                sink->end();
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int k = 1; k < std::min<qsizetype>(jobs, qsizetype(count)); ++k) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads: the others take more files
+        }
+    }
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (console)
+        console->finish();
+
+    int converted = 0, failed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (results[i].exit == ConvertExit::Done) {
+            ++converted;
+            continue;
+        }
+        ++failed;
+        say(QStringLiteral("%1 failed: %2")
+                .arg(set.files[qsizetype(i)].path, results[i].messages.join(QStringLiteral("; "))));
+    }
+    for (const QString& problem : set.problems)
+        say(QStringLiteral("%1 (skipped)").arg(problem));
+    if (!options.quiet || failed > 0 || !set.problems.isEmpty())
+        say(QStringLiteral("%1 converted, %2 failed, %3 skipped")
+                .arg(converted)
+                .arg(failed)
+                .arg(set.problems.size()));
+    return failed > 0 || !set.problems.isEmpty() ? ConvertExit::Failed : ConvertExit::Done;
+}
