@@ -170,14 +170,19 @@ std::optional<MotionAnalysis> AnalysisPanel::analyseMarkedRange()
     return result;
 }
 
+QString AnalysisPanel::askForTable(const QString& what) const
+{
+    return UserDialogs::getSaveFileName(tr("File Export"),
+                                        window.suggestedName(what, QStringLiteral("csv")),
+                                        QStringLiteral("*.csv"));
+}
+
 void AnalysisPanel::exportAnalysis()
 {
     const std::optional<MotionAnalysis> result = analyseMarkedRange();
     if (!result)
         return;
-    const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Export"), window.suggestedName(QStringLiteral("analysis"), QStringLiteral("csv")),
-        QStringLiteral("*.csv"));
+    const QString fileName = askForTable(QStringLiteral("analysis"));
     if (fileName.isEmpty())
         return;
     const WriteResult written = result->writeCsv(fileName);
@@ -191,9 +196,7 @@ void AnalysisPanel::exportEvents()
     const std::optional<MotionAnalysis> result = analyseMarkedRange();
     if (!result)
         return;
-    const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Export"), window.suggestedName(QStringLiteral("events"), QStringLiteral("csv")),
-        QStringLiteral("*.csv"));
+    const QString fileName = askForTable(QStringLiteral("events"));
     if (fileName.isEmpty())
         return;
     const WriteResult written = result->writeEventsCsv(fileName);

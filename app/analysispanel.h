@@ -59,6 +59,8 @@ private:
     // The analysis of the marked range for an export; empty after saying why there is none.
     std::optional<MotionAnalysis> analyseMarkedRange();
     MotionSetup setupWithModel() const;
+    // The file name for the table `what` ("analysis", "events"), asked with the proposed name.
+    QString askForTable(const QString& what) const;
     void showOverlay();
 
     DudEzu& window;

@@ -69,31 +69,33 @@ std::array<int, landmarkCount> landmarkIndices(const MotionSetup& setup,
             find({"right toe", "right ankle"})};
 }
 
-// The track filtered coordinate by coordinate.
-void filterTrack(const Butterworth::Section& section, Track& track)
+// `signal` applied to the track coordinate by coordinate.
+template <typename Signal> Track byAxis(const Track& track, const Signal& signal)
 {
+    Track result(track.size(), Vector::Zero());
     std::vector<double> values(track.size());
     for (int axis = 0; axis < 3; ++axis) {
         for (size_t i = 0; i < track.size(); ++i)
             values[i] = track[i][axis];
-        const std::vector<double> filtered = Butterworth::filterTwice(section, values);
+        const std::vector<double> changed = signal(values);
         for (size_t i = 0; i < track.size(); ++i)
-            track[i][axis] = filtered[i];
+            result[i][axis] = changed[i];
     }
+    return result;
+}
+
+void filterTrack(const Butterworth::Section& section, Track& track)
+{
+    track = byAxis(track, [&](std::span<const double> values) {
+        return Butterworth::filterTwice(section, values);
+    });
 }
 
 Track gradientOf(const Track& track, double frameTime)
 {
-    Track rate(track.size(), Vector::Zero());
-    std::vector<double> values(track.size());
-    for (int axis = 0; axis < 3; ++axis) {
-        for (size_t i = 0; i < track.size(); ++i)
-            values[i] = track[i][axis];
-        const std::vector<double> derivative = Derivative::gradient(values, frameTime);
-        for (size_t i = 0; i < track.size(); ++i)
-            rate[i][axis] = derivative[i];
-    }
-    return rate;
+    return byAxis(track, [&](std::span<const double> values) {
+        return Derivative::gradient(values, frameTime);
+    });
 }
 
 // The value below which `share` of the finite values lie; NaN when there is none.
