@@ -1,46 +1,35 @@
 #include "batchprogress.h"
 
+#include "convert/filequeue.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-BatchProgress::BatchProgress(bool& runCancelled, const QString& title, int updates)
-    : runCancelled(runCancelled), updates(updates),
-      // Without a display (Qt's offscreen platform) nobody sees the dialog or presses Cancel:
-      // it is never shown, and not drawn.
-      shown(QGuiApplication::platformName() != QLatin1String("offscreen"))
+BatchProgress::BatchProgress(const QString& title, const QString& label)
+    : shown(QGuiApplication::platformName() != QLatin1String("offscreen"))
 {
     dialog.setWindowTitle(title);
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&runCancelled] { runCancelled = true; });
+    dialog.setLabelText(label);
+    dialog.setRange(0, 100);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
 }
 
-void BatchProgress::begin(const QString& title, const QString& label, int maximum)
+void BatchProgress::follow(FileQueue& queue, const std::function<void()>& poll)
 {
-    if (!shown)
-        return;
-    if (!title.isEmpty())
-        dialog.setWindowTitle(title);
-    if (!label.isEmpty())
-        dialog.setLabelText(label);
-    dialog.setMaximum(maximum);
-    dialog.setValue(0);
-    throttle = ProgressThrottle(maximum, updates);
-    dialog.show();
-}
-
-void BatchProgress::setValue(int value)
-{
-    if (!shown || !throttle.isDue(value))
-        return;
-    dialog.setValue(value);
-    QCoreApplication::processEvents();
-}
-
-bool BatchProgress::isCanceled() const
-{
-    return runCancelled;
-}
-
-void BatchProgress::end()
-{
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&queue] { queue.cancel(); });
+    if (shown)
+        dialog.show();
+    queue.start();
+    using namespace std::chrono_literals;
+    while (!queue.waitFor(50ms)) {
+        poll();
+        if (shown) {
+            dialog.setValue(queue.percent());
+            QCoreApplication::processEvents();
+        }
+    }
+    queue.wait();
+    poll();
     dialog.hide();
 }

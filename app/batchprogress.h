@@ -1,29 +1,27 @@
 #pragma once
 
-#include "app/progressthrottle.h"
-#include "model/progresssink.h"
-
 #include <QProgressDialog>
 #include <QString>
 
-// The progress dialog of one file of a command-line run: titled with the file name, updated
-// about `updates` times (see ProgressThrottle) and processing pending events only then, which
-// is when its Cancel button can be seen. Cancel sets `runCancelled`, the flag of the whole run,
-// and the file counts as canceled while it is set.
-class BatchProgress : public ProgressSink
+#include <functional>
+
+class FileQueue;
+
+// The progress dialog of a command-line run over the files of a folder: one bar over every
+// file, followed while other threads convert them, so that the dialog stays responsive. Cancel
+// cancels the run's queue: the files under way stop at their next progress step, and no other
+// file starts. Without a display (Qt's offscreen platform) nobody sees the dialog or presses
+// Cancel: it is never shown.
+class BatchProgress
 {
 public:
-    BatchProgress(bool& runCancelled, const QString& title, int updates);
+    BatchProgress(const QString& title, const QString& label);
 
-    void begin(const QString& title, const QString& label, int maximum) override;
-    void setValue(int value) override;
-    bool isCanceled() const override;
-    void end() override;
+    // Runs `queue` until every file is done, calling `poll` now and then (at least every 50 ms)
+    // and once at the end.
+    void follow(FileQueue& queue, const std::function<void()>& poll);
 
 private:
-    bool& runCancelled;
-    int updates;
     bool shown;
     QProgressDialog dialog;
-    ProgressThrottle throttle{0, 1};
 };

@@ -1,6 +1,7 @@
 #include "commandlinerun.h"
 
 #include "app/batchprogress.h"
+#include "convert/filequeue.h"
 #include "export/c3daxes.h"
 #include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
@@ -16,7 +17,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 static void report(const QString& message)
 {
@@ -28,11 +31,6 @@ static void report(const QString& message)
 static QString outputName(const QString& entry, const QString& extension)
 {
     return entry.chopped(3) + extension;
-}
-
-static QString titleOf(const QString& entry)
-{
-    return entry.section(QLatin1Char('/'), -1);
 }
 
 CommandLineRun::Kind CommandLineRun::kindOf(const QString& argument)
@@ -89,9 +87,11 @@ int CommandLineRun::run(const QString& argument)
     }
     switch (kindOf(argument)) {
     case Kind::ConvertToC3D:
-        return runOverDirectory(&CommandLineRun::convertToC3D);
+        return runOverDirectory(&CommandLineRun::convertToC3D,
+                                QStringLiteral("Converting %1 BVH files to C3D"));
     case Kind::FootTables:
-        return runOverDirectory(&CommandLineRun::writeFootTable);
+        return runOverDirectory(&CommandLineRun::writeFootTable,
+                                QStringLiteral("Writing the foot tables of %1 BVH files"));
     case Kind::None:
         if (!argument.isEmpty())
             report(QStringLiteral("%1 asks for nothing: no such file, and no \"all\" or \"feet\" "
@@ -104,36 +104,47 @@ int CommandLineRun::run(const QString& argument)
     return 0;
 }
 
-// Names the output on standard output before it is written, saying so when it replaces a file.
-static void announce(const QString& output)
+// Names an output before it is written, saying so when it replaces a file.
+static QString announcement(const QString& output)
 {
-    if (QFileInfo::exists(output))
-        std::printf("%s (replacing the existing file)\n", qUtf8Printable(output));
-    else
-        std::printf("%s\n", qUtf8Printable(output));
-    std::fflush(stdout);
+    return QFileInfo::exists(output)
+               ? QStringLiteral("%1 (replacing the existing file)").arg(output)
+               : output;
 }
 
 // Every entry of the current directory whose name ends in ".bvh" in any case, in the
 // directory's default order (by name, ignoring case).
-int CommandLineRun::runOverDirectory(Outcome (CommandLineRun::*processFile)(const QString&))
+int CommandLineRun::runOverDirectory(FileWork processFile, const QString& label)
 {
-    const QStringList entries = QDir(QString()).entryList();
-    cancelled = false;
-    int exitCode = 0;
-    for (const QString& entry : entries) {
-        if (!entry.toLower().endsWith(QLatin1String(".bvh")))
-            continue;
-        if ((this->*processFile)(entry) == Outcome::Failed)
-            exitCode = 1;
-        if (cancelled)
-            break;
-    }
-    return exitCode;
+    QStringList entries = QDir(QString()).entryList();
+    entries.removeIf(
+        [](const QString& entry) { return !entry.toLower().endsWith(QLatin1String(".bvh")); });
+    std::vector<FileReport> reports(size_t(entries.size()));
+    FileQueue queue(entries.size(), jobs, [&](qsizetype i, ProgressSink* progress) {
+        (this->*processFile)(entries[i], progress, reports[size_t(i)]);
+    });
+    // Prints the lines of each file done, in the order of the files.
+    qsizetype printed = 0;
+    const auto printDone = [&] {
+        for (; printed < entries.size() && queue.isDone(printed); ++printed) {
+            const FileReport& report = reports[size_t(printed)];
+            for (const QString& output : report.outputs)
+                std::printf("%s\n", qUtf8Printable(output));
+            std::fflush(stdout);
+            for (const QString& problem : report.problems)
+                ::report(problem);
+        }
+    };
+    BatchProgress(QStringLiteral("kinovane"), label.arg(entries.size())).follow(queue, printDone);
+    const bool failed = std::any_of(reports.begin(), reports.end(), [](const FileReport& report) {
+        return report.outcome == Outcome::Failed;
+    });
+    return failed ? 1 : 0;
 }
 
 std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhFile& motion,
-                                                      C3DPipeline* pipeline)
+                                                      FileReport& report,
+                                                      C3DPipeline* pipeline) const
 {
     // The setup is chosen as soon as the skeleton is read, so that the pipeline converts the
     // rows with the profile's convention and unit.
@@ -144,40 +155,37 @@ std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhF
                            });
     const BvhReadResult result = BvhReader(motion, &observer).read(entry);
     if (!result.ok() || !motion.root) {
-        report(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
+        report.problems.append(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
         return std::nullopt;
     }
     const MotionSetup& setup = observer.finish();
     if (setup.unitJudged)
-        report(QStringLiteral("%1: %2").arg(entry, setup.summary()));
+        report.problems.append(QStringLiteral("%1: %2").arg(entry, setup.summary()));
     return setup;
 }
 
-CommandLineRun::Outcome CommandLineRun::convertToC3D(const QString& entry)
+void CommandLineRun::convertToC3D(const QString& entry, ProgressSink* progress,
+                                  FileReport& report) const
 {
     BvhFile motion;
-    // Converts the rows on a second core while the first one reads them.
+    // Converts the rows on another thread while this one reads them.
     C3DPipeline pipeline;
-    const std::optional<MotionSetup> setup = readMotion(entry, motion, &pipeline);
+    const std::optional<MotionSetup> setup = readMotion(entry, motion, report, &pipeline);
     if (!setup)
-        return Outcome::Skipped;
-    BatchProgress progress(cancelled, titleOf(entry), 100);
-    announce(outputName(entry, QStringLiteral("c3d")));
-    const WriteResult result =
-        C3DExport::exportMotion(motion, outputName(entry, QStringLiteral("c3d")), &progress,
-                                &pipeline, setup->unit.millimetres);
-    if (result.ok)
-        return Outcome::Written;
-    report(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));
-    return Outcome::Failed;
+        return;
+    const QString output = outputName(entry, QStringLiteral("c3d"));
+    report.outputs.append(announcement(output));
+    report.recordWrite(
+        C3DExport::exportMotion(motion, output, progress, &pipeline, setup->unit.millimetres));
 }
 
-CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
+void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress,
+                                    FileReport& report) const
 {
     BvhFile motion;
-    const std::optional<MotionSetup> setup = readMotion(entry, motion);
+    const std::optional<MotionSetup> setup = readMotion(entry, motion, report);
     if (!setup)
-        return Outcome::Skipped;
+        return;
     // The ankles, as the profile names them (LFoot and RFoot in iPi Studio skeletons).
     const QList<BvhJoint*> joints = motion.root->getAllJoints();
     const QStringList names = motion.root->getAllJointNames();
@@ -186,27 +194,28 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
     const qsizetype left = leftName.isEmpty() ? -1 : names.indexOf(leftName);
     const qsizetype right = rightName.isEmpty() ? -1 : names.indexOf(rightName);
     if (left < 0 || right < 0) {
-        report(QStringLiteral("skipped %1: the %2 profile finds no %3 ankle in it")
-                   .arg(entry, setup->profile.title,
-                        left < 0 ? QStringLiteral("left") : QStringLiteral("right")));
-        return Outcome::Skipped;
+        report.problems.append(
+            QStringLiteral("skipped %1: the %2 profile finds no %3 ankle in it")
+                .arg(entry, setup->profile.title,
+                     left < 0 ? QStringLiteral("left") : QStringLiteral("right")));
+        return;
     }
 
     // The feet in C3D axes and millimetres, with 15 significant digits.
-    announce(outputName(entry, QStringLiteral("csv")));
-    CsvWriter table(outputName(entry, QStringLiteral("csv")), 15);
+    const QString output = outputName(entry, QStringLiteral("csv"));
+    report.outputs.append(announcement(output));
+    CsvWriter table(output, 15);
     if (table.open()) {
         table.addText("Time,LFoot.x,LFoot.y,LFoot.z,RFoot.x,RFoot.y,RFoot.z");
         table.endLine();
     }
     const int frameCount = motion.rowCount();
-    BatchProgress progress(cancelled, titleOf(entry), 10);
-    progress.begin(QString(), QString(), frameCount);
+    progress->begin(QString(), QString(), frameCount);
     PoseEvaluator pose(motion.root);
     // Times by repeated addition, so row k carries k additions of the frame time.
     double time = 0.0;
     for (int frame = 0; frame < frameCount && table.isOpen(); ++frame) {
-        progress.setValue(frame);
+        progress->setValue(frame);
         const QList<double>& row = std::as_const(motion.frames)[frame];
         pose.evaluateRow(row.constData(), row.size());
         table.addNumber(time);
@@ -219,14 +228,19 @@ CommandLineRun::Outcome CommandLineRun::writeFootTable(const QString& entry)
         }
         table.endLine();
         time += motion.frameTime;
-        if (progress.isCanceled())
+        if (progress->isCanceled())
             break;
     }
-    progress.end();
+    progress->end();
+    report.recordWrite(table.finish());
+}
 
-    const WriteResult result = table.finish();
-    if (result.ok)
-        return Outcome::Written;
-    report(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));
-    return Outcome::Failed;
+void CommandLineRun::FileReport::recordWrite(const WriteResult& result)
+{
+    if (result.ok) {
+        outcome = Outcome::Written;
+        return;
+    }
+    outcome = Outcome::Failed;
+    problems.append(QStringLiteral("cannot write %1: %2").arg(result.fileName, result.errorString));
 }

@@ -8,18 +8,21 @@
 #include <optional>
 
 class BvhFile;
+class ProgressSink;
+struct WriteResult;
 class C3DPipeline;
 
 // What one command-line argument asks for. "--help" and "--version" print and end; the name of
 // an existing file opens it in the window. Otherwise it selects a run over the BVH files of
 // the current directory: an argument containing "all" writes a C3D file for each, else one
 // containing "feet" writes a table of the two ankles' positions for each (case-sensitive
-// tests). Each file is posed, scaled and named as its detected skeleton profile says, and named
-// on standard output as it is written, saying so when it replaces a file.
-// Each file gets its own progress dialog, whose Cancel ends the run after the file under way.
-// A file that cannot be read, or has no foot joints for the foot run, is skipped with a line
-// on standard error; an output that cannot be written is reported there too and makes the
-// run fail.
+// tests). Each file is posed, scaled and named as its detected skeleton profile says. The
+// files are converted several at once (one per core), under one progress dialog whose Cancel
+// ends the run after the files under way; each output is named on standard output, saying so
+// when it replaces a file, and the lines come in the order of the files whatever order they
+// were written in. A file that cannot be read, or has no foot joints for the foot run, is
+// skipped with a line on standard error; an output that cannot be written is reported there
+// too and makes the run fail.
 class CommandLineRun
 {
 public:
@@ -32,6 +35,9 @@ public:
         ConvertToC3D,
         FootTables
     };
+
+    // `jobs`: files converted at once; below 1, one per core.
+    explicit CommandLineRun(int jobs = 0) : jobs(jobs) {}
 
     static Kind kindOf(const QString& argument);
 
@@ -50,13 +56,27 @@ private:
         Failed
     };
 
-    int runOverDirectory(Outcome (CommandLineRun::*processFile)(const QString&));
-    Outcome convertToC3D(const QString& entry);
-    Outcome writeFootTable(const QString& entry);
-    // Reads one file and chooses its setup (the detected profile), or says why it is skipped.
-    std::optional<MotionSetup> readMotion(const QString& entry, BvhFile& motion,
-                                          C3DPipeline* pipeline = nullptr);
+    // What became of one file, and the lines that say so, kept until the files before it have
+    // had theirs printed.
+    struct FileReport
+    {
+        Outcome outcome = Outcome::Skipped;
+        QStringList outputs;  // for standard output
+        QStringList problems; // for standard error
 
+        // The outcome of writing `result`, with the reason when it failed.
+        void recordWrite(const WriteResult& result);
+    };
+
+    using FileWork = void (CommandLineRun::*)(const QString&, ProgressSink*, FileReport&) const;
+
+    int runOverDirectory(FileWork processFile, const QString& label);
+    void convertToC3D(const QString& entry, ProgressSink* progress, FileReport& report) const;
+    void writeFootTable(const QString& entry, ProgressSink* progress, FileReport& report) const;
+    // Reads one file and chooses its setup (the detected profile), or says why it is skipped.
+    std::optional<MotionSetup> readMotion(const QString& entry, BvhFile& motion, FileReport& report,
+                                          C3DPipeline* pipeline = nullptr) const;
+
+    int jobs;
     SkeletonProfiles profiles;
-    bool cancelled = false; // set by the Cancel button of any file's progress dialog
 };

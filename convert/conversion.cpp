@@ -153,19 +153,25 @@ static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool s
     return ok;
 }
 
-ConvertExit runConversion(const ConvertOptions& options, QStringList* messages)
-{
-    collectedMessages = messages;
-    const ConvertExit exit = runConversion(options);
-    collectedMessages = nullptr;
-    return exit;
-}
-
 ConvertExit runConversion(const ConvertOptions& options)
 {
     const SkeletonProfiles profiles = SkeletonProfiles::load();
     for (const QString& warning : profiles.getWarnings())
         report(warning);
+    return runConversion(options, profiles);
+}
+
+ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
+                          QStringList* messages)
+{
+    collectedMessages = messages;
+    const ConvertExit exit = runConversion(options, profiles);
+    collectedMessages = nullptr;
+    return exit;
+}
+
+ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles)
+{
     const SetupRequest request{options.profile, options.convention, options.unit,
                                options.modelFile};
     if (!request.profileName.isEmpty() && profiles.indexOf(request.profileName) < 0) {

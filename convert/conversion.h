@@ -2,6 +2,8 @@
 
 #include "convert/convertoptions.h"
 
+class SkeletonProfiles;
+
 // Exit codes of kinovane-convert.
 enum class ConvertExit
 {
@@ -13,8 +15,11 @@ enum class ConvertExit
 // Reads the input once and writes every output the options ask for, through the same export
 // functions as the window. Errors go to standard error, naming the file or option at fault.
 ConvertExit runConversion(const ConvertOptions& options);
+// The same with the profiles already loaded (and their warnings given).
+ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles);
 // The same, its messages kept in `messages` instead of going to standard error.
-ConvertExit runConversion(const ConvertOptions& options, QStringList* messages);
+ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
+                          QStringList* messages);
 
 // Converts each file of a data set (options.isDataSet()) on its own, options.jobs files at a
 // time, with one progress bar over them all, and ends with a summary: a line for each file

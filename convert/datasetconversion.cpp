@@ -1,16 +1,14 @@
 #include "convert/consoleprogress.h"
 #include "convert/conversion.h"
+#include "convert/filequeue.h"
 #include "convert/inputset.h"
+#include "physics/skeletonprofiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -75,38 +73,27 @@ ConvertExit runDataSet(const ConvertOptions& options)
             return ConvertExit::Usage;
         }
     }
-    const int jobs =
-        options.jobs > 0 ? options.jobs : std::max(1, int(std::thread::hardware_concurrency()));
+    const SkeletonProfiles profiles = SkeletonProfiles::load();
+    for (const QString& warning : profiles.getWarnings())
+        say(warning);
     std::vector<FileResult> results(count);
     std::optional<ConsoleProgress> console;
     if (!options.quiet && isatty(STDERR_FILENO) && count > 0)
         console.emplace(QStringLiteral("converting %1 files").arg(count), int(count));
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
-            FileResult& result = results[i];
-            if (const std::optional<ConvertOptions> one =
-                    optionsFor(options, set.files[qsizetype(i)], result.messages))
-                result.exit = runConversion(*one, &result.messages);
-            if (console) {
-                ProgressSink* sink = console->sink(int(i));
-                sink->begin({}, {}, 1);
-                sink->setValue(1);
-                sink->end();
-            }
+    FileQueue queue(qsizetype(count), options.jobs, [&](qsizetype i, ProgressSink*) {
+        FileResult& result = results[size_t(i)];
+        if (const std::optional<ConvertOptions> one =
+                optionsFor(options, set.files[i], result.messages))
+            result.exit = runConversion(*one, profiles, &result.messages);
+        if (console) {
+            ProgressSink* sink = console->sink(int(i));
+            sink->begin({}, {}, 1);
+            sink->setValue(1);
+            sink->end();
         }
-    };
-    std::vector<std::thread> threads;
-    for (int k = 1; k < std::min<qsizetype>(jobs, qsizetype(count)); ++k) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // fewer threads: the others take more files
-        }
-    }
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+    });
+    queue.start();
+    queue.wait();
     if (console)
         console->finish();
 

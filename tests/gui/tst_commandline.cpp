@@ -1,5 +1,4 @@
 #include "app/commandlinerun.h"
-#include "app/progressthrottle.h"
 #include "export/c3dexport.h"
 #include "model/bvhreader.h"
 #include "support/c3dreader.h"
@@ -140,15 +139,18 @@ private slots:
             QCOMPARE(CommandLineRun::kindOf(QString::fromLatin1(argument)), kind);
     }
 
-    // Cancel in the progress dialog of the first file: that file keeps the frames done so
-    // far, the later files get nothing.
-    void cancelEndsTheRunAfterTheFileUnderWay()
+    // Cancel in the run's progress dialog, one file at a time: the file under way keeps the
+    // frames done so far, the later files get nothing, and the run still succeeds.
+    void cancelEndsTheRunAfterTheFilesUnderWay()
     {
         QTemporaryDir dir;
-        for (const char* name : {"a.bvh", "b.bvh", "c.bvh"})
+        constexpr int frames = 20000;
+        TestSupport::writeFile(dir, "a.bvh", TestSupport::branchedMotion(60, frames));
+        for (const char* name : {"b.bvh", "c.bvh"})
             TestSupport::writeFile(dir, QString::fromLatin1(name), TestSupport::smallMotion(50));
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
+        // Seen at the first look at the dialog, once the run has been under way for a moment.
         QTimer::singleShot(0, qApp, [] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 if (auto* dialog = qobject_cast<QProgressDialog*>(widget);
@@ -156,32 +158,13 @@ private slots:
                     QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
             }
         });
-        const int exitCode = CommandLineRun().run(QStringLiteral("all"));
+        const int exitCode = CommandLineRun(1).run(QStringLiteral("all"));
         QDir::setCurrent(previous);
         QCOMPARE(exitCode, 0);
         TestSupport::C3DReader reader;
         QCOMPARE(reader.readFile(dir.filePath(QStringLiteral("a.c3d"))), QString());
-        // The click is seen at the first progress update, before frame 1; frame 1 is finished.
-        QCOMPARE(reader.frameCount, qint64(2));
+        QVERIFY(reader.frameCount < frames);
         QCOMPARE(entries(dir).filter(QStringLiteral(".c3d")), QStringList{"a.c3d"});
-    }
-
-    // The progress dialog is updated about `updates` times: frame f is due once it passes the
-    // next mark, which then moves on by maximum / updates; with fewer frames than updates
-    // every frame after the first is due.
-    void progressUpdates()
-    {
-        for (const auto& [maximum, updates, first, step] : {std::tuple{50, 100, 1, 1},
-                                                            {100, 100, 2, 1},
-                                                            {1000, 100, 11, 10},
-                                                            {1000, 10, 101, 100},
-                                                            {10, 0, 1, 1}}) {
-            ProgressThrottle throttle(maximum, updates);
-            for (int frame = 0, next = first; frame < maximum; ++frame) {
-                QCOMPARE(throttle.isDue(frame), frame == next);
-                next += frame == next ? step : 0;
-            }
-        }
     }
 };
 

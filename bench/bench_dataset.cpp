@@ -1,0 +1,102 @@
+// Converting a data set to C3D: a folder of 120 recordings (60 copies each of the CMU walk and
+// the ArenaLouise recording from tests/data/real), with kinovane-convert one file at a time
+// (-j 1), two at a time (-j 2), and with "kinovane all" in the folder. Two at a time must take
+// at most 0.6 times as long as one at a time, and no longer than "kinovane all". Each figure is
+// the best of several runs (KINOVANE_BENCH_RUNS, 5 by default), the commands interleaved so
+// that a slow spell of the machine hits them alike.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+static bool makeDataSet(const QString& folder)
+{
+    for (const char* recording : {"cmu_01_14", "arena_louise"}) {
+        const QString source = QStringLiteral(KINOVANE_SOURCE_DIR "/tests/data/real/%1.bvh")
+                                   .arg(QLatin1String(recording));
+        for (int copy = 1; copy <= 60; ++copy) {
+            const QString target = QStringLiteral("%1/%2_%3.bvh")
+                                       .arg(folder, QLatin1String(recording))
+                                       .arg(copy, 2, 10, QLatin1Char('0'));
+            if (!QFile::copy(source, target))
+                return false;
+        }
+    }
+    return true;
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    const int repetitions = qEnvironmentVariableIsSet("KINOVANE_BENCH_RUNS")
+                                ? std::max(1, qEnvironmentVariableIntValue("KINOVANE_BENCH_RUNS"))
+                                : 5;
+    QTemporaryDir directory;
+    const QString recordings = directory.filePath(QStringLiteral("recordings"));
+    const QString converted = directory.filePath(QStringLiteral("converted"));
+    if (!directory.isValid() || !QDir().mkpath(recordings) || !makeDataSet(recordings)) {
+        std::fprintf(stderr, "cannot make the data set\n");
+        return 1;
+    }
+
+    struct Command
+    {
+        const char* name;
+        QString program;
+        QStringList arguments;
+        QString workingDirectory;
+        double best = std::numeric_limits<double>::infinity();
+    };
+    const auto convert = [&](const char* jobs) {
+        return QStringList{recordings,
+                           QStringLiteral("--c3d"),
+                           QStringLiteral("--out-dir"),
+                           converted,
+                           QStringLiteral("--quiet"),
+                           QStringLiteral("-j"),
+                           QString::fromLatin1(jobs)};
+    };
+    std::vector<Command> commands{
+        {"kinovane-convert -j 1", KINOVANE_CONVERT_EXECUTABLE, convert("1"), QString()},
+        {"kinovane-convert -j 2", KINOVANE_CONVERT_EXECUTABLE, convert("2"), QString()},
+        {"kinovane all", KINOVANE_EXECUTABLE, {QStringLiteral("all")}, recordings}};
+
+    // Without a display "kinovane all" runs offscreen; with one, its progress dialog shows.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (int run = 0; run < repetitions; ++run) {
+        for (Command& command : commands) {
+            // Each command writes into a folder without the previous command's files.
+            QDir(converted).removeRecursively();
+            for (const QString& c3d : QDir(recordings).entryList({QStringLiteral("*.c3d")}))
+                QFile::remove(QDir(recordings).filePath(c3d));
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.setWorkingDirectory(command.workingDirectory);
+            process.setStandardOutputFile(QProcess::nullDevice());
+            process.setStandardErrorFile(QProcess::nullDevice());
+            QElapsedTimer timer;
+            timer.start();
+            process.start(command.program, command.arguments);
+            if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+                std::fprintf(stderr, "%s failed\n", command.name);
+                return 1;
+            }
+            command.best = std::min(command.best, double(timer.nsecsElapsed()) / 1e9);
+        }
+    }
+
+    for (const Command& command : commands)
+        std::printf("%-24s %7.3f s\n", command.name, command.best);
+    std::printf("-j 2 / -j 1: %.2f (limit 0.60)\n", commands[1].best / commands[0].best);
+    std::printf("-j 2 / kinovane all: %.2f (limit 1.00)\n", commands[1].best / commands[2].best);
+    return 0;
+}
