@@ -94,11 +94,13 @@ private slots:
 
     // One argument naming a file opens it in the window, whatever the name holds, and converts
     // nothing; --help and --version print and end; a .bvh name that is no file is an error; a
-    // batch run names each file it writes, saying so when it replaces one.
+    // batch run names each file it writes, saying so when it replaces one, in the order of the
+    // files (a.bvh, the longest, is done last).
     void oneArgument()
     {
         QTemporaryDir dir;
         const QByteArray feet = TestSupport::readFile(TestSupport::dataPath("gui_feet_walk.bvh"));
+        TestSupport::writeFile(dir, "a.bvh", TestSupport::branchedMotion(60, 20000));
         TestSupport::writeFile(dir, "ball.bvh", feet);
         TestSupport::writeFile(dir, "walk.bvh", feet);
         const auto start = [&](QProcess& process, const QString& argument) {
@@ -108,14 +110,14 @@ private slots:
         QProcess window;
         start(window, "ball.bvh");
         QVERIFY(!window.waitForFinished(3000)); // the window is up
-        QCOMPARE(entries(dir), QStringList({"ball.bvh", "walk.bvh"}));
+        QCOMPARE(entries(dir), QStringList({"a.bvh", "ball.bvh", "walk.bvh"}));
         window.kill();
         window.waitForFinished();
         const std::tuple<const char*, int, const char*> runs[] = {
             {"--help", 0, "Usage: kinovane [FILE.bvh]"},
             {"--version", 0, "kinovane "},
             {"nothere.bvh", 1, "nothere.bvh: no such file"},
-            {"all", 0, "ball.c3d\nwalk.c3d\n"},
+            {"all", 0, "a.c3d\nball.c3d\nwalk.c3d\n"},
             {"all", 0, "walk.c3d (replacing the existing file)\n"}};
         for (const auto& [argument, exitCode, output] : runs) {
             QProcess process;
