@@ -276,8 +276,20 @@ void BvhView::fit(bool wholeMotion)
     const bool framesMotion = wholeMotion && !travels;
     if (wholeMotion)
         followingRoot = travels;
-    const Vector3f low = framesMotion ? motionLow : frameLow;
-    const Vector3f high = framesMotion ? motionHigh : frameHigh;
+    Vector3f low = framesMotion ? motionLow : frameLow;
+    Vector3f high = framesMotion ? motionHigh : frameHigh;
+    if (wholeMotion && travels) {
+        // The camera will move with the root over the ground but keep its height: the view
+        // must hold every height the motion reaches (a step down from a platform, a jump) and
+        // the largest figure it shows (arms raised, a body lying down), around the figure as it
+        // stands now.
+        const Vector3f middle = 0.5f * (frameLow + frameHigh);
+        const Vector3f reach(0.5f * figureSize, 0.0f, 0.5f * figureSize);
+        low = low.cwiseMin(middle - reach);
+        high = high.cwiseMax(middle + reach);
+        low.y() = std::min(low.y(), motionLow.y());
+        high.y() = std::max(high.y(), motionHigh.y());
+    }
     const float aspect = height() > 0 ? float(width()) / float(height()) : 1.0f;
     camera.fit(toQVector(low), toQVector(high), aspect);
     // The depth range must reach the whole grid as well as the figure.

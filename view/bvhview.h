@@ -64,7 +64,8 @@ public slots:
     // Back to the view of the last fit (the default view before any).
     void resetCamera();
     // Frames the skeleton over the whole motion; a motion that travels much further than the
-    // figure's size is framed on the current frame instead, and followed.
+    // figure's size is framed around the current frame instead, with room for every height the
+    // motion reaches and for its largest figure, and followed.
     void fitSkeleton();
     // Frames the skeleton of the current frame.
     void fitCurrentFrame();
