@@ -187,12 +187,9 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
     if (!setup)
         return;
     // The ankles, as the profile names them (LFoot and RFoot in iPi Studio skeletons).
-    const QList<BvhJoint*> joints = motion.root->getAllJoints();
-    const QStringList names = motion.root->getAllJointNames();
-    const QString leftName = setup->profile.jointNameFor(QStringLiteral("left ankle"), joints);
-    const QString rightName = setup->profile.jointNameFor(QStringLiteral("right ankle"), joints);
-    const qsizetype left = leftName.isEmpty() ? -1 : names.indexOf(leftName);
-    const qsizetype right = rightName.isEmpty() ? -1 : names.indexOf(rightName);
+    PoseEvaluator pose(motion.root);
+    const int left = setup->profile.jointIndexFor(QStringLiteral("left ankle"), pose.getJoints());
+    const int right = setup->profile.jointIndexFor(QStringLiteral("right ankle"), pose.getJoints());
     if (left < 0 || right < 0) {
         report.problems.append(
             QStringLiteral("skipped %1: the %2 profile finds no %3 ankle in it")
@@ -211,7 +208,6 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
     }
     const int frameCount = motion.rowCount();
     progress->begin(QString(), QString(), frameCount);
-    PoseEvaluator pose(motion.root);
     // Times by repeated addition, so row k carries k additions of the frame time.
     double time = 0.0;
     for (int frame = 0; frame < frameCount && table.isOpen(); ++frame) {
@@ -219,7 +215,7 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
         const QList<double>& row = std::as_const(motion.frames)[frame];
         pose.evaluateRow(row.constData(), row.size());
         table.addNumber(time);
-        for (const qsizetype foot : {left, right}) {
+        for (const int foot : {left, right}) {
             const Eigen::Vector3d p =
                 C3DAxes::fromBvh(pose.getPosition(foot), setup->unit.millimetres);
             table.addNumberCell(p.x());

@@ -40,13 +40,8 @@ int landmarkIndex(const MotionSetup& setup, const QList<BvhJoint*>& joints,
                   const QStringList& names)
 {
     for (const QString& landmark : names) {
-        const QString name = setup.profile.jointNameFor(landmark, joints);
-        if (name.isEmpty())
-            continue;
-        const MassSegmentModel probe{{name, name, 0, 1}};
-        const SegmentBinding binding = SegmentBinding::bind(probe, joints);
-        if (!binding.bound.empty())
-            return binding.bound[0].startJoint;
+        if (const int index = setup.profile.jointIndexFor(landmark, joints); index >= 0)
+            return index;
     }
     return -1;
 }

@@ -31,11 +31,9 @@ Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
         return Vector3f::UnitY();
     PoseEvaluator pose(motion.root);
     const QList<BvhJoint*>& joints = pose.getJoints();
-    // The two landmarks bound as a segment find them as the model's names are found.
-    const MassSegmentModel spine{{profile.jointNameFor(QStringLiteral("pelvis"), joints),
-                                  profile.jointNameFor(QStringLiteral("head top"), joints), 0, 1}};
-    const SegmentBinding binding = SegmentBinding::bind(spine, joints);
-    if (binding.bound.empty())
+    const int pelvis = profile.jointIndexFor(QStringLiteral("pelvis"), joints);
+    const int headTop = profile.jointIndexFor(QStringLiteral("head top"), joints);
+    if (pelvis < 0 || headTop < 0)
         return Vector3f::UnitY();
     constexpr int samples = 10;
     const int rows = motion.rowCount();
@@ -43,8 +41,7 @@ Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
     for (int k = 0; k < std::min(rows, samples); ++k) {
         const QList<double>& row = motion.frames[int(qint64(k) * rows / std::min(rows, samples))];
         pose.evaluateRow(row.constData(), row.size());
-        const Vector3f step = pose.getPosition(binding.bound[0].endJoint) -
-                              pose.getPosition(binding.bound[0].startJoint);
+        const Vector3f step = pose.getPosition(headTop) - pose.getPosition(pelvis);
         if (step.allFinite())
             rise += step.cast<double>();
     }

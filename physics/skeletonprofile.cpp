@@ -1,6 +1,7 @@
 #include "skeletonprofile.h"
 
 #include "model/bvhjoint.h"
+#include "physics/segmentbinding.h"
 
 static const QString endSiteName = QStringLiteral("End Site");
 static const QString endSiteSuffix = QStringLiteral("/End Site");
@@ -114,6 +115,16 @@ QString SkeletonProfile::jointNameFor(const QString& landmark, const QList<BvhJo
     bool found = false;
     const QString name = resolveName(*this, matcher, landmark, later, found);
     return found ? name : QString();
+}
+
+int SkeletonProfile::jointIndexFor(const QString& landmark, const QList<BvhJoint*>& joints) const
+{
+    const QString name = jointNameFor(landmark, joints);
+    if (name.isEmpty())
+        return -1;
+    // A one-joint segment, bound as the model's segments are.
+    const SegmentBinding binding = SegmentBinding::bind({{name, name, 0, 1}}, joints);
+    return binding.bound.empty() ? -1 : binding.bound[0].startJoint;
 }
 
 int SkeletonProfile::recognisedJoints(const QList<BvhJoint*>& joints) const

@@ -49,6 +49,9 @@ struct SkeletonProfile
     // The skeleton's joint name for a landmark ("left ankle"), as fit() finds it; empty when
     // the skeleton has none.
     QString jointNameFor(const QString& landmark, const QList<BvhJoint*>& joints) const;
+    // The index in `joints` of the joint jointNameFor names, found as a model's names are bound
+    // ("Joint/End Site" included); -1 when the skeleton has none.
+    int jointIndexFor(const QString& landmark, const QList<BvhJoint*>& joints) const;
     // How many joints of a skeleton (End Sites aside) bear a name this profile knows, from
     // skeletonJoints or its landmarks' first names: between profiles that fit a skeleton's model
     // alike, the one knowing more of its names is its family.
