@@ -367,12 +367,12 @@ void AnalysisPlots::updateRange()
                                  shown ? markedRange.last * frameTime : none);
 }
 
-int AnalysisPlots::frameAt(const QChartView* view, const QPointF& position) const
+int AnalysisPlots::frameAt(qsizetype plot, const QPointF& position) const
 {
-    const qsizetype index = views.indexOf(const_cast<QChartView*>(view));
-    if (index < 0 || frameCount == 0 || !(frameTime > 0))
+    if (frameCount == 0 || !(frameTime > 0))
         return -1;
-    const QPointF value = plots[index].chart->mapToValue(view->mapToScene(position.toPoint()));
+    const QPointF value =
+        plots[plot].chart->mapToValue(views[plot]->mapToScene(position.toPoint()));
     const int frame = int(std::lround(value.x() / frameTime));
     return std::clamp(frame, firstFrame, firstFrame + frameCount - 1);
 }
@@ -383,10 +383,10 @@ bool AnalysisPlots::eventFilter(QObject* watched, QEvent* event)
     if (press || event->type() == QEvent::MouseMove) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->buttons() & Qt::LeftButton) {
-            for (const QChartView* view : std::as_const(views)) {
-                if (view->viewport() != watched)
+            for (qsizetype plot = 0; plot < views.size(); ++plot) {
+                if (views[plot]->viewport() != watched)
                     continue;
-                const int frame = frameAt(view, mouse->position());
+                const int frame = frameAt(plot, mouse->position());
                 if (frame >= 0)
                     emit frameRequested(frame);
                 return true;

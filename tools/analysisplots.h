@@ -62,8 +62,9 @@ public:
     WriteResult exportImage(const QString& fileName);
 
     const QList<QChartView*>& getViews() const { return views; }
-    // The frame a point of plot `view` stands for (clamped to the analysis); -1 without one.
-    int frameAt(const QChartView* view, const QPointF& position) const;
+    // The frame a point of plot number `plot` (of getViews()) stands for, clamped to the
+    // analysis; -1 without one.
+    int frameAt(qsizetype plot, const QPointF& position) const;
 
 signals:
     void frameRequested(int frame);
