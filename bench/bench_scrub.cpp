@@ -5,11 +5,11 @@
 // a display (xvfb-run -a for the software renderer).
 #include "app/dudezu.h"
 #include "support/benchmotion.h"
+#include "support/eventloop.h"
 #include "view/bvhview.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QSlider>
 #include <QTimer>
 
@@ -32,15 +32,8 @@ int main(int argc, char** argv)
     BvhView* view = window.ui.bvhView;
     int swaps = 0;
     QObject::connect(view, &QOpenGLWidget::frameSwapped, [&swaps] { ++swaps; });
-    QElapsedTimer clock;
-    // Runs the event loop until the view shows a new frame, or `limit` ms passed.
-    const auto waitForSwap = [&](qint64 limit) {
-        const int before = swaps;
-        clock.restart();
-        while (swaps == before && clock.elapsed() < limit)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    };
-    waitForSwap(2000); // the first frame after opening
+    // The first frame after opening.
+    BenchEventLoop::runUntil([&swaps] { return swaps > 0; }, 2000);
 
     constexpr int seconds = 3;
     int moves = 0;
@@ -52,17 +45,13 @@ int main(int argc, char** argv)
         ++moves;
     });
     swaps = 0;
-    clock.restart();
     mover.start();
-    while (clock.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    BenchEventLoop::run(seconds * 1000);
     mover.stop();
     const int framesShown = swaps;
     const int last = window.getCurrentFrame();
     swaps = 0;
-    clock.restart();
-    while (clock.elapsed() < 500)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    BenchEventLoop::run(500);
     std::printf("scrubbing %d frames at %dx%d: %.0f slider moves/s, %.0f frames shown/s; "
                 "frames drawn in the 500 ms after the last move: %d; frame shown %d, slider %d\n",
                 window.bvhFile.rowCount(), view->width(), view->height(), moves / double(seconds),
