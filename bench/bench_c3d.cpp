@@ -38,9 +38,7 @@ static bool readMotion(const QString& path, BvhFile& motion)
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    const int repetitions = qEnvironmentVariableIsSet("KINOVANE_BENCH_RUNS")
-                                ? std::max(1, qEnvironmentVariableIntValue("KINOVANE_BENCH_RUNS"))
-                                : 3;
+    const int repetitions = BenchMotion::runCount(3);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
     // A directory of its own: `kinovane all` converts every BVH file of its directory.

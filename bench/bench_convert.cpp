@@ -45,9 +45,7 @@ static bool writeModel(const QString& path)
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    const int repetitions = qEnvironmentVariableIsSet("KINOVANE_BENCH_RUNS")
-                                ? std::max(1, qEnvironmentVariableIntValue("KINOVANE_BENCH_RUNS"))
-                                : 5;
+    const int repetitions = BenchMotion::runCount(5);
     const QString motion = qEnvironmentVariable("KINOVANE_BENCH_DIR", QDir::tempPath()) +
                            QStringLiteral("/kinovane-bench-motion.bvh");
     QTemporaryDir directory;

@@ -5,6 +5,8 @@
 // the best of several runs (KINOVANE_BENCH_RUNS, 5 by default), the commands interleaved so
 // that a slow spell of the machine hits them alike.
 
+#include "support/benchmotion.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,9 +38,7 @@ static bool makeDataSet(const QString& folder)
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    const int repetitions = qEnvironmentVariableIsSet("KINOVANE_BENCH_RUNS")
-                                ? std::max(1, qEnvironmentVariableIntValue("KINOVANE_BENCH_RUNS"))
-                                : 5;
+    const int repetitions = BenchMotion::runCount(5);
     QTemporaryDir directory;
     const QString recordings = directory.filePath(QStringLiteral("recordings"));
     const QString converted = directory.filePath(QStringLiteral("converted"));

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -95,6 +96,13 @@ qint64 peakResidentBytes()
 qint64 residentBytes()
 {
     return statusField("VmRSS:");
+}
+
+int runCount(int byDefault)
+{
+    return qEnvironmentVariableIsSet("KINOVANE_BENCH_RUNS")
+               ? std::max(1, qEnvironmentVariableIntValue("KINOVANE_BENCH_RUNS"))
+               : byDefault;
 }
 
 } // namespace BenchMotion

@@ -12,6 +12,10 @@ inline constexpr int frameCount = 100000;
 // false when it cannot be written.
 bool ensure(const QString& path, int frames = frameCount);
 
+// How many times a benchmark repeats its measurements, keeping the best: KINOVANE_BENCH_RUNS
+// (at least 1) when set, else `byDefault`.
+int runCount(int byDefault);
+
 // Peak and current resident memory of this process, in bytes.
 qint64 peakResidentBytes();
 qint64 residentBytes();
