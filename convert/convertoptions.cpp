@@ -3,24 +3,49 @@
 #include "model/numberformat.h"
 
 #include <QFileInfo>
-#include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+const std::array<OutputOption, 7>& ConvertOptions::outputOptions()
+{
+    static const std::array<OutputOption, 7> options{{
+        {"--c3d", &ConvertOptions::c3dFile, "{name}.c3d"},
+        {"--bvh", &ConvertOptions::bvhFile, "{name}-cut.bvh"},
+        {"--com-csv", &ConvertOptions::massCentreFile, "{name}-com.csv"},
+        {"--rotations-csv", &ConvertOptions::rotationsFile, "{name}-rotations.csv"},
+        {"--positions-csv", &ConvertOptions::positionsFile, "{name}-positions.csv"},
+        {"--analysis-csv", &ConvertOptions::analysisFile, "{name}-analysis.csv"},
+        {"--events-csv", &ConvertOptions::eventsFile, "{name}-events.csv"},
+    }};
+    return options;
+}
+
+// The output `argument` asks for, or null when it is no output option.
+static const OutputOption* outputOption(const QString& argument)
+{
+    for (const OutputOption& output : ConvertOptions::outputOptions()) {
+        if (argument == QLatin1String(output.option))
+            return &output;
+    }
+    return nullptr;
+}
+
 bool ConvertOptions::hasOutput() const
 {
-    return !c3dFile.isEmpty() || !bvhFile.isEmpty() || !massCentreFile.isEmpty() ||
-           !rotationsFile.isEmpty() || !positionsFile.isEmpty() || wantsAnalysis();
+    return std::any_of(
+        outputOptions().begin(), outputOptions().end(),
+        [this](const OutputOption& output) { return !(this->*output.file).isEmpty(); });
 }
 
 bool ConvertOptions::isDataSet() const
 {
-    const QString name = QStringLiteral("{name}");
     return inputs.size() > 1 || recursive || !outDir.isEmpty() || QFileInfo(input).isDir() ||
-           c3dFile.contains(name) || bvhFile.contains(name) || massCentreFile.contains(name) ||
-           rotationsFile.contains(name) || positionsFile.contains(name) ||
-           analysisFile.contains(name) || eventsFile.contains(name);
+           std::any_of(outputOptions().begin(), outputOptions().end(),
+                       [this](const OutputOption& output) {
+                           return (this->*output.file).contains(QLatin1String("{name}"));
+                       });
 }
 
 QString ConvertOptions::usage()
@@ -104,19 +129,13 @@ QString ConvertOptions::parse(const QStringList& arguments)
         value = arguments[++i];
         return true;
     };
-    static const QStringList withValue{QStringLiteral("--c3d"),
-                                       QStringLiteral("--bvh"),
-                                       QStringLiteral("--com-csv"),
-                                       QStringLiteral("--rotations-csv"),
-                                       QStringLiteral("--positions-csv"),
-                                       QStringLiteral("--joints"),
+    // Options other than the outputs that take a value.
+    static const QStringList withValue{QStringLiteral("--joints"),
                                        QStringLiteral("--range"),
                                        QStringLiteral("--model"),
                                        QStringLiteral("--rotation-order"),
                                        QStringLiteral("--profile"),
                                        QStringLiteral("--units"),
-                                       QStringLiteral("--analysis-csv"),
-                                       QStringLiteral("--events-csv"),
                                        QStringLiteral("--cutoff"),
                                        QStringLiteral("--floor"),
                                        QStringLiteral("--contact-height"),
@@ -126,16 +145,6 @@ QString ConvertOptions::parse(const QStringList& arguments)
                                        QStringLiteral("--out-dir"),
                                        QStringLiteral("--jobs"),
                                        QStringLiteral("-j")};
-    // An output option given no name (the next argument is another option, or none) names its
-    // file after the input.
-    static const QHash<QString, QString> defaultNames{
-        {QStringLiteral("--c3d"), QStringLiteral("{name}.c3d")},
-        {QStringLiteral("--bvh"), QStringLiteral("{name}-cut.bvh")},
-        {QStringLiteral("--com-csv"), QStringLiteral("{name}-com.csv")},
-        {QStringLiteral("--rotations-csv"), QStringLiteral("{name}-rotations.csv")},
-        {QStringLiteral("--positions-csv"), QStringLiteral("{name}-positions.csv")},
-        {QStringLiteral("--analysis-csv"), QStringLiteral("{name}-analysis.csv")},
-        {QStringLiteral("--events-csv"), QStringLiteral("{name}-events.csv")}};
     static const QStringList flags{QStringLiteral("--help"),
                                    QStringLiteral("--version"),
                                    QStringLiteral("--recursive"),
@@ -154,14 +163,16 @@ QString ConvertOptions::parse(const QStringList& arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         QString value;
-        if (argument.startsWith(QLatin1Char('-')) && !withValue.contains(argument) &&
+        const OutputOption* output = outputOption(argument);
+        if (argument.startsWith(QLatin1Char('-')) && !output && !withValue.contains(argument) &&
             !flags.contains(argument))
             return QStringLiteral("unknown option %1").arg(argument);
+        // An output option given no name (the next argument is another option, or none) names
+        // its file after the input.
         const bool unnamed =
-            defaultNames.contains(argument) &&
-            (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')));
+            output && (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')));
         if (unnamed)
-            value = defaultNames.value(argument);
+            value = QString::fromLatin1(output->nameAfterInput);
         if (argument == QLatin1String("--help")) {
             help = true;
         } else if (argument == QLatin1String("--version")) {
@@ -178,16 +189,8 @@ QString ConvertOptions::parse(const QStringList& arguments)
             inputs.append(argument);
         } else if (!unnamed && !valueOf(i, value)) {
             return QStringLiteral("%1 needs a value").arg(argument);
-        } else if (argument == QLatin1String("--c3d")) {
-            c3dFile = value;
-        } else if (argument == QLatin1String("--bvh")) {
-            bvhFile = value;
-        } else if (argument == QLatin1String("--com-csv")) {
-            massCentreFile = value;
-        } else if (argument == QLatin1String("--rotations-csv")) {
-            rotationsFile = value;
-        } else if (argument == QLatin1String("--positions-csv")) {
-            positionsFile = value;
+        } else if (output) {
+            this->*output->file = value;
         } else if (argument == QLatin1String("--joints")) {
             joints = value.split(QLatin1Char(','));
             if (joints.contains(QString()))
@@ -208,10 +211,6 @@ QString ConvertOptions::parse(const QStringList& arguments)
                 return QStringLiteral("--rotation-order %1: expected fixed or declared").arg(value);
         } else if (argument == QLatin1String("--profile")) {
             profile = value == QLatin1String("auto") ? QString() : value;
-        } else if (argument == QLatin1String("--analysis-csv")) {
-            analysisFile = value;
-        } else if (argument == QLatin1String("--events-csv")) {
-            eventsFile = value;
         } else if (argument == QLatin1String("--cutoff")) {
             std::optional<double> cutoff;
             const QString problem = number(argument, value, 0, cutoff);

@@ -8,7 +8,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
+
+struct ConvertOptions;
+
+// One output a kinovane-convert call may ask for: its option, the member holding its file name,
+// and the name it gets when the option is given none.
+struct OutputOption
+{
+    const char* option;            // "--c3d"
+    QString ConvertOptions::*file; // &ConvertOptions::c3dFile
+    const char* nameAfterInput;    // "{name}.c3d"
+};
 
 // What one kinovane-convert call asks for, as parsed from its arguments.
 struct ConvertOptions
@@ -35,6 +47,9 @@ struct ConvertOptions
     bool quiet = false;
     bool help = false;
     bool version = false;
+
+    // Every output option, in the order the usage lists them.
+    static const std::array<OutputOption, 7>& outputOptions();
 
     bool hasOutput() const;
     // Several files or folders, an output folder or "{name}" in an output's name: each input

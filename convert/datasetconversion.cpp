@@ -35,12 +35,12 @@ std::optional<ConvertOptions> optionsFor(const ConvertOptions& options, const In
     one.input = file.path;
     one.quiet = true;
     one.outDir.clear();
-    for (QString* output : {&one.c3dFile, &one.bvhFile, &one.massCentreFile, &one.rotationsFile,
-                            &one.positionsFile, &one.analysisFile, &one.eventsFile}) {
-        if (output->isEmpty())
+    for (const OutputOption& output : ConvertOptions::outputOptions()) {
+        QString& name = one.*output.file;
+        if (name.isEmpty())
             continue;
-        *output = outputPath(*output, file, options.outDir);
-        const QString folder = QFileInfo(*output).absolutePath();
+        name = outputPath(name, file, options.outDir);
+        const QString folder = QFileInfo(name).absolutePath();
         if (!QDir().mkpath(folder)) {
             messages.append(QStringLiteral("cannot make the folder %1").arg(folder));
             return std::nullopt;
@@ -56,19 +56,12 @@ ConvertExit runDataSet(const ConvertOptions& options)
     const InputSet set = InputSet::collect(options.inputs, options.recursive);
     const size_t count = size_t(set.files.size());
     // Several files writing one name would overwrite each other's output.
-    const std::pair<const char*, const QString*> outputs[] = {
-        {"--c3d", &options.c3dFile},
-        {"--bvh", &options.bvhFile},
-        {"--com-csv", &options.massCentreFile},
-        {"--rotations-csv", &options.rotationsFile},
-        {"--positions-csv", &options.positionsFile},
-        {"--analysis-csv", &options.analysisFile},
-        {"--events-csv", &options.eventsFile}};
-    for (const auto& [option, name] : outputs) {
-        if (count > 1 && !name->isEmpty() && !name->contains(QLatin1String("{name}"))) {
+    for (const OutputOption& output : ConvertOptions::outputOptions()) {
+        const QString& name = options.*output.file;
+        if (count > 1 && !name.isEmpty() && !name.contains(QLatin1String("{name}"))) {
             say(QStringLiteral("%1 %2 names one file for %3 inputs: put {name} in it, or give "
                                "no name")
-                    .arg(QLatin1String(option), *name)
+                    .arg(QLatin1String(output.option), name)
                     .arg(count));
             return ConvertExit::Usage;
         }
