@@ -4,10 +4,10 @@
 
 #include <utility>
 
-ExportOptions ExportOptions::wholeMotion(const BvhFile& motion)
+ExportOptions ExportOptions::wholeMotion(const BvhFile& motion, const PoseConvention& convention)
 {
     const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
-    return {FrameRange::all(motion.rowCount()), QList<bool>(joints, true)};
+    return {FrameRange::all(motion.rowCount()), QList<bool>(joints, true), convention};
 }
 
 BvhFile::BvhFile(QObject* parent) : QObject(parent) {}
@@ -15,15 +15,6 @@ BvhFile::BvhFile(QObject* parent) : QObject(parent) {}
 BvhFile::~BvhFile()
 {
     delete root.data();
-}
-
-void BvhFile::setConvention(const PoseConvention& newConvention)
-{
-    convention = newConvention;
-    if (!root)
-        return;
-    for (BvhJoint* joint : root->getAllJoints())
-        joint->setConvention(convention);
 }
 
 void BvhFile::clear()
@@ -42,7 +33,6 @@ std::unique_ptr<BvhFile> BvhFile::copy() const
     other->root = root ? root->cloneTree() : nullptr;
     other->numFrames = numFrames;
     other->frameTime = frameTime;
-    other->convention = convention;
     return other;
 }
 
@@ -52,7 +42,6 @@ void BvhFile::swap(BvhFile& other) noexcept
     std::swap(root, other.root);
     std::swap(numFrames, other.numFrames);
     std::swap(frameTime, other.frameTime);
-    std::swap(convention, other.convention);
 }
 
 void BvhFile::loadFrame(int frame)
@@ -74,18 +63,4 @@ qsizetype BvhFile::firstChannelOf(const BvhJoint* joint) const
         dof += candidate->getNumChannels();
     }
     return -1;
-}
-
-void BvhFile::storeJointValues(const BvhJoint* joint, int frame)
-{
-    const qsizetype dof = firstChannelOf(joint);
-    if (dof < 0 || frame < 0 || frame >= frames.size())
-        return;
-    QList<double>& row = frames[frame];
-    // A short row (a truncated line) read as zeros for the missing channels; pad it so the
-    // edit is kept instead of lost.
-    if (dof + joint->getNumChannels() > row.size())
-        row.resize(dof + joint->getNumChannels(), 0.0);
-    for (int k = 0; k < joint->getNumChannels(); ++k)
-        row[dof + k] = joint->getChannelValue(k);
 }

@@ -10,10 +10,10 @@
 #include <memory>
 
 // One motion: the joint tree, the frame table (one row of channel values per frame, in DOF
-// order: joints in pre-order, each joint's channels in CHANNELS order) and the timing. The
-// joints hold the values of one row, the frame the window shows: loadFrame moves a row into
-// them and storeJointValues writes a joint's values back into a row. BvhReader fills it,
-// BvhWriter and the exports read it.
+// order: joints in pre-order, each joint's channels in CHANNELS order) and the timing.
+// BvhReader fills it, BvhWriter and the exports read it. The program poses frames straight
+// from the rows; loadFrame moves a row into the joints' own values, for code that poses from
+// those (PoseEvaluator::evaluate).
 class BvhFile : public QObject
 {
     Q_OBJECT
@@ -22,17 +22,11 @@ public:
     explicit BvhFile(QObject* parent = nullptr);
     ~BvhFile() override;
 
-    // The pose convention of every joint of this motion (iPi Studio's unless set). Kept by
-    // clear() and given to the joints of every file read afterwards.
-    const PoseConvention& getConvention() const { return convention; }
-    void setConvention(const PoseConvention& newConvention);
-    RotationOrder getRotationOrder() const { return convention.rotationOrder; }
-
-    // Deletes the joint tree and resets every field but the rotation order.
+    // Deletes the joint tree and resets every field.
     void clear();
     // A motion of its own that another thread may work on while this one is used: the same
-    // rows (shared, not copied, until one side changes them), timing and rotation convention,
-    // and a copy of the joint tree holding the same values.
+    // rows (shared, not copied, until one side changes them) and timing, and a copy of the
+    // joint tree holding the same values.
     std::unique_ptr<BvhFile> copy() const;
     // Exchanges everything this object holds with `other`; the joints keep their identity.
     void swap(BvhFile& other) noexcept;
@@ -43,10 +37,6 @@ public:
     // Loads row `frame` into the joints. An index outside the table, or a call without a joint
     // tree, changes nothing.
     void loadFrame(int frame);
-    // Writes the joint's channel values into row `frame` (a row too short for them is padded
-    // with zeros). A joint that is not in this motion, or a frame outside the table, changes
-    // nothing.
-    void storeJointValues(const BvhJoint* joint, int frame);
     // Index of the joint's first channel in a row; -1 for a joint not in this motion.
     qsizetype firstChannelOf(const BvhJoint* joint) const;
 
@@ -54,7 +44,4 @@ public:
     QPointer<BvhJoint> root;
     int numFrames = 0;
     double frameTime = 0.0;
-
-private:
-    PoseConvention convention;
 };

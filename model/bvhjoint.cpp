@@ -115,7 +115,6 @@ BvhJoint* BvhJoint::cloneTree() const
         copy->channelKinds = joint->channelKinds;
         copy->position = joint->position;
         copy->rotation = joint->rotation;
-        copy->convention = joint->convention;
         for (const BvhJoint* child : joint->children) {
             if (!child)
                 continue;
@@ -184,9 +183,9 @@ void BvhJoint::setFrameValues(const double* row, qsizetype rowLength)
     }
 }
 
-RotationAxes BvhJoint::getRotationAxes() const
+RotationAxes BvhJoint::getRotationAxes(RotationOrder order) const
 {
-    if (convention.rotationOrder == RotationOrder::Fixed)
+    if (order == RotationOrder::Fixed)
         return fixedRotationAxes;
     RotationAxes axes{};
     bool used[3] = {false, false, false};

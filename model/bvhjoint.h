@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/poseconvention.h"
+#include "model/rotationorder.h"
 #include "model/vectortypes.h"
 
 #include <QList>
@@ -36,8 +36,11 @@ public:
 
     QString getName() const { return name; }
     void setName(const QString& newName) { name = newName; }
-    Vector3f getOffset() const { return offset; }
-    void setOffset(float x, float y, float z) { offset = Vector3f(x, y, z); }
+    // The offset as poses use it, in single precision.
+    Vector3f getOffset() const { return offset.cast<float>(); }
+    // The offset as read or typed, which the writer saves.
+    const Eigen::Vector3d& getExactOffset() const { return offset; }
+    void setOffset(double x, double y, double z) { offset = Eigen::Vector3d(x, y, z); }
     Vector3f getPosition() const { return position; }
     void setPosition(const Vector3f& newPosition) { position = newPosition; }
     // Degrees, (Xrotation, Yrotation, Zrotation) whatever the channel order.
@@ -68,7 +71,7 @@ public:
     // This joint and all its descendants in pre-order (DOF order).
     QList<BvhJoint*> getAllJoints() const;
     // A new tree of the same shape under a new root (owned by the caller): every joint with
-    // this one's name, offset, channels, held values and rotation convention.
+    // this one's name, offset, channels and held values.
     BvhJoint* cloneTree() const;
     QStringList getAllJointNames() const;
     // First joint of getAllJoints() with exactly this name; null if none.
@@ -80,15 +83,11 @@ public:
     // The same for a row given as a pointer and a length.
     void setFrameValues(const double* row, qsizetype rowLength);
 
-    // How this joint's values make its place and rotation; the motion sets it on all its
-    // joints, and PoseEvaluator computes accordingly.
-    const PoseConvention& getConvention() const { return convention; }
-    void setConvention(const PoseConvention& newConvention) { convention = newConvention; }
-    RotationOrder getRotationOrder() const { return convention.rotationOrder; }
-    // The axes of the rotation product left to right: x, y, z under Fixed; under Declared the
-    // rotation channels in CHANNELS order, then any axis they leave out (in x, y, z order, so
-    // a value set by hand on a joint without that channel still counts).
-    RotationAxes getRotationAxes() const;
+    // The axes of this joint's rotation product left to right under `order`: x, y, z under
+    // Fixed; under Declared the rotation channels in CHANNELS order, then any axis they leave
+    // out (in x, y, z order, so a value set by hand on a joint without that channel still
+    // counts).
+    RotationAxes getRotationAxes(RotationOrder order) const;
 
     // Conversions used by the rotation interpolation. Angles in degrees.
     static Matrix3f eulerToMatrix(double x, double y, double z);
@@ -111,12 +110,11 @@ private:
     const float* slot(Channel channel) const;
 
     QString name;
-    Vector3f offset = Vector3f::Zero();
+    Eigen::Vector3d offset = Eigen::Vector3d::Zero();
     QStringList channels;
     QList<Channel> channelKinds; // parallel to channels, so frame loads compare no strings
     QList<QPointer<BvhJoint>> children;
     QPointer<BvhJoint> parentJoint;
     Vector3f position = Vector3f::Zero();
     Vector3f rotation = Vector3f::Zero();
-    PoseConvention convention;
 };

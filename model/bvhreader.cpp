@@ -32,12 +32,12 @@ static bool joinsTo(std::string_view first, std::string_view second, std::string
            whole.substr(first.size()) == second;
 }
 
-// Offsets are single precision: a number beyond the float range would become an infinity that
-// the writer could not write back, so it reads as 0, like any text that is no number.
-static float toOffset(std::string_view text)
+// Offsets are kept as read, and posed in single precision: a number beyond the float range
+// would become an infinity in every pose, so it reads as 0, like any text that is no number.
+static double toOffset(std::string_view text)
 {
     const double value = NumberFormat::toDouble(text);
-    return std::abs(value) <= double(std::numeric_limits<float>::max()) ? float(value) : 0.0f;
+    return std::abs(value) <= double(std::numeric_limits<float>::max()) ? value : 0.0;
 }
 
 static QString decodeName(std::string_view text)
@@ -77,7 +77,6 @@ BvhReadResult BvhReader::read(QIODevice& input)
     }
     device = nullptr;
     buffer = QByteArray();
-    file.setConvention(file.getConvention());
     if (!file.root) {
         result.status = BvhReadResult::Status::NoHierarchy;
         result.errorString = QStringLiteral("The file holds no joint hierarchy (no HIERARCHY "

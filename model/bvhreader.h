@@ -31,10 +31,9 @@ struct BvhReadResult
     bool ok() const { return status == Status::Ok; }
 };
 
-// Reads the BVH text format into a BvhFile (normally an empty one), whose joints then take the
-// motion's rotation convention. Line-oriented and forgiving: keywords are whole
-// tokens compared exactly, unknown lines are skipped, and whatever was understood stays
-// loaded. The grammar:
+// Reads the BVH text format into a BvhFile (normally an empty one). Line-oriented and
+// forgiving: keywords are whole tokens compared exactly, unknown lines are skipped, and whatever
+// was understood stays loaded. The grammar:
 // - a line containing "HIERARCHY" is followed (blank lines skipped) by "ROOT name"; each joint
 //   is "{", then OFFSET, CHANNELS, JOINT and End lines, then "}"; only the first word of a
 //   name is kept, every End block is named "End Site", and only a joint's first CHANNELS line

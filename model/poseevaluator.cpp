@@ -8,6 +8,21 @@
 #include <algorithm>
 #include <cstring>
 
+// A joint's place in its parent: OFFSET plus its position values, except that under
+// ReplaceOffset each position channel stands for its OFFSET component, whose slot is then 0.
+static Vector3f offsetUnderConvention(const BvhJoint& joint, PositionChannels positionChannels)
+{
+    Vector3f offset = joint.getOffset();
+    if (positionChannels != PositionChannels::ReplaceOffset)
+        return offset;
+    for (int k = 0; k < joint.getNumChannels(); ++k) {
+        const int slot = int(joint.getChannel(k));
+        if (slot < 3)
+            offset[slot] = 0.0f;
+    }
+    return offset;
+}
+
 static std::array<float, 6> valuesOf(const BvhJoint& joint)
 {
     const Vector3f position = joint.getPosition();
@@ -15,7 +30,8 @@ static std::array<float, 6> valuesOf(const BvhJoint& joint)
     return {position.x(), position.y(), position.z(), rotation.x(), rotation.y(), rotation.z()};
 }
 
-PoseEvaluator::PoseEvaluator(const BvhJoint* root)
+PoseEvaluator::PoseEvaluator(const BvhJoint* root, const PoseConvention& convention)
+    : convention(convention)
 {
     if (!root)
         return;
@@ -35,6 +51,7 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
     }
     // The DOF order of setFrameValues: joints in pre-order, each joint's channels in order.
     offsets.resize(count);
+    rotationAxes.resize(count);
     for (qsizetype i = 0; i < joints.size(); ++i) {
         const BvhJoint* joint = joints[i];
         heldValues.push_back(valuesOf(*joint));
@@ -42,8 +59,9 @@ PoseEvaluator::PoseEvaluator(const BvhJoint* root)
             const int slot = int(joint->getChannel(k));
             channelTargets.push_back(slot < 6 ? int(6 * i) + slot : -1);
         }
+        rotationAxes[size_t(i)] = joint->getRotationAxes(convention.rotationOrder);
+        offsets[size_t(i)] = offsetUnderConvention(*joint, convention.positionChannels);
     }
-    takeConventions();
     values.resize(count);
     localPoints.resize(count);
     rotations.resize(count);
@@ -60,55 +78,24 @@ template <typename T> static bool sameBytes(const std::vector<T>& a, const std::
 bool PoseEvaluator::hasSameSetup(const PoseEvaluator& other) const
 {
     return joints == other.joints && parents == other.parents &&
-           channelTargets == other.channelTargets && declaredOrder == other.declaredOrder &&
-           rotationAxes == other.rotationAxes && sameBytes(pis, other.pis) &&
-           sameBytes(offsets, other.offsets) && sameBytes(heldValues, other.heldValues);
-}
-
-// A joint's place in its parent: OFFSET plus its position values, except that under
-// ReplaceOffset each position channel stands for its OFFSET component, whose slot is then 0.
-static Vector3f offsetUnderConvention(const BvhJoint& joint)
-{
-    Vector3f offset = joint.getOffset();
-    if (joint.getConvention().positionChannels != PositionChannels::ReplaceOffset)
-        return offset;
-    for (int k = 0; k < joint.getNumChannels(); ++k) {
-        const int slot = int(joint.getChannel(k));
-        if (slot < 3)
-            offset[slot] = 0.0f;
-    }
-    return offset;
-}
-
-void PoseEvaluator::takeConventions()
-{
-    const size_t count = size_t(joints.size());
-    declaredOrder.resize(count);
-    rotationAxes.resize(count);
-    pis.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        const BvhJoint& joint = *joints[qsizetype(i)];
-        declaredOrder[i] = joint.getRotationOrder() == RotationOrder::Declared;
-        rotationAxes[i] = joint.getRotationAxes();
-        pis[i] = joint.getConvention().pi;
-        offsets[i] = offsetUnderConvention(joint);
-    }
+           channelTargets == other.channelTargets && convention == other.convention &&
+           rotationAxes == other.rotationAxes && sameBytes(offsets, other.offsets) &&
+           sameBytes(heldValues, other.heldValues);
 }
 
 void PoseEvaluator::evaluate()
 {
-    takeConventions();
     for (size_t i = 0; i < values.size(); ++i)
         values[i] = valuesOf(*joints[qsizetype(i)]);
     evaluateValues();
 }
 
-Vector3f PoseEvaluator::positionOf(const BvhJoint& joint)
+Vector3f PoseEvaluator::positionOf(const BvhJoint& joint, const PoseConvention& convention)
 {
     const BvhJoint* root = &joint;
     while (root->getParentJoint())
         root = root->getParentJoint();
-    PoseEvaluator evaluator(root);
+    PoseEvaluator evaluator(root, convention);
     evaluator.evaluate();
     return evaluator.getPosition(evaluator.getJoints().indexOf(const_cast<BvhJoint*>(&joint)));
 }
@@ -134,15 +121,16 @@ void PoseEvaluator::loadRow(const double* row, qsizetype length)
 void PoseEvaluator::evaluateValues()
 {
     const size_t count = positions.size();
+    const bool declaredOrder = convention.rotationOrder == RotationOrder::Declared;
+    const float pi = convention.pi;
     for (size_t i = 0; i < count; ++i) {
         const JointValues& v = values[i];
         localPoints[i] = offsets[i] + Vector3f(v[0], v[1], v[2]);
         if (!hasChildren[i])
             continue;
         const Vector3f degrees(v[3], v[4], v[5]);
-        rotations[i] = declaredOrder[i]
-                           ? RotationMath::fromJointDegrees(degrees, rotationAxes[i], pis[i])
-                           : RotationMath::fromJointDegrees(degrees, pis[i]);
+        rotations[i] = declaredOrder ? RotationMath::fromJointDegrees(degrees, rotationAxes[i], pi)
+                                     : RotationMath::fromJointDegrees(degrees, pi);
     }
     // Walks each joint's chain up to the root; the order of the float operations fixes every
     // digit the exports write, so it must not change.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/rotationorder.h"
+#include "model/poseconvention.h"
 #include "model/vectortypes.h"
 
 #include <QList>
@@ -14,22 +14,23 @@ class BvhJoint;
 // used by the view, the tables, the C3D export and the command-line runs alike. Each joint's
 // point (offset + position) is turned by its parent's rotation matrix and added to the
 // parent's point, up to the root; all arithmetic is single precision, each joint's matrix
-// built once per frame. The exports walk whole motions through it, straight from the frame
-// rows, and use one copy per thread.
+// built once per frame, as the motion's pose convention says (given, never taken from the
+// joints: one motion can be posed under several). The exports walk whole motions through it,
+// straight from the frame rows, and use one copy per thread.
 class PoseEvaluator
 {
 public:
     // Takes the joint list (pre-order) of the tree under `root` and the values its joints hold
     // now; the tree must not change while the evaluator is used. A null root gives an empty
     // evaluator.
-    explicit PoseEvaluator(const BvhJoint* root);
+    PoseEvaluator(const BvhJoint* root, const PoseConvention& convention);
 
     // Absolute position of one joint from the values its tree holds now.
-    static Vector3f positionOf(const BvhJoint& joint);
+    static Vector3f positionOf(const BvhJoint& joint, const PoseConvention& convention);
 
     const QList<BvhJoint*>& getJoints() const { return joints; }
     // True when evaluateRow gives `other`'s positions, bit for bit, for every row: the same
-    // joints, channels, offsets, held values and rotation conventions.
+    // joints, channels, offsets, held values and pose convention.
     bool hasSameSetup(const PoseEvaluator& other) const;
     // Recomputes every position from the joints' current values.
     void evaluate();
@@ -53,15 +54,13 @@ private:
     // Per joint: position x, y, z, then rotation x, y, z, the slots of BvhJoint::Channel.
     using JointValues = std::array<float, 6>;
 
-    void takeConventions();
     void evaluateValues();
 
     QList<BvhJoint*> joints;
-    std::vector<int> parents;        // index of each joint's parent, -1 for the root
-    std::vector<char> hasChildren;   // only joints with children need their matrix
-    std::vector<char> declaredOrder; // RotationOrder::Declared: multiply in rotationAxes
+    std::vector<int> parents;      // index of each joint's parent, -1 for the root
+    std::vector<char> hasChildren; // only joints with children need their matrix
+    PoseConvention convention;
     std::vector<RotationAxes> rotationAxes;
-    std::vector<float> pis;              // each joint's pi for degrees to radians
     std::vector<Vector3f> offsets;       // OFFSET, less what position channels replace
     std::vector<JointValues> heldValues; // what the joints held when the evaluator was made
     std::vector<int> channelTargets;     // per DOF index: 6 * joint + slot, or -1 for no slot

@@ -20,16 +20,25 @@ QString MotionSetup::summary() const
     if (unitJudged)
         text += QStringLiteral(" (the skeleton is %1 %2 tall)")
                     .arg(NumberFormat::general(stature, 3), unit.name);
-    if (!modelFile.isEmpty())
+    if (userModel)
+        text += QStringLiteral(", your own model");
+    else if (!modelFile.isEmpty())
         text += QStringLiteral(", model %1").arg(modelFile);
     return text;
+}
+
+ExportOptions MotionSetup::exportOptions(const BvhFile& motion) const
+{
+    ExportOptions options = ExportOptions::wholeMotion(motion, convention);
+    options.millimetresPerUnit = unit.millimetres;
+    return options;
 }
 
 Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
 {
     if (!motion.root || motion.rowCount() == 0)
         return Vector3f::UnitY();
-    PoseEvaluator pose(motion.root);
+    PoseEvaluator pose(motion.root, convention);
     const QList<BvhJoint*>& joints = pose.getJoints();
     const int pelvis = profile.jointIndexFor(QStringLiteral("pelvis"), joints);
     const int headTop = profile.jointIndexFor(QStringLiteral("head top"), joints);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/exportoptions.h"
 #include "model/lengthunit.h"
 #include "model/vectortypes.h"
 #include "model/poseconvention.h"
@@ -36,13 +37,16 @@ struct MotionSetup
     bool unitJudged = false; // the skeleton's size overrode the profile's unit
     double stature = 0.0;    // of the rest pose, in the file's numbers
     MassSegmentModel segments;
-    QString modelFile; // where the model came from; empty for the profile's own
+    QString modelFile;      // where the model came from; empty for the profile's own
+    bool userModel = false; // the user opened or edited the model
     SegmentBinding binding;
     QString errorString; // why the request cannot be met; empty when it can
 
     bool ok() const { return errorString.isEmpty(); }
     // One line for a status bar or a log: profile, unit and model.
     QString summary() const;
+    // Every frame and joint of `motion`, posed under this convention and scaled by this unit.
+    ExportOptions exportOptions(const BvhFile& motion) const;
     // The world axis the motion's figure stands along, pointing up: the one its pelvis to head
     // top (as the profile names them) runs along most, summed over a few frames posed as the
     // motion's joints say; +y when the profile finds neither or the motion has no frame. (The

@@ -12,7 +12,6 @@ SetupObserver::SetupObserver(BvhFile& motion, const SkeletonProfiles& profiles,
 void SetupObserver::choose()
 {
     setup = MotionSetup::choose(profiles, motion.root, request);
-    motion.setConvention(setup->convention);
     if (chosen)
         chosen(*setup);
 }

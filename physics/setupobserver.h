@@ -10,9 +10,8 @@ class BvhFile;
 class SkeletonProfiles;
 
 // Chooses a motion's setup while BvhReader reads it: as soon as the hierarchy is complete, so
-// that the joints take the setup's convention before the first row, and whoever converts rows
-// during the reading (`next`, told about the rows after this) poses them as the setup says.
-// `chosen` is called with the setup before `next` hears of the rows.
+// that whoever converts rows during the reading (`next`, told about the rows after this) poses
+// them as the setup says. `chosen` is called with the setup before `next` hears of the rows.
 class SetupObserver : public BvhReadObserver
 {
 public:
@@ -24,8 +23,7 @@ public:
     void rowsAppended(const BvhFile& file) override;
 
     // Call once the reading is over: the setup of the skeleton the motion now has (chosen
-    // again, as the file may have held no rows or a second hierarchy), its convention given
-    // to the motion.
+    // again, as the file may have held no rows or a second hierarchy).
     const MotionSetup& finish();
 
 private:
