@@ -56,7 +56,7 @@ void BvhWriter::writeIndent(int level)
 void BvhWriter::writeNumber(double value, int decimals)
 {
     char buffer[NumberFormat::maxLength];
-    text.append(buffer, size_t(NumberFormat::writeFixed(buffer, value, decimals)));
+    text.append(buffer, size_t(NumberFormat::writeFixedExact(buffer, value, decimals)));
 }
 
 void BvhWriter::writeText(const QString& value)
@@ -87,7 +87,7 @@ void BvhWriter::writeJoint(const BvhJoint* top)
         text.append("{\n");
         writeIndent(indentLevel + 1);
         text.append("OFFSET");
-        const Vector3f offset = joint->getOffset();
+        const Eigen::Vector3d& offset = joint->getExactOffset();
         for (int axis = 0; axis < 3; ++axis) {
             text.append("\t");
             writeNumber(offset[axis], 4);

@@ -10,7 +10,9 @@ class QSaveFile;
 
 // Writes a motion as BVH text: the tab-indented hierarchy, then a range of frame rows,
 // values separated by tabs. Offsets and the first three values of a row get 4 decimals, the
-// other values 6, the frame time 10; the reader reads every file it writes back.
+// other values 6, the frame time 10, and any value that needs more digits to read back as the
+// same number gets as many as it needs: the reader reads every file it writes back, value for
+// value.
 class BvhWriter
 {
 public:

@@ -1,6 +1,7 @@
 #include "numberformat.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace NumberFormat {
@@ -10,6 +11,33 @@ int writeFixed(char* buffer, double value, int decimals)
     const auto result =
         std::to_chars(buffer, buffer + maxLength, value, std::chars_format::fixed, decimals);
     return int(result.ptr - buffer);
+}
+
+static bool sameDouble(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+int writeFixedExact(char* buffer, double value, int decimals)
+{
+    const int length = writeFixed(buffer, value, decimals);
+    double back = 0.0;
+    const auto parsed = std::from_chars(buffer, buffer + length, back);
+    if (parsed.ec == std::errc() && sameDouble(back, value))
+        return length;
+    // Rare: more digits than the file's usual decimals (or not a number at all).
+    const auto result = std::to_chars(buffer, buffer + maxLength, value, std::chars_format::fixed);
+    return result.ec == std::errc() ? int(result.ptr - buffer) : length;
+}
+
+double decimalOf(float value)
+{
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+    double result = double(value);
+    if (written.ec == std::errc())
+        std::from_chars(buffer, written.ptr, result);
+    return result;
 }
 
 // Powers of ten as correctly rounded doubles (each literal is).

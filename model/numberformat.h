@@ -11,13 +11,24 @@
 // change of style happens in one place. All of them ignore the user's locale.
 namespace NumberFormat {
 
-// Longest text any of the helpers below produces (a 'g' value with 17 digits, or a fixed value
-// of a double with up to 10 decimals and 309 integer digits).
+// Longest text any of the helpers below produces (a 'g' value with 17 digits, a fixed value of
+// a double with up to 10 decimals and 309 integer digits, or the shortest fixed text of a
+// double, at most 327 characters).
 inline constexpr int maxLength = 340;
 
 // Fixed-point notation with `decimals` digits after the point, as printf "%.*f" does.
 // Writes into `buffer` (at least maxLength bytes) and returns the number of bytes written.
 int writeFixed(char* buffer, double value, int decimals);
+
+// Fixed-point notation with at least `decimals` digits after the point, and more where the
+// value needs them to read back as the very same double: then the shortest text that does.
+// A value typed or read with more digits than a file's usual decimals keeps them all.
+int writeFixedExact(char* buffer, double value, int decimals);
+
+// The double a float prints as: the shortest decimal text that reads back as the float, read
+// as a double. What the program computes in single precision is kept in the frame table so,
+// and written back as those digits.
+double decimalOf(float value);
 
 // printf "%.*g": `significant` significant digits, trailing zeros removed.
 int writeGeneral(char* buffer, double value, int significant);

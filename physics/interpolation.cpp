@@ -2,6 +2,7 @@
 
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/numberformat.h"
 
 #include <array>
 #include <cmath>
@@ -49,24 +50,26 @@ static Vector3f rotationIn(const QList<double>& row, const RotationColumns& colu
     return rotation;
 }
 
-// Angles and matrices in the joint's own convention: under Declared in its channel order, with
-// the full range of every angle, so interpolated angles are written back as the file means them.
-static Vector4f rotationQuaternion(const BvhJoint& joint, const Vector3f& r)
+// Angles and matrices in the motion's convention: under Declared in the joint's channel order,
+// with the full range of every angle, so interpolated angles are written back as the file
+// means them.
+static Vector4f rotationQuaternion(const BvhJoint& joint, RotationOrder order, const Vector3f& r)
 {
-    if (joint.getRotationOrder() == RotationOrder::Declared)
-        return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r, joint.getRotationAxes()));
+    if (order == RotationOrder::Declared)
+        return BvhJoint::matrixToQuaternion(
+            BvhJoint::eulerToMatrix(r, joint.getRotationAxes(order)));
     return BvhJoint::matrixToQuaternion(BvhJoint::eulerToMatrix(r.x(), r.y(), r.z()));
 }
 
-static Vector3f rotationAngles(const BvhJoint& joint, const Matrix3f& matrix)
+static Vector3f rotationAngles(const BvhJoint& joint, RotationOrder order, const Matrix3f& matrix)
 {
-    if (joint.getRotationOrder() == RotationOrder::Declared)
-        return BvhJoint::matrixToEuler(matrix, joint.getRotationAxes());
+    if (order == RotationOrder::Declared)
+        return BvhJoint::matrixToEuler(matrix, joint.getRotationAxes(order));
     return BvhJoint::matrixToEuler(matrix);
 }
 
 void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
-                       ProgressSink* progress)
+                       RotationOrder order, ProgressSink* progress)
 {
     if (!motion.root)
         return;
@@ -77,7 +80,7 @@ void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const Fram
     // interpolated.
     for (qsizetype i = 0; i < selection.size(); ++i) {
         if (selection[i] && i < joints.size())
-            interpolateJoint(motion, *joints[i], range);
+            interpolateJoint(motion, *joints[i], range, order);
         if (progress)
             progress->setValue(int(i));
     }
@@ -85,7 +88,8 @@ void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const Fram
         progress->end();
 }
 
-void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range)
+void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range,
+                      RotationOrder order)
 {
     const FrameRange rows = range.clampedTo(motion.rowCount());
     const int steps = rows.last - rows.first;
@@ -94,8 +98,9 @@ void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& 
     const RotationColumns columns = rotationColumns(motion, joint);
     const Vector3f held = joint.getRotation();
     const Vector4f q0 =
-        rotationQuaternion(joint, rotationIn(motion.frames[rows.first], columns, held));
-    Vector4f q1 = rotationQuaternion(joint, rotationIn(motion.frames[rows.last], columns, held));
+        rotationQuaternion(joint, order, rotationIn(motion.frames[rows.first], columns, held));
+    Vector4f q1 =
+        rotationQuaternion(joint, order, rotationIn(motion.frames[rows.last], columns, held));
     // q and -q are the same rotation, and both ends come with w >= 0 whatever the angle
     // between them; blending across a negative dot product would take the long way round
     // (and pass through zero for opposite quaternions).
@@ -108,7 +113,7 @@ void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& 
         Vector4f q(u * q0.x() + t * q1.x(), u * q0.y() + t * q1.y(), u * q0.z() + t * q1.z(),
                    u * q0.w() + t * q1.w());
         normalizeQuaternion(q);
-        const Vector3f angles = rotationAngles(joint, BvhJoint::quaternionToMatrix(q));
+        const Vector3f angles = rotationAngles(joint, order, BvhJoint::quaternionToMatrix(q));
         QList<double>& row = motion.frames[rows.first + k];
         for (int axis = 0; axis < 3; ++axis) {
             const qsizetype column = columns[size_t(axis)];
@@ -117,7 +122,7 @@ void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& 
             // A short row (a truncated line) read as zeros; pad it so the value is kept.
             if (column >= row.size())
                 row.resize(column + 1, 0.0);
-            row[column] = double(angles[axis]);
+            row[column] = NumberFormat::decimalOf(angles[axis]);
         }
     }
 }
