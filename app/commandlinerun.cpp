@@ -8,7 +8,7 @@
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/bvhreader.h"
-#include "model/csvwriter.h"
+#include "model/frametable.h"
 #include "model/poseevaluator.h"
 #include "physics/setupobserver.h"
 
@@ -151,7 +151,7 @@ std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhF
     SetupObserver observer(motion, profiles, SetupRequest(), pipeline,
                            [pipeline](const MotionSetup& chosen) {
                                if (pipeline)
-                                   pipeline->setMillimetresPerUnit(chosen.unit.millimetres);
+                                   pipeline->setPosing(chosen.convention, chosen.unit.millimetres);
                            });
     const BvhReadResult result = BvhReader(motion, &observer).read(entry);
     if (!result.ok() || !motion.root) {
@@ -175,8 +175,8 @@ void CommandLineRun::convertToC3D(const QString& entry, ProgressSink* progress,
         return;
     const QString output = outputName(entry, QStringLiteral("c3d"));
     report.outputs.append(announcement(output));
-    report.recordWrite(
-        C3DExport::exportMotion(motion, output, progress, &pipeline, setup->unit.millimetres));
+    report.recordWrite(C3DExport::exportMotion(motion, output, setup->exportOptions(motion), {},
+                                               progress, &pipeline));
 }
 
 void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress,
@@ -187,7 +187,7 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
     if (!setup)
         return;
     // The ankles, as the profile names them (LFoot and RFoot in iPi Studio skeletons).
-    PoseEvaluator pose(motion.root);
+    PoseEvaluator pose(motion.root, setup->convention);
     const int left = setup->profile.jointIndexFor(QStringLiteral("left ankle"), pose.getJoints());
     const int right = setup->profile.jointIndexFor(QStringLiteral("right ankle"), pose.getJoints());
     if (left < 0 || right < 0) {
@@ -201,34 +201,24 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
     // The feet in C3D axes and millimetres, with 15 significant digits.
     const QString output = outputName(entry, QStringLiteral("csv"));
     report.outputs.append(announcement(output));
-    CsvWriter table(output, 15);
-    if (table.open()) {
-        table.addText("Time,LFoot.x,LFoot.y,LFoot.z,RFoot.x,RFoot.y,RFoot.z");
-        table.endLine();
-    }
-    const int frameCount = motion.rowCount();
-    progress->begin(QString(), QString(), frameCount);
-    // Times by repeated addition, so row k carries k additions of the frame time.
-    double time = 0.0;
-    for (int frame = 0; frame < frameCount && table.isOpen(); ++frame) {
-        progress->setValue(frame);
-        const QList<double>& row = std::as_const(motion.frames)[frame];
-        pose.evaluateRow(row.constData(), row.size());
-        table.addNumber(time);
-        for (const int foot : {left, right}) {
-            const Eigen::Vector3d p =
-                C3DAxes::fromBvh(pose.getPosition(foot), setup->unit.millimetres);
-            table.addNumberCell(p.x());
-            table.addNumberCell(p.y());
-            table.addNumberCell(p.z());
-        }
-        table.endLine();
-        time += motion.frameTime;
-        if (progress->isCanceled())
-            break;
-    }
-    progress->end();
-    report.recordWrite(table.finish());
+    FrameTable::Format format;
+    format.header = QStringLiteral("Time,LFoot.x,LFoot.y,LFoot.z,RFoot.x,RFoot.y,RFoot.z");
+    format.frames = FrameRange::all(motion.rowCount());
+    format.frameTime = motion.frameTime;
+    format.significantDigits = 15;
+    format.time = FrameTable::TimeColumn::RunningSum;
+    report.recordWrite(
+        FrameTable::write(output, format, progress, [&](CsvWriter& table, int frame) {
+            const QList<double>& row = std::as_const(motion.frames)[frame];
+            pose.evaluateRow(row.constData(), row.size());
+            for (const int foot : {left, right}) {
+                const Eigen::Vector3d p =
+                    C3DAxes::fromBvh(pose.getPosition(foot), setup->unit.millimetres);
+                table.addNumberCell(p.x());
+                table.addNumberCell(p.y());
+                table.addNumberCell(p.z());
+            }
+        }));
 }
 
 void CommandLineRun::FileReport::recordWrite(const WriteResult& result)

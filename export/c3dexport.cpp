@@ -8,7 +8,6 @@
 #include "model/poseevaluator.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 
@@ -23,53 +22,56 @@ int frameRate(double frameTime)
     return int(rate);
 }
 
-WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline, double millimetresPerUnit,
-                         const QList<C3DEvent>& events)
+WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
+                         const ExportOptions& options, const QList<C3DEvent>& events,
+                         ProgressSink* progress, C3DPipeline* pipeline)
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
-    const PoseEvaluator pose(motion.root);
+    const PoseEvaluator pose(motion.root, options.convention);
     const QList<BvhJoint*>& joints = pose.getJoints();
     const qsizetype jointCount = joints.size();
-    const int frameCount = motion.rowCount();
-    const QVector<QList<double>>& frames = motion.frames;
-    std::array<PoseEvaluator, FrameBlocks::laneCount> lanes{pose, pose};
+    const FrameRange frames = options.range.clampedTo(motion.rowCount());
+    const int frameCount = frames.count();
 
     C3DFile file;
-    // The frames before `ready` were converted while the file was read.
-    const int ready = pipeline ? pipeline->takeConverted(motion, millimetresPerUnit, file) : 0;
-    file.reservePoints(qsizetype(frameCount) * jointCount);
+    // The pipeline converted rows from the motion's first one: of use to a range starting
+    // there, up to its end.
+    int ready = 0;
+    if (pipeline) {
+        ready = pipeline->takeConverted(motion, options, file);
+        if (frames.first != 0)
+            ready = 0;
+        ready = std::min(ready, frameCount);
+    }
+    file.points.resize(size_t(frameCount) * size_t(jointCount));
     if (progress)
         progress->begin(QString(), QString(), frameCount);
-    // The poses come straight from the frame rows, a block of frames at a time on two threads;
-    // progress and cancel are handled frame by frame after each block, so a cancel keeps
+    // Progress and cancel are handled frame by frame after each block, so a cancel keeps
     // exactly the frames up to the one it was seen at, as a frame-by-frame loop would.
-    const int blockSize = FrameBlocks::blockSize(frameCount);
     int converted = 0;
-    bool canceled = false;
-    for (int block = 0; block < frameCount && !canceled; block += blockSize) {
-        const int blockStop = std::min(frameCount, block + blockSize);
-        const int missing = std::max(block, ready);
-        if (missing < blockStop) {
-            C3DPoint* const samples = file.addPoints(qsizetype(blockStop - missing) * jointCount);
-            FrameBlocks::computeBlock(missing, blockStop, [&](int first, int stop, int lane) {
-                PoseEvaluator& evaluator = lanes[size_t(lane)];
-                C3DPoint* sample = samples + qsizetype(first - missing) * jointCount;
-                for (int frame = first; frame < stop; ++frame, sample += jointCount)
-                    C3DSamples::convertRow(evaluator, frames[frame], millimetresPerUnit, sample);
-            });
-        }
-        for (int frame = block; frame < blockStop; ++frame) {
+    int reported = frames.first;
+    const auto blockDone = [&](int stop) {
+        for (; reported < stop; ++reported) {
             if (progress)
-                progress->setValue(frame);
-            converted = frame + 1;
-            if (progress && progress->isCanceled()) {
-                canceled = true;
-                break;
-            }
+                progress->setValue(reported - frames.first);
+            converted = reported - frames.first + 1;
+            if (progress && progress->isCanceled())
+                return false;
         }
-    }
+        return true;
+    };
+    if (!blockDone(frames.first + ready))
+        ready = converted;
+    else if (frames.first + ready <= frames.last)
+        FrameBlocks::poseFrames(
+            motion, {frames.first + ready, frames.last}, pose,
+            [&](int frame, int, const PoseEvaluator& posed) {
+                C3DSamples::convertPose(posed, options.millimetresPerUnit,
+                                        file.points.data() +
+                                            qsizetype(frame - frames.first) * jointCount);
+            },
+            blockDone);
     file.points.resize(size_t(converted) * size_t(jointCount));
     if (progress)
         progress->end();

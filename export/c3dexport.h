@@ -2,6 +2,7 @@
 
 #include "export/c3dfile.h"
 #include "model/bvhfile.h"
+#include "model/exportoptions.h"
 #include "model/progresssink.h"
 
 #include <QList>
@@ -21,18 +22,18 @@ inline constexpr int fallbackFrameRate = 30;
 // when that is not a finite number in the int range.
 int frameRate(double frameTime);
 
-// Writes the absolute positions of every joint (End Sites included, in getAllJoints() order)
-// in every frame as a C3D file, converted as C3DAxes says for a motion whose length unit is
-// `millimetresPerUnit` millimetres (10 for centimetres) and declared as millimetres; the
-// joint names are the labels. Reads the frame rows and leaves the motion as it was. Reports
-// each frame to `progress` (which may
-// be null) before converting it and stops after a frame once the sink is canceled; the frames
-// converted so far are still written.
-// With a `pipeline` that was given to the BvhReader of the motion, the frames it converted while
-// the file was read are taken from it, and the result is the same, byte for byte.
-// `events` go to the EVENT group (C3DFile::addEvents).
-WriteResult exportMotion(const BvhFile& motion, const QString& fileName, ProgressSink* progress,
-                         C3DPipeline* pipeline = nullptr, double millimetresPerUnit = 10.0,
-                         const QList<C3DEvent>& events = {});
+// Writes the absolute positions of every joint (End Sites included, in getAllJoints() order;
+// the options' joint selection does not apply) in each frame of the options' range as a C3D
+// file, posed under the options' convention, converted as C3DAxes says for rows in the
+// options' unit and declared as millimetres; the joint names are the labels. Reads the frame
+// rows and leaves the motion as it was. Reports each frame to `progress` (which may be null)
+// before converting it and stops after a frame once the sink is canceled; the frames converted
+// so far are still written. With a `pipeline` that was given to the BvhReader of the motion,
+// the frames it converted while the file was read are taken from it, and the result is the
+// same, byte for byte. `events` go to the EVENT group (C3DFile::addEvents), their times counted
+// from the range's first frame.
+WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
+                         const ExportOptions& options, const QList<C3DEvent>& events = {},
+                         ProgressSink* progress = nullptr, C3DPipeline* pipeline = nullptr);
 
 } // namespace C3DExport

@@ -20,7 +20,7 @@ void C3DPipeline::motionStarted(const BvhFile& file, qsizetype possibleRows)
         stop();
         return;
     }
-    evaluator = std::make_unique<PoseEvaluator>(file.root);
+    evaluator = std::make_unique<PoseEvaluator>(file.root, convention);
     points.reserve(size_t(possibleRows) * size_t(evaluator->getJoints().size()));
     try {
         thread = std::thread(&C3DPipeline::convert, this);
@@ -81,16 +81,16 @@ void C3DPipeline::stop()
     pending.clear();
 }
 
-int C3DPipeline::takeConverted(const BvhFile& motion, double unitMillimetres, C3DFile& file)
+int C3DPipeline::takeConverted(const BvhFile& motion, const ExportOptions& options, C3DFile& file)
 {
     stop();
-    // The rows and the skeleton must still be those the thread converted: a hierarchy read
-    // after the rows, or the rotation convention the motion gives its joints after reading,
-    // would change the samples.
+    // The rows and the skeleton must still be those the thread converted, posed and scaled
+    // alike: a hierarchy read after the rows, or another convention or unit, would change the
+    // samples.
     const bool valid = usable && motionStarts == 1 && handedRows == motion.rowCount() &&
                        convertedRows <= motion.rowCount() &&
-                       unitMillimetres == millimetresPerUnit &&
-                       PoseEvaluator(motion.root).hasSameSetup(*evaluator);
+                       options.millimetresPerUnit == millimetresPerUnit &&
+                       PoseEvaluator(motion.root, options.convention).hasSameSetup(*evaluator);
     const int converted = valid ? convertedRows : 0;
     if (valid)
         file.points.swap(points);

@@ -2,6 +2,7 @@
 
 #include "export/c3dpoint.h"
 #include "model/bvhreadobserver.h"
+#include "model/exportoptions.h"
 #include "model/poseevaluator.h"
 
 #include <QList>
@@ -28,24 +29,29 @@ public:
     C3DPipeline(const C3DPipeline&) = delete;
     C3DPipeline& operator=(const C3DPipeline&) = delete;
 
-    // The length unit of the motion, in millimetres (10 unless set); set it before the rows
-    // start, and give the export the same.
-    void setMillimetresPerUnit(double millimetres) { millimetresPerUnit = millimetres; }
+    // How the rows are posed and scaled (iPi Studio's convention and centimetres unless set);
+    // set it before the rows start, and give the export the same.
+    void setPosing(const PoseConvention& newConvention, double millimetres)
+    {
+        convention = newConvention;
+        millimetresPerUnit = millimetres;
+    }
 
     void motionStarted(const BvhFile& file, qsizetype possibleRows) override;
     void rowsAppended(const BvhFile& file) override;
 
     // Call once the reading is over. Stops the conversion and, when its samples are those of
-    // `motion`'s first rows as they are now, moves them into file.points (which must be
-    // empty); returns how many frames that is, 0 when nothing is usable (as when they were
-    // scaled for another unit).
-    int takeConverted(const BvhFile& motion, double millimetresPerUnit, C3DFile& file);
+    // `motion`'s first rows as they are now, posed and scaled as `options` say, moves them into
+    // file.points (which must be empty); returns how many frames that is, 0 when nothing is
+    // usable (as when they were scaled for another unit).
+    int takeConverted(const BvhFile& motion, const ExportOptions& options, C3DFile& file);
 
 private:
     void convert();
     void stop();
 
     // Reading thread only.
+    PoseConvention convention;
     double millimetresPerUnit = 10.0;
     std::unique_ptr<PoseEvaluator> evaluator;
     int motionStarts = 0;

@@ -9,6 +9,11 @@ void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetre
                 C3DPoint* samples)
 {
     pose.evaluateRow(row.constData(), row.size());
+    convertPose(pose, millimetresPerUnit, samples);
+}
+
+void convertPose(const PoseEvaluator& pose, double millimetresPerUnit, C3DPoint* samples)
+{
     for (const Vector3f& p : pose.getPositions()) {
         const Eigen::Vector3d point = C3DAxes::fromBvh(p, millimetresPerUnit);
         *samples++ = {float(point.x()), float(point.y()), float(point.z()), 0};

@@ -8,8 +8,10 @@ class PoseEvaluator;
 
 namespace C3DSamples {
 
-// Evaluates one frame row and writes the sample of every joint (C3DAxes, for a motion whose
+// Writes the sample of every joint of the pose last evaluated (C3DAxes, for a motion whose
 // unit is `millimetresPerUnit` millimetres) from `samples` on.
+void convertPose(const PoseEvaluator& pose, double millimetresPerUnit, C3DPoint* samples);
+// Evaluates one frame row and converts its pose.
 void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetresPerUnit,
                 C3DPoint* samples);
 

@@ -1,5 +1,9 @@
 #include "frameblocks.h"
 
+#include "model/bvhfile.h"
+#include "model/poseevaluator.h"
+
+#include <array>
 #include <algorithm>
 #include <system_error>
 #include <thread>
@@ -34,6 +38,31 @@ void computeBlock(int first, int stop, const std::function<void(int, int, int)>&
     }
     compute(first, middle, 0);
     helper.join();
+}
+
+} // namespace FrameBlocks
+
+namespace FrameBlocks {
+
+void poseFrames(const BvhFile& motion, const FrameRange& frames, const PoseEvaluator& pose,
+                const std::function<void(int, int, const PoseEvaluator&)>& use,
+                const std::function<bool(int)>& blockDone)
+{
+    std::array<PoseEvaluator, laneCount> lanes{pose, pose};
+    const int size = blockSize(frames.count());
+    for (int block = frames.first; block <= frames.last; block += size) {
+        const int stop = std::min(frames.last + 1, block + size);
+        computeBlock(block, stop, [&](int first, int blockStop, int lane) {
+            PoseEvaluator& evaluator = lanes[size_t(lane)];
+            for (int frame = first; frame < blockStop; ++frame) {
+                const QList<double>& row = motion.frames[frame];
+                evaluator.evaluateRow(row.constData(), row.size());
+                use(frame, lane, evaluator);
+            }
+        });
+        if (!blockDone(stop))
+            return;
+    }
 }
 
 } // namespace FrameBlocks

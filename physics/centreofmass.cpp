@@ -1,7 +1,7 @@
 #include "centreofmass.h"
 
 #include "model/bvhfile.h"
-#include "model/csvwriter.h"
+#include "model/frametable.h"
 #include "model/poseevaluator.h"
 
 namespace CentreOfMass {
@@ -42,39 +42,26 @@ WriteResult writeCsv(const BvhFile& motion, const MassSegmentModel& segments,
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
-    PoseEvaluator evaluator(motion.root);
+    PoseEvaluator evaluator(motion.root, options.convention);
     const SegmentBinding binding = SegmentBinding::bind(segments, evaluator.getJoints());
     // A partial model's weighted sum is no centre of mass: better no table than a wrong one.
     if (!binding.isComplete())
         return WriteResult::failure(fileName, QStringLiteral("the mass-segment model does not fit "
                                                              "this skeleton. %1")
                                                   .arg(binding.problems(segments).join(' ')));
-    CsvWriter writer(fileName);
-    if (!writer.open())
-        return writer.finish();
-    writer.addText("TIME,X,Y,Z");
-    writer.endLine();
-
+    FrameTable::Format format;
+    format.header = QStringLiteral("TIME,X,Y,Z");
+    format.frames = options.range.clampedTo(motion.rowCount());
+    format.frameTime = motion.frameTime;
     CentresOfMass centres;
-    const FrameRange range = options.range.clampedTo(motion.rowCount());
-    PercentProgress percent(progress, range.first, range.last + 1);
-    if (progress)
-        progress->begin({}, {}, 100);
-    for (int frame = range.first; frame <= range.last; ++frame) {
-        if (percent.advance(frame))
-            break;
+    return FrameTable::write(fileName, format, progress, [&](CsvWriter& writer, int frame) {
         const QList<double>& row = std::as_const(motion.frames)[frame];
         evaluator.evaluateRow(row.constData(), row.size());
         compute(segments, binding, evaluator.getPositions(), centres);
-        writer.addNumber(double(frame) * motion.frameTime);
         writer.addNumberCell(centres.body.x());
         writer.addNumberCell(centres.body.y());
         writer.addNumberCell(centres.body.z());
-        writer.endLine();
-    }
-    if (progress)
-        progress->end();
-    return writer.finish();
+    });
 }
 
 } // namespace CentreOfMass

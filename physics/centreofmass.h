@@ -32,8 +32,9 @@ Vector3f segmentCentre(const Vector3f& start, const Vector3f& end, double proxim
 void compute(const MassSegmentModel& segments, const SegmentBinding& binding,
              std::span<const Vector3f> jointPositions, CentresOfMass& result);
 
-// The whole-body centre of mass of each frame of the options' range as a CSV table (TIME, X,
-// Y, Z). Reads the frame rows and leaves the motion as it was. A model that does not bind
+// The whole-body centre of mass of each frame of the options' range, posed under the options'
+// convention, as a CSV table (TIME, X, Y, Z). Reads the frame rows and leaves the motion as it
+// was. A model that does not bind
 // completely to the skeleton (SegmentBinding::isComplete) writes nothing and fails.
 WriteResult writeCsv(const BvhFile& motion, const MassSegmentModel& segments,
                      const QString& fileName, const ExportOptions& options,

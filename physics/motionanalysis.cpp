@@ -1,7 +1,8 @@
 #include "motionanalysis.h"
 
 #include "model/bvhfile.h"
-#include "model/csvwriter.h"
+#include "model/frametable.h"
+#include "model/numberformat.h"
 #include "model/frameblocks.h"
 #include "model/poseevaluator.h"
 #include "physics/butterworth.h"
@@ -68,11 +69,8 @@ std::array<int, landmarkCount> landmarkIndices(const MotionSetup& setup,
 template <typename Signal> Track byAxis(const Track& track, const Signal& signal)
 {
     Track result(track.size(), Vector::Zero());
-    std::vector<double> values(track.size());
     for (int axis = 0; axis < 3; ++axis) {
-        for (size_t i = 0; i < track.size(); ++i)
-            values[i] = track[i][axis];
-        const std::vector<double> changed = signal(values);
+        const std::vector<double> changed = signal(MotionAnalysis::axisOf(track, axis));
         for (size_t i = 0; i < track.size(); ++i)
             result[i][axis] = changed[i];
     }
@@ -113,6 +111,14 @@ std::vector<double> heightsOf(const Track& track, const Vector& up)
 }
 
 } // namespace
+
+std::vector<double> MotionAnalysis::axisOf(const std::vector<Vector>& track, int axis)
+{
+    std::vector<double> values(track.size());
+    for (size_t i = 0; i < track.size(); ++i)
+        values[i] = track[i][axis];
+    return values;
+}
 
 int MotionAnalysis::indexOf(int frame) const
 {
@@ -206,45 +212,37 @@ bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const Segm
         if (landmarks[k] >= 0)
             tracks[k].assign(size_t(n), Vector::Zero());
     }
-    std::array<PoseEvaluator, FrameBlocks::laneCount> lanes{pose, pose};
     std::array<CentresOfMass, FrameBlocks::laneCount> centres;
     if (progress)
         progress->begin({}, {}, n);
-    const int blockSize = FrameBlocks::blockSize(n);
-    for (int block = 0; block < n; block += blockSize) {
-        FrameBlocks::computeBlock(
-            block, std::min(n, block + blockSize), [&](int first, int stop, int lane) {
-                PoseEvaluator& evaluator = lanes[size_t(lane)];
-                CentresOfMass& result = centres[size_t(lane)];
-                for (int i = first; i < stop; ++i) {
-                    const QList<double>& row = motion.frames[a.range.first + i];
-                    evaluator.evaluateRow(row.constData(), row.size());
-                    const std::vector<Vector3f>& positions = evaluator.getPositions();
-                    CentreOfMass::compute(setup.segments, binding, positions, result);
-                    a.rawCentre[size_t(i)] = result.body.cast<double>();
-                    for (size_t k = 0; k < landmarkCount; ++k) {
-                        if (landmarks[k] >= 0)
-                            tracks[k][size_t(i)] = positions[size_t(landmarks[k])].cast<double>();
-                    }
-                }
-            });
-        if (progress) {
-            progress->setValue(std::min(n, block + blockSize));
-            if (progress->isCanceled()) {
-                progress->end();
-                return false;
+    bool canceled = false;
+    FrameBlocks::poseFrames(
+        motion, a.range, pose,
+        [&](int frame, int lane, const PoseEvaluator& posed) {
+            const size_t i = size_t(frame - a.range.first);
+            CentresOfMass& result = centres[size_t(lane)];
+            const std::vector<Vector3f>& positions = posed.getPositions();
+            CentreOfMass::compute(setup.segments, binding, positions, result);
+            a.rawCentre[i] = result.body.cast<double>();
+            for (size_t k = 0; k < landmarkCount; ++k) {
+                if (landmarks[k] >= 0)
+                    tracks[k][i] = positions[size_t(landmarks[k])].cast<double>();
             }
-        }
-    }
+        },
+        [&](int stop) {
+            if (progress) {
+                progress->setValue(stop - a.range.first);
+                canceled = progress->isCanceled();
+            }
+            return !canceled;
+        });
     if (progress)
         progress->end();
-    return true;
+    return !canceled;
 }
 
 void Analyser::filterAndDifferentiate()
 {
-    a.cutoffHz =
-        settings.cutoffHz / (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
     section = Butterworth::lowPass(a.cutoffHz, 1.0 / a.frameTime);
     a.centre = a.rawCentre;
     filterTrack(section, a.centre);
@@ -412,7 +410,18 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         a.errorString = QStringLiteral("The cut-off frequency must be above 0 Hz.");
         return a;
     }
-    const PoseEvaluator pose(motion.root);
+    // A filter cannot pass what the samples do not hold: the cut-off must lie below half the
+    // frame rate (the Nyquist frequency).
+    const double appliedCutoff =
+        settings.cutoffHz / (settings.correctCutoff ? Butterworth::doublePassCorrection : 1.0);
+    if (!(appliedCutoff < 0.5 / motion.frameTime)) {
+        a.errorString = QStringLiteral("The cut-off frequency of %1 Hz is not below half the "
+                                       "frame rate (%2 Hz).")
+                            .arg(NumberFormat::general(appliedCutoff),
+                                 NumberFormat::general(0.5 / motion.frameTime));
+        return a;
+    }
+    const PoseEvaluator pose(motion.root, setup.convention);
     const SegmentBinding binding = SegmentBinding::bind(setup.segments, pose.getJoints());
     if (!binding.isComplete()) {
         a.errorString = QStringLiteral("The mass-segment model does not fit this skeleton. %1")
@@ -420,6 +429,7 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         return a;
     }
     a.frameTime = motion.frameTime;
+    a.cutoffHz = appliedCutoff;
     a.up = setup.upAxisOf(motion).cast<double>();
     a.stature = setup.stature;
 
@@ -442,24 +452,23 @@ WriteResult MotionAnalysis::writeCsv(const QString& fileName) const
 {
     if (!ok())
         return WriteResult::failure(fileName, errorString);
-    CsvWriter writer(fileName);
-    if (!writer.open())
-        return writer.finish();
-    writer.addText("TIME,X,Y,Z,VX,VY,VZ,AX,AY,AZ,XCOM_X,XCOM_Y,XCOM_Z,MOS,MOS_ALONG,MOS_ACROSS,"
-                   "LEFT_CONTACT,RIGHT_CONTACT");
-    writer.endLine();
-    const auto addVector = [&](const Vector& v) {
-        for (int axis = 0; axis < 3; ++axis)
-            writer.addNumberCell(v[axis]);
-    };
-    const auto addMaybe = [&](double value) {
-        if (std::isfinite(value))
-            writer.addNumberCell(value);
-        else
-            writer.addText(",");
-    };
-    for (size_t i = 0; i < size_t(size()); ++i) {
-        writer.addNumber(double(range.first + int(i)) * frameTime);
+    FrameTable::Format format;
+    format.header = QStringLiteral("TIME,X,Y,Z,VX,VY,VZ,AX,AY,AZ,XCOM_X,XCOM_Y,XCOM_Z,MOS,"
+                                   "MOS_ALONG,MOS_ACROSS,LEFT_CONTACT,RIGHT_CONTACT");
+    format.frames = range;
+    format.frameTime = frameTime;
+    return FrameTable::write(fileName, format, nullptr, [&](CsvWriter& writer, int frame) {
+        const size_t i = size_t(frame - range.first);
+        const auto addVector = [&](const Vector& v) {
+            for (int axis = 0; axis < 3; ++axis)
+                writer.addNumberCell(v[axis]);
+        };
+        const auto addMaybe = [&](double value) {
+            if (std::isfinite(value))
+                writer.addNumberCell(value);
+            else
+                writer.addText(",");
+        };
         addVector(centre[i]);
         addVector(velocity[i]);
         addVector(acceleration[i]);
@@ -469,9 +478,7 @@ WriteResult MotionAnalysis::writeCsv(const QString& fileName) const
         addMaybe(marginAcross[i]);
         for (size_t foot = 0; foot < 2; ++foot)
             writer.addText(hasFeet ? (contact[foot][i] ? ",1" : ",0") : ",");
-        writer.endLine();
-    }
-    return writer.finish();
+    });
 }
 
 WriteResult MotionAnalysis::writeEventsCsv(const QString& fileName) const

@@ -101,6 +101,8 @@ struct MotionAnalysis
     Vector floorPoint(const SupportPolygon::Point& p) const;
     SupportPolygon::Point planeCoordinates(const Vector& p) const;
     double cadence() const { return GaitEvents::cadence(events, frameTime); }
+    // One coordinate (0, 1, 2 for x, y, z) of every point of a track.
+    static std::vector<double> axisOf(const std::vector<Vector>& track, int axis);
     int steps() const { return GaitEvents::strikeCount(events); }
 
     // The analysis of `range` of `motion` as `setup` poses and weighs it. Fails, with
