@@ -79,21 +79,6 @@ static bool modelFits(const MotionSetup& setup, const QString& input)
     return problems.isEmpty();
 }
 
-// The C3D export has no range of its own: a range converts the motion cut to it, as if saved
-// with --bvh and converted whole. Without a range, `pipeline` holds the frames converted while
-// the file was read.
-static WriteResult writeC3D(BvhFile& motion, const ConvertOptions& options, const LengthUnit& unit,
-                            const QList<C3DEvent>& events, ProgressSink* progress,
-                            C3DPipeline* pipeline)
-{
-    if (!options.range)
-        return C3DExport::exportMotion(motion, options.c3dFile, progress, pipeline,
-                                       unit.millimetres, events);
-    motion.frames = motion.frames.mid(options.range->first, options.range->count());
-    return C3DExport::exportMotion(motion, options.c3dFile, progress, nullptr, unit.millimetres,
-                                   events);
-}
-
 // The gait events as the C3D file's EVENT group holds them: times from its first frame, at the
 // rate it declares.
 static QList<C3DEvent> c3dEventsOf(const MotionAnalysis& analysis, const QString& input)
@@ -112,18 +97,14 @@ static QList<C3DEvent> c3dEventsOf(const MotionAnalysis& analysis, const QString
     return events;
 }
 
-// What writes one file of the run, from a motion of its own.
-using Export = std::function<WriteResult(BvhFile&, ProgressSink*)>;
+// What writes one file of the run. Exports only read the motion, so they share it.
+using Export = std::function<WriteResult(ProgressSink*)>;
 
 // Writes every output at once, each on its own thread, so that a run of several outputs takes
-// little longer than its slowest one. The first works on `motion` itself, every other on a
-// copy of its own (the copies share the rows). Failures are reported in the order of
-// `exports`; true when all succeeded.
-static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool showProgress)
+// little longer than its slowest one. Failures are reported in the order of `exports`; true
+// when all succeeded.
+static bool writeAll(const std::vector<Export>& exports, bool showProgress)
 {
-    std::vector<std::unique_ptr<BvhFile>> copies(exports.size());
-    for (size_t i = 1; i < exports.size(); ++i)
-        copies[i] = motion.copy();
     std::vector<WriteResult> results(exports.size());
     std::optional<ConsoleProgress> console;
     if (showProgress)
@@ -132,8 +113,7 @@ static bool writeAll(BvhFile& motion, const std::vector<Export>& exports, bool s
                             : QStringLiteral("writing %1 files").arg(exports.size()),
                         int(exports.size()));
     const auto write = [&](size_t i) {
-        BvhFile& own = i == 0 ? motion : *copies[i];
-        results[i] = exports[i](own, console ? console->sink(int(i)) : nullptr);
+        results[i] = exports[i](console ? console->sink(int(i)) : nullptr);
     };
     std::vector<std::thread> threads;
     for (size_t i = 0; i < exports.size(); ++i) {
@@ -186,7 +166,7 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     const bool pipelined = !options.c3dFile.isEmpty() && !options.range;
     SetupObserver observer(motion, profiles, request, pipelined ? &pipeline : nullptr,
                            [&](const MotionSetup& chosen) {
-                               pipeline.setMillimetresPerUnit(chosen.unit.millimetres);
+                               pipeline.setPosing(chosen.convention, chosen.unit.millimetres);
                            });
     const BvhReadResult read = BvhReader(motion, &observer).read(options.input);
     if (!read.ok() || !motion.root) {
@@ -207,18 +187,20 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                    .arg(motion.rowCount() - 1));
         return ConvertExit::Usage;
     }
-    ExportOptions tables = ExportOptions::wholeMotion(motion);
+    ExportOptions tables = setup.exportOptions(motion);
     if (options.range)
         tables.range = *options.range;
     if (!selectJoints(motion, options.joints, tables.jointSelection))
         return ConvertExit::Usage;
 
     bool ok = true;
-    // The analysis reads the motion before any export works on it.
+    // Said once, however many outputs need the model.
+    const bool fits = (!options.wantsAnalysis() && options.massCentreFile.isEmpty()) ||
+                      modelFits(setup, options.input);
     MotionAnalysis analysis;
     QList<C3DEvent> c3dEvents;
     if (options.wantsAnalysis()) {
-        if (modelFits(setup, options.input)) {
+        if (fits) {
             analysis =
                 MotionAnalysis::analyse(motion, setup, options.analysis, tables.range, nullptr);
             if (!analysis.ok()) {
@@ -238,46 +220,43 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     }
     std::vector<Export> exports;
     if (!options.c3dFile.isEmpty()) {
-        // First, so that it works on the motion the pipeline converted.
-        exports.push_back([&](BvhFile& own, ProgressSink* progress) {
-            return writeC3D(own, options, setup.unit, c3dEvents, progress,
-                            pipelined ? &pipeline : nullptr);
+        exports.push_back([&](ProgressSink* progress) {
+            return C3DExport::exportMotion(motion, options.c3dFile, tables, c3dEvents, progress,
+                                           pipelined ? &pipeline : nullptr);
         });
     }
     if (!options.bvhFile.isEmpty()) {
-        exports.push_back([&](BvhFile& copy, ProgressSink*) {
-            return BvhWriter(copy).write(options.bvhFile, tables.range);
-        });
+        exports.push_back(
+            [&](ProgressSink*) { return BvhWriter(motion).write(options.bvhFile, tables.range); });
     }
     if (!options.massCentreFile.isEmpty()) {
-        if (modelFits(setup, options.input)) {
-            exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
-                return CentreOfMass::writeCsv(copy, setup.segments, options.massCentreFile, tables,
-                                              progress);
+        if (fits) {
+            exports.push_back([&](ProgressSink* progress) {
+                return CentreOfMass::writeCsv(motion, setup.segments, options.massCentreFile,
+                                              tables, progress);
             });
         } else {
             ok = false;
         }
     }
     if (!options.rotationsFile.isEmpty()) {
-        exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
-            return JointTables::writeRotations(copy, options.rotationsFile, tables, progress);
+        exports.push_back([&](ProgressSink* progress) {
+            return JointTables::writeRotations(motion, options.rotationsFile, tables, progress);
         });
     }
     if (!options.positionsFile.isEmpty()) {
-        exports.push_back([&](BvhFile& copy, ProgressSink* progress) {
-            return JointTables::writePositions(copy, options.positionsFile, tables, progress);
+        exports.push_back([&](ProgressSink* progress) {
+            return JointTables::writePositions(motion, options.positionsFile, tables, progress);
         });
     }
     if (analysis.ok()) {
         if (!options.analysisFile.isEmpty())
             exports.push_back(
-                [&](BvhFile&, ProgressSink*) { return analysis.writeCsv(options.analysisFile); });
+                [&](ProgressSink*) { return analysis.writeCsv(options.analysisFile); });
         if (!options.eventsFile.isEmpty())
-            exports.push_back([&](BvhFile&, ProgressSink*) {
-                return analysis.writeEventsCsv(options.eventsFile);
-            });
+            exports.push_back(
+                [&](ProgressSink*) { return analysis.writeEventsCsv(options.eventsFile); });
     }
-    ok = writeAll(motion, exports, showProgress) && ok;
+    ok = writeAll(exports, showProgress) && ok;
     return ok ? ConvertExit::Done : ConvertExit::Failed;
 }

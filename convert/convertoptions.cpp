@@ -8,97 +8,12 @@
 #include <cmath>
 #include <limits>
 
-const std::array<OutputOption, 7>& ConvertOptions::outputOptions()
-{
-    static const std::array<OutputOption, 7> options{{
-        {"--c3d", &ConvertOptions::c3dFile, "{name}.c3d"},
-        {"--bvh", &ConvertOptions::bvhFile, "{name}-cut.bvh"},
-        {"--com-csv", &ConvertOptions::massCentreFile, "{name}-com.csv"},
-        {"--rotations-csv", &ConvertOptions::rotationsFile, "{name}-rotations.csv"},
-        {"--positions-csv", &ConvertOptions::positionsFile, "{name}-positions.csv"},
-        {"--analysis-csv", &ConvertOptions::analysisFile, "{name}-analysis.csv"},
-        {"--events-csv", &ConvertOptions::eventsFile, "{name}-events.csv"},
-    }};
-    return options;
-}
+namespace {
 
-// The output `argument` asks for, or null when it is no output option.
-static const OutputOption* outputOption(const QString& argument)
-{
-    for (const OutputOption& output : ConvertOptions::outputOptions()) {
-        if (argument == QLatin1String(output.option))
-            return &output;
-    }
-    return nullptr;
-}
-
-bool ConvertOptions::hasOutput() const
-{
-    return std::any_of(
-        outputOptions().begin(), outputOptions().end(),
-        [this](const OutputOption& output) { return !(this->*output.file).isEmpty(); });
-}
-
-bool ConvertOptions::isDataSet() const
-{
-    return inputs.size() > 1 || recursive || !outDir.isEmpty() || QFileInfo(input).isDir() ||
-           std::any_of(outputOptions().begin(), outputOptions().end(),
-                       [this](const OutputOption& output) {
-                           return (this->*output.file).contains(QLatin1String("{name}"));
-                       });
-}
-
-QString ConvertOptions::usage()
-{
-    return QStringLiteral(
-        "Usage: kinovane-convert INPUT.bvh [options]\n"
-        "       kinovane-convert FILE|FOLDER... [--recursive] [--out-dir DIR] [-j N] [options]\n"
-        "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
-        "convert each file on its own, its outputs named after it: an output option\n"
-        "without a name writes {name}.c3d, {name}-com.csv, {name}-rotations.csv,\n"
-        "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv or {name}-cut.bvh.\n"
-        "  --recursive             search folders' subfolders too\n"
-        "  --out-dir DIR           write outputs under DIR, keeping the folders' layout\n"
-        "  -j, --jobs N            files converted at once (default: one per core)\n"
-        "  --c3d FILE              C3D point file\n"
-        "  --bvh FILE              BVH, cut to --range\n"
-        "  --com-csv FILE          whole-body centre-of-mass table\n"
-        "  --rotations-csv FILE    joint rotation table\n"
-        "  --positions-csv FILE    absolute joint position table\n"
-        "  --analysis-csv FILE     centre-of-mass analysis: filtered centre, velocity,\n"
-        "                          acceleration, extrapolated centre, margin of stability,\n"
-        "                          foot contacts\n"
-        "  --events-csv FILE       gait events (with --c3d also in its EVENT group)\n"
-        "  --joints NAME[,NAME...] joints of the two joint tables (default: all)\n"
-        "  --range FIRST:LAST      frames FIRST to LAST, both included (default: all)\n"
-        "  --model FILE.xml        mass-segment model (default: defaultMassSegments.xml in\n"
-        "                          the current directory when it fits the skeleton, else\n"
-        "                          the profile's model)\n"
-        "  --profile NAME|auto     skeleton profile (default auto: the one fitting the\n"
-        "                          skeleton's names best)\n"
-        "  --rotation-order fixed|declared   convention instead of the profile's: fixed is\n"
-        "                          iPi Studio's, declared the one of most other producers\n"
-        "  --units cm|m|mm|in      length unit of the file (default: the profile's, or\n"
-        "                          metres or millimetres when the skeleton's size says so)\n"
-        "Analysis (lengths in the file's unit, default from the body's size):\n"
-        "  --cutoff HZ             low-pass cut-off of the zero-lag filter (default 6)\n"
-        "  --cutoff-correction     divide the cut-off by 0.802 for the two passes\n"
-        "  --filter-joints         filter the feet and pelvis too\n"
-        "  --floor auto|HEIGHT     floor height (default auto: where the feet rest)\n"
-        "  --contact-height H      foot contact: this close to the floor (default 3 %\n"
-        "                          of the stature)\n"
-        "  --contact-speed V       and slower than this per second (default 50 % of\n"
-        "                          the stature)\n"
-        "  --pendulum-length L     for the extrapolated centre (default 1.2 x the hips'\n"
-        "                          standing height)\n"
-        "  --foot-width W          width of the feet in the base of support (default\n"
-        "                          5.5 % of the stature)\n"
-        "  --quiet                 no progress output\n"
-        "  --help, --version\n");
-}
+using Argument = ConvertOption::Argument;
 
 // A finite number of at least `least`; nothing otherwise.
-static std::optional<double> parseNumber(const QString& text, double least)
+std::optional<double> parseNumber(const QString& text, double least)
 {
     bool ok = false;
     const double value = NumberFormat::toDouble(text.toStdString(), &ok);
@@ -108,7 +23,7 @@ static std::optional<double> parseNumber(const QString& text, double least)
 }
 
 // FIRST:LAST with 0 <= FIRST <= LAST.
-static std::optional<FrameRange> parseRange(const QString& text)
+std::optional<FrameRange> parseRange(const QString& text)
 {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0)
@@ -121,137 +36,373 @@ static std::optional<FrameRange> parseRange(const QString& text)
     return range;
 }
 
+// An analysis length or speed: a number of at least 0, else a message naming the option.
+QString setLength(std::optional<double>& target, const QString& option, const QString& value)
+{
+    target = parseNumber(value, 0);
+    return target ? QString()
+                  : QStringLiteral("%1 %2: expected a number of at least 0").arg(option, value);
+}
+
+ConvertOption output(const char* name, QString ConvertOptions::*file, const char* nameAfterInput,
+                     const char* extension, const char* help)
+{
+    ConvertOption option;
+    option.name = QLatin1String(name);
+    option.argument = Argument::OutputName;
+    option.valueName = QStringLiteral("FILE");
+    option.help = QLatin1String(help);
+    option.file = file;
+    option.nameAfterInput = QLatin1String(nameAfterInput);
+    option.extension = QLatin1String(extension);
+    option.apply = [file](ConvertOptions& options, const QString&, const QString& value) {
+        options.*file = value;
+        return QString();
+    };
+    return option;
+}
+
+ConvertOption
+valueOption(const char* name, const char* valueName, const char* help,
+            std::function<QString(ConvertOptions&, const QString&, const QString&)> apply)
+{
+    ConvertOption option;
+    option.name = QLatin1String(name);
+    option.argument = Argument::Value;
+    option.valueName = QLatin1String(valueName);
+    option.help = QLatin1String(help);
+    option.apply = std::move(apply);
+    return option;
+}
+
+ConvertOption flag(const char* name, const char* help, std::function<void(ConvertOptions&)> set)
+{
+    ConvertOption option;
+    option.name = QLatin1String(name);
+    option.help = QLatin1String(help);
+    option.apply = [set = std::move(set)](ConvertOptions& options, const QString&, const QString&) {
+        set(options);
+        return QString();
+    };
+    return option;
+}
+
+QList<ConvertOption> makeTable()
+{
+    using O = ConvertOptions;
+    QList<ConvertOption> table;
+    table << flag("--recursive", "search folders' subfolders too", [](O& o) { o.recursive = true; })
+          << valueOption("--out-dir", "DIR", "write outputs under DIR, keeping the folders' layout",
+                         [](O& o, const QString&, const QString& value) {
+                             o.outDir = value;
+                             return QString();
+                         });
+    ConvertOption jobs =
+        valueOption("--jobs", "N", "files converted at once (default: one per core)",
+                    [](O& o, const QString& option, const QString& value) {
+                        bool ok = false;
+                        o.jobs = NumberFormat::toInt(value.toStdString(), &ok);
+                        return ok && o.jobs >= 1
+                                   ? QString()
+                                   : QStringLiteral("%1 %2: expected a number of files, 1 or more")
+                                         .arg(option, value);
+                    });
+    jobs.shortName = QStringLiteral("-j");
+    table << jobs;
+
+    table << output("--c3d", &O::c3dFile, "{name}.c3d", ".c3d", "C3D point file");
+    table.last().section = QStringLiteral("Outputs:");
+    table << output("--bvh", &O::bvhFile, "{name}-cut.bvh", ".bvh", "BVH, cut to --range")
+          << output("--com-csv", &O::massCentreFile, "{name}-com.csv", ".csv",
+                    "whole-body centre-of-mass table")
+          << output("--rotations-csv", &O::rotationsFile, "{name}-rotations.csv", ".csv",
+                    "joint rotation table")
+          << output("--positions-csv", &O::positionsFile, "{name}-positions.csv", ".csv",
+                    "absolute joint position table")
+          << output("--analysis-csv", &O::analysisFile, "{name}-analysis.csv", ".csv",
+                    "centre-of-mass analysis: filtered centre, velocity,\n"
+                    "acceleration, extrapolated centre, margin of stability,\nfoot contacts")
+          << output("--events-csv", &O::eventsFile, "{name}-events.csv", ".csv",
+                    "gait events (with --c3d also in its EVENT group)");
+
+    table << valueOption(
+        "--joints", "NAME[,NAME...]", "joints of the two joint tables (default: all)",
+        [](O& o, const QString&, const QString& value) {
+            o.joints = value.split(QLatin1Char(','));
+            return o.joints.contains(QString())
+                       ? QStringLiteral("--joints %1 names an empty joint").arg(value)
+                       : QString();
+        });
+    table.last().section = QStringLiteral("What is converted, and how:");
+    table << valueOption("--range", "FIRST:LAST",
+                         "frames FIRST to LAST, both included (default: all)",
+                         [](O& o, const QString&, const QString& value) {
+                             o.range = parseRange(value);
+                             return o.range ? QString()
+                                            : QStringLiteral("--range %1 is not FIRST:LAST with "
+                                                             "0 <= FIRST <= LAST")
+                                                  .arg(value);
+                         })
+          << valueOption("--model", "FILE.xml",
+                         "mass-segment model (default: defaultMassSegments.xml in\n"
+                         "the current directory when it fits the skeleton, else\n"
+                         "the profile's model)",
+                         [](O& o, const QString&, const QString& value) {
+                             o.modelFile = value;
+                             return QString();
+                         })
+          << valueOption("--profile", "NAME|auto",
+                         "skeleton profile (default auto: the one fitting the\n"
+                         "skeleton's names best)",
+                         [](O& o, const QString&, const QString& value) {
+                             o.profile = value == QLatin1String("auto") ? QString() : value;
+                             return QString();
+                         })
+          << valueOption("--rotation-order", "fixed|declared",
+                         "convention instead of the profile's: fixed is iPi\n"
+                         "Studio's, declared the one of most other producers",
+                         [](O& o, const QString&, const QString& value) {
+                             if (value == QLatin1String("fixed"))
+                                 o.convention = PoseConvention::ipiStudio();
+                             else if (value == QLatin1String("declared"))
+                                 o.convention = PoseConvention::standard();
+                             else
+                                 return QStringLiteral(
+                                            "--rotation-order %1: expected fixed or declared")
+                                     .arg(value);
+                             return QString();
+                         })
+          << valueOption(
+                 "--units", "cm|m|mm|in",
+                 "length unit of the file (default: the profile's, or\n"
+                 "metres or millimetres when the skeleton's size says so)",
+                 [](O& o, const QString&, const QString& value) {
+                     o.unit = LengthUnit::fromName(value);
+                     return o.unit
+                                ? QString()
+                                : QStringLiteral("--units %1: expected cm, m, mm or in").arg(value);
+                 });
+
+    table << valueOption("--cutoff", "HZ",
+                         "low-pass cut-off of the zero-lag filter (default 6),\n"
+                         "below half the frame rate",
+                         [](O& o, const QString&, const QString& value) {
+                             const std::optional<double> cutoff = parseNumber(value, 0);
+                             if (!cutoff || *cutoff <= 0)
+                                 return QStringLiteral("--cutoff %1: expected a frequency above "
+                                                       "0 Hz")
+                                     .arg(value);
+                             o.analysis.cutoffHz = *cutoff;
+                             return QString();
+                         });
+    table.last().section =
+        QStringLiteral("Analysis (lengths in the file's unit, default from the body's size):");
+    table
+        << flag("--cutoff-correction", "divide the cut-off by 0.802 for the two passes",
+                [](O& o) { o.analysis.correctCutoff = true; })
+        << flag("--filter-joints", "filter the feet and pelvis too",
+                [](O& o) { o.analysis.filterJoints = true; })
+        << valueOption(
+               "--floor", "auto|HEIGHT",
+               "floor height (default auto: the 1 % quantile of the\n"
+               "feet's heights)",
+               [](O& o, const QString&, const QString& value) {
+                   if (value == QLatin1String("auto")) {
+                       o.analysis.floorHeight.reset();
+                       return QString();
+                   }
+                   o.analysis.floorHeight = parseNumber(value, -std::numeric_limits<double>::max());
+                   return o.analysis.floorHeight
+                              ? QString()
+                              : QStringLiteral("--floor %1: expected auto or a height").arg(value);
+               })
+        << valueOption("--contact-height", "H",
+                       "foot contact: this close to the floor (default 3 %\n"
+                       "of the stature)",
+                       [](O& o, const QString& option, const QString& value) {
+                           return setLength(o.analysis.contactHeight, option, value);
+                       })
+        << valueOption("--contact-speed", "V",
+                       "and slower than this per second (default 50 % of\n"
+                       "the stature)",
+                       [](O& o, const QString& option, const QString& value) {
+                           return setLength(o.analysis.contactSpeed, option, value);
+                       })
+        << valueOption("--pendulum-length", "L",
+                       "for the extrapolated centre (default 1.2 x the hips'\n"
+                       "standing height)",
+                       [](O& o, const QString&, const QString& value) {
+                           o.analysis.pendulumLength = parseNumber(value, 0);
+                           return o.analysis.pendulumLength && *o.analysis.pendulumLength > 0
+                                      ? QString()
+                                      : QStringLiteral("--pendulum-length %1: expected a "
+                                                       "length above 0")
+                                            .arg(value);
+                       })
+        << valueOption("--foot-width", "W",
+                       "width of the feet in the base of support (default\n"
+                       "5.5 % of the stature)",
+                       [](O& o, const QString& option, const QString& value) {
+                           return setLength(o.analysis.footWidth, option, value);
+                       });
+
+    table << flag("--quiet", "no progress output", [](O& o) { o.quiet = true; });
+    table.last().section = QStringLiteral("Other:");
+    table << flag("--help", "this text", [](O& o) { o.help = true; })
+          << flag("--version", "the program's version", [](O& o) { o.version = true; });
+    return table;
+}
+
+const ConvertOption* find(const QString& name)
+{
+    for (const ConvertOption& option : ConvertOptions::table()) {
+        if (name == option.name || (!option.shortName.isEmpty() && name == option.shortName))
+            return &option;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const QList<ConvertOption>& ConvertOptions::table()
+{
+    static const QList<ConvertOption> options = makeTable();
+    return options;
+}
+
+QList<const ConvertOption*> ConvertOptions::outputOptions()
+{
+    QList<const ConvertOption*> outputs;
+    for (const ConvertOption& option : table()) {
+        if (option.argument == Argument::OutputName)
+            outputs.append(&option);
+    }
+    return outputs;
+}
+
+bool ConvertOptions::hasOutput() const
+{
+    const QList<const ConvertOption*> outputs = outputOptions();
+    return std::any_of(outputs.begin(), outputs.end(), [this](const ConvertOption* output) {
+        return !(this->*output->file).isEmpty();
+    });
+}
+
+bool ConvertOptions::isDataSet() const
+{
+    const QList<const ConvertOption*> outputs = outputOptions();
+    return inputs.size() > 1 || recursive || !outDir.isEmpty() || QFileInfo(input).isDir() ||
+           std::any_of(outputs.begin(), outputs.end(), [this](const ConvertOption* output) {
+               return (this->*output->file).contains(QLatin1String("{name}"));
+           });
+}
+
+QString ConvertOptions::usage()
+{
+    QString text = QStringLiteral(
+        "Usage: kinovane-convert INPUT.bvh [options]\n"
+        "       kinovane-convert FILE|FOLDER... [--recursive] [--out-dir DIR] [-j N] [options]\n"
+        "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
+        "convert each file on its own, its outputs named after it.\n"
+        "An output is named as --c3d=NAME, or by the argument after it when that ends in\n"
+        "the output's extension (.c3d, .bvh, .csv) and is no existing .bvh file; without a\n"
+        "name it is named after its input: {name}.c3d, {name}-cut.bvh, {name}-com.csv,\n"
+        "{name}-rotations.csv, {name}-positions.csv, {name}-analysis.csv or\n"
+        "{name}-events.csv.\n");
+    constexpr qsizetype helpColumn = 26;
+    for (const ConvertOption& option : table()) {
+        if (!option.section.isEmpty())
+            text += option.section + QLatin1Char('\n');
+        QString left = QStringLiteral("  ");
+        if (!option.shortName.isEmpty())
+            left += option.shortName + QStringLiteral(", ");
+        left += option.name;
+        if (option.argument == Argument::Value)
+            left += QLatin1Char(' ') + option.valueName;
+        else if (option.argument == Argument::OutputName)
+            left += QStringLiteral("[=") + option.valueName + QLatin1Char(']');
+        const QStringList help = option.help.split(QLatin1Char('\n'));
+        if (left.size() + 1 > helpColumn)
+            text += left + QLatin1Char('\n') + QString(helpColumn, QLatin1Char(' '));
+        else
+            text += left.leftJustified(helpColumn);
+        text += help.join(QLatin1Char('\n') + QString(helpColumn, QLatin1Char(' '))) +
+                QLatin1Char('\n');
+    }
+    return text;
+}
+
+// The name an output option takes from the argument after it: one ending in the output's
+// extension, unless it is an existing .bvh file, which would be an input as well.
+static std::optional<QString> followingName(const ConvertOption& output, const QString& next,
+                                            QString& error)
+{
+    if (next.startsWith(QLatin1Char('-')) || !next.endsWith(output.extension, Qt::CaseInsensitive))
+        return std::nullopt;
+    if (QFileInfo(next).isFile() && next.endsWith(QLatin1String(".bvh"), Qt::CaseInsensitive)) {
+        error = QStringLiteral("%1 %2: %2 exists and may be meant as an input; write %1=%2 to "
+                               "replace it, or put the input first")
+                    .arg(output.name, next);
+        return std::nullopt;
+    }
+    return next;
+}
+
 QString ConvertOptions::parse(const QStringList& arguments)
 {
-    const auto valueOf = [&](qsizetype& i, QString& value) {
-        if (i + 1 >= arguments.size())
-            return false;
-        value = arguments[++i];
-        return true;
-    };
-    // Options other than the outputs that take a value.
-    static const QStringList withValue{QStringLiteral("--joints"),
-                                       QStringLiteral("--range"),
-                                       QStringLiteral("--model"),
-                                       QStringLiteral("--rotation-order"),
-                                       QStringLiteral("--profile"),
-                                       QStringLiteral("--units"),
-                                       QStringLiteral("--cutoff"),
-                                       QStringLiteral("--floor"),
-                                       QStringLiteral("--contact-height"),
-                                       QStringLiteral("--contact-speed"),
-                                       QStringLiteral("--pendulum-length"),
-                                       QStringLiteral("--foot-width"),
-                                       QStringLiteral("--out-dir"),
-                                       QStringLiteral("--jobs"),
-                                       QStringLiteral("-j")};
-    static const QStringList flags{QStringLiteral("--help"),
-                                   QStringLiteral("--version"),
-                                   QStringLiteral("--recursive"),
-                                   QStringLiteral("--quiet"),
-                                   QStringLiteral("--cutoff-correction"),
-                                   QStringLiteral("--filter-joints")};
-    // --NAME VALUE for a length or speed of at least `least`.
-    const auto number = [&](const QString& argument, const QString& value, double least,
-                            std::optional<double>& target) {
-        target = parseNumber(value, least);
-        return target ? QString()
-                      : QStringLiteral("%1 %2: expected a number of at least %3")
-                            .arg(argument, value)
-                            .arg(least);
-    };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        QString value;
-        const OutputOption* output = outputOption(argument);
-        if (argument.startsWith(QLatin1Char('-')) && !output && !withValue.contains(argument) &&
-            !flags.contains(argument))
-            return QStringLiteral("unknown option %1").arg(argument);
-        // An output option given no name (the next argument is another option, or none) names
-        // its file after the input.
-        const bool unnamed =
-            output && (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')));
-        if (unnamed)
-            value = QString::fromLatin1(output->nameAfterInput);
-        if (argument == QLatin1String("--help")) {
-            help = true;
-        } else if (argument == QLatin1String("--version")) {
-            version = true;
-        } else if (argument == QLatin1String("--quiet")) {
-            quiet = true;
-        } else if (argument == QLatin1String("--cutoff-correction")) {
-            analysis.correctCutoff = true;
-        } else if (argument == QLatin1String("--filter-joints")) {
-            analysis.filterJoints = true;
-        } else if (argument == QLatin1String("--recursive")) {
-            recursive = true;
-        } else if (!argument.startsWith(QLatin1Char('-'))) {
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             inputs.append(argument);
-        } else if (!unnamed && !valueOf(i, value)) {
-            return QStringLiteral("%1 needs a value").arg(argument);
-        } else if (output) {
-            this->*output->file = value;
-        } else if (argument == QLatin1String("--joints")) {
-            joints = value.split(QLatin1Char(','));
-            if (joints.contains(QString()))
-                return QStringLiteral("--joints %1 names an empty joint").arg(value);
-        } else if (argument == QLatin1String("--range")) {
-            range = parseRange(value);
-            if (!range)
-                return QStringLiteral("--range %1 is not FIRST:LAST with 0 <= FIRST <= LAST")
-                    .arg(value);
-        } else if (argument == QLatin1String("--model")) {
-            modelFile = value;
-        } else if (argument == QLatin1String("--rotation-order")) {
-            if (value == QLatin1String("fixed"))
-                convention = PoseConvention::ipiStudio();
-            else if (value == QLatin1String("declared"))
-                convention = PoseConvention::standard();
-            else
-                return QStringLiteral("--rotation-order %1: expected fixed or declared").arg(value);
-        } else if (argument == QLatin1String("--profile")) {
-            profile = value == QLatin1String("auto") ? QString() : value;
-        } else if (argument == QLatin1String("--cutoff")) {
-            std::optional<double> cutoff;
-            const QString problem = number(argument, value, 0, cutoff);
-            if (!problem.isEmpty() || *cutoff <= 0)
-                return QStringLiteral("--cutoff %1: expected a frequency above 0 Hz").arg(value);
-            analysis.cutoffHz = *cutoff;
-        } else if (argument == QLatin1String("--floor")) {
-            if (value != QLatin1String("auto")) {
-                analysis.floorHeight = parseNumber(value, -std::numeric_limits<double>::max());
-                if (!analysis.floorHeight)
-                    return QStringLiteral("--floor %1: expected auto or a height").arg(value);
-            }
-        } else if (argument == QLatin1String("--contact-height")) {
-            if (const QString problem = number(argument, value, 0, analysis.contactHeight);
-                !problem.isEmpty())
-                return problem;
-        } else if (argument == QLatin1String("--contact-speed")) {
-            if (const QString problem = number(argument, value, 0, analysis.contactSpeed);
-                !problem.isEmpty())
-                return problem;
-        } else if (argument == QLatin1String("--pendulum-length")) {
-            if (const QString problem = number(argument, value, 0, analysis.pendulumLength);
-                !problem.isEmpty() || *analysis.pendulumLength == 0)
-                return QStringLiteral("--pendulum-length %1: expected a length above 0").arg(value);
-        } else if (argument == QLatin1String("--foot-width")) {
-            if (const QString problem = number(argument, value, 0, analysis.footWidth);
-                !problem.isEmpty())
-                return problem;
-        } else if (argument == QLatin1String("--out-dir")) {
-            outDir = value;
-        } else if (argument == QLatin1String("--jobs") || argument == QLatin1String("-j")) {
-            bool ok = false;
-            jobs = NumberFormat::toInt(value.toStdString(), &ok);
-            if (!ok || jobs < 1)
-                return QStringLiteral("%1 %2: expected a number of files, 1 or more")
-                    .arg(argument, value);
-        } else if (argument == QLatin1String("--units")) {
-            unit = LengthUnit::fromName(value);
-            if (!unit)
-                return QStringLiteral("--units %1: expected cm, m, mm or in").arg(value);
+            continue;
         }
+        // --name=value gives an option its value in the same argument.
+        const qsizetype equals =
+            argument.startsWith(QLatin1String("--")) ? argument.indexOf(QLatin1Char('=')) : -1;
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        const std::optional<QString> attached =
+            equals < 0 ? std::nullopt : std::optional(argument.mid(equals + 1));
+        const ConvertOption* option = find(name);
+        if (!option)
+            return QStringLiteral("unknown option %1").arg(name);
+        QString value;
+        switch (option->argument) {
+        case Argument::None:
+            if (attached)
+                return QStringLiteral("%1 takes no value").arg(name);
+            break;
+        case Argument::Value:
+            if (attached)
+                value = *attached;
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return QStringLiteral("%1 needs a value").arg(name);
+            break;
+        case Argument::OutputName: {
+            if (attached) {
+                if (attached->isEmpty())
+                    return QStringLiteral("%1= names no file").arg(name);
+                value = *attached;
+                break;
+            }
+            QString error;
+            const std::optional<QString> following =
+                i + 1 < arguments.size() ? followingName(*option, arguments[i + 1], error)
+                                         : std::nullopt;
+            if (!error.isEmpty())
+                return error;
+            if (following) {
+                value = *following;
+                ++i;
+            } else {
+                value = option->nameAfterInput;
+            }
+            break;
+        }
+        }
+        if (const QString problem = option->apply(*this, name, value); !problem.isEmpty())
+            return problem;
     }
     input = inputs.value(0);
     if (help || version)

@@ -5,21 +5,40 @@
 #include "model/poseconvention.h"
 #include "physics/motionanalysis.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <array>
+#include <functional>
 #include <optional>
 
 struct ConvertOptions;
 
-// One output a kinovane-convert call may ask for: its option, the member holding its file name,
-// and the name it gets when the option is given none.
-struct OutputOption
+// One option of kinovane-convert, a row of the one table from which both the parsing and the
+// usage text come.
+struct ConvertOption
 {
-    const char* option;            // "--c3d"
-    QString ConvertOptions::*file; // &ConvertOptions::c3dFile
-    const char* nameAfterInput;    // "{name}.c3d"
+    enum class Argument
+    {
+        None,      // a switch
+        Value,     // --name VALUE or --name=VALUE
+        OutputName // --name=FILE, or --name FILE when FILE ends in `extension`, or no name
+    };
+
+    QString name;      // "--c3d"
+    QString shortName; // "-j", or empty
+    Argument argument = Argument::None;
+    QString valueName; // "HZ", "FILE"; shown in the usage
+    QString help;      // lines of the usage, "\n" between them
+    QString section;   // a heading the usage puts before this option, when it starts one
+    // Outputs only: the member that holds the file's name, the name an output given none
+    // gets, and the extension that marks a following argument as its name.
+    QString ConvertOptions::*file = nullptr;
+    QString nameAfterInput;
+    QString extension;
+    // Takes the value (empty for a switch) of the option as typed (`option`: "-j" or
+    // "--jobs"); returns what is wrong with the value, if anything.
+    std::function<QString(ConvertOptions&, const QString& option, const QString& value)> apply;
 };
 
 // What one kinovane-convert call asks for, as parsed from its arguments.
@@ -48,8 +67,10 @@ struct ConvertOptions
     bool help = false;
     bool version = false;
 
-    // Every output option, in the order the usage lists them.
-    static const std::array<OutputOption, 7>& outputOptions();
+    // Every option, in the order the usage lists them.
+    static const QList<ConvertOption>& table();
+    // The rows of the outputs.
+    static QList<const ConvertOption*> outputOptions();
 
     bool hasOutput() const;
     // Several files or folders, an output folder or "{name}" in an output's name: each input

@@ -35,8 +35,8 @@ std::optional<ConvertOptions> optionsFor(const ConvertOptions& options, const In
     one.input = file.path;
     one.quiet = true;
     one.outDir.clear();
-    for (const OutputOption& output : ConvertOptions::outputOptions()) {
-        QString& name = one.*output.file;
+    for (const ConvertOption* output : ConvertOptions::outputOptions()) {
+        QString& name = one.*output->file;
         if (name.isEmpty())
             continue;
         name = outputPath(name, file, options.outDir);
@@ -56,12 +56,12 @@ ConvertExit runDataSet(const ConvertOptions& options)
     const InputSet set = InputSet::collect(options.inputs, options.recursive);
     const size_t count = size_t(set.files.size());
     // Several files writing one name would overwrite each other's output.
-    for (const OutputOption& output : ConvertOptions::outputOptions()) {
-        const QString& name = options.*output.file;
+    for (const ConvertOption* output : ConvertOptions::outputOptions()) {
+        const QString& name = options.*output->file;
         if (count > 1 && !name.isEmpty() && !name.contains(QLatin1String("{name}"))) {
             say(QStringLiteral("%1 %2 names one file for %3 inputs: put {name} in it, or give "
                                "no name")
-                    .arg(QLatin1String(output.option), name)
+                    .arg(output->name, name)
                     .arg(count));
             return ConvertExit::Usage;
         }
