@@ -1,0 +1,123 @@
+#pragma once
+
+#include "model/bvhfile.h"
+#include "model/bvhreader.h"
+#include "model/framerange.h"
+#include "model/vectortypes.h"
+#include "physics/masssegmentfile.h"
+#include "physics/motionanalysis.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
+
+#include <QObject>
+#include <QString>
+
+#include <Eigen/Core>
+
+// The open motion and everything the user sees of it: the joint tree and frame table, how the
+// motion is posed, scaled and weighed (its setup: profile, convention, unit, and the one
+// mass-segment model with its binding), the frame shown, the marked range and the analysis
+// settings. The window, the tool windows, the plots and the 3D view show it and keep no copy
+// of any of it; it says what changed through its signals, each emitted only on a real change.
+//
+// Opening a file is one call. The motion and the model change only through the edit functions
+// below, which the window's undo commands call (redo applies, undo restores).
+class MotionDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MotionDocument(const SkeletonProfiles& profiles, QObject* parent = nullptr);
+
+    bool isOpen() const { return motion.isLoaded(); }
+    const BvhFile& getMotion() const { return motion; }
+    // The file the motion was read from; empty when none is open.
+    const QString& getFileName() const { return fileName; }
+    // The name proposed for an export: the motion's own with "-what" (none for an empty
+    // `what`) and the extension ("/data/walk-com.csv" for /data/walk.bvh).
+    QString suggestedName(const QString& what, const QString& extension) const;
+    int rowCount() const { return motion.rowCount(); }
+    // The last frame of the motion; -1 without rows.
+    int lastFrame() const { return motion.rowCount() - 1; }
+    const SkeletonProfiles& getProfiles() const { return profiles; }
+
+    // What the user asked for about the setup, and what it gave.
+    const SetupRequest& getSetupRequest() const { return request; }
+    const MotionSetup& getSetup() const { return setup; }
+    // True when the model came from the user (opened or edited), not from the setup.
+    bool hasUserModel() const { return setup.userModel; }
+
+    int getCurrentFrame() const { return currentFrame; }
+    // The frames between the [ and ] marks, both included: always in order and within the
+    // motion (empty only for a motion without rows).
+    const FrameRange& getMarkedRange() const { return markedRange; }
+    const AnalysisSettings& getAnalysisSettings() const { return analysisSettings; }
+
+    // A value of the frame table: column `column` of row `frame`, 0 past the end of a short
+    // row or outside the table.
+    double getValue(int frame, qsizetype column) const;
+    // The absolute position of every joint (getAllJoints() order) in `frame`, posed as the
+    // setup says; empty outside the table.
+    std::vector<Vector3f> posedJoints(int frame) const;
+    // The index of `joint` in getAllJoints(); -1 for a joint not in this motion.
+    qsizetype indexOf(const BvhJoint* joint) const;
+
+    // Reads `path` and makes it the open motion, with the setup its skeleton calls for (a model
+    // the user opened or edited stays while it fits), frame 0 shown and every frame marked. A
+    // file that cannot be read, or holds no hierarchy, changes nothing.
+    BvhReadResult open(const QString& path);
+    // No motion open any more.
+    void close();
+
+    // Shows `frame`, clamped into the motion.
+    void setCurrentFrame(int frame);
+    // Marks `range`, put in order and clamped into the motion.
+    void setMarkedRange(const FrameRange& range);
+    // The [ and ] marks: a first mark past the last one moves the last one along, and a last
+    // mark before the first one moves the first one, so the range is never reversed.
+    void markFirst(int frame);
+    void markLast(int frame);
+
+    // The profile, convention and unit asked for (each left open is chosen from the skeleton).
+    void setSetupRequest(const SetupRequest& newRequest);
+    void setAnalysisSettings(const AnalysisSettings& settings);
+
+    // The edits. Each signals motionEdited or modelChanged.
+    // Column `column` of row `frame` takes `value` (a short row is padded with zeros first).
+    void setValue(int frame, qsizetype column, double value);
+    // Joint `joint`'s OFFSET, as typed (every pose changes).
+    void setOffset(qsizetype joint, const Eigen::Vector3d& offset);
+    // Rows first, first + 1, ... take `rows`, as far as the table reaches.
+    void replaceRows(int first, const QVector<QList<double>>& rows);
+    // The mass-segment model, bound to the open skeleton; `fromUser` for a model the user
+    // opened or edited (kept while it fits the motions opened later), else the setup's;
+    // `modelFile` names where it came from, when it came from a file.
+    void setModel(const MassSegmentModel& segments, bool fromUser, const QString& modelFile = {});
+
+signals:
+    // A motion was opened or closed: everything changed.
+    void motionReplaced();
+    void currentFrameChanged(int frame);
+    void markedRangeChanged(const FrameRange& range);
+    // Another profile, convention or unit: the poses and the scale changed.
+    void setupChanged();
+    // Another mass-segment model (or its binding): the centres of mass changed.
+    void modelChanged();
+    // Values of the motion were edited: the poses of `frames` changed.
+    void motionEdited(const FrameRange& frames);
+    void analysisSettingsChanged();
+
+private:
+    // The setup for `request` and the skeleton open now, keeping a user model that fits.
+    void chooseSetup();
+    FrameRange clamped(FrameRange range) const;
+
+    SkeletonProfiles profiles;
+    BvhFile motion;
+    QString fileName;
+    SetupRequest request;
+    MotionSetup setup;
+    int currentFrame = 0;
+    FrameRange markedRange;
+    AnalysisSettings analysisSettings;
+};
