@@ -1,15 +1,15 @@
 #include "analysisplots.h"
 
 #include "physics/motionanalysis.h"
+#include "physics/motiondocument.h"
+#include "tools/imagefile.h"
 
 #include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScatterSeries>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -77,19 +77,10 @@ double niceStep(double size)
     return 10 * power;
 }
 
-std::vector<double> component(const std::vector<MotionAnalysis::Vector>& track, int axis)
-{
-    std::vector<double> values(track.size());
-    for (size_t i = 0; i < track.size(); ++i)
-        values[i] = track[i][axis];
-    return values;
-}
-
 } // namespace
 
 PlotView::PlotView(QChart* chart)
-    : QChartView(chart), cursorTime(std::numeric_limits<double>::quiet_NaN()),
-      rangeFirst(cursorTime), rangeLast(cursorTime)
+    : QChartView(chart), cursorTime(std::numeric_limits<double>::quiet_NaN())
 {
     // Any change of the chart (curves, axes, size) draws the picture anew.
     connect(scene(), &QGraphicsScene::changed, this, [this] { stale = true; });
@@ -98,13 +89,6 @@ PlotView::PlotView(QChart* chart)
 void PlotView::setCursorTime(double time)
 {
     cursorTime = time;
-    viewport()->update();
-}
-
-void PlotView::setRangeTimes(double first, double last)
-{
-    rangeFirst = first;
-    rangeLast = last;
     viewport()->update();
 }
 
@@ -122,25 +106,19 @@ void PlotView::paintEvent(QPaintEvent* event)
     QPainter painter(viewport());
     painter.setClipRegion(event->region());
     painter.drawPixmap(0, 0, picture);
+    paintCursor(painter);
+}
+
+void PlotView::paintCursor(QPainter& painter) const
+{
+    if (!std::isfinite(cursorTime))
+        return;
     const QRectF area = chart()->plotArea();
-    const auto xOf = [&](double time) {
-        return mapFromScene(chart()->mapToPosition(QPointF(time, 0))).x();
-    };
-    if (std::isfinite(rangeFirst) && std::isfinite(rangeLast)) {
-        const QPoint top = mapFromScene(area.topLeft()), bottom = mapFromScene(area.bottomRight());
-        const double left = std::max<double>(xOf(rangeFirst), top.x());
-        const double right = std::min<double>(xOf(rangeLast), bottom.x());
-        if (right >= left)
-            painter.fillRect(QRectF(left, top.y(), right - left, bottom.y() - top.y()),
-                             QColor(80, 140, 255, 40));
-    }
-    if (std::isfinite(cursorTime)) {
-        const QPoint top = mapFromScene(area.topLeft()), bottom = mapFromScene(area.bottomRight());
-        const int x = xOf(cursorTime);
-        if (x >= top.x() && x <= bottom.x()) {
-            painter.setPen(QPen(Qt::black, 1));
-            painter.drawLine(x, top.y(), x, bottom.y());
-        }
+    const QPoint top = mapFromScene(area.topLeft()), bottom = mapFromScene(area.bottomRight());
+    const int x = mapFromScene(chart()->mapToPosition(QPointF(cursorTime, 0))).x();
+    if (x >= top.x() && x <= bottom.x()) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawLine(x, top.y(), x, bottom.y());
     }
 }
 
@@ -216,18 +194,33 @@ QLineSeries* AnalysisPlots::addCurve(Plot& plot, const QString& name, const QCol
     return series;
 }
 
+void AnalysisPlots::setDocument(MotionDocument* shown)
+{
+    if (document)
+        disconnect(document, nullptr, this, nullptr);
+    document = shown;
+    if (document)
+        connect(document, &MotionDocument::currentFrameChanged, this,
+                &AnalysisPlots::updateCursors);
+    updateCursors();
+}
+
 void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
 {
     for (Plot& plot : plots)
         plot.chart->removeAllSeries();
     frameCount = analysis && analysis->ok() ? analysis->size() : 0;
-    // Why the plots are empty, where the centre would be.
-    plots[0].chart->setTitle(analysis && !analysis->ok()
-                                 ? tr("No analysis: %1").arg(analysis->errorString.left(160))
-                                 : tr("Centre of mass (faint: unfiltered)"));
+    // Why the plots are empty, where the centre would be; else which frames they show.
+    if (analysis && !analysis->ok())
+        plots[0].chart->setTitle(tr("No analysis: %1").arg(analysis->errorString.left(160)));
+    else if (frameCount > 0)
+        plots[0].chart->setTitle(tr("Centre of mass, frames %1 to %2 (faint: unfiltered)")
+                                     .arg(analysis->range.first)
+                                     .arg(analysis->range.last));
+    else
+        plots[0].chart->setTitle(tr("Centre of mass (faint: unfiltered)"));
     if (frameCount == 0) {
         updateCursors();
-        updateRange();
         return;
     }
     firstFrame = analysis->range.first;
@@ -239,8 +232,8 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
     };
 
     for (int axis = 0; axis < 3; ++axis) {
-        const QList<QPointF> raw = curve(component(analysis->rawCentre, axis));
-        const QList<QPointF> filtered = curve(component(analysis->centre, axis));
+        const QList<QPointF> raw = curve(MotionAnalysis::axisOf(analysis->rawCentre, axis));
+        const QList<QPointF> filtered = curve(MotionAnalysis::axisOf(analysis->centre, axis));
         QColor faint = colours[axis];
         faint.setAlpha(90);
         QLineSeries* unfiltered =
@@ -334,37 +327,14 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
         }
     }
     updateCursors();
-    updateRange();
-}
-
-void AnalysisPlots::setCurrentFrame(int frame)
-{
-    if (frame == currentFrame)
-        return;
-    currentFrame = frame;
-    updateCursors();
-}
-
-void AnalysisPlots::setMarkedRange(const FrameRange& range)
-{
-    markedRange = range;
-    updateRange();
 }
 
 void AnalysisPlots::updateCursors()
 {
     const double none = std::numeric_limits<double>::quiet_NaN();
+    const bool shown = frameCount > 0 && document;
     for (Plot& plot : plots)
-        plot.view->setCursorTime(frameCount > 0 ? currentFrame * frameTime : none);
-}
-
-void AnalysisPlots::updateRange()
-{
-    const double none = std::numeric_limits<double>::quiet_NaN();
-    const bool shown = frameCount > 0 && !markedRange.isEmpty();
-    for (Plot& plot : plots)
-        plot.view->setRangeTimes(shown ? markedRange.first * frameTime : none,
-                                 shown ? markedRange.last * frameTime : none);
+        plot.view->setCursorTime(shown ? document->getCurrentFrame() * frameTime : none);
 }
 
 int AnalysisPlots::frameAt(qsizetype plot, const QPointF& position) const
@@ -398,26 +368,19 @@ bool AnalysisPlots::eventFilter(QObject* watched, QEvent* event)
 
 WriteResult AnalysisPlots::exportImage(const QString& fileName)
 {
-    // Written beside the old file, which is replaced only once the new one is whole.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return WriteResult::commit(file);
-    bool failed = false;
-    if (fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(size());
-        svg.setViewBox(rect());
-        svg.setTitle(tr("Kinovane plots"));
-        QPainter painter;
-        failed = !painter.begin(&svg);
-        for (QChartView* view : std::as_const(views)) {
-            if (!failed)
-                view->render(&painter, QRectF(view->geometry()), view->viewport()->rect());
-        }
-        failed = (painter.isActive() && !painter.end()) || failed;
-    } else {
-        failed = !grab().save(&file, "PNG");
-    }
-    return WriteResult::commit(file, failed);
+    // Each chart drawn from its scene (vector in an SVG file), then its cursor.
+    return ImageFile::save(
+        fileName, size(),
+        [this](QPainter& painter) {
+            for (Plot& plot : plots) {
+                const QRect placed = plot.view->geometry();
+                painter.save();
+                painter.translate(placed.topLeft());
+                plot.view->render(&painter, QRectF(QPointF(0, 0), placed.size()),
+                                  plot.view->viewport()->rect());
+                plot.view->paintCursor(painter);
+                painter.restore();
+            }
+        },
+        tr("Kinovane plots"));
 }

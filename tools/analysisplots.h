@@ -5,14 +5,16 @@
 
 #include <QChartView>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
+class MotionDocument;
 struct MotionAnalysis;
 class QLineSeries;
 class QValueAxis;
 
-// One plot: the chart drawn once into a picture, and the cursor and the marked range painted
-// over it, so that following the current frame redraws a line, not the curves.
+// One plot: the chart drawn once into a picture, and the cursor painted over it, so that
+// following the current frame redraws a line, not the curves.
 class PlotView : public QChartView
 {
     Q_OBJECT
@@ -20,10 +22,11 @@ class PlotView : public QChartView
 public:
     explicit PlotView(QChart* chart);
 
-    // Times (s) of the cursor and of the marked range; NaN hides them.
+    // Time (s) of the cursor; NaN hides it.
     void setCursorTime(double time);
-    void setRangeTimes(double first, double last);
     double getCursorTime() const { return cursorTime; }
+    // Paints the cursor in the view's own coordinates.
+    void paintCursor(QPainter& painter) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,14 +35,13 @@ private:
     QPixmap picture;
     bool stale = true;
     double cursorTime;
-    double rangeFirst;
-    double rangeLast;
 };
 
 // The centre-of-mass analysis of the open motion over time: the centre's three coordinates
 // (raw, faint, and filtered), its speed and the margin of stability, with the gait events
-// marked, the current frame as a cursor and the marked range shaded. Clicking or dragging in a
-// plot asks for the frame under the cursor.
+// marked and the document's current frame as a cursor. The time axis spans the frames
+// analysed, which the first title names. Clicking or dragging in a plot asks for the frame under
+// the cursor.
 class AnalysisPlots : public QWidget
 {
     Q_OBJECT
@@ -54,11 +56,12 @@ public:
 
     explicit AnalysisPlots(QWidget* parent = nullptr);
 
+    // The document whose current frame the cursor shows (null: none).
+    void setDocument(MotionDocument* shown);
     // Plots `analysis` (taking what it draws; it need not outlive the call); null clears.
     void setAnalysis(const MotionAnalysis* analysis);
-    void setCurrentFrame(int frame);
-    void setMarkedRange(const FrameRange& range);
-    // The plots as one image: SVG (vector) for a name ending in .svg, else a PNG.
+    // The plots as one image: SVG (vector) for a name ending in .svg, else a PNG; both with
+    // the cursor.
     WriteResult exportImage(const QString& fileName);
 
     const QList<QChartView*>& getViews() const { return views; }
@@ -86,13 +89,11 @@ private:
     // The value axis spans the curves shown.
     void fitValueAxis(Plot& plot);
     void updateCursors();
-    void updateRange();
 
     QList<QChartView*> views;
     QList<Plot> plots;
+    QPointer<MotionDocument> document;
     int firstFrame = 0;
     int frameCount = 0;
     double frameTime = 0;
-    int currentFrame = 0;
-    FrameRange markedRange;
 };

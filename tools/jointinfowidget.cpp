@@ -1,15 +1,17 @@
 #include "jointinfowidget.h"
 
-#include "model/poseevaluator.h"
+#include "physics/motiondocument.h"
+#include "tools/motionedits.h"
 #include "tools/valuespinbox.h"
 
 #include <QDoubleSpinBox>
-
-#include <cmath>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QUndoStack>
 #include <QVBoxLayout>
+
+#include <memory>
 
 JointInfoWidget::JointInfoWidget(QWidget* parent) : QWidget(parent)
 {
@@ -96,36 +98,74 @@ void JointInfoWidget::retranslateUi()
     }
 }
 
+void JointInfoWidget::setDocument(MotionDocument* shown, QUndoStack* edits)
+{
+    if (document)
+        disconnect(document, nullptr, this, nullptr);
+    document = shown;
+    undoStack = edits;
+    clearJointInfo();
+    if (!document)
+        return;
+    connect(document, &MotionDocument::motionReplaced, this, &JointInfoWidget::clearJointInfo);
+    connect(document, &MotionDocument::currentFrameChanged, this,
+            &JointInfoWidget::updateJointInfo);
+    connect(document, &MotionDocument::motionEdited, this, &JointInfoWidget::updateJointInfo);
+    connect(document, &MotionDocument::setupChanged, this, &JointInfoWidget::updateJointInfo);
+}
+
 void JointInfoWidget::setJoint(BvhJoint* jointObject)
 {
-    posGroupBox->setEnabled(true);
-    rotGroupBox->setEnabled(true);
-    if (jointObject && !jointObject->hasChannel(QStringLiteral("Xposition")))
-        posGroupBox->setEnabled(false);
-    if (jointObject && !jointObject->hasChannel(QStringLiteral("Xrotation")))
-        rotGroupBox->setEnabled(false);
     joint = jointObject;
     updateJointInfo();
 }
 
+qsizetype JointInfoWidget::columnOf(Field field, int axis) const
+{
+    if (!document || !joint || field == Field::Offset)
+        return -1;
+    const qsizetype first = document->getMotion().firstChannelOf(joint);
+    if (first < 0)
+        return -1;
+    const int wanted = (field == Field::Position ? 0 : 3) + axis;
+    for (int k = 0; k < joint->getNumChannels(); ++k) {
+        if (int(joint->getChannel(k)) == wanted)
+            return first + k;
+    }
+    return -1;
+}
+
 void JointInfoWidget::updateJointInfo()
 {
-    if (!joint)
+    if (!joint || !document)
         return;
     updating = true;
     jointNameLabel->setText(joint->getName());
     const BvhJoint* parent = joint->getParentJoint();
     jointParentLabel->setText(parent ? parent->getName() : QString());
-    const Vector3f values[4] = {joint->getOffset(), joint->getPosition(), joint->getRotation(),
-                                PoseEvaluator::positionOf(*joint)};
-    QDoubleSpinBox* const boxes[4][3] = {{xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox},
-                                         {xPosSpinBox, yPosSpinBox, zPosSpinBox},
-                                         {xRotSpinBox, yRotSpinBox, zRotSpinBox},
-                                         {xPosAbsSpinBox, yPosAbsSpinBox, zPosAbsSpinBox}};
-    for (int group = 0; group < 4; ++group) {
-        for (int axis = 0; axis < 3; ++axis)
-            boxes[group][axis]->setValue(values[group][axis]);
+    const int frame = document->getCurrentFrame();
+    QDoubleSpinBox* const offsets[3] = {xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox};
+    QDoubleSpinBox* const boxes[2][3] = {{xPosSpinBox, yPosSpinBox, zPosSpinBox},
+                                         {xRotSpinBox, yRotSpinBox, zRotSpinBox}};
+    QDoubleSpinBox* const absolute[3] = {xPosAbsSpinBox, yPosAbsSpinBox, zPosAbsSpinBox};
+    const std::vector<Vector3f> posed = document->posedJoints(frame);
+    const qsizetype index = document->indexOf(joint);
+    for (int axis = 0; axis < 3; ++axis) {
+        offsets[axis]->setValue(joint->getExactOffset()[axis]);
+        for (const Field field : {Field::Position, Field::Rotation}) {
+            const qsizetype column = columnOf(field, axis);
+            QDoubleSpinBox* box = boxes[field == Field::Position ? 0 : 1][axis];
+            // A value the joint has no channel for is no part of the motion: nothing to edit.
+            box->setEnabled(column >= 0);
+            box->setValue(column >= 0 ? document->getValue(frame, column) : 0.0);
+        }
+        absolute[axis]->setValue(
+            index >= 0 && size_t(index) < posed.size() ? double(posed[size_t(index)][axis]) : 0.0);
     }
+    posGroupBox->setEnabled(columnOf(Field::Position, 0) >= 0 ||
+                            columnOf(Field::Position, 1) >= 0 || columnOf(Field::Position, 2) >= 0);
+    rotGroupBox->setEnabled(columnOf(Field::Rotation, 0) >= 0 ||
+                            columnOf(Field::Rotation, 1) >= 0 || columnOf(Field::Rotation, 2) >= 0);
     updating = false;
 }
 
@@ -146,40 +186,36 @@ void JointInfoWidget::changeJointRotation(int axis)
 
 void JointInfoWidget::changeJointValue(Field field, int axis)
 {
-    if (updating || !joint || axis < 0 || axis > 2)
+    if (updating || !joint || !document || axis < 0 || axis > 2)
         return;
     QDoubleSpinBox* const boxes[3][3] = {{xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox},
                                          {xPosSpinBox, yPosSpinBox, zPosSpinBox},
                                          {xRotSpinBox, yRotSpinBox, zRotSpinBox}};
-    const float value = float(boxes[int(field)][axis]->value());
-    const Vector3f held = field == Field::Offset     ? joint->getOffset()
-                          : field == Field::Position ? joint->getPosition()
-                                                     : joint->getRotation();
-    // The box read back what it showed (Enter without an edit): nothing to store.
-    if (held[axis] == value && std::signbit(held[axis]) == std::signbit(value))
-        return;
-    switch (field) {
-    case Field::Offset: {
-        Vector3f offset = joint->getOffset();
-        offset[axis] = value;
-        joint->setOffset(offset.x(), offset.y(), offset.z());
-        break;
+    const double value = boxes[int(field)][axis]->value();
+    const char* const axisNames[3] = {"X", "Y", "Z"};
+    const QString what = field == Field::Offset     ? tr("Offset")
+                         : field == Field::Position ? tr("Position")
+                                                    : tr("Rotation");
+    const QString text = tr("%1 %2 %3").arg(joint->getName(), QLatin1String(axisNames[axis]), what);
+    std::unique_ptr<QUndoCommand> edit;
+    if (field == Field::Offset) {
+        const qsizetype index = document->indexOf(joint);
+        // The box read back what it showed (Enter without an edit): nothing to store.
+        if (index < 0 || joint->getExactOffset()[axis] == value)
+            return;
+        edit = std::make_unique<OffsetEdit>(*document, index, axis, value, text);
+    } else {
+        const qsizetype column = columnOf(field, axis);
+        const int frame = document->getCurrentFrame();
+        if (column < 0 || document->getValue(frame, column) == value)
+            return;
+        edit = std::make_unique<ChannelValueEdit>(*document, frame, column, value, text);
     }
-    case Field::Position: {
-        Vector3f position = joint->getPosition();
-        position[axis] = value;
-        joint->setPosition(position);
-        break;
-    }
-    case Field::Rotation: {
-        Vector3f rotation = joint->getRotation();
-        rotation[axis] = value;
-        joint->setRotation(rotation);
-        break;
-    }
-    }
+    if (undoStack)
+        undoStack->push(edit.release());
+    else
+        edit->redo();
     emit jointUpdated(joint);
-    updateJointInfo();
 }
 
 void JointInfoWidget::clearJointInfo()

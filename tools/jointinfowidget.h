@@ -5,15 +5,18 @@
 #include <QPointer>
 #include <QWidget>
 
+class MotionDocument;
 class QDoubleSpinBox;
+class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QVBoxLayout;
 
 // The "Joint Info" tool window: the chosen joint's name and parent, its offset, its position
-// and rotation in the current frame, and its absolute position. Offset, position and rotation
-// are editable; each edit is written into the joint and announced with jointUpdated, on which
-// the main window redraws and stores the values into the current frame.
+// and rotation in the document's current frame, and its absolute position. Offset, position and
+// rotation are editable where the joint has the channel: each edit goes on the undo stack as a
+// command that stores the value as typed into the document (and is announced with
+// jointUpdated); the window follows the document, whoever changed it.
 class JointInfoWidget : public QWidget
 {
     Q_OBJECT
@@ -21,6 +24,8 @@ class JointInfoWidget : public QWidget
 public:
     explicit JointInfoWidget(QWidget* parent = nullptr);
 
+    // The document shown and the undo stack its edits go on (null: none).
+    void setDocument(MotionDocument* shown, QUndoStack* edits);
     // Shows no joint any more: labels empty, the nine editable boxes at 0.
     void clearJointInfo();
     BvhJoint* getJoint() const { return joint; }
@@ -49,11 +54,10 @@ signals:
 
 public slots:
     void setJoint(BvhJoint* jointObject);
-    // Refreshes every field from the joint; never emits jointUpdated.
+    // Refreshes every field from the document; never emits jointUpdated.
     void updateJointInfo();
     // Apply the value of one box (axis 0, 1, 2 for x, y, z) to the joint. Only that component
-    // changes: the other two keep their stored precision, which the boxes round to two
-    // decimals and clamp to +-500.
+    // changes, and only when the box holds another value than the document.
     void changeJointOffset(int axis);
     void changeJointPosition(int axis);
     void changeJointRotation(int axis);
@@ -66,11 +70,16 @@ private:
         Rotation
     };
     void changeJointValue(Field field, int axis);
+    // The column of the frame table holding the joint's channel for `axis` of `field`
+    // (Position or Rotation); -1 when it has none.
+    qsizetype columnOf(Field field, int axis) const;
     void setupUi();
     void retranslateUi();
     QGroupBox* makeGroup(QDoubleSpinBox* boxes[3]);
 
     QPointer<BvhJoint> joint;
+    QPointer<MotionDocument> document;
+    QPointer<QUndoStack> undoStack;
     bool updating = false;
 
     QVBoxLayout* windowLayout = nullptr;

@@ -2,6 +2,9 @@
 
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
+#include "physics/masssegmentfile.h"
+#include "physics/motiondocument.h"
+#include "tools/motionedits.h"
 #include "tools/userdialogs.h"
 
 #include <QColor>
@@ -15,9 +18,11 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QTableWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <memory>
 
 static QString cellText(const QTableWidget* table, int row, int column)
 {
@@ -47,7 +52,10 @@ MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
     connect(deleteButton, &QPushButton::clicked, this, &MassSegmentWidget::deleteRow);
     connect(tableWidget, &QTableWidget::cellClicked, this, &MassSegmentWidget::processTableClick);
     connect(listView, &QListView::clicked, this, &MassSegmentWidget::processListClick);
-    connect(tableWidget, &QTableWidget::itemChanged, this, &MassSegmentWidget::showTotal);
+    connect(tableWidget, &QTableWidget::itemChanged, this, [this] {
+        showTotal();
+        markUnboundRows();
+    });
 }
 
 void MassSegmentWidget::setupUi()
@@ -120,10 +128,15 @@ void MassSegmentWidget::retranslateUi()
 
 void MassSegmentWidget::refreshTable()
 {
-    if (!mathObject)
-        return;
+    openedFile.clear();
+    if (document)
+        showModel(document->getSetup().segments);
+}
+
+void MassSegmentWidget::showModel(const MassSegmentModel& segments)
+{
+    const QSignalBlocker quiet(tableWidget);
     tableWidget->clear();
-    const MassSegmentModel& segments = mathObject->getSegments();
     tableWidget->setRowCount(int(segments.size()));
     tableWidget->setColumnCount(4);
     tableWidget->setHorizontalHeaderLabels(
@@ -144,6 +157,17 @@ void MassSegmentWidget::refreshTable()
     showTotal();
 }
 
+MassSegmentModel MassSegmentWidget::tableModel() const
+{
+    MassSegmentModel segments;
+    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+        segments.append({cellText(tableWidget, row, 0), cellText(tableWidget, row, 1),
+                         NumberFormat::toDouble(cellText(tableWidget, row, 2).toStdString()),
+                         NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString())});
+    }
+    return segments;
+}
+
 void MassSegmentWidget::showTotal()
 {
     double total = 0;
@@ -161,25 +185,28 @@ void MassSegmentWidget::showTotal()
 void MassSegmentWidget::markUnboundRows()
 {
     // Only a model bound to an open motion has rows that do not fit.
-    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
-    if (!motion || !motion->root)
-        return;
-    const SegmentBinding& binding = mathObject->getBinding();
-    const QColor unbound(255, 190, 190);
-    for (const qsizetype row : binding.unboundSegments) {
-        const MassSegment& segment = mathObject->getSegments()[row];
-        QStringList missing;
-        for (const QString& name : {segment.startJoint, segment.endJoint}) {
-            if (binding.missingJoints.contains(name) && !missing.contains(name))
-                missing.append(name);
+    const BvhFile* motion = document && document->isOpen() ? &document->getMotion() : nullptr;
+    const MassSegmentModel segments = tableModel();
+    const SegmentBinding binding =
+        SegmentBinding::bind(segments, motion ? motion->root->getAllJoints() : QList<BvhJoint*>());
+    const QSignalBlocker quiet(tableWidget); // colouring is no edit
+    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+        const bool unbound = motion && binding.unboundSegments.contains(row);
+        QString tip;
+        if (unbound) {
+            QStringList missing;
+            for (const QString& name : {segments[row].startJoint, segments[row].endJoint}) {
+                if (binding.missingJoints.contains(name) && !missing.contains(name))
+                    missing.append(name);
+            }
+            tip = tr("The open motion has no joint %1, so this segment is left out")
+                      .arg(missing.join(tr(" or ")));
         }
-        const QString tip = tr("The open motion has no joint %1, so this segment is left out")
-                                .arg(missing.join(tr(" or ")));
         for (int column = 0; column < tableWidget->columnCount(); ++column) {
-            QTableWidgetItem* item = tableWidget->item(int(row), column);
+            QTableWidgetItem* item = tableWidget->item(row, column);
             if (!item)
                 continue;
-            item->setBackground(unbound);
+            item->setBackground(unbound ? QBrush(QColor(255, 190, 190)) : QBrush());
             item->setToolTip(tip);
         }
     }
@@ -187,25 +214,26 @@ void MassSegmentWidget::markUnboundRows()
 
 void MassSegmentWidget::applyTable()
 {
-    if (!mathObject)
+    if (!document)
         return;
-    MassSegmentModel segments;
-    for (int row = 0; row < tableWidget->rowCount(); ++row) {
-        segments.append({cellText(tableWidget, row, 0), cellText(tableWidget, row, 1),
-                         NumberFormat::toDouble(cellText(tableWidget, row, 2).toStdString()),
-                         NumberFormat::toDouble(cellText(tableWidget, row, 3).toStdString())});
-    }
+    const MassSegmentModel segments = tableModel();
     // Bound to the open motion at once, so that the view and the exports use the edited model.
-    mathObject->setSegments(segments);
+    if (segments == document->getSetup().segments && document->hasUserModel())
+        return;
+    auto edit =
+        std::make_unique<ModelEdit>(*document, segments, openedFile, tr("Mass Segment Model"));
+    if (undoStack)
+        undoStack->push(edit.release());
+    else
+        edit->redo();
 }
 
 void MassSegmentWidget::refreshJointList()
 {
-    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
-    if (!motion || !motion->root)
+    if (!document || !document->isOpen())
         return;
     QStringList names;
-    for (const BvhJoint* joint : motion->root->getAllJoints()) {
+    for (const BvhJoint* joint : document->getMotion().root->getAllJoints()) {
         if (joint->getName() != QLatin1String("End Site"))
             names.append(joint->getName());
     }
@@ -217,9 +245,9 @@ void MassSegmentWidget::openXML()
 {
     const QString fileName =
         UserDialogs::getOpenFileName(tr("File Open"), QString(), QStringLiteral("*.xml"));
-    if (fileName.isEmpty() || !mathObject)
+    if (fileName.isEmpty())
         return;
-    const MassSegmentReadResult result = mathObject->readMassSegments(fileName);
+    const MassSegmentReadResult result = MassSegmentFile::read(fileName);
     if (!result.ok) {
         UserDialogs::warning(
             tr("Kinovane"),
@@ -231,7 +259,9 @@ void MassSegmentWidget::openXML()
             tr("Kinovane"),
             tr("%1 was read, but not all of it:\n%2").arg(fileName, result.warnings.join('\n')));
     }
-    refreshTable();
+    // Into the table only: the model changes with Save and Close.
+    showModel(result.segments);
+    openedFile = fileName;
 }
 
 void MassSegmentWidget::saveXML()
@@ -239,13 +269,11 @@ void MassSegmentWidget::saveXML()
     // The name under which the program takes a model as the working folder's own.
     const QString fileName = UserDialogs::getSaveFileName(
         tr("File Save"), QStringLiteral("defaultMassSegments.xml"), QStringLiteral("*.xml"));
-    if (fileName.isEmpty() || !mathObject)
+    if (fileName.isEmpty())
         return;
-    const WriteResult result = mathObject->writeMassSegments(fileName);
-    if (!result.ok) {
-        UserDialogs::warning(tr("Kinovane"), tr("Cannot write the mass segments to %1:\n%2")
-                                                 .arg(result.fileName, result.errorString));
-    }
+    const WriteResult result = MassSegmentFile::write(fileName, tableModel());
+    if (!result.ok)
+        UserDialogs::writeFailure(result);
 }
 
 void MassSegmentWidget::cancel()

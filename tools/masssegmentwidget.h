@@ -1,6 +1,6 @@
 #pragma once
 
-#include "physics/bvhmathobject.h"
+#include "physics/masssegment.h"
 
 #include <QDialog>
 #include <QModelIndex>
@@ -8,7 +8,9 @@
 #include <QStringListModel>
 #include <QStyledItemDelegate>
 
+class MotionDocument;
 class QLabel;
+class QUndoStack;
 class QListView;
 class QPushButton;
 class QTableWidget;
@@ -26,8 +28,9 @@ public:
 
 // The "Mass Segment Editor": the mass-segment model as a table (start joint, end joint,
 // proximal distance, mass fraction) beside the joint names of the open motion. The table is a
-// working copy: Save and Close applies it to the model, Close discards it; Open XML replaces
-// the model at once, Save XML writes the model as it is.
+// working copy: Open XML fills it from a file, Save XML writes it, Save and Close makes it the
+// model (an undoable edit), Close discards it. Rows whose joints the open motion lacks are red
+// as the table is edited.
 class MassSegmentWidget : public QDialog
 {
     Q_OBJECT
@@ -35,14 +38,17 @@ class MassSegmentWidget : public QDialog
 public:
     explicit MassSegmentWidget(QWidget* parent = nullptr);
 
-    // Fills the table from the model; the rows of segments the open motion cannot carry are
-    // red.
+    // Fills the table from the document's model.
     void refreshTable();
-    // Replaces the model's segments by the table's rows.
+    // Makes the table's rows the document's model, through the undo stack when there is one.
     void applyTable();
     void refreshJointList();
+    // The model the table holds: text that is no number counts 0.
+    MassSegmentModel tableModel() const;
 
-    QPointer<BvhMathObject> mathObject;
+    // The document edited and the undo stack its edits go on; set by the main window.
+    QPointer<MotionDocument> document;
+    QPointer<QUndoStack> undoStack;
 
     QTableWidget* tableWidget = nullptr;
     QListView* listView = nullptr;
@@ -67,8 +73,13 @@ public slots:
 
 private:
     void setupUi();
+    // Fills the table with `segments`.
+    void showModel(const MassSegmentModel& segments);
+    // Colours the rows the open motion cannot carry red, and every other one plain.
     void markUnboundRows();
     void retranslateUi();
+
+    QString openedFile; // the file the table was last filled from, if any
 
     QStringListModel jointListModel;
     QLabel* jointListLabel = nullptr;

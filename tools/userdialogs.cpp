@@ -1,5 +1,7 @@
 #include "userdialogs.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -56,6 +58,13 @@ void information(const QString& title, const QString& text)
     if (current().information)
         return current().information(title, text);
     QMessageBox::information(nullptr, title, text);
+}
+
+void writeFailure(const WriteResult& result)
+{
+    warning(QCoreApplication::translate("UserDialogs", "Kinovane"),
+            QCoreApplication::translate("UserDialogs", "Cannot write %1:\n%2")
+                .arg(QDir::toNativeSeparators(result.fileName), result.errorString));
 }
 
 SaveChoice askToSave(const QString& title, const QString& text)

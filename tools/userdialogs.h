@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/writeresult.h"
+
 #include <QString>
 
 #include <functional>
@@ -37,6 +39,8 @@ QString getOpenFileName(const QString& caption, const QString& directory, const 
 QString getSaveFileName(const QString& caption, const QString& directory, const QString& filter);
 void warning(const QString& title, const QString& text);
 void information(const QString& title, const QString& text);
+// The one message for a file that could not be written: its name and why.
+void writeFailure(const WriteResult& result);
 // Save, discard or cancel, for a document with unsaved changes.
 SaveChoice askToSave(const QString& title, const QString& text);
 

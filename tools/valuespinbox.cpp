@@ -1,23 +1,29 @@
 #include "valuespinbox.h"
 
+#include "model/numberformat.h"
+
 #include <QLocale>
+#include <QWheelEvent>
 
 #include <charconv>
 
 ValueSpinBox::ValueSpinBox(QWidget* parent) : QDoubleSpinBox(parent)
 {
     setLocale(QLocale::c());
-    // As many decimals as a float of this range can carry, so setValue rounds nothing away.
-    setDecimals(10);
+    // setValue rounds to this many decimals: the most a double can carry, so it rounds nothing.
+    setDecimals(323);
     setRange(-largest, largest);
     setSingleStep(1);
+    // A value is taken when the typing ends (Enter, leaving the box), not at every keystroke.
+    setKeyboardTracking(false);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QString ValueSpinBox::textFromValue(double value) const
 {
-    char buffer[64];
+    char buffer[NumberFormat::maxLength];
     const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, float(value), std::chars_format::fixed);
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (error != std::errc())
         return QDoubleSpinBox::textFromValue(value);
     QString text = QString::fromLatin1(buffer, qsizetype(end - buffer));
@@ -30,4 +36,20 @@ QString ValueSpinBox::textFromValue(double value) const
     if (decimals < 4)
         text += QString(4 - decimals, QLatin1Char('0'));
     return text;
+}
+
+double ValueSpinBox::valueFromText(const QString& text) const
+{
+    bool ok = false;
+    const double value = NumberFormat::toDouble(text.toStdString(), &ok);
+    return ok ? value : QDoubleSpinBox::valueFromText(text);
+}
+
+void ValueSpinBox::wheelEvent(QWheelEvent* event)
+{
+    if (!hasFocus()) {
+        event->ignore(); // the scroll area around the box scrolls instead
+        return;
+    }
+    QDoubleSpinBox::wheelEvent(event);
 }

@@ -3,8 +3,10 @@
 #include <QDoubleSpinBox>
 
 // A box for one channel value or offset: any size a motion may hold (no clamp at a few hundred
-// units), shown as precise as the single-precision value is (the shortest decimal text that
-// reads back as it, with at least four decimals) and read back the same way, in the C locale.
+// units), shown with every digit the value has (the shortest decimal text that reads back as
+// it, with at least four decimals) and read back as typed, in the C locale: value() is the
+// very double the text names. It takes the wheel only once it has the focus, so that scrolling
+// over a tool window never edits the motion.
 class ValueSpinBox : public QDoubleSpinBox
 {
     Q_OBJECT
@@ -15,4 +17,8 @@ public:
     explicit ValueSpinBox(QWidget* parent = nullptr);
 
     QString textFromValue(double value) const override;
+    double valueFromText(const QString& text) const override;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 };

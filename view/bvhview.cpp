@@ -67,12 +67,42 @@ BvhView::~BvhView()
         disconnect(context(), nullptr, this, nullptr);
 }
 
-void BvhView::setMathObject(BvhMathObject* math)
+void BvhView::setDocument(MotionDocument* shown)
 {
-    mathObject = math;
-    const BvhFile* motion = math ? math->getBvhFile() : nullptr;
-    rootJoint = motion ? motion->root.data() : nullptr;
-    updateSkeletons();
+    if (document)
+        disconnect(document, nullptr, this, nullptr);
+    document = shown;
+    if (document) {
+        connect(document, &MotionDocument::motionReplaced, this, &BvhView::frameNewSetup);
+        connect(document, &MotionDocument::setupChanged, this, &BvhView::frameNewSetup);
+        connect(document, &MotionDocument::currentFrameChanged, this, &BvhView::updateSkeletons);
+        connect(document, &MotionDocument::modelChanged, this, &BvhView::updateSkeletons);
+        // An edited offset moves every joint below it: the evaluator takes offsets once.
+        connect(document, &MotionDocument::motionEdited, this, [this] {
+            poseEvaluator.reset();
+            updateSkeletons();
+        });
+    }
+    frameNewSetup();
+}
+
+const BvhFile* BvhView::shownMotion() const
+{
+    return document && document->isOpen() ? &document->getMotion() : nullptr;
+}
+
+const BvhJoint* BvhView::getRootJoint() const
+{
+    const BvhFile* motion = shownMotion();
+    return motion ? motion->root.data() : nullptr;
+}
+
+void BvhView::frameNewSetup()
+{
+    poseEvaluator.reset();
+    const BvhFile* motion = shownMotion();
+    setUpAxis(motion ? document->getSetup().upAxisOf(*motion) : Vector3f::UnitY());
+    fitSkeleton();
 }
 
 void BvhView::setHighlightedJoint(BvhJoint* jointPtr)
@@ -83,10 +113,10 @@ void BvhView::setHighlightedJoint(BvhJoint* jointPtr)
 
 void BvhView::refreshPoseEvaluator()
 {
-    if (poseEvaluator && evaluatedRoot == rootJoint)
+    if (poseEvaluator)
         return;
-    poseEvaluator = std::make_unique<PoseEvaluator>(rootJoint);
-    evaluatedRoot = rootJoint;
+    poseEvaluator =
+        std::make_unique<PoseEvaluator>(getRootJoint(), document->getSetup().convention);
     const QList<BvhJoint*>& joints = poseEvaluator->getJoints();
     QHash<const BvhJoint*, int> indexOf;
     for (qsizetype i = 0; i < joints.size(); ++i)
@@ -106,15 +136,28 @@ void BvhView::refreshPoseEvaluator()
     scene.setGridSpacing(SkeletonScene::gridSpacingFor(longestReach));
 }
 
+// Poses `pose` in the document's current frame (the rest pose for a motion without rows).
+static void poseCurrentFrame(PoseEvaluator& pose, const MotionDocument& document)
+{
+    const BvhFile& motion = document.getMotion();
+    const int frame = document.getCurrentFrame();
+    if (frame >= 0 && frame < motion.rowCount()) {
+        const QList<double>& row = motion.frames[frame];
+        pose.evaluateRow(row.constData(), row.size());
+    } else {
+        pose.evaluateRow(nullptr, 0);
+    }
+}
+
 void BvhView::updateSkeletons()
 {
-    if (!rootJoint) {
+    if (!shownMotion()) {
         scene.hideSkeleton();
         update();
         return;
     }
     refreshPoseEvaluator();
-    poseEvaluator->evaluate();
+    poseCurrentFrame(*poseEvaluator, *document);
     followRoot();
 
     // The markers come from the very positions the skeleton is drawn at.
@@ -123,18 +166,19 @@ void BvhView::updateSkeletons()
     for (size_t i = 0; i < positions.size(); ++i)
         shownPositions[i] = shown(positions[i]);
     std::optional<Vector3f> bodyCentre;
-    if (mathObject && (segmentMassDisplayed || bodyMassDisplayed)) {
-        const CentresOfMass& centres = mathObject->computeCentres(positions);
+    if (segmentMassDisplayed || bodyMassDisplayed) {
+        const MotionSetup& setup = document->getSetup();
+        CentreOfMass::compute(setup.segments, setup.binding, positions, centres);
         segmentCentres = centres.segmentCentres;
         for (Vector3f& centre : segmentCentres)
             centre = shown(centre);
         // A model that leaves out part of the body, or whose fractions do not sum to 1, puts
         // its weighted sum off the body: no body centre then.
-        if (bodyMassDisplayed && mathObject->getBinding().isComplete())
+        if (bodyMassDisplayed && setup.binding.isComplete())
             bodyCentre = shown(centres.body);
     }
     std::span<const Vector3f> shownSegments;
-    if (mathObject && segmentMassDisplayed)
+    if (segmentMassDisplayed)
         shownSegments = segmentCentres;
 
     const qsizetype highlighted =
@@ -179,7 +223,7 @@ Vector3f BvhView::placedPosition(const BvhJoint* joint) const
 void BvhView::resetCamera()
 {
     camera = fittedCamera;
-    if (followingRoot && rootJoint)
+    if (followingRoot && getRootJoint())
         followedRoot.reset(); // follow from here on, as after a fit
     update();
 }
@@ -196,10 +240,13 @@ void BvhView::fitCurrentFrame()
 
 void BvhView::setFollowingRoot(bool follow)
 {
+    const bool changed = follow != followingRoot;
     followingRoot = follow;
     followedRoot.reset();
     if (follow)
         followRoot();
+    if (changed)
+        emit followingRootChanged(followingRoot);
 }
 
 void BvhView::setUpAxis(const Vector3f& up)
@@ -234,14 +281,15 @@ static void growBox(const std::vector<Vector3f>& positions, const Matrix3f& toSh
 
 void BvhView::fit(bool wholeMotion)
 {
-    if (!rootJoint) {
+    const BvhFile* motion = shownMotion();
+    if (!motion) {
         fittedCamera = OrbitCamera();
         camera = fittedCamera;
         update();
         return;
     }
     refreshPoseEvaluator();
-    poseEvaluator->evaluate();
+    poseCurrentFrame(*poseEvaluator, *document);
     constexpr float infinity = std::numeric_limits<float>::infinity();
     Vector3f frameLow = Vector3f::Constant(infinity), frameHigh = -frameLow;
     growBox(poseEvaluator->getPositions(), toShown, frameLow, frameHigh);
@@ -249,8 +297,7 @@ void BvhView::fit(bool wholeMotion)
     float largestFigure = (frameHigh - frameLow).norm();
     // Up to a few hundred frames spread over the motion tell its extent and the figure's
     // size; the evaluator is a copy, so the frame shown stays as it is.
-    const BvhFile* motion = mathObject ? mathObject->getBvhFile() : nullptr;
-    if (motion && motion->root == rootJoint && motion->rowCount() > 0) {
+    if (motion->rowCount() > 0) {
         PoseEvaluator sampler(*poseEvaluator);
         constexpr int samples = 300;
         const int rows = motion->rowCount();
@@ -274,6 +321,7 @@ void BvhView::fit(bool wholeMotion)
     // A motion that travels well beyond the figure is framed on the figure and followed.
     const bool travels = (motionHigh - motionLow).norm() > 2.0f * figureSize;
     const bool framesMotion = wholeMotion && !travels;
+    const bool wasFollowing = followingRoot;
     if (wholeMotion)
         followingRoot = travels;
     Vector3f low = framesMotion ? motionLow : frameLow;
@@ -297,19 +345,21 @@ void BvhView::fit(bool wholeMotion)
     fittedCamera = camera;
     followedRoot.reset();
     if (followingRoot)
-        followedRoot = placedPosition(rootJoint);
+        followedRoot = placedPosition(getRootJoint());
 
     scene.setMarkerScale(figureSize / referenceFigureSize);
     const Vector3f middle = 0.5f * (motionLow + motionHigh);
     scene.setGridSpacing(SkeletonScene::gridSpacingFor(figureSize / 2), middle.x(), middle.z());
     updateSkeletons();
+    if (followingRoot != wasFollowing)
+        emit followingRootChanged(followingRoot);
 }
 
 void BvhView::followRoot()
 {
-    if (!followingRoot || !rootJoint || !poseEvaluator)
+    if (!followingRoot || !getRootJoint() || !poseEvaluator)
         return;
-    const Vector3f root = placedPosition(rootJoint);
+    const Vector3f root = placedPosition(getRootJoint());
     if (followedRoot && root.allFinite()) {
         const Vector3f moved = root - *followedRoot;
         const QVector3D ground(moved.x(), 0, moved.z()); // the camera keeps its height
@@ -320,35 +370,32 @@ void BvhView::followRoot()
         followedRoot = root;
 }
 
+void BvhView::aimAt(const Vector3f& point)
+{
+    const QVector3D target = toQVector(point);
+    camera.setEye(target + camera.getEye() - camera.getCenter());
+    camera.setCenter(target);
+    update();
+}
+
 void BvhView::centerCameraOnSelectedJoint()
 {
-    if (!highlightedJoint)
-        return;
-    const QVector3D joint = toQVector(placedPosition(highlightedJoint));
-    camera.setEye(joint + camera.getEye() - camera.getCenter());
-    camera.setCenter(joint);
-    update();
+    if (highlightedJoint)
+        aimAt(placedPosition(highlightedJoint));
 }
 
 void BvhView::centerCameraOnRoot()
 {
-    if (!rootJoint)
-        return;
-    // Aimed at the root from where the camera looks now, at the distance it looks from.
-    const QVector3D root = toQVector(placedPosition(rootJoint));
-    camera.setEye(root + camera.getEye() - camera.getCenter());
-    camera.setCenter(root);
-    update();
+    if (getRootJoint())
+        aimAt(placedPosition(getRootJoint()));
 }
 
 void BvhView::centerCameraOnRootGround()
 {
-    if (!rootJoint)
+    if (!getRootJoint())
         return;
-    const QVector3D ground(placedPosition(rootJoint).x(), 0, placedPosition(rootJoint).z());
-    camera.setEye(ground + camera.getEye() - camera.getCenter());
-    camera.setCenter(ground);
-    update();
+    const Vector3f root = placedPosition(getRootJoint());
+    aimAt(Vector3f(root.x(), 0, root.z()));
 }
 
 void BvhView::mousePressEvent(QMouseEvent* event)

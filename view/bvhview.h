@@ -2,7 +2,8 @@
 
 #include "model/bvhjoint.h"
 #include "model/vectortypes.h"
-#include "physics/bvhmathobject.h"
+#include "physics/centreofmass.h"
+#include "physics/motiondocument.h"
 #include "view/orbitcamera.h"
 #include "view/scenerenderer.h"
 #include "view/skeletonscene.h"
@@ -18,17 +19,19 @@
 
 class PoseEvaluator;
 
-// The main window's 3D view of the current frame: a sphere on every joint, a bone from every
-// joint to its parent, red markers on the mass segments' centres of mass, a magenta marker on
-// the whole body's, all over a ground grid on y = 0. The joint chosen in the hierarchy tree is
-// drawn yellow and twice as large. Markers, grid and depth range scale with the skeleton, so
-// any size or unit looks alike.
+// The main window's 3D view of the open motion's current frame: a sphere on every joint, a bone
+// from every joint to its parent, red markers on the mass segments' centres of mass, a magenta
+// marker on the whole body's, all over a ground grid on y = 0. The joint chosen in the hierarchy
+// tree is drawn yellow and twice as large. Markers, grid and depth range scale with the skeleton,
+// so any size or unit looks alike.
 //
 // fitSkeleton frames the skeleton (done on every new motion). Left drag orbits the centre
 // (degreesPerPixel), right drag pans so that the point under the cursor stays under it, the
 // wheel zooms toward the cursor; a double click or Home goes back to the fitted view. The
 // view has no picking.
 //
+// The view shows a MotionDocument and follows its signals: another frame, an edit or another
+// model redraws, another motion or setup turns the view upright for it and frames it anew.
 // Placement (updateSkeletons) works on the scene alone and needs no GL context, so the view
 // can be updated before it is first shown; the first paint shows the latest state.
 class BvhView : public QOpenGLWidget
@@ -39,14 +42,13 @@ public:
     explicit BvhView(QWidget* parent = nullptr);
     ~BvhView() override;
 
-    // Takes the physics object, and through it the open motion's root joint, and updates the
-    // view. Null shows no skeleton.
-    void setMathObject(BvhMathObject* math);
+    // The document shown from now on (null: none), framed at once.
+    void setDocument(MotionDocument* shown);
 
     const OrbitCamera& getCamera() const { return camera; }
     const SkeletonScene& getScene() const { return scene; }
     BvhJoint* getHighlightedJoint() const { return highlightedJoint; }
-    BvhJoint* getRootJoint() const { return rootJoint; }
+    const BvhJoint* getRootJoint() const;
     // The segment centres of the last update that displayed a marker.
     const std::vector<Vector3f>& getSegmentCentres() const { return segmentCentres; }
     bool isFollowingRoot() const { return followingRoot; }
@@ -55,11 +57,18 @@ public:
     float getFigureSize() const { return figureSize; }
     bool isRotating() const { return rotating; }
     bool isPanning() const { return panning; }
+    // The world axis shown up (see setUpAxis).
+    Vector3f getUpAxis() const { return toShown.transpose() * Vector3f::UnitY(); }
+    const MotionDocument* getDocument() const { return document; }
     static QColor getBackgroundColour() { return QColor(30, 32, 38); }
+
+signals:
+    // Following the root was switched on or off (by a fit, or by setFollowingRoot).
+    void followingRootChanged(bool following);
 
 public slots:
     void setHighlightedJoint(BvhJoint* jointPtr);
-    // Places the skeleton and markers for the motion's current frame and schedules a paint.
+    // Places the skeleton and markers for the document's current frame and schedules a paint.
     void updateSkeletons();
     // Back to the view of the last fit (the default view before any).
     void resetCamera();
@@ -105,6 +114,10 @@ public:
     bool bodyMassDisplayed = true;
 
 private:
+    // The motion shown, or null.
+    const BvhFile* shownMotion() const;
+    // Turns the view upright for the document's motion and setup and frames it.
+    void frameNewSetup();
     void rotateCamera(const QPoint& position);
     void panCamera(const QPoint& position);
     // World units one pixel spans at the centre's distance.
@@ -114,11 +127,16 @@ private:
     void fit(bool wholeMotion);
     // Moves the camera with the root since the last frame shown, while following it.
     void followRoot();
+    // The evaluator of the document's skeleton under its convention, made anew after any
+    // change of either (an edited offset, another setup).
     void refreshPoseEvaluator();
     // Places floorOverlay in the scene as shown.
     void placeFloorOverlay();
     // Position of `joint` in the frame last placed, as shown; the origin for a joint not shown.
     Vector3f placedPosition(const BvhJoint* joint) const;
+    // Aims the camera at a point (as shown) from where it looks now, at the distance it looks
+    // from.
+    void aimAt(const Vector3f& point);
     // A position of the motion as the view shows it (turned so that its up axis is y).
     Vector3f shown(const Vector3f& position) const { return toShown * position; }
     void releaseGL();
@@ -137,16 +155,15 @@ private:
     double boneDiameter = 2.5;
     int poolSize = 78; // initial size; the scene grows its pools for larger skeletons
     std::vector<Vector3f> segmentCentres;
+    CentresOfMass centres;
     FloorOverlay floorOverlay;
-    QPointer<BvhJoint> rootJoint;
-    QPointer<BvhMathObject> mathObject;
+    QPointer<MotionDocument> document;
 
     SkeletonScene scene;
     OrbitCamera camera;
     SceneRenderer renderer;
-    // Joint positions of the current frame, with each joint's parent index, for the tree
-    // under evaluatedRoot; rebuilt when the root changes.
+    // Joint positions of the current frame, with each joint's parent index; null until made
+    // for the document's skeleton and convention.
     std::unique_ptr<PoseEvaluator> poseEvaluator;
-    QPointer<BvhJoint> evaluatedRoot;
     std::vector<int> parentIndices;
 };
