@@ -1,36 +1,37 @@
 #include "analysispanel.h"
 
-#include "app/dudezu.h"
+#include "app/exportcommands.h"
+#include "physics/motiondocument.h"
 #include "tools/analysisplots.h"
 #include "tools/analysissettingsdialog.h"
+#include "tools/imagefile.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
-#include <QSaveFile>
-#include <QStatusBar>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
 
-AnalysisPanel::AnalysisPanel(DudEzu& window) : QObject(&window), window(window)
+AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindow& window)
+    : QObject(&window), document(document), view(view), window(window)
 {
     plots = new AnalysisPlots;
+    plots->setDocument(&document);
     dock = new QDockWidget(tr("Plots"), &window);
     dock->setObjectName(QStringLiteral("plotsDock"));
     dock->setWidget(plots);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
-    connect(plots, &AnalysisPlots::frameRequested, &window, &DudEzu::goToFrame);
-    // Shown for the first time: analysed if the overlays did not ask for it already.
+    connect(plots, &AnalysisPlots::frameRequested, &document, &MotionDocument::setCurrentFrame);
     connect(dock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (visible && !analysis)
-            motionChanged();
+            analyse();
         // Opened for the first time: tall enough for three plots with their axes.
         if (visible && !dock->isFloating() && !sized) {
             sized = true;
@@ -38,9 +39,17 @@ AnalysisPanel::AnalysisPanel(DudEzu& window) : QObject(&window), window(window)
                                      Qt::Vertical);
         }
     });
-    editPause.setSingleShot(true);
-    editPause.setInterval(300);
-    connect(&editPause, &QTimer::timeout, this, &AnalysisPanel::motionChanged);
+    pause.setSingleShot(true);
+    pause.setInterval(pauseMilliseconds);
+    connect(&pause, &QTimer::timeout, this, &AnalysisPanel::analyse);
+
+    connect(&document, &MotionDocument::motionReplaced, this, &AnalysisPanel::analyse);
+    connect(&document, &MotionDocument::setupChanged, this, &AnalysisPanel::analyse);
+    connect(&document, &MotionDocument::modelChanged, this, &AnalysisPanel::analyse);
+    connect(&document, &MotionDocument::analysisSettingsChanged, this, &AnalysisPanel::analyse);
+    connect(&document, &MotionDocument::motionEdited, this, &AnalysisPanel::analyseLater);
+    connect(&document, &MotionDocument::markedRangeChanged, this, &AnalysisPanel::analyseLater);
+    connect(&document, &MotionDocument::currentFrameChanged, this, &AnalysisPanel::showOverlay);
 
     const QString names[] = {tr("Centre of Mass on the Floor"), tr("Trail of the Last Second"),
                              tr("Extrapolated Centre of Mass"), tr("Base of Support")};
@@ -50,7 +59,7 @@ AnalysisPanel::AnalysisPanel(DudEzu& window) : QObject(&window), window(window)
         action->setChecked(true);
         connect(action, &QAction::toggled, this, [this](bool on) {
             if (on && !analysis)
-                motionChanged();
+                analyse();
             else
                 showOverlay();
         });
@@ -78,59 +87,54 @@ void AnalysisPanel::fillExportMenu(QMenu* menu)
     menu->addAction(tr("View Image..."), this, &AnalysisPanel::exportView);
 }
 
-MotionSetup AnalysisPanel::setupWithModel() const
+bool AnalysisPanel::isWanted() const
 {
-    MotionSetup setup = window.getSetup();
-    setup.segments = window.mathObject.getSegments(); // the user's model, when there is one
-    return setup;
+    return dock->isVisible() || std::any_of(overlayActions.begin(), overlayActions.end(),
+                                            [](QAction* a) { return a->isChecked(); });
 }
 
-void AnalysisPanel::motionChanged()
+void AnalysisPanel::analyse()
 {
-    editPause.stop();
-    analysis.reset();
-    const bool wanted =
-        dock->isVisible() || std::any_of(overlayActions.begin(), overlayActions.end(),
-                                         [](QAction* a) { return a->isChecked(); });
-    if (window.bvhFile.isLoaded() && wanted) {
-        analysis = MotionAnalysis::analyse(window.bvhFile, setupWithModel(), settings,
-                                           FrameRange::all(window.bvhFile.rowCount()));
+    if (document.isOpen() && isWanted()) {
+        analyseNow();
         if (!analysis->ok())
-            window.statusBar()->showMessage(tr("No analysis: %1").arg(analysis->errorString));
+            emit statusMessage(tr("No analysis: %1").arg(analysis->errorString));
+        return;
     }
+    pause.stop();
+    analysis.reset();
+    plots->setAnalysis(nullptr);
+    showOverlay();
+}
+
+void AnalysisPanel::analyseNow()
+{
+    pause.stop();
+    // The marked range: the frames every export writes, so plots and files tell one story.
+    analysis = MotionAnalysis::analyse(document.getMotion(), document.getSetup(),
+                                       document.getAnalysisSettings(), document.getMarkedRange());
     plots->setAnalysis(getAnalysis());
-    plots->setCurrentFrame(currentFrame);
-    plots->setMarkedRange(window.getMarkedRange());
     showOverlay();
 }
 
-void AnalysisPanel::motionEdited()
+void AnalysisPanel::analyseLater()
 {
-    editPause.start();
+    pause.start();
 }
 
-void AnalysisPanel::setSettings(const AnalysisSettings& newSettings)
+const MotionAnalysis* AnalysisPanel::currentAnalysis()
 {
-    settings = newSettings;
-    motionChanged();
-}
-
-void AnalysisPanel::showFrame(int frame)
-{
-    currentFrame = frame;
-    plots->setCurrentFrame(frame);
-    showOverlay();
-}
-
-void AnalysisPanel::setMarkedRange(const FrameRange& range)
-{
-    plots->setMarkedRange(range);
+    if (!document.isOpen())
+        return nullptr;
+    if (pause.isActive() || !analysis)
+        analyseNow();
+    return getAnalysis();
 }
 
 void AnalysisPanel::showOverlay()
 {
     FloorOverlay overlay;
-    const int i = analysis && analysis->ok() ? analysis->indexOf(currentFrame) : -1;
+    const int i = analysis && analysis->ok() ? analysis->indexOf(document.getCurrentFrame()) : -1;
     if (i >= 0) {
         const MotionAnalysis& a = *analysis;
         const auto point = [](const MotionAnalysis::Vector& v) {
@@ -154,18 +158,15 @@ void AnalysisPanel::showOverlay()
                 overlay.support.push_back(point(a.floorPoint(corner)));
         }
     }
-    window.ui.bvhView->setFloorOverlay(overlay);
+    view.setFloorOverlay(overlay);
 }
 
-std::optional<MotionAnalysis> AnalysisPanel::analyseMarkedRange()
+const MotionAnalysis* AnalysisPanel::analysisToExport()
 {
-    if (!window.bvhFile.isLoaded() || !window.rangeIsUsable(window.getMarkedRange()))
-        return {};
-    MotionAnalysis result = MotionAnalysis::analyse(window.bvhFile, setupWithModel(), settings,
-                                                    window.getMarkedRange());
-    if (!result.ok()) {
-        UserDialogs::warning(tr("Kinovane"), tr("No analysis: %1").arg(result.errorString));
-        return {};
+    const MotionAnalysis* result = currentAnalysis();
+    if (result && !result->ok()) {
+        UserDialogs::warning(tr("Kinovane"), tr("No analysis: %1").arg(result->errorString));
+        return nullptr;
     }
     return result;
 }
@@ -173,13 +174,13 @@ std::optional<MotionAnalysis> AnalysisPanel::analyseMarkedRange()
 QString AnalysisPanel::askForTable(const QString& what) const
 {
     return UserDialogs::getSaveFileName(tr("File Export"),
-                                        window.suggestedName(what, QStringLiteral("csv")),
+                                        document.suggestedName(what, QStringLiteral("csv")),
                                         QStringLiteral("*.csv"));
 }
 
 void AnalysisPanel::exportAnalysis()
 {
-    const std::optional<MotionAnalysis> result = analyseMarkedRange();
+    const MotionAnalysis* result = analysisToExport();
     if (!result)
         return;
     const QString fileName = askForTable(QStringLiteral("analysis"));
@@ -187,13 +188,13 @@ void AnalysisPanel::exportAnalysis()
         return;
     const WriteResult written = result->writeCsv(fileName);
     if (!written.ok)
-        return window.showWriteFailure(written);
-    window.reportWritten(fileName, result->range, 0);
+        return UserDialogs::writeFailure(written);
+    emit statusMessage(ExportCommands::writtenText(fileName, result->range, 0));
 }
 
 void AnalysisPanel::exportEvents()
 {
-    const std::optional<MotionAnalysis> result = analyseMarkedRange();
+    const MotionAnalysis* result = analysisToExport();
     if (!result)
         return;
     const QString fileName = askForTable(QStringLiteral("events"));
@@ -201,22 +202,20 @@ void AnalysisPanel::exportEvents()
         return;
     const WriteResult written = result->writeEventsCsv(fileName);
     if (!written.ok)
-        return window.showWriteFailure(written);
-    window.statusBar()->showMessage(tr("Wrote %1: %2 gait events, %3 steps at %4 a minute.")
-                                        .arg(QDir::toNativeSeparators(fileName))
-                                        .arg(result->events.size())
-                                        .arg(result->steps())
-                                        .arg(result->cadence(), 0, 'f', 1));
+        return UserDialogs::writeFailure(written);
+    emit statusMessage(tr("Wrote %1: %2 gait events, %3 steps at %4 a minute.")
+                           .arg(QDir::toNativeSeparators(fileName))
+                           .arg(result->events.size())
+                           .arg(result->steps())
+                           .arg(result->cadence(), 0, 'f', 1));
 }
 
 void AnalysisPanel::exportPlots()
 {
-    if (!window.bvhFile.isLoaded())
+    if (!currentAnalysis())
         return;
-    if (!analysis || !analysis->ok())
-        motionChanged();
     const QString fileName = UserDialogs::getSaveFileName(
-        tr("Export Plots"), window.suggestedName(QStringLiteral("plots"), QStringLiteral("png")),
+        tr("Export Plots"), document.suggestedName(QStringLiteral("plots"), QStringLiteral("png")),
         QStringLiteral("*.png *.svg"));
     if (fileName.isEmpty())
         return;
@@ -225,46 +224,31 @@ void AnalysisPanel::exportPlots()
         plots->resize(1200, 720);
     const WriteResult written = plots->exportImage(fileName);
     if (!written.ok)
-        return window.showWriteFailure(written);
-    window.statusBar()->showMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));
+        return UserDialogs::writeFailure(written);
+    emit statusMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));
 }
 
 void AnalysisPanel::exportView()
 {
-    if (!window.bvhFile.isLoaded())
+    if (!document.isOpen())
         return;
     const QString fileName = UserDialogs::getSaveFileName(
-        tr("Export View"), window.suggestedName(QStringLiteral("view"), QStringLiteral("png")),
+        tr("Export View"), document.suggestedName(QStringLiteral("view"), QStringLiteral("png")),
         QStringLiteral("*.png *.svg"));
     if (fileName.isEmpty())
         return;
-    const QImage image = window.ui.bvhView->grabFramebuffer();
-    QSaveFile file(fileName);
-    bool failed = !file.open(QIODevice::WriteOnly);
-    if (!failed && fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        // The 3D view is a picture of pixels: the SVG file holds it as an image.
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(image.size());
-        svg.setViewBox(QRect(QPoint(0, 0), image.size()));
-        QPainter painter;
-        failed = !painter.begin(&svg);
-        if (!failed) {
-            painter.drawImage(0, 0, image);
-            failed = !painter.end();
-        }
-    } else if (!failed) {
-        failed = !image.save(&file, "PNG");
-    }
-    const WriteResult written = WriteResult::commit(file, failed);
+    // The 3D view is a picture of pixels: an SVG file holds it as an image.
+    const QImage image = view.grabFramebuffer();
+    const WriteResult written = ImageFile::save(
+        fileName, image.size(), [&](QPainter& painter) { painter.drawImage(0, 0, image); });
     if (!written.ok)
-        return window.showWriteFailure(written);
-    window.statusBar()->showMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));
+        return UserDialogs::writeFailure(written);
+    emit statusMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));
 }
 
 void AnalysisPanel::editSettings()
 {
-    AnalysisSettingsDialog dialog(settings, &window);
+    AnalysisSettingsDialog dialog(document.getAnalysisSettings(), &window);
     if (dialog.exec() == QDialog::Accepted)
-        setSettings(dialog.getSettings());
+        document.setAnalysisSettings(dialog.getSettings());
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/framerange.h"
 #include "physics/motionanalysis.h"
 
 #include <QList>
@@ -10,38 +9,37 @@
 #include <optional>
 
 class AnalysisPlots;
-class DudEzu;
+class BvhView;
+class MotionDocument;
 class QAction;
 class QDockWidget;
+class QMainWindow;
 class QMenu;
 
-// The window's centre-of-mass analysis: the analysis of the open motion, kept up to date as it
-// is set up and edited; the "Plots" dock; the floor overlays of the 3D view; the analysis
-// settings; and the exports of the analysis and event tables and of the plot and view images.
+// The window's centre-of-mass analysis of the open document's marked range: one analysis, kept
+// up to date as the document changes, which the "Plots" dock draws, the 3D view's floor
+// overlays show at the current frame and the analysis exports write, so that all of them tell
+// the same numbers. Also the analysis settings, and the exports of the plot and view images.
 class AnalysisPanel : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AnalysisPanel(DudEzu& window);
+    // The dock goes into `window`, the overlays into `view`.
+    AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindow& window);
 
     // The Analysis menu: the dock, the overlays and the settings.
     void fillMenu(QMenu* menu);
     // The entries of File > Export.
     void fillExportMenu(QMenu* menu);
 
-    // Analyses the open motion anew (none open: clears the plots and overlays).
-    void motionChanged();
-    // The motion's values changed: analysed again once the edits pause.
-    void motionEdited();
-    void showFrame(int frame);
-    void setMarkedRange(const FrameRange& range);
-
+    // The analysis shown, analysed first if it is out of date (or was not wanted so far);
+    // null without an open motion.
+    const MotionAnalysis* currentAnalysis();
+    // The analysis as it stands, without analysing; null when there is none.
     const MotionAnalysis* getAnalysis() const { return analysis ? &*analysis : nullptr; }
     AnalysisPlots* getPlots() const { return plots; }
     QDockWidget* getDock() const { return dock; }
-    const AnalysisSettings& getSettings() const { return settings; }
-    void setSettings(const AnalysisSettings& newSettings);
     // Overlay switches: centre on the floor, its trail, the extrapolated centre, the base of
     // support.
     const QList<QAction*>& getOverlayActions() const { return overlayActions; }
@@ -54,22 +52,33 @@ public:
 
     // Seconds of the centre's path the trail shows.
     static constexpr double trailSeconds = 1.0;
+    // How long edits and range marks pause before the motion is analysed again.
+    static constexpr int pauseMilliseconds = 300;
+
+signals:
+    void statusMessage(const QString& text);
 
 private:
-    // The analysis of the marked range for an export; empty after saying why there is none.
-    std::optional<MotionAnalysis> analyseMarkedRange();
-    MotionSetup setupWithModel() const;
+    // Analyses the document anew when something shows the analysis; else forgets it.
+    void analyse();
+    // Analyses the document's marked range and shows the result.
+    void analyseNow();
+    // Something changed that the analysis depends on: analysed again once changes pause.
+    void analyseLater();
+    bool isWanted() const;
+    // The analysis for an export; null after saying why there is none.
+    const MotionAnalysis* analysisToExport();
     // The file name for the table `what` ("analysis", "events"), asked with the proposed name.
     QString askForTable(const QString& what) const;
     void showOverlay();
 
-    DudEzu& window;
-    AnalysisSettings settings;
+    MotionDocument& document;
+    BvhView& view;
+    QMainWindow& window;
     std::optional<MotionAnalysis> analysis;
     AnalysisPlots* plots = nullptr; // owned by the dock
     QDockWidget* dock = nullptr;    // owned by the window
     QList<QAction*> overlayActions;
-    QTimer editPause;
-    int currentFrame = 0;
+    QTimer pause;
     bool sized = false; // the dock was given its first height
 };

@@ -1,23 +1,20 @@
 #include "dudezu.h"
 
+#include "app/analysispanel.h"
+#include "app/exportcommands.h"
 #include "app/progressdialogsink.h"
 #include "app/timedisplay.h"
-#include "export/c3dexport.h"
-#include "model/bvhreader.h"
 #include "model/bvhwriter.h"
-#include "model/exportoptions.h"
-#include "model/jointtables.h"
 #include "model/numberformat.h"
-#include "physics/centreofmass.h"
 #include "physics/interpolation.h"
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
-#include "tools/jointnames.h"
 #include "tools/jointlistwidget.h"
+#include "tools/jointnames.h"
 #include "tools/jointtreewidget.h"
 #include "tools/masssegmentwidget.h"
-#include "app/analysispanel.h"
+#include "tools/motionedits.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
@@ -25,9 +22,9 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDragEnterEvent>
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -38,41 +35,42 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 
 #include <algorithm>
 
-DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), document(SkeletonProfiles::load()), bvhFile(document.getMotion())
 {
     ui.setupUi(this);
-    setWindowTitle(tr("Kinovane[*]"));
     setAcceptDrops(true);
-    profiles = SkeletonProfiles::load();
     fillCameraMenu();
     fillSetupMenus();
+    fillEditMenu();
     connectPlayback();
     addPlaybackKeys();
     connectMenus();
     createToolWindows();
-    connectToolWindows();
-    analysisPanel = new AnalysisPanel(*this);
+    analysisPanel = new AnalysisPanel(document, *ui.bvhView, *this);
     auto* analysisMenu = new QMenu(tr("Analysis"), this);
     analysisMenu->setObjectName(QStringLiteral("menuAnalysis"));
     menuBar()->insertMenu(ui.menuWindow->menuAction(), analysisMenu);
     analysisPanel->fillMenu(analysisMenu);
     analysisPanel->fillExportMenu(ui.menuExport);
-    applySetup();
+    connectDocument();
+    ui.bvhView->setDocument(&document);
+    showMotion();
     // Never larger than the screen: everything must show at 800 x 600.
     if (const QScreen* shown = screen())
         resize(size().boundedTo(shown->availableSize()));
-    if (!profiles.getWarnings().isEmpty())
-        statusBar()->showMessage(profiles.getWarnings().join(QLatin1Char(' ')));
+    if (!document.getProfiles().getWarnings().isEmpty())
+        statusBar()->showMessage(document.getProfiles().getWarnings().join(QLatin1Char(' ')));
 }
 
 DudEzu::~DudEzu()
 {
+    // The tool windows show the document: they go before it does.
     delete massSegmentWidget.data();
     delete jointTreeWidget.data();
     delete jointListWidget.data();
@@ -80,6 +78,7 @@ DudEzu::~DudEzu()
     delete jointTreeDock.data();
     delete jointInfoDock.data();
     delete jointListDock.data();
+    undoStack.clear();
 }
 
 void DudEzu::fillCameraMenu()
@@ -119,7 +118,7 @@ void DudEzu::fillSetupMenus()
     };
     addProfile(QString(), tr("Detect"));
     ui.menuProfile->addSeparator();
-    for (const SkeletonProfile& profile : profiles.getProfiles())
+    for (const SkeletonProfile& profile : document.getProfiles().getProfiles())
         addProfile(profile.name, profile.title);
 
     auto* unitGroup = new QActionGroup(this);
@@ -138,6 +137,21 @@ void DudEzu::fillSetupMenus()
     addUnit(LengthUnit::inches(), tr("Inches"));
 }
 
+void DudEzu::fillEditMenu()
+{
+    QAction* undo = undoStack.createUndoAction(this, tr("Undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = undoStack.createRedoAction(this, tr("Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QAction* first = ui.menuEdit->actions().value(0);
+    ui.menuEdit->insertAction(first, undo);
+    ui.menuEdit->insertAction(first, redo);
+    ui.menuEdit->insertSeparator(first);
+    // The unsaved mark is the motion's: edits of the model alone are not saved in BVH files.
+    connect(&undoStack, &QUndoStack::indexChanged, this, &DudEzu::showTitle);
+    connect(&undoStack, &QUndoStack::cleanChanged, this, &DudEzu::showTitle);
+}
+
 void DudEzu::addPlaybackKeys()
 {
     // Window-wide keys; a text field being edited keeps the ones it uses for itself.
@@ -152,8 +166,8 @@ void DudEzu::addPlaybackKeys()
     key(Qt::Key_Right, [this] { stepFrames(1); });
     key(Qt::SHIFT | Qt::Key_Left, [this] { stepFrames(-10); });
     key(Qt::SHIFT | Qt::Key_Right, [this] { stepFrames(10); });
-    key(Qt::Key_Home, [this] { goToFrame(markedRange.clampedTo(bvhFile.rowCount()).first); });
-    key(Qt::Key_End, [this] { goToFrame(markedRange.clampedTo(bvhFile.rowCount()).last); });
+    key(Qt::Key_Home, [this] { goToFrame(document.getMarkedRange().first); });
+    key(Qt::Key_End, [this] { goToFrame(document.getMarkedRange().last); });
 }
 
 void DudEzu::connectPlayback()
@@ -220,6 +234,18 @@ void DudEzu::connectMenus()
     ui.actionSaveBVH->setShortcut(QKeySequence::Save);
     ui.actionCloseBVH->setShortcut(QKeySequence::Close);
     ui.actionExit->setShortcut(QKeySequence::Quit);
+    exportCommands = new ExportCommands(document, this);
+    connect(exportCommands, &ExportCommands::statusMessage, statusBar(),
+            [this](const QString& text) { statusBar()->showMessage(text); });
+    motionCommands = {ui.actionSaveBVH,
+                      ui.actionCloseBVH,
+                      ui.actionExportJointRotations,
+                      ui.actionExportAbsJointPositions,
+                      ui.actionExportMassCenter,
+                      ui.actionExportC3D,
+                      ui.actionInterpolateJointRotations,
+                      ui.actionProperties,
+                      ui.menuExport->menuAction()};
 }
 
 void DudEzu::createToolWindows()
@@ -246,109 +272,88 @@ void DudEzu::createToolWindows()
     jointListDock = dock(jointListWidget, Qt::RightDockWidgetArea);
     jointListDock->setFloating(true);
     jointListDock->hide();
-}
-
-void DudEzu::connectToolWindows()
-{
-    // A click in the tree first shows the joint in the editor, then highlights it in the view;
-    // an edit first redraws the view, then stores the values into the current frame.
+    // A click in the tree shows the joint in the editor and highlights it in the view.
     connect(jointTreeWidget, &JointTreeWidget::jointClicked, jointInfoWidget,
             &JointInfoWidget::setJoint);
-    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, ui.bvhView, &BvhView::updateSkeletons);
     connect(jointTreeWidget, &JointTreeWidget::jointClicked, ui.bvhView,
             &BvhView::setHighlightedJoint);
-    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this,
-            [this](BvhJoint* joint) { bvhFile.storeJointValues(joint, currentFrame); });
-    connect(jointInfoWidget, &JointInfoWidget::jointUpdated, this, [this] {
-        setWindowModified(true);
-        analysisPanel->motionEdited();
-    });
+    jointInfoWidget->setDocument(&document, &undoStack);
 }
 
-// File commands
-
-bool DudEzu::maybeSave()
+void DudEzu::connectDocument()
 {
-    if (!isWindowModified() || !bvhFile.isLoaded())
-        return true;
-    switch (UserDialogs::askToSave(tr("Kinovane"), tr("The motion has been modified.\n"
-                                                      "Do you want to save your changes?"))) {
-    case UserDialogs::SaveChoice::Save:
-        return saveBVH();
-    case UserDialogs::SaveChoice::Discard:
-        return true;
-    case UserDialogs::SaveChoice::Cancel:
-        break;
-    }
-    return false;
+    connect(&document, &MotionDocument::motionReplaced, this, &DudEzu::showMotion);
+    connect(&document, &MotionDocument::currentFrameChanged, this, &DudEzu::showFrame);
+    connect(&document, &MotionDocument::markedRangeChanged, this, &DudEzu::showMarkedRange);
+    connect(&document, &MotionDocument::setupChanged, this, &DudEzu::showSetup);
+    connect(&document, &MotionDocument::modelChanged, this, &DudEzu::showSetup);
+    connect(analysisPanel, &AnalysisPanel::statusMessage, statusBar(),
+            [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(ui.bvhView, &BvhView::followingRootChanged, followAction, &QAction::setChecked);
 }
 
-void DudEzu::closeMotion()
+// The open motion
+
+void DudEzu::showMotion()
 {
+    const bool open = document.isOpen();
     jointTreeWidget->clearModel();
     jointListWidget->clearModel();
-    jointInfoWidget->clearJointInfo();
-    bvhFile.clear();
-    mathObject.setBvhFile(nullptr);
-    setWindowModified(false);
-    if (analysisPanel)
-        analysisPanel->motionChanged();
+    if (open) {
+        jointTreeWidget->rootJoint = document.getMotion().root;
+        jointTreeWidget->refreshModel();
+        jointListWidget->rootJoint = document.getMotion().root;
+        jointListWidget->refresh();
+    }
+    // Edits of another motion cannot be undone on this one.
+    undoStack.clear();
+    ui.slider->setRange(0, std::max(document.lastFrame(), 0));
+    timer.setInterval(PlaybackClock::intervalFor(document.getMotion().frameTime));
+    timer.setSingleShot(false);
+    if (!open)
+        pauseTimer();
+    else if (timer.isActive()) // playing goes on, with the new motion from its first frame
+        clock.start(document.getCurrentFrame(), document.getMotion().frameTime);
+    showTitle();
+    showFrame();
+    showMarkedRange();
+    showSetup();
+    enableCommands();
+    followAction->setChecked(ui.bvhView->isFollowingRoot());
 }
 
-void DudEzu::openBVH()
+void DudEzu::showTitle()
 {
-    const QString fileName =
-        UserDialogs::getOpenFileName(tr("File Open"), QString(), QStringLiteral("*.bvh"));
-    if (fileName.isEmpty() || !maybeSave())
-        return;
-    loadFile(fileName);
+    const QString name = QFileInfo(document.getFileName()).fileName();
+    setWindowTitle(name.isEmpty() ? tr("Kinovane[*]") : tr("Kinovane - %1[*]").arg(name));
+    setWindowModified(hasUnsavedMotionEdits(undoStack));
+}
+
+void DudEzu::enableCommands()
+{
+    for (QAction* command : std::as_const(motionCommands))
+        command->setEnabled(document.isOpen());
+    for (QAction* choice : std::as_const(profileActions))
+        choice->setEnabled(document.isOpen());
+    for (QAction* choice : std::as_const(unitActions))
+        choice->setEnabled(document.isOpen());
+    ui.actionRotationOrderFixed->setEnabled(document.isOpen());
+    ui.actionRotationOrderDeclared->setEnabled(document.isOpen());
 }
 
 bool DudEzu::loadFile(const QString& fileName)
 {
-    BvhFile loaded;
-    const BvhReadResult result = BvhReader(loaded).read(fileName);
+    const BvhReadResult result = document.open(fileName);
     if (!result.ok()) {
         UserDialogs::warning(
             tr("Kinovane"),
             tr("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(fileName), result.errorString));
         return false;
     }
-    closeMotion();
-    bvhFile.swap(loaded);
-
-    fileBaseName = fileName.chopped(3);
-    const QString shownName = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
-    setWindowTitle(tr("Kinovane - %1[*]").arg(shownName));
-    setWindowModified(false);
-
-    jointTreeWidget->rootJoint = bvhFile.root;
-    jointTreeWidget->refreshModel();
-    jointListWidget->rootJoint = bvhFile.root;
-    jointListWidget->refresh();
-
-    bvhFile.loadFrame(0);
-    mathObject.setBvhFile(&bvhFile);
-    ui.bvhView->setMathObject(&mathObject);
-    // Each file gets the profile its skeleton calls for, whatever was chosen for the last one.
-    setupRequest = SetupRequest();
-    applySetup();
-
-    const int rows = bvhFile.rowCount();
-    ui.slider->setRange(0, std::max(lastRow(), 0));
-    markedRange = FrameRange::all(rows);
-    showMarkedRange();
-    timer.setInterval(PlaybackClock::intervalFor(bvhFile.frameTime));
-    timer.setSingleShot(false);
-    currentFrame = 0;
-    showFrame();
-    if (timer.isActive()) // playing goes on, with the new motion from its first frame
-        clock.start(currentFrame, bvhFile.frameTime);
-
     QString status = tr("%1: %2 frames, %3 joints")
-                         .arg(shownName)
-                         .arg(rows)
-                         .arg(bvhFile.root->getAllJoints().size());
+                         .arg(QFileInfo(fileName).fileName())
+                         .arg(document.rowCount())
+                         .arg(document.getMotion().root->getAllJoints().size());
     if (!result.warnings.isEmpty())
         status += QStringLiteral(". ") + result.warnings.join(QLatin1Char(' '));
     statusBar()->showMessage(status + QStringLiteral(". ") + setupText());
@@ -357,33 +362,27 @@ bool DudEzu::loadFile(const QString& fileName)
 
 QString DudEzu::setupText() const
 {
+    const MotionSetup& setup = document.getSetup();
     QString text = setup.summary() + QLatin1Char('.');
-    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
-    if (bvhFile.isLoaded() && !problems.isEmpty())
+    const QStringList problems = setup.binding.problems(setup.segments);
+    if (document.isOpen() && !problems.isEmpty())
         text += tr(" The mass-segment model does not fit this skeleton, so no body centre of mass "
                    "is shown: %1")
                     .arg(problems.join(QLatin1Char(' ')));
     return text;
 }
 
-void DudEzu::applySetup()
+void DudEzu::showSetup()
 {
-    setup = MotionSetup::choose(profiles, bvhFile.root, setupRequest);
-    bvhFile.setConvention(setup.convention);
-    // A model the user opened or edited stays as long as it fits the motion.
-    const bool keepUserModel =
-        mathObject.hasUserModel() && bvhFile.root &&
-        SegmentBinding::bind(mathObject.getSegments(), bvhFile.root->getAllJoints()).isComplete();
-    if (!keepUserModel)
-        mathObject.setProfileModel(setup.segments);
-
+    const MotionSetup& setup = document.getSetup();
+    const SetupRequest& request = document.getSetupRequest();
     for (QAction* choice : std::as_const(profileActions))
-        choice->setChecked(choice->data().toString() == setupRequest.profileName);
+        choice->setChecked(choice->data().toString() == request.profileName);
     if (!profileActions.isEmpty())
-        profileActions.first()->setText(setup.detected && bvhFile.isLoaded()
+        profileActions.first()->setText(setup.detected && document.isOpen()
                                             ? tr("Detect (%1)").arg(setup.profile.title)
                                             : tr("Detect"));
-    const QString unitName = setupRequest.unit ? setupRequest.unit->name : QString();
+    const QString unitName = request.unit ? request.unit->name : QString();
     for (QAction* choice : std::as_const(unitActions))
         choice->setChecked(choice->data().toString() == unitName);
     if (!unitActions.isEmpty())
@@ -391,52 +390,54 @@ void DudEzu::applySetup()
     ui.actionRotationOrderFixed->setChecked(setup.convention.rotationOrder == RotationOrder::Fixed);
     ui.actionRotationOrderDeclared->setChecked(setup.convention.rotationOrder ==
                                                RotationOrder::Declared);
-    // Another convention or unit may move and resize the figure: framed anew.
-    ui.bvhView->setUpAxis(setup.upAxisOf(bvhFile));
-    ui.bvhView->fitSkeleton();
-    followAction->setChecked(ui.bvhView->isFollowingRoot());
-    if (jointInfoWidget)
-        jointInfoWidget->updateJointInfo();
-    analysisPanel->motionChanged();
+    if (document.isOpen())
+        statusBar()->showMessage(setupText());
+}
+
+void DudEzu::setSetupRequest(const SetupRequest& request)
+{
+    if (document.isOpen())
+        document.setSetupRequest(request);
 }
 
 void DudEzu::setProfile(const QString& name)
 {
-    setupRequest.profileName = name;
+    SetupRequest request = document.getSetupRequest();
+    request.profileName = name;
     // The profile brings its own convention and unit.
-    setupRequest.convention.reset();
-    setupRequest.unit.reset();
-    applySetup();
-    statusBar()->showMessage(setupText());
+    request.convention.reset();
+    request.unit.reset();
+    setSetupRequest(request);
 }
 
 void DudEzu::setConvention(const PoseConvention& convention)
 {
-    setupRequest.convention = convention;
-    applySetup();
-    statusBar()->showMessage(setupText());
+    SetupRequest request = document.getSetupRequest();
+    request.convention = convention;
+    setSetupRequest(request);
 }
 
 void DudEzu::setLengthUnit(const std::optional<LengthUnit>& unit)
 {
-    setupRequest.unit = unit;
-    applySetup();
-    statusBar()->showMessage(setupText());
+    SetupRequest request = document.getSetupRequest();
+    request.unit = unit;
+    setSetupRequest(request);
 }
 
 void DudEzu::showProperties()
 {
+    if (!document.isOpen())
+        return;
     const auto onOff = [](bool value) { return value ? tr("yes") : tr("no"); };
+    const MotionSetup& setup = document.getSetup();
     const PoseConvention& convention = setup.convention;
     QStringList lines;
-    if (bvhFile.isLoaded()) {
-        lines << tr("File: %1").arg(QDir::toNativeSeparators(fileBaseName + QStringLiteral("bvh")))
-              << tr("Frames: %1, frame time %2 s")
-                     .arg(bvhFile.rowCount())
-                     .arg(NumberFormat::general(bvhFile.frameTime))
-              << tr("Joints: %1").arg(bvhFile.root->getAllJoints().size());
-    }
-    lines << tr("Skeleton profile: %1 (%2)")
+    lines << tr("File: %1").arg(QDir::toNativeSeparators(document.getFileName()))
+          << tr("Frames: %1, frame time %2 s")
+                 .arg(document.rowCount())
+                 .arg(NumberFormat::general(document.getMotion().frameTime))
+          << tr("Joints: %1").arg(document.getMotion().root->getAllJoints().size())
+          << tr("Skeleton profile: %1 (%2)")
                  .arg(setup.profile.title, setup.detected ? tr("detected") : tr("chosen"))
           << tr("Rotations: %1")
                  .arg(convention.rotationOrder == RotationOrder::Fixed
@@ -448,39 +449,81 @@ void DudEzu::showProperties()
                           : tr("replace OFFSET"))
           << tr("Pi for degrees to radians: %1").arg(NumberFormat::general(convention.pi, 9))
           << tr("Length unit: %1 (%2 mm)")
-                 .arg(setup.unit.name, NumberFormat::general(setup.unit.millimetres));
-    if (bvhFile.isLoaded())
-        lines << tr("Rest-pose stature: %1 %2, unit judged by it: %3")
-                     .arg(NumberFormat::general(setup.stature, 4), setup.unit.name,
-                          onOff(setup.unitJudged));
-    lines << tr("Mass-segment model: %1")
-                 .arg(mathObject.hasUserModel()   ? tr("opened or edited by you")
+                 .arg(setup.unit.name, NumberFormat::general(setup.unit.millimetres))
+          << tr("Rest-pose stature: %1 %2, unit judged by it: %3")
+                 .arg(NumberFormat::general(setup.stature, 4), setup.unit.name,
+                      onOff(setup.unitJudged))
+          << tr("Mass-segment model: %1")
+                 .arg(setup.userModel             ? tr("opened or edited by you")
                       : setup.modelFile.isEmpty() ? tr("the profile's")
                                                   : QDir::toNativeSeparators(setup.modelFile));
-    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
-    if (bvhFile.isLoaded())
-        lines << (problems.isEmpty() ? tr("The model fits the skeleton.")
-                                     : tr("The model does not fit the skeleton: %1")
-                                           .arg(problems.join(QLatin1Char(' '))));
+    const QStringList problems = setup.binding.problems(setup.segments);
+    lines << (problems.isEmpty() ? tr("The model fits the skeleton.")
+                                 : tr("The model does not fit the skeleton: %1")
+                                       .arg(problems.join(QLatin1Char(' '))));
     UserDialogs::information(tr("Properties"), lines.join(QLatin1Char('\n')));
+}
+
+// File commands
+
+bool DudEzu::maybeSave()
+{
+    if (!document.isOpen() || !hasUnsavedMotionEdits(undoStack))
+        return true;
+    switch (UserDialogs::askToSave(tr("Kinovane"), tr("The motion has been modified.\n"
+                                                      "Do you want to save your changes?"))) {
+    case UserDialogs::SaveChoice::Save:
+        // The question is about the whole motion: a clip would leave edits unsaved.
+        return saveRange(FrameRange::all(document.rowCount()));
+    case UserDialogs::SaveChoice::Discard:
+        return true;
+    case UserDialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void DudEzu::openBVH()
+{
+    const QString fileName =
+        UserDialogs::getOpenFileName(tr("File Open"), QString(), QStringLiteral("*.bvh"));
+    if (fileName.isEmpty() || !maybeSave())
+        return;
+    loadFile(fileName);
 }
 
 bool DudEzu::saveBVH()
 {
-    if (!bvhFile.isLoaded() || !rangeIsUsable(markedRange))
+    if (!document.isOpen())
         return false;
+    return saveRange(document.getMarkedRange());
+}
+
+bool DudEzu::saveRange(const FrameRange& range)
+{
+    const bool whole = range == FrameRange::all(document.rowCount());
     const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Save"), suggestedName(QStringLiteral("edited"), QStringLiteral("bvh")),
+        whole ? tr("File Save") : tr("Save Clip"),
+        document.suggestedName(whole ? QStringLiteral("edited") : QStringLiteral("clip"),
+                               QStringLiteral("bvh")),
         QStringLiteral("*.bvh"));
     if (fileName.isEmpty())
         return false;
-    const WriteResult result = BvhWriter(bvhFile).write(fileName, markedRange);
+    const WriteResult result = BvhWriter(document.getMotion()).write(fileName, range);
     if (!result.ok) {
-        showWriteFailure(result);
+        UserDialogs::writeFailure(result);
         return false;
     }
-    setWindowModified(false);
-    reportWritten(fileName, markedRange, bvhFile.root->getAllJoints().size());
+    QString text = ExportCommands::writtenText(fileName, range,
+                                               document.getMotion().root->getAllJoints().size());
+    if (whole) {
+        undoStack.setClean();
+    } else {
+        text += tr(": a clip. The motion's other frames are in no file, so it stays unsaved.");
+        if (hasUnsavedMotionEdits(undoStack))
+            text += tr(" Save all frames (mark them with Home, [, End, ]) to keep every edit.");
+    }
+    statusBar()->showMessage(text);
     return true;
 }
 
@@ -489,15 +532,15 @@ void DudEzu::closeBVH()
     if (!maybeSave())
         return;
     pauseTimer();
-    closeMotion();
-    setWindowTitle(tr("Kinovane[*]"));
-    ui.bvhView->updateSkeletons();
+    document.close();
 }
 
 void DudEzu::exit()
 {
-    if (maybeSave())
-        QCoreApplication::quit();
+    // The window asks about unsaved edits as it closes, once; then the other windows (about
+    // boxes, a floating dock) close with it, and the program ends with the last one.
+    if (close())
+        QApplication::closeAllWindows();
 }
 
 void DudEzu::closeEvent(QCloseEvent* event)
@@ -551,15 +594,14 @@ void DudEzu::windowJointIndex()
 
 void DudEzu::startTimer()
 {
-    if (!bvhFile.isLoaded())
+    if (!document.isOpen())
         return;
     // Playback runs within the marked range: from outside it, it starts at its first frame.
-    const FrameRange range = markedRange.clampedTo(bvhFile.rowCount());
-    if (!range.isEmpty() && (currentFrame < range.first || currentFrame >= range.last)) {
-        currentFrame = range.first;
-        showFrame();
-    }
-    clock.start(currentFrame, bvhFile.frameTime);
+    const FrameRange& range = document.getMarkedRange();
+    const int frame = document.getCurrentFrame();
+    if (!range.isEmpty() && (frame < range.first || frame >= range.last))
+        document.setCurrentFrame(range.first);
+    clock.start(document.getCurrentFrame(), document.getMotion().frameTime);
     timer.start();
 }
 
@@ -571,39 +613,33 @@ void DudEzu::pauseTimer()
 
 void DudEzu::playbackTick()
 {
-    if (!bvhFile.isLoaded())
+    if (!document.isOpen())
         return pauseTimer();
-    FrameRange range = markedRange.clampedTo(bvhFile.rowCount());
+    FrameRange range = document.getMarkedRange();
     if (range.isEmpty())
-        range = FrameRange::all(bvhFile.rowCount());
+        return pauseTimer();
     int frame = std::max(clock.currentFrame(), 0);
     if (frame > range.last) {
         if (ui.loopCheckBox->isChecked()) {
             // Round again from the first frame, as many rounds as the time elapsed calls for.
             frame = range.first + (frame - range.first) % range.count();
-            clock.start(frame, bvhFile.frameTime);
+            clock.start(frame, document.getMotion().frameTime);
         } else {
             frame = range.last;
             pauseTimer();
         }
     }
-    if (frame == currentFrame)
-        return;
-    currentFrame = frame;
-    showFrame();
+    document.setCurrentFrame(frame);
 }
 
 void DudEzu::showFrame()
 {
-    bvhFile.loadFrame(currentFrame);
     ui.frameLineEdit->setProperty("invalid", false);
     ui.frameLineEdit->setStyleSheet(QString());
-    ui.frameLineEdit->setText(QString::number(currentFrame));
+    ui.frameLineEdit->setText(document.isOpen() ? QString::number(document.getCurrentFrame())
+                                                : QString());
     updateTime();
-    ui.bvhView->updateSkeletons();
-    jointInfoWidget->updateJointInfo();
     updateSlider();
-    analysisPanel->showFrame(currentFrame);
 }
 
 void DudEzu::gotoNextFrame()
@@ -616,19 +652,20 @@ void DudEzu::gotoPrevFrame()
     stepFrames(-1);
 }
 
+// The name the program's Goto button has always had: the frame typed in the frame field.
 void DudEzu::gotoFrame()
 {
-    if (!bvhFile.isLoaded())
+    if (!document.isOpen())
         return;
     bool number = false;
     const int frame = ui.frameLineEdit->text().trimmed().toInt(&number);
-    if (!number || frame < 0 || frame > lastRow()) {
+    if (!number || frame < 0 || frame > document.lastFrame()) {
         // Not a frame of the motion: refused where it was typed, the frame shown stays.
         ui.frameLineEdit->setProperty("invalid", true);
         ui.frameLineEdit->setStyleSheet(QStringLiteral("QLineEdit { background: #ffc0c0; }"));
         statusBar()->showMessage(tr("\"%1\" is not a frame of this motion: frames run from 0 to %2")
                                      .arg(ui.frameLineEdit->text())
-                                     .arg(lastRow()));
+                                     .arg(document.lastFrame()));
         return;
     }
     goToFrame(frame);
@@ -641,22 +678,19 @@ void DudEzu::updateFromSlider()
 
 void DudEzu::goToFrame(int frame)
 {
-    if (!bvhFile.isLoaded())
+    if (!document.isOpen())
         return;
-    const int clamped = std::clamp(frame, 0, std::max(lastRow(), 0));
-    if (clamped != currentFrame) {
-        currentFrame = clamped;
-        showFrame();
-    } else {
-        updateSlider(); // a slider moved to the frame shown: put the other one in step
-    }
+    const int before = document.getCurrentFrame();
+    document.setCurrentFrame(frame);
+    if (document.getCurrentFrame() == before)
+        showFrame(); // a slider moved to the frame shown, or a refused text: put them in step
     if (timer.isActive())
-        clock.start(currentFrame, bvhFile.frameTime);
+        clock.start(document.getCurrentFrame(), document.getMotion().frameTime);
 }
 
 void DudEzu::stepFrames(int frames)
 {
-    goToFrame(currentFrame + frames);
+    goToFrame(document.getCurrentFrame() + frames);
 }
 
 void DudEzu::togglePlayback()
@@ -671,33 +705,37 @@ void DudEzu::updateSlider()
 {
     const QSignalBlocker blockSlider(ui.slider);
     const QSignalBlocker blockSubSlider(ui.subSlider);
-    ui.slider->setValue(currentFrame);
-    ui.subSlider->setValue(currentFrame);
+    ui.slider->setValue(document.getCurrentFrame());
+    ui.subSlider->setValue(document.getCurrentFrame());
 }
 
 void DudEzu::setLeftBracket()
 {
-    markedRange.first = currentFrame;
-    showMarkedRange();
+    document.markFirst(document.getCurrentFrame());
 }
 
 void DudEzu::setRightBracket()
 {
-    markedRange.last = currentFrame;
-    showMarkedRange();
+    document.markLast(document.getCurrentFrame());
 }
 
 void DudEzu::showMarkedRange()
 {
-    ui.leftBracketLineEdit->setText(QString::number(markedRange.first));
-    ui.rightBracketLineEdit->setText(QString::number(markedRange.last));
-    ui.subSlider->setRange(markedRange.first, markedRange.last);
-    analysisPanel->setMarkedRange(markedRange);
+    const FrameRange& range = document.getMarkedRange();
+    const bool shown = document.isOpen() && !range.isEmpty();
+    ui.leftBracketLineEdit->setText(shown ? QString::number(range.first) : QString());
+    ui.rightBracketLineEdit->setText(shown ? QString::number(range.last) : QString());
+    const QSignalBlocker blockSubSlider(ui.subSlider);
+    ui.subSlider->setRange(shown ? range.first : 0, shown ? range.last : 0);
+    ui.subSlider->setValue(document.getCurrentFrame());
 }
 
 void DudEzu::updateTime()
 {
-    ui.timeLineEdit->setText(TimeDisplay::timeText(bvhFile.frameTime, currentFrame));
+    ui.timeLineEdit->setText(
+        document.isOpen()
+            ? TimeDisplay::timeText(document.getMotion().frameTime, document.getCurrentFrame())
+            : QString());
 }
 
 void DudEzu::toggleSegmentMassDisplayed(bool isDisp)
@@ -722,168 +760,63 @@ void DudEzu::keyPressEvent(QKeyEvent* event)
 
 // Export, edit and help commands
 
-QString DudEzu::suggestedName(const QString& what, const QString& extension) const
-{
-    // fileBaseName keeps the motion's dot: "/data/walk." for /data/walk.bvh.
-    return fileBaseName.chopped(1) + QLatin1Char('-') + what + QLatin1Char('.') + extension;
-}
-
-bool DudEzu::rangeIsUsable(const FrameRange& range)
-{
-    if (!range.clampedTo(bvhFile.rowCount()).isEmpty())
-        return true;
-    UserDialogs::warning(tr("Kinovane"), tr("Frames %1 to %2 hold no frame of this motion "
-                                            "(frames 0 to %3): nothing was written.")
-                                             .arg(range.first)
-                                             .arg(range.last)
-                                             .arg(lastRow()));
-    return false;
-}
-
-void DudEzu::reportWritten(const QString& fileName, const FrameRange& range, qsizetype joints)
-{
-    const FrameRange written = range.clampedTo(bvhFile.rowCount());
-    QString text = tr("Wrote %1: frames %2 to %3")
-                       .arg(QDir::toNativeSeparators(fileName))
-                       .arg(written.first)
-                       .arg(written.last);
-    if (joints > 0)
-        text += tr(", %1 joints").arg(joints);
-    statusBar()->showMessage(text);
-}
-
-void DudEzu::showWriteFailure(const WriteResult& result)
-{
-    UserDialogs::warning(tr("Kinovane"),
-                         tr("Cannot write %1:\n%2")
-                             .arg(QDir::toNativeSeparators(result.fileName), result.errorString));
-}
-
 void DudEzu::saveMassCenterCSV()
 {
-    if (!bvhFile.isLoaded())
-        return;
-    // Said before a file name is asked for: no table comes of a model that does not fit.
-    const QStringList problems = mathObject.getBinding().problems(mathObject.getSegments());
-    if (!problems.isEmpty()) {
-        UserDialogs::warning(tr("Kinovane"),
-                             tr("The mass-segment model does not fit this skeleton, so there is "
-                                "no centre of mass to export. Choose another skeleton profile "
-                                "(Edit > Skeleton Profile) or edit the model (Edit > Mass "
-                                "Segments).\n%1")
-                                 .arg(problems.join(QLatin1Char('\n'))));
-        return;
-    }
-    if (!rangeIsUsable(markedRange))
-        return;
-    const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Export"), suggestedName(QStringLiteral("com"), QStringLiteral("csv")),
-        QStringLiteral("*.csv"));
-    if (fileName.isEmpty())
-        return;
-    ExportOptions options = ExportOptions::wholeMotion(bvhFile);
-    options.range = markedRange;
-    const WriteResult result =
-        CentreOfMass::writeCsv(bvhFile, mathObject.getSegments(), fileName, options);
-    if (!result.ok)
-        return showWriteFailure(result);
-    reportWritten(fileName, markedRange, 0);
-    UserDialogs::information(tr("Process Complete"), tr("File Export Completed"));
-}
-
-// Both joint tables: choose the joints and the range, then the file.
-using JointTableExport = WriteResult (*)(const BvhFile&, const QString&, const ExportOptions&,
-                                         ProgressSink*);
-
-static void exportJointTable(DudEzu& window, JointTableExport exportTable, const QString& what)
-{
-    const BvhFile& motion = window.bvhFile;
-    if (!motion.isLoaded())
-        return;
-    CheckableListDialog dialog;
-    dialog.setWindowTitle(DudEzu::tr("Select Joints to Export"));
-    dialog.setItems(JointNames::shownNames(motion.root));
-    dialog.showRange(window.getMarkedRange());
-    if (dialog.exec() != QDialog::Accepted || !window.rangeIsUsable(dialog.getRange()))
-        return;
-    const QString fileName = UserDialogs::getSaveFileName(
-        DudEzu::tr("File Save"), window.suggestedName(what, QStringLiteral("csv")),
-        QStringLiteral("*.csv"));
-    if (fileName.isEmpty())
-        return;
-    ExportOptions options = ExportOptions::wholeMotion(motion);
-    options.range = dialog.getRange();
-    options.jointSelection = dialog.checkStates();
-    ProgressDialogSink progress;
-    const WriteResult result = exportTable(motion, fileName, options, &progress);
-    if (!result.ok) {
-        UserDialogs::warning(
-            DudEzu::tr("Kinovane"),
-            DudEzu::tr("Cannot write %1:\n%2")
-                .arg(QDir::toNativeSeparators(result.fileName), result.errorString));
-        return;
-    }
-    window.reportWritten(fileName, options.range, options.jointSelection.count(true));
+    exportCommands->saveMassCenterCSV();
 }
 
 void DudEzu::saveRotJointsCSV()
 {
-    exportJointTable(*this, &JointTables::writeRotations, QStringLiteral("rotations"));
+    exportCommands->saveRotJointsCSV();
 }
 
 void DudEzu::saveAbsPosJointsCSV()
 {
-    exportJointTable(*this, &JointTables::writePositions, QStringLiteral("positions"));
+    exportCommands->saveAbsPosJointsCSV();
 }
 
 void DudEzu::saveC3D()
 {
-    if (!bvhFile.isLoaded())
-        return;
-    const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Save"), fileBaseName + QStringLiteral("c3d"), QStringLiteral("*.c3d"));
-    if (fileName.isEmpty())
-        return;
-    ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    const WriteResult result =
-        C3DExport::exportMotion(bvhFile, fileName, &progress, nullptr, setup.unit.millimetres);
-    if (!result.ok)
-        return showWriteFailure(result);
-    reportWritten(fileName, FrameRange::all(bvhFile.rowCount()),
-                  bvhFile.root->getAllJoints().size());
+    exportCommands->saveC3D();
 }
 
 void DudEzu::editMassSegments()
 {
     if (!massSegmentWidget)
         massSegmentWidget = new MassSegmentWidget;
-    massSegmentWidget->mathObject = &mathObject;
+    massSegmentWidget->document = &document;
+    massSegmentWidget->undoStack = &undoStack;
     massSegmentWidget->refreshTable();
     massSegmentWidget->exec();
-    ui.bvhView->updateSkeletons(); // the model may have changed
-    analysisPanel->motionChanged();
-    statusBar()->showMessage(setupText());
 }
 
 void DudEzu::editInterpolateJointRotations()
 {
-    if (!bvhFile.isLoaded())
+    if (!document.isOpen())
         return;
+    const BvhFile& motion = document.getMotion();
     CheckableListDialog dialog;
     dialog.setWindowTitle(tr("Select Joints for Interpolation"));
-    dialog.setItems(JointNames::shownNames(bvhFile.root));
+    dialog.setItems(JointNames::shownNames(motion.root));
     dialog.setNoneChecked();
-    dialog.showRange(markedRange);
+    dialog.showRange(document.getMarkedRange());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QList<bool> selection = dialog.checkStates();
+    const FrameRange range = dialog.getRange().clampedTo(motion.rowCount());
+    if (!selection.contains(true) || range.isEmpty())
+        return;
+    // Worked out on a copy (sharing the rows it leaves alone), then applied as one undoable
+    // edit.
+    const std::unique_ptr<BvhFile> interpolated = motion.copy();
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    Interpolation::interpolateJoints(bvhFile, selection, dialog.getRange(), &progress);
-    if (selection.contains(true)) {
-        setWindowModified(true);
-        analysisPanel->motionChanged();
-    }
-    showFrame(); // the frame on screen may be one of those interpolated
+    Interpolation::interpolateJoints(*interpolated, selection, range,
+                                     document.getSetup().convention.rotationOrder, &progress);
+    const QVector<QList<double>> before = motion.frames.mid(range.first, range.count());
+    const QVector<QList<double>> after = interpolated->frames.mid(range.first, range.count());
+    if (after != before)
+        undoStack.push(
+            new RowsEdit(document, range.first, before, after, tr("Interpolate Joint Rotations")));
 }
 
 void DudEzu::helpAbout()

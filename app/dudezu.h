@@ -4,26 +4,27 @@
 #include "app/playbackclock.h"
 #include "model/bvhfile.h"
 #include "model/framerange.h"
-#include "physics/bvhmathobject.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "physics/motiondocument.h"
 
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
+#include <QUndoStack>
 
+class AnalysisPanel;
+class ExportCommands;
 class JointInfoWidget;
 class JointListWidget;
 class JointTreeWidget;
 class MassSegmentWidget;
 
-// The main window: the open motion, the physics object, the 3D view with the playback bar and
-// the timeline, the three joint tool windows in docks, and the commands of the menus. It owns
-// the frame on screen and the marked range; the exports read the motion's rows and never move
-// either.
-class AnalysisPanel;
+// The main window (its name is the one the program has always had): the 3D view with the
+// playback bar and the timeline, the three joint tool windows in docks, the Plots dock, and the
+// commands of the menus. Everything it shows comes from one MotionDocument, which it follows
+// through its signals; every change of the motion or the model goes through the undo stack,
+// whose clean state is the title's unsaved mark.
 class DudEzu : public QMainWindow
 {
     Q_OBJECT
@@ -32,21 +33,42 @@ public:
     explicit DudEzu(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~DudEzu() override;
 
-    // Opens a BVH file without asking for its name (Open, a dropped file). A file that cannot
-    // be read, or holds no joint hierarchy, leaves the open motion as it was and says why.
+    // Opens a BVH file without asking for its name (Open, a dropped file, the command line).
+    // A file that cannot be read, or holds no joint hierarchy, leaves the open motion as it
+    // was and says why.
     bool loadFile(const QString& fileName);
-    int getCurrentFrame() const { return currentFrame; }
-    // The frames between the [ and ] marks, both included.
-    const FrameRange& getMarkedRange() const { return markedRange; }
+    // The document's, for the callers of the window's older interface.
+    int getCurrentFrame() const { return document.getCurrentFrame(); }
+    const FrameRange& getMarkedRange() const { return document.getMarkedRange(); }
+    const MotionSetup& getSetup() const { return document.getSetup(); }
+    AnalysisPanel* getAnalysisPanel() const { return analysisPanel; }
+    ExportCommands* getExportCommands() const { return exportCommands; }
+    QUndoStack& getUndoStack() { return undoStack; }
 
     DudEzuForm ui;
 
+    // The open motion and all that is shown of it.
+    MotionDocument document;
+    // The motion under the name the window's members have always had; the document owns it.
+    const BvhFile& bvhFile;
+    QTimer timer;
+    QMenu cameraMenu;
+    QAction* followAction = nullptr;
+    QPointer<MassSegmentWidget> massSegmentWidget;
+    QPointer<JointTreeWidget> jointTreeWidget;
+    QPointer<JointInfoWidget> jointInfoWidget;
+    QPointer<JointListWidget> jointListWidget;
+    QPointer<QDockWidget> jointTreeDock;
+    QPointer<QDockWidget> jointInfoDock;
+    QPointer<QDockWidget> jointListDock;
+
 public slots:
     void openBVH();
-    // False when nothing was saved (no motion, the dialog cancelled, the write failed).
+    // Writes the marked range. All of the motion saves it (the unsaved mark goes); a part of
+    // it is a clip, and the motion stays unsaved. False when nothing was saved (no motion, the
+    // dialog cancelled, the write failed).
     bool saveBVH();
     void closeBVH();
-    // The whole motion, whatever range is marked.
     void saveC3D();
     void saveMassCenterCSV();
     void saveRotJointsCSV();
@@ -57,8 +79,7 @@ public slots:
     // The skeleton profile of the open motion (its name; empty to detect it), which sets its
     // convention, unit and model. Opening a file detects its profile again.
     void setProfile(const QString& name);
-    // The convention of the open motion instead of its profile's; the view and the joint
-    // editor redraw at once.
+    // The convention of the open motion instead of its profile's.
     void setConvention(const PoseConvention& convention);
     // The length unit of the open motion instead of its profile's (none: the profile's, judged
     // by the skeleton's size).
@@ -97,67 +118,42 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-public:
-    const MotionSetup& getSetup() const { return setup; }
-    // The name proposed for an export: the motion's own with "-what" and the extension.
-    QString suggestedName(const QString& what, const QString& extension) const;
-    // False, after saying so, when the range holds no frame of the motion.
-    bool rangeIsUsable(const FrameRange& range);
-    // One status-bar line for a file written: its name, frames and (when given) joints.
-    void reportWritten(const QString& fileName, const FrameRange& range, qsizetype joints);
-    void showWriteFailure(const WriteResult& result);
-    AnalysisPanel* getAnalysisPanel() const { return analysisPanel; }
-
-    BvhFile bvhFile;
-    BvhMathObject mathObject;
-    QString fileBaseName;
-    QTimer timer;
-    QMenu cameraMenu;
-    QAction* followAction = nullptr;
-    QPointer<MassSegmentWidget> massSegmentWidget;
-    QPointer<JointTreeWidget> jointTreeWidget;
-    QPointer<JointInfoWidget> jointInfoWidget;
-    QPointer<JointListWidget> jointListWidget;
-    QPointer<QDockWidget> jointTreeDock;
-    QPointer<QDockWidget> jointInfoDock;
-    QPointer<QDockWidget> jointListDock;
-
 private:
     void fillCameraMenu();
     void fillSetupMenus();
+    void fillEditMenu();
     void connectPlayback();
     // Space, Left/Right (Shift: ten frames), Home/End of the marked range.
     void addPlaybackKeys();
     void connectMenus();
     void createToolWindows();
-    void connectToolWindows();
+    void connectDocument();
 
-    // Closes the open motion (tree, list, editor, the motion itself, the physics object's
-    // reference to it).
-    void closeMotion();
-    // Asks to save a modified motion; false when the user cancels.
+    // Asks to save a motion with unsaved edits; false when the user cancels.
     bool maybeSave();
-    // Shows currentFrame: loads its row into the joints, writes the frame field, redraws,
-    // refreshes the editor and the sliders.
+    // Writes `range` of the motion to a file the user names; false when nothing was written.
+    bool saveRange(const FrameRange& range);
+    // Another motion, or none: the title, tool windows, timeline and timer follow.
+    void showMotion();
+    // Shows the current frame in the frame and time fields and the sliders.
     void showFrame();
     // Writes the marked range into the bracket fields and the sub-slider.
     void showMarkedRange();
-    int lastRow() const { return bvhFile.rowCount() - 1; }
-    // Chooses the setup of the open motion for `setupRequest`, gives its joints the convention
-    // and the physics its model (a model the user opened or edited stays while it fits the
-    // skeleton), checks the menus and redraws.
-    void applySetup();
+    // Checks the menus' entries of the setup and writes the status bar.
+    void showSetup();
+    // The title with its unsaved mark.
+    void showTitle();
+    // Enables the commands that need an open motion.
+    void enableCommands();
     // What the status bar and Properties say about the setup and the model's fit.
     QString setupText() const;
+    void setSetupRequest(const SetupRequest& request);
 
+    QUndoStack undoStack;
     AnalysisPanel* analysisPanel = nullptr;
-    SkeletonProfiles profiles;
-    SetupRequest setupRequest;
-    MotionSetup setup;
+    ExportCommands* exportCommands = nullptr;
     QList<QAction*> profileActions; // the first one is "Detect", then one per profile
     QList<QAction*> unitActions;    // the first one is the profile's unit, then cm, m, mm, in
-
+    QList<QAction*> motionCommands; // enabled only while a motion is open
     PlaybackClock clock;
-    int currentFrame = 0;
-    FrameRange markedRange;
 };

@@ -68,7 +68,8 @@ int main(int argc, char* argv[])
                 return 1;
             const qint64 read = timer.nsecsElapsed();
             const WriteResult result = C3DExport::exportMotion(
-                motion, directory.filePath(QStringLiteral("in-process.c3d")), nullptr);
+                motion, directory.filePath(QStringLiteral("in-process.c3d")),
+                ExportOptions::wholeMotion(motion, PoseConvention::ipiStudio()));
             const qint64 total = timer.nsecsElapsed();
             if (!result.ok) {
                 std::fprintf(stderr, "%s\n", qPrintable(result.errorString));

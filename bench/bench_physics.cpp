@@ -167,7 +167,6 @@ int main(int argc, char** argv)
     int channels = 0;
     for (const BvhJoint* joint : joints)
         channels += joint->getNumChannels();
-    motion.loadFrame(0);
 
     const MassSegmentReadResult model = MassSegmentFile::read(
         QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"));
@@ -175,7 +174,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot read the shipped mass model\n");
         return 1;
     }
-    const ExportOptions options = ExportOptions::wholeMotion(motion);
+    const ExportOptions options = ExportOptions::wholeMotion(motion, PoseConvention::ipiStudio());
     std::printf("motion: %lld joints (End Sites included), %d channels, %d frames; "
                 "mass model: %lld segments\n",
                 (long long)joints.size(), channels, frames, (long long)model.segments.size());
@@ -190,7 +189,7 @@ int main(int argc, char** argv)
         return result.ok ? size() : result.errorString;
     });
     time("centre of mass, pose and centres loop", [&] {
-        PoseEvaluator pose(motion.root);
+        PoseEvaluator pose(motion.root, PoseConvention::ipiStudio());
         const SegmentBinding binding = SegmentBinding::bind(model.segments, pose.getJoints());
         CentresOfMass centres;
         double sum = 0;

@@ -93,8 +93,9 @@ int main(int argc, char** argv)
     if (!window.loadFile(path))
         return 1;
     const double loaded = double(clock.elapsed()) / 1000;
+    // The window analyses the motion as it opens (the overlays are on): measured apart here.
     clock.restart();
-    panel->motionChanged();
+    window.document.setAnalysisSettings(window.document.getAnalysisSettings());
     const double analysed = double(clock.elapsed()) / 1000;
     BenchEventLoop::run(1000);
 

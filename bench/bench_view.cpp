@@ -2,7 +2,7 @@
 // painting it at 1280x720. Run under a display (xvfb-run -a for the software renderer).
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
-#include "physics/bvhmathobject.h"
+#include "physics/motiondocument.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
 
@@ -31,31 +31,29 @@ class BenchView : public QObject
 
 private:
     QTemporaryDir dir;
-    BvhFile motion;
-    BvhMathObject physics;
+    MotionDocument document{SkeletonProfiles::load()};
 
 private slots:
     void initTestCase()
     {
         const QString path = TestSupport::writeFile(dir, QStringLiteral("m.bvh"),
                                                     TestSupport::branchedMotion(60, 4));
-        QVERIFY(BvhReader(motion).read(path).ok());
-        QCOMPARE(motion.root->getAllJoints().size(), 60);
-        motion.loadFrame(1);
-        const QStringList names = motion.root->getAllJointNames();
+        QVERIFY(document.open(path).ok());
+        QCOMPARE(document.getMotion().root->getAllJoints().size(), 60);
+        document.setCurrentFrame(1);
+        const QStringList names = document.getMotion().root->getAllJointNames();
         MassSegmentModel segments;
         for (int k = 0; k < 14; ++k)
             segments.append({names[k + 1], names[k + 2], 0.45, 1.0 / 14});
-        physics.setSegments(segments);
-        physics.setBvhFile(&motion);
+        document.setModel(segments, true);
     }
 
     void updateSkeletons()
     {
         BvhView view;
-        view.setMathObject(&physics);
-        view.fitSkeleton(); // as on opening: follows the root if the motion travels
-        view.setHighlightedJoint(motion.root->getJointByName(QStringLiteral("Joint20")));
+        view.setDocument(&document); // framed as on opening: follows the root if it travels
+        view.setHighlightedJoint(
+            document.getMotion().root->getJointByName(QStringLiteral("Joint20")));
         QBENCHMARK
         {
             view.updateSkeletons();
@@ -77,7 +75,7 @@ private slots:
         QFETCH(QString, mode);
         RenderingBvhView view;
         view.resize(1280, 720);
-        view.setMathObject(&physics);
+        view.setDocument(&document);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.fitSkeleton(); // framed as on opening, at the window's size

@@ -2,11 +2,12 @@
 // at the view's output without the main window:
 //   view_snapshot motion.bvh out.png [--frame N] [--size 1280x720] [--segments model.xml]
 //                [--highlight JointName]
-// Mass segments come from "defaultMassSegments.xml" in the current directory unless
-// --segments names another file.
+// Mass segments are the detected profile's (or "defaultMassSegments.xml" of the current
+// directory when it fits) unless --segments names another file.
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
-#include "physics/bvhmathobject.h"
+#include "physics/masssegmentfile.h"
+#include "physics/motiondocument.h"
 #include "view/bvhview.h"
 
 #include <QApplication>
@@ -40,29 +41,29 @@ int main(int argc, char* argv[])
     const QString motionName = parser.positionalArguments().at(0);
     const QString imageName = parser.positionalArguments().at(1);
 
-    BvhFile motion;
-    const BvhReadResult read = BvhReader(motion).read(motionName);
+    MotionDocument document(SkeletonProfiles::load());
+    const BvhReadResult read = document.open(motionName);
     if (!read.ok()) {
         err << "Cannot read file " << motionName << ": " << read.errorString << "\n";
         return 1;
     }
-    motion.loadFrame(parser.value(frameOption).toInt());
-    BvhMathObject physics;
+    document.setCurrentFrame(parser.value(frameOption).toInt());
     if (parser.isSet(segmentsOption)) {
-        const MassSegmentReadResult model = physics.readMassSegments(parser.value(segmentsOption));
+        const MassSegmentReadResult model = MassSegmentFile::read(parser.value(segmentsOption));
         if (!model.ok) {
             err << "Cannot read mass segments: " << model.errorString << "\n";
             return 1;
         }
+        document.setModel(model.segments, true, parser.value(segmentsOption));
     }
-    physics.setBvhFile(&motion);
 
     const QStringList size = parser.value(sizeOption).split(QLatin1Char('x'));
     BvhView view;
     view.resize(size.value(0).toInt(), size.value(1).toInt());
-    view.setMathObject(&physics);
+    view.setDocument(&document);
     if (parser.isSet(highlightOption))
-        view.setHighlightedJoint(motion.root->getJointByName(parser.value(highlightOption)));
+        view.setHighlightedJoint(
+            document.getMotion().root->getJointByName(parser.value(highlightOption)));
     view.centerCameraOnRoot();
     const QImage image = view.grabFramebuffer();
     if (!image.save(imageName)) {

@@ -63,10 +63,10 @@ static qsizetype affordableRows(const QList<BvhJoint*>& joints)
     return std::max<qsizetype>(1, workPerInput / std::max<qsizetype>(1, steps));
 }
 
-static void walkFrames(BvhFile& motion)
+static void walkFrames(BvhFile& motion, const PoseConvention& convention)
 {
-    PoseEvaluator fromRows(motion.root);
-    PoseEvaluator fromJoints(motion.root);
+    PoseEvaluator fromRows(motion.root, convention);
+    PoseEvaluator fromJoints(motion.root, convention);
     const QList<BvhJoint*>& joints = fromRows.getJoints();
     if (motion.frames.size() > affordableRows(joints))
         motion.frames.resize(affordableRows(joints));
@@ -99,29 +99,29 @@ static void writeBackAndCompare(BvhFile& motion)
     }
 }
 
-static void exportTables(BvhFile& motion)
+static void exportTables(BvhFile& motion, const PoseConvention& convention)
 {
-    const ExportOptions options = ExportOptions::wholeMotion(motion);
+    ExportOptions options = ExportOptions::wholeMotion(motion, convention);
+    options.millimetresPerUnit =
+        LengthUnit::judge(restPoseStature(motion.root), LengthUnit::centimetres()).millimetres;
     JointTables::writeRotations(motion, FuzzSupport::outputPath(QStringLiteral("rotations.csv")),
                                 options);
     JointTables::writePositions(motion, FuzzSupport::outputPath(QStringLiteral("positions.csv")),
                                 options);
-    C3DExport::exportMotion(
-        motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), nullptr, nullptr,
-        LengthUnit::judge(restPoseStature(motion.root), LengthUnit::centimetres()).millimetres);
+    C3DExport::exportMotion(motion, FuzzSupport::outputPath(QStringLiteral("motion.c3d")), options);
 }
 
-// The setup the converter would choose (profile detection, unit, model binding), whose
-// convention the motion then takes; every other input gets the standard convention instead,
-// so that both are walked.
+// The setup the converter would choose (profile detection, unit, model binding); every other
+// input is posed under the standard convention instead, so that both are walked.
 static MotionSetup chooseSetup(BvhFile& motion, std::size_t size)
 {
     static const SkeletonProfiles profiles = SkeletonProfiles::load({});
-    const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+    MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
     if (setup.binding.bound.size() + size_t(setup.binding.unboundSegments.size()) !=
         size_t(setup.segments.size()))
         __builtin_trap();
-    motion.setConvention(size % 2 ? PoseConvention::standard() : setup.convention);
+    if (size % 2)
+        setup.convention = PoseConvention::standard();
     return setup;
 }
 
@@ -156,9 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!motion.root)
         return 0;
     const MotionSetup setup = chooseSetup(motion, size);
-    walkFrames(motion);
+    walkFrames(motion, setup.convention);
     analyse(motion, setup);
     writeBackAndCompare(motion);
-    exportTables(motion);
+    exportTables(motion, setup.convention);
     return 0;
 }

@@ -50,7 +50,7 @@ static BvhFile& smallMotion()
 static void computeCentres(const MassSegmentModel& segments)
 {
     const BvhFile& motion = smallMotion();
-    PoseEvaluator pose(motion.root);
+    PoseEvaluator pose(motion.root, PoseConvention::ipiStudio());
     const SegmentBinding binding = SegmentBinding::bind(segments, pose.getJoints());
     if (qsizetype(binding.bound.size()) + binding.unboundSegments.size() != segments.size())
         __builtin_trap();
@@ -68,7 +68,7 @@ static void computeCentres(const MassSegmentModel& segments)
             __builtin_trap();
     }
     CentreOfMass::writeCsv(motion, segments, FuzzSupport::outputPath(QStringLiteral("centre.csv")),
-                           ExportOptions::wholeMotion(motion));
+                           ExportOptions::wholeMotion(motion, PoseConvention::ipiStudio()));
 }
 
 static void writeBackAndCompare(const MassSegmentModel& segments)

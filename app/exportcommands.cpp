@@ -1,0 +1,123 @@
+#include "exportcommands.h"
+
+#include "app/progressdialogsink.h"
+#include "export/c3dexport.h"
+#include "model/jointtables.h"
+#include "physics/centreofmass.h"
+#include "physics/motiondocument.h"
+#include "tools/checkablelistdialog.h"
+#include "tools/jointnames.h"
+#include "tools/userdialogs.h"
+
+#include <QDir>
+
+ExportCommands::ExportCommands(MotionDocument& document, QObject* parent)
+    : QObject(parent), document(document)
+{
+}
+
+QString ExportCommands::writtenText(const QString& fileName, const FrameRange& frames,
+                                    qsizetype joints)
+{
+    QString text = tr("Wrote %1: frames %2 to %3")
+                       .arg(QDir::toNativeSeparators(fileName))
+                       .arg(frames.first)
+                       .arg(frames.last);
+    if (joints > 0)
+        text += tr(", %1 joints").arg(joints);
+    return text;
+}
+
+void ExportCommands::saveMassCenterCSV()
+{
+    if (!document.isOpen())
+        return;
+    // Said before a file name is asked for: no table comes of a model that does not fit.
+    const MotionSetup& setup = document.getSetup();
+    const QStringList problems = setup.binding.problems(setup.segments);
+    if (!problems.isEmpty()) {
+        UserDialogs::warning(tr("Kinovane"),
+                             tr("The mass-segment model does not fit this skeleton, so there is "
+                                "no centre of mass to export. Choose another skeleton profile "
+                                "(Edit > Skeleton Profile) or edit the model (Edit > Mass "
+                                "Segments).\n%1")
+                                 .arg(problems.join(QLatin1Char('\n'))));
+        return;
+    }
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Export"), document.suggestedName(QStringLiteral("com"), QStringLiteral("csv")),
+        QStringLiteral("*.csv"));
+    if (fileName.isEmpty())
+        return;
+    ExportOptions options = setup.exportOptions(document.getMotion());
+    options.range = document.getMarkedRange();
+    const WriteResult result =
+        CentreOfMass::writeCsv(document.getMotion(), setup.segments, fileName, options);
+    if (!result.ok)
+        return UserDialogs::writeFailure(result);
+    emit statusMessage(writtenText(fileName, options.range, 0));
+    UserDialogs::information(tr("Process Complete"), tr("File Export Completed"));
+}
+
+void ExportCommands::exportJointTable(JointTableExport exportTable, const QString& what)
+{
+    if (!document.isOpen())
+        return;
+    const BvhFile& motion = document.getMotion();
+    CheckableListDialog dialog;
+    dialog.setWindowTitle(tr("Select Joints to Export"));
+    dialog.setItems(JointNames::shownNames(motion.root));
+    dialog.showRange(document.getMarkedRange());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ExportOptions options = document.getSetup().exportOptions(motion);
+    options.range = dialog.getRange().clampedTo(motion.rowCount());
+    options.jointSelection = dialog.checkStates();
+    if (options.range.isEmpty()) {
+        UserDialogs::warning(tr("Kinovane"),
+                             tr("Frames %1 to %2 hold no frame of this motion (frames 0 to %3): "
+                                "nothing was written.")
+                                 .arg(dialog.getRange().first)
+                                 .arg(dialog.getRange().last)
+                                 .arg(document.lastFrame()));
+        return;
+    }
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Save"), document.suggestedName(what, QStringLiteral("csv")),
+        QStringLiteral("*.csv"));
+    if (fileName.isEmpty())
+        return;
+    ProgressDialogSink progress;
+    const WriteResult result = exportTable(motion, fileName, options, &progress);
+    if (!result.ok)
+        return UserDialogs::writeFailure(result);
+    emit statusMessage(writtenText(fileName, options.range, options.jointSelection.count(true)));
+}
+
+void ExportCommands::saveRotJointsCSV()
+{
+    exportJointTable(&JointTables::writeRotations, QStringLiteral("rotations"));
+}
+
+void ExportCommands::saveAbsPosJointsCSV()
+{
+    exportJointTable(&JointTables::writePositions, QStringLiteral("positions"));
+}
+
+void ExportCommands::saveC3D()
+{
+    if (!document.isOpen())
+        return;
+    const BvhFile& motion = document.getMotion();
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("File Save"), document.suggestedName(QString(), QStringLiteral("c3d")),
+        QStringLiteral("*.c3d"));
+    if (fileName.isEmpty())
+        return;
+    ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
+    const ExportOptions options = document.getSetup().exportOptions(motion);
+    const WriteResult result = C3DExport::exportMotion(motion, fileName, options, {}, &progress);
+    if (!result.ok)
+        return UserDialogs::writeFailure(result);
+    emit statusMessage(writtenText(fileName, options.range, motion.root->getAllJoints().size()));
+}
