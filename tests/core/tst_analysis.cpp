@@ -1,11 +1,9 @@
 #include "physics/butterworth.h"
-#include "model/bvhfile.h"
 #include "physics/derivative.h"
 #include "physics/gaitevents.h"
 #include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
-#include "physics/supportpolygon.h"
 #include "support/testsupport.h"
 
 #include <QTest>
@@ -14,7 +12,7 @@
 
 // The centre-of-mass analysis: the zero-lag Butterworth filter against scipy's filtfilt, the
 // derivatives against analytic ones, gait events and the margin of stability against known
-// answers (expected/gait.txt).
+// answers (expected/gait.txt), and the cut-offs it refuses.
 class TestAnalysis : public QObject
 {
     Q_OBJECT
@@ -57,31 +55,53 @@ private:
         return MotionAnalysis::analyse(motion, setup, settings, FrameRange::all(motion.rowCount()));
     }
 
+    BvhFile walk; // samples/walk.bvh, read anew for every test
+
 private slots:
-    // Every case of expected/filtfilt.txt (made by make_filter_reference.py with scipy) to 1e-9
-    // of the signal's size.
-    void filterMatchesScipy()
+    void init()
     {
+        walk.clear();
+        QVERIFY(BvhReader(walk).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok());
+    }
+
+    // Every case of expected/filtfilt.txt (made by make_filter_reference.py with scipy): its
+    // rate, cut-off, signal and filtered signal.
+    void filterMatchesScipy_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("cutoff");
+        QTest::addColumn<QByteArray>("signal");
+        QTest::addColumn<QByteArray>("filtered");
         const QList<QByteArray> lines =
             TestSupport::readLines(TestSupport::dataPath("expected/filtfilt.txt"));
         QCOMPARE(lines.size() % 3, 0);
         for (qsizetype i = 0; i + 2 < lines.size(); i += 3) {
             const QList<QByteArray> head = lines[i].mid(5).split('|');
-            const std::vector<double> x = numbers(lines[i + 1]), want = numbers(lines[i + 2]);
-            const std::vector<double> got = Butterworth::filterTwice(
-                Butterworth::lowPass(head[2].toDouble(), head[1].toDouble()), x);
-            double size = 1;
-            for (const double v : want)
-                size = std::max(size, std::abs(v));
-            QCOMPARE(got.size(), want.size());
-            for (size_t k = 0; k < got.size(); ++k)
-                QVERIFY2(std::abs(got[k] - want[k]) <= 1e-9 * size,
-                         qPrintable(QStringLiteral("%1, sample %2: %3 against %4")
-                                        .arg(QString::fromUtf8(head[0]))
-                                        .arg(k)
-                                        .arg(got[k], 0, 'g', 17)
-                                        .arg(want[k], 0, 'g', 17)));
+            QTest::newRow(head[0].constData())
+                << head[1].toDouble() << head[2].toDouble() << lines[i + 1] << lines[i + 2];
         }
+    }
+
+    // To 1e-9 of the signal's size.
+    void filterMatchesScipy()
+    {
+        QFETCH(double, rate);
+        QFETCH(double, cutoff);
+        QFETCH(QByteArray, signal);
+        QFETCH(QByteArray, filtered);
+        const std::vector<double> want = numbers(filtered);
+        const std::vector<double> got =
+            Butterworth::filterTwice(Butterworth::lowPass(cutoff, rate), numbers(signal));
+        double size = 1;
+        for (const double v : want)
+            size = std::max(size, std::abs(v));
+        QCOMPARE(got.size(), want.size());
+        for (size_t k = 0; k < got.size(); ++k)
+            QVERIFY2(std::abs(got[k] - want[k]) <= 1e-9 * size,
+                     qPrintable(QStringLiteral("sample %1: %2 against %3")
+                                    .arg(k)
+                                    .arg(got[k], 0, 'g', 17)
+                                    .arg(want[k], 0, 'g', 17)));
     }
 
     // f(t) = 2t^2 - 3t + 1 sampled every 0.01 s: the central differences give 4t - 3 exactly
@@ -95,26 +115,9 @@ private slots:
         const std::vector<double> rate = Derivative::gradient(f, dt);
         for (int i = 1; i < 49; ++i)
             QVERIFY(std::abs(rate[size_t(i)] - (4 * i * dt - 3)) < 1e-9);
-        QVERIFY(std::abs(rate[0] - (2 * dt - 3)) < 1e-9);
-        QVERIFY(std::abs(rate[49] - (2 * (48 + 49) * dt - 3)) < 1e-9);
+        QVERIFY(std::abs(rate[0] - (2 * dt - 3)) < 1e-9 &&
+                std::abs(rate[49] - (2 * (48 + 49) * dt - 3)) < 1e-9);
         QCOMPARE(Derivative::gradient(std::vector<double>{5.0}, dt), std::vector<double>{0.0});
-    }
-
-    // A hull drops inner and edge points; distances are positive inside, negative outside,
-    // and a segment has no inside.
-    void supportPolygon()
-    {
-        const std::vector<SupportPolygon::Point> points{{0, 0}, {4, 0}, {4, 4}, {0, 4},
-                                                        {2, 2}, {2, 0}, {0, 0}, {1, 3}};
-        const SupportPolygon square = SupportPolygon::hullOf(points);
-        QCOMPARE(square.getCorners().size(), size_t(4));
-        QCOMPARE(square.signedDistance({1, 2}), 1.0);
-        QCOMPARE(square.signedDistance({7, 8}), -5.0);
-        QCOMPARE(square.reachBeyond({1, 2}, {1, 0}), 3.0);
-        const std::vector<SupportPolygon::Point> line{{0, 0}, {4, 0}};
-        QCOMPARE(SupportPolygon::hullOf(line).signedDistance({2, 0}), -0.0);
-        QCOMPARE(SupportPolygon::hullOf(line).signedDistance({2, 3}), -3.0);
-        QVERIFY(std::isnan(SupportPolygon().signedDistance({0, 0})));
     }
 
     // Heel strikes at the heel's forward peaks, toe offs at the toe's backward ones, each on
@@ -147,40 +150,62 @@ private slots:
     // The sample walk: as many steps, at the cadence, as it was made with.
     void walkCadence()
     {
-        BvhFile motion;
-        QVERIFY(TestSupport::loadMotion(motion, TestSupport::readFile(QStringLiteral(
-                                                    KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
-        const MotionAnalysis analysis = analyseWalk(motion, {});
+        const MotionAnalysis analysis = analyseWalk(walk, {});
         QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));
         QCOMPARE(analysis.steps(), int(expected("walk-steps")[0]));
         QVERIFY(std::abs(analysis.cadence() / expected("walk-cadence")[0] - 1) < 0.005);
         AnalysisSettings corrected;
         corrected.correctCutoff = true;
-        QCOMPARE(analyseWalk(motion, corrected).cutoffHz, expected("corrected-cutoff")[0]);
+        QCOMPARE(analyseWalk(walk, corrected).cutoffHz, expected("corrected-cutoff")[0]);
+    }
+
+    // A cut-off at or above half the frame rate (the walk's 1 / 0.0166667 s) is refused, the
+    // correction counted, and the message names both; one just below it is taken.
+    void cutoffBelowHalfTheFrameRate_data()
+    {
+        QTest::addColumn<double>("cutoff");
+        QTest::addColumn<bool>("corrected");
+        QTest::addColumn<QString>("refusal"); // empty: taken
+        const double half = 0.5 / 0.0166667;
+        const QString refusal =
+            "The cut-off frequency of %1 Hz is not below half the frame rate (29.9999 Hz).";
+        QTest::newRow("just below half") << std::nextafter(half, 0.0) << false << "";
+        QTest::newRow("half") << half << false << refusal.arg("29.9999");
+        QTest::newRow("above half") << 45.0 << false << refusal.arg("45");
+        QTest::newRow("corrected to above half") << 25.0 << true << refusal.arg("31.1721");
+        QTest::newRow("corrected, below half") << 20.0 << true << "";
+    }
+
+    void cutoffBelowHalfTheFrameRate()
+    {
+        QFETCH(double, cutoff);
+        QFETCH(bool, corrected);
+        QFETCH(QString, refusal);
+        AnalysisSettings settings;
+        settings.cutoffHz = cutoff;
+        settings.correctCutoff = corrected;
+        QCOMPARE(analyseWalk(walk, settings).errorString, refusal);
     }
 
     // The walk's skeleton standing still, carried forward: its extrapolated centre leads the
     // centre by v / sqrt(g / l) and lies that far beyond the front of the base of support.
     void extrapolatedCentreAndMargin()
     {
-        BvhFile motion;
-        QVERIFY(TestSupport::loadMotion(motion, TestSupport::readFile(QStringLiteral(
-                                                    KINOVANE_SOURCE_DIR "/samples/walk.bvh"))));
-        for (int frame = 0; frame < motion.rowCount(); ++frame) {
-            QList<double>& row = motion.frames[frame];
+        for (int frame = 0; frame < walk.rowCount(); ++frame) {
+            QList<double>& row = walk.frames[frame];
             row.fill(0.0);
             row[1] = 100;
-            row[2] = 50 * frame * motion.frameTime;
+            row[2] = 50 * frame * walk.frameTime;
         }
         AnalysisSettings settings;
         settings.pendulumLength = 100;
         settings.footWidth = 0;
         settings.contactHeight = settings.contactSpeed = 1e9;
-        const MotionAnalysis a = analyseWalk(motion, settings);
+        const MotionAnalysis a = analyseWalk(walk, settings);
         QVERIFY2(a.ok(), qPrintable(a.errorString));
         const double lead = expected("xcom-lead")[0], front = expected("base-front")[0];
         for (const int i : {60, 120, 180}) {
-            const double root = 50 * i * motion.frameTime;
+            const double root = 50 * i * walk.frameTime;
             QVERIFY(std::abs(a.velocity[size_t(i)].z() - 50) < 1e-4); // positions are floats
             QVERIFY(std::abs(a.extrapolatedCentre[size_t(i)].z() - a.centre[size_t(i)].z() - lead) <
                     1e-4);

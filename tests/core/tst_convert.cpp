@@ -1,3 +1,4 @@
+#include "convert/convertoptions.h"
 #include "convert/inputset.h"
 #include "export/c3dexport.h"
 #include "model/bvhwriter.h"
@@ -15,68 +16,79 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <utility>
-
-// kinovane-convert, run as a program: each output is byte for byte what the window's export
-// functions write for the same motion, range, joints and model; every error has its message
-// and exit code, and nothing is left half-written.
+// kinovane-convert, run as a program: its options and usage text come from one table; each
+// output is byte for byte what the window's export functions write for the same motion, range,
+// joints and model; every error has its message and exit code, and nothing is left
+// half-written.
 class TestConvert : public QObject
 {
     Q_OBJECT
 
 private:
-    // The exit code (-1 after a crash or a hang) and what was written to standard error.
-    std::pair<int, QByteArray> convert(const QStringList& arguments)
+    struct Run
+    {
+        int exitCode = -1; // also after a crash or a hang
+        QByteArray errors;
+        QByteArray output;
+    };
+
+    Run convert(const QStringList& arguments, const QString& folder = {})
     {
         QProcess process;
-        process.setWorkingDirectory(dir.path());
+        process.setWorkingDirectory(folder.isEmpty() ? dir.path() : folder);
         process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-            return {-1, {}};
-        return {process.exitCode(), process.readAllStandardError()};
+            return {};
+        return {process.exitCode(), process.readAllStandardError(),
+                process.readAllStandardOutput()};
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
     QByteArray contents(const QString& name) const { return TestSupport::readFile(path(name)); }
 
     QTemporaryDir dir;
-    const QString model = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml");
+    const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
+    QString usage; // what --help prints
 
 private slots:
     void initTestCase()
     {
         QVERIFY(QFile::copy(TestSupport::dataPath(QStringLiteral("real/cmu_01_14.bvh")),
                             path(QStringLiteral("cmu.bvh"))));
-        QVERIFY(QFile::copy(model, path(QStringLiteral("model.xml"))));
+        QVERIFY(QFile::copy(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"),
+                            path(QStringLiteral("model.xml"))));
+        const Run help = convert({QStringLiteral("--help")});
+        QVERIFY(help.exitCode == 0 && help.errors.isEmpty());
+        usage = QString::fromUtf8(help.output);
     }
 
     void outputsEqualTheWindowsExports_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last"); // -1: whole motion
+        QTest::addColumn<FrameRange>("range"); // empty: the whole motion
         QTest::addColumn<QStringList>("joints");
         // With no option the detected profile (CMU) poses, scales and weighs the motion.
         QTest::newRow("whole motion, detected profile")
-            << QStringList{} << 0 << -1 << QStringList{};
+            << QStringList{} << FrameRange{} << QStringList{};
         QTest::newRow("range and joints, chosen convention and unit")
             << QStringList{"--range",          "100:250", "--joints", "LeftFoot,Hips",
                            "--rotation-order", "fixed",   "--units",  "mm"}
-            << 100 << 250 << QStringList{"Hips", "LeftFoot"};
+            << FrameRange{100, 250} << QStringList{"Hips", "LeftFoot"};
     }
 
+    // Outputs named after the option, and with "=" where the name lacks the output's
+    // extension or names an existing BVH file.
     void outputsEqualTheWindowsExports()
     {
         QFETCH(QStringList, options);
-        QFETCH(int, first);
-        QFETCH(int, last);
+        QFETCH(FrameRange, range);
         QFETCH(QStringList, joints);
-        const auto [exitCode, errors] = convert(
-            QStringList{"cmu.bvh", "--quiet", "--c3d", "out.c3d", "--bvh", "out.bvh", "--com-csv",
-                        "out.com", "--rotations-csv", "out.rot", "--positions-csv", "out.pos"} +
-            options);
-        QCOMPARE(exitCode, 0);
-        QCOMPARE(errors, QByteArray());
+        const Run run = convert(QStringList{"cmu.bvh", "--quiet", "--c3d", "out.c3d",
+                                            "--bvh=out.bvh", "--com-csv=out.com",
+                                            "--rotations-csv=out.rot", "--positions-csv=out.pos"} +
+                                options);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.errors, QByteArray());
 
         BvhFile motion;
         QVERIFY(BvhReader(motion).read(path(QStringLiteral("cmu.bvh"))).ok());
@@ -88,110 +100,123 @@ private slots:
         const MotionSetup setup =
             MotionSetup::choose(SkeletonProfiles::load({}), motion.root, request);
         QCOMPARE(setup.profile.name, QStringLiteral("cmu"));
-        motion.setConvention(setup.convention);
-        ExportOptions tables = ExportOptions::wholeMotion(motion);
-        const bool whole = last < 0;
-        tables.range = whole ? tables.range : FrameRange{first, last};
+        ExportOptions exports = setup.exportOptions(motion);
+        exports.range = range.isEmpty() ? exports.range : range;
         const QStringList names = motion.root->getAllJointNames();
         for (qsizetype i = 0; i < names.size(); ++i)
-            tables.jointSelection[i] = joints.isEmpty() || joints.contains(names[i]);
-        QVERIFY(BvhWriter(motion).write(path("ref.bvh"), tables.range).ok);
-        QVERIFY(JointTables::writeRotations(motion, path("ref.rot"), tables).ok);
-        QVERIFY(JointTables::writePositions(motion, path("ref.pos"), tables).ok);
-        QVERIFY(CentreOfMass::writeCsv(motion, setup.segments, path("ref.com"), tables).ok);
-        // The C3D export has no range: the cut motion is converted whole.
-        motion.frames = motion.frames.mid(first, whole ? -1 : last - first + 1);
-        QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), nullptr, nullptr,
-                                        setup.unit.millimetres)
-                    .ok);
+            exports.jointSelection[i] = joints.isEmpty() || joints.contains(names[i]);
+        QVERIFY(BvhWriter(motion).write(path("ref.bvh"), exports.range).ok);
+        QVERIFY(JointTables::writeRotations(motion, path("ref.rot"), exports).ok);
+        QVERIFY(JointTables::writePositions(motion, path("ref.pos"), exports).ok);
+        QVERIFY(CentreOfMass::writeCsv(motion, setup.segments, path("ref.com"), exports).ok);
+        // The export's own range (tst_exports checks it against a motion cut to the range);
+        // the converter reads the whole motion through its pipeline.
+        QVERIFY(C3DExport::exportMotion(motion, path("ref.c3d"), exports).ok);
         for (const char* kind : {"bvh", "c3d", "com", "rot", "pos"}) {
             const QByteArray output = contents(QLatin1String("out.") + kind);
             QVERIFY2(output == contents(QLatin1String("ref.") + kind) && output.size() > 100, kind);
         }
     }
 
-    // Bad usage exits with 2, a file that cannot be read or written with 1; neither leaves an
-    // output, nor anything under a name that cannot be written.
+    // Each run of expected/convert-runs.txt: its exit code, a message said once and no line
+    // twice on standard error, and the files it writes; no other file is left behind.
+    void exitCodes_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message"); // empty: nothing on standard error
+        QTest::addColumn<QStringList>("outputs");
+        for (const QStringList& row :
+             TestSupport::tableRows(TestSupport::dataPath("expected/convert-runs.txt")))
+            QTest::newRow(qPrintable(row.value(0)))
+                << row.value(1) << row.value(2).toInt() << row.value(3)
+                << row.value(4).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    }
+
     void exitCodes()
     {
-        const std::tuple<const char*, int, const char*> runs[] = {
-            {"--help", 0, ""},
-            {"--version", 0, ""},
-            {"cmu.bvh --frobnicate --c3d u.c3d", 2, "unknown option --frobnicate"},
-            {"cmu.bvh --out-dir", 2, "--out-dir needs a value"},
-            {"cmu.bvh -j 0 --c3d u.c3d", 2, "-j 0: expected a number of files"},
-            {"cmu.bvh", 2, "no output"},
-            {"--c3d u.c3d", 2, "no input file"},
-            {"cmu.bvh model.xml --c3d u.c3d", 2, "--c3d u.c3d names one file for 2 inputs"},
-            {"cmu.bvh --range 9:3 --c3d u.c3d", 2, "--range 9:3"},
-            {"cmu.bvh --range a:b --c3d u.c3d", 2, "--range a:b"},
-            {"cmu.bvh --range -1:5 --c3d u.c3d", 2, "--range -1:5"},
-            {"cmu.bvh --range 0:2339 --c3d u.c3d", 2, "past the last frame of cmu.bvh, 2338"},
-            {"cmu.bvh --joints Hips,Tail --positions-csv u.csv", 2, "unknown joint Tail"},
-            {"cmu.bvh --rotation-order zyx --c3d u.c3d", 2, "expected fixed or declared"},
-            {"cmu.bvh --units ft --c3d u.c3d", 2, "expected cm, m, mm or in"},
-            {"cmu.bvh --profile vicon --c3d u.c3d", 2, "unknown profile vicon (the profiles are"},
-            {"cmu.bvh --cutoff 0 --analysis-csv u.csv", 2, "--cutoff 0: expected a frequency"},
-            {"cmu.bvh --floor low --events-csv u.csv", 2, "--floor low: expected auto or"},
-            {"cmu.bvh --contact-speed -1 --events-csv u.csv", 2, "--contact-speed -1: expected"},
-            // A model that does not fit names every segment left out and writes no table.
-            {"cmu.bvh --profile ipi --com-csv u.csv", 1,
-             "Segment 3 (LShoulder to LForearm) names a joint the skeleton lacks"},
-            {"nothere.bvh --c3d u.c3d", 1, "cannot read nothere.bvh"},
-            {"model.xml --c3d u.c3d", 1, "cannot read model.xml"}, // no hierarchy
-            {"cmu.bvh --model nothere.xml --com-csv u.csv", 1, "nothere.xml"},
-            // One unwritable output fails the run, named with its reason; the others are written.
-            {"cmu.bvh --c3d no/such/dir/x.c3d --rotations-csv w.csv", 1,
-             "cannot write no/such/dir/x.c3d"}};
-        for (const auto& [arguments, exitCode, message] : runs) {
-            const auto [code, errors] =
-                convert(QString::fromLatin1(arguments).split(QLatin1Char(' ')));
-            QVERIFY2(code == exitCode && errors.contains(message), arguments);
-            QVERIFY(!QFile::exists(path("u.c3d")) && !QFile::exists(path("u.csv")) &&
-                    !QDir(dir.path()).exists(QStringLiteral("no")));
+        QFETCH(QString, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(QStringList, outputs);
+        QDir folder(dir.path());
+        const QStringList before = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const Run run = convert(arguments.split(QLatin1Char(' ')));
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList lines = QString::fromUtf8(run.errors).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(message.isEmpty()
+                     ? run.errors.isEmpty()
+                     : lines.filter(message).size() == 1 &&
+                           QSet<QString>(lines.begin(), lines.end()).size() == lines.size(),
+                 run.errors.constData());
+        QStringList written = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        for (const QString& name : before)
+            written.removeOne(name);
+        QCOMPARE(written, outputs);
+        for (const QString& output : outputs) // written whole, then out of the next run's way
+            QVERIFY(QFileInfo(folder.filePath(output)).size() > 0 && folder.remove(output));
+    }
+
+    // --help lists every option of the table, with its help.
+    void helpListsEveryOption_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("help");
+        for (const ConvertOption& option : ConvertOptions::table()) {
+            const QString shortName = option.shortName.isEmpty() ? "" : option.shortName + ", ";
+            QTest::newRow(qPrintable(option.name))
+                << "\n  " + shortName + option.name << option.help;
         }
-        QVERIFY(contents("w.csv").startsWith("Time,"));
+    }
+
+    void helpListsEveryOption()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, help);
+        QVERIFY(usage.contains(option + ' ') || usage.contains(option + '['));
+        for (const QString& line : help.split('\n'))
+            QVERIFY2(usage.contains(line), qPrintable(line));
+    }
+
+    void analysisOutputs_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::newRow("whole walk") << 0;
+        QTest::newRow("from frame 60") << 60;
     }
 
     // The walk's analysis and events tables as expected, and its events in the C3D file's
     // EVENT group: context, label and time (minutes and seconds) of each row of the table.
     void analysisOutputs()
     {
-        const QString walk = QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh");
-        for (const int first : {0, 60}) {
-            const QString range = QStringLiteral("%1:239").arg(first);
-            const auto [code, errors] = convert({walk, "--analysis-csv", "a.csv", "--events-csv",
-                                                 "e.csv", "--c3d", "w.c3d", "--range", range});
-            QVERIFY2(code == 0 && errors.isEmpty(), errors.constData());
-            if (first == 0) {
-                QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
-                                                QStringLiteral("expected/walk-analysis.csv"))));
-                QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
-                                                QStringLiteral("expected/walk-events.csv"))));
-            }
-            TestSupport::C3DReader reader;
-            QCOMPARE(reader.readFile(path("w.c3d")), QString());
-            const QList<QByteArray> rows = contents("e.csv").trimmed().split('\n').mid(1);
-            const auto* used = reader.find("EVENT", "USED");
-            const auto* contexts = reader.find("EVENT", "CONTEXTS");
-            const auto* labels = reader.find("EVENT", "LABELS");
-            const auto* times = reader.find("EVENT", "TIMES");
-            QVERIFY(used && contexts && labels && times);
-            QCOMPARE(used->word(0), int(rows.size()));
-            QCOMPARE(times->dimensions, QList<int>({2, int(rows.size())}));
-            for (qsizetype i = 0; i < rows.size(); ++i) {
-                const QList<QByteArray> cells = rows[i].split(',');
-                const auto text = [&](const TestSupport::C3DReader::Parameter* p) {
-                    const int length = p->dimensions[0];
-                    return p->data.mid(i * length, length).trimmed();
-                };
-                QCOMPARE(text(contexts), cells[2]);
-                QCOMPARE(text(labels), cells[3]);
-                // Times count from the C3D file's first frame, the range's.
-                const double seconds = 60.0 * times->real(int(2 * i)) + times->real(int(2 * i + 1));
-                QVERIFY(cells[0].toInt() >= first &&
-                        std::abs(seconds - (cells[0].toInt() - first) / 60.0) < 1e-5);
-            }
+        QFETCH(int, first);
+        const QString range = QStringLiteral("%1:239").arg(first);
+        const Run run = convert({walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d",
+                                 "w.c3d", "--range", range});
+        QVERIFY2(run.exitCode == 0 && run.errors.isEmpty(), run.errors.constData());
+        if (first == 0) {
+            QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                            QStringLiteral("expected/walk-analysis.csv"))));
+            QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
+                                            QStringLiteral("expected/walk-events.csv"))));
+        }
+        TestSupport::C3DReader reader;
+        QCOMPARE(reader.readFile(path("w.c3d")), QString());
+        const QList<QByteArray> rows = contents("e.csv").trimmed().split('\n').mid(1);
+        const auto* used = reader.find("EVENT", "USED");
+        const auto* contexts = reader.find("EVENT", "CONTEXTS");
+        const auto* labels = reader.find("EVENT", "LABELS");
+        const auto* times = reader.find("EVENT", "TIMES");
+        QVERIFY(used && contexts && labels && times);
+        QCOMPARE(used->word(0), int(rows.size()));
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QList<QByteArray> cells = rows[i].split(',');
+            const int context = contexts->dimensions[0], label = labels->dimensions[0];
+            QCOMPARE(contexts->data.mid(i * context, context).trimmed(), cells[2]);
+            QCOMPARE(labels->data.mid(i * label, label).trimmed(), cells[3]);
+            // Times count from the C3D file's first frame, the range's.
+            const double seconds = 60.0 * times->real(int(2 * i)) + times->real(int(2 * i + 1));
+            QVERIFY(std::abs(seconds - (cells[0].toInt() - first) / 60.0) < 1e-5);
         }
     }
 
@@ -233,8 +258,7 @@ private slots:
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath("in/s01"));
         QVERIFY(QFile::copy(path("cmu.bvh"), root.filePath("in/s01/cmu.bvh")));
-        QVERIFY(QFile::copy(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh"),
-                            root.filePath("in/walk.bvh")));
+        QVERIFY(QFile::copy(walk, root.filePath("in/walk.bvh")));
         TestSupport::writeFile(root, "in/bad.bvh", "no motion\n");
         TestSupport::writeFile(root, "blocked", "a file where a folder should be\n");
         const auto run = [&](const QString& outDir, const QString& jobs) {
@@ -242,10 +266,11 @@ private slots:
                             "--c3d", "--events-csv", "-j", jobs});
         };
         for (const char* jobs : {"1", "2"}) {
-            const auto [code, errors] = run(QStringLiteral("out") + jobs, jobs);
-            QVERIFY2(code == 1 && errors.contains("in/bad.bvh failed: cannot read") &&
-                         errors.contains("2 converted, 1 failed, 0 skipped"),
-                     errors.constData());
+            const Run result = run(QStringLiteral("out") + jobs, jobs);
+            QVERIFY2(result.exitCode == 1 &&
+                         result.errors.contains("in/bad.bvh failed: cannot read") &&
+                         result.errors.contains("2 converted, 1 failed, 0 skipped"),
+                     result.errors.constData());
         }
         const QStringList outputs{"s01/cmu.c3d", "s01/cmu-events.csv", "walk.c3d",
                                   "walk-events.csv"};
@@ -257,38 +282,39 @@ private slots:
         }
         QCOMPARE(TestSupport::readFile(root.filePath("out1/walk-events.csv")),
                  TestSupport::readFile(TestSupport::dataPath("expected/walk-events.csv")));
-        const auto [code, errors] = run("blocked/out", "2");
-        QVERIFY2(code == 1 && errors.contains("0 converted, 3 failed"), errors.constData());
+        const Run blocked = run("blocked/out", "2");
+        QVERIFY2(blocked.exitCode == 1 && blocked.errors.contains("0 converted, 3 failed"),
+                 blocked.errors.constData());
     }
 
     // Every recording of another producer, and the walk renamed their ways, converts from a
     // folder holding no model with no option and no word on standard error.
+    void everyProducerOutOfTheBox_data()
+    {
+        QTest::addColumn<QString>("input");
+        for (const QString& name : QDir(TestSupport::dataPath("real")).entryList({"*.bvh"}))
+            QTest::newRow(qPrintable(name)) << TestSupport::dataPath("real/" + name);
+        for (const QString& kind : TestSupport::renamedWalkKinds())
+            QTest::newRow(qPrintable("walk as " + kind)) << kind;
+    }
+
     void everyProducerOutOfTheBox()
     {
+        QFETCH(QString, input);
         QTemporaryDir empty;
-        QStringList inputs;
-        for (const QString& name : QDir(TestSupport::dataPath("real")).entryList({"*.bvh"}))
-            inputs << TestSupport::dataPath("real/" + name);
-        for (const QString& kind : TestSupport::renamedWalkKinds())
-            inputs << TestSupport::writeFile(empty, kind + ".bvh", TestSupport::renamedWalk(kind));
-        for (const QString& input : inputs) {
-            QProcess process;
-            process.setWorkingDirectory(empty.path());
-            process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE),
-                          {input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d"),
-                           "--analysis-csv", path("a.csv"), "--events-csv", path("e.csv")});
-            QVERIFY(process.waitForFinished(60000));
-            QVERIFY2(process.exitCode() == 0 && process.readAllStandardError().isEmpty(),
-                     qPrintable(input));
-            QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n"));
-            QVERIFY(contents("a.csv").startsWith("TIME,X,Y,Z,VX,") &&
-                    contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
-            // A dance on the spot: its events come from the contacts.
-            const QString events = TestSupport::dataPath(
-                "expected/" + QFileInfo(input).completeBaseName() + "-events.csv");
-            if (QFile::exists(events))
-                QCOMPARE(contents("e.csv"), TestSupport::readFile(events));
-        }
+        if (!input.contains('/'))
+            input = TestSupport::writeFile(empty, input + ".bvh", TestSupport::renamedWalk(input));
+        const Run run = convert({input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d"),
+                                 "--analysis-csv", path("a.csv"), "--events-csv", path("e.csv")},
+                                empty.path());
+        QVERIFY2(run.exitCode == 0 && run.errors.isEmpty(), run.errors.constData());
+        QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n") &&
+                contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
+        // A dance on the spot: its events come from the contacts.
+        const QString events = TestSupport::dataPath(
+            "expected/" + QFileInfo(input).completeBaseName() + "-events.csv");
+        if (QFile::exists(events))
+            QCOMPARE(contents("e.csv"), TestSupport::readFile(events));
     }
 };
 

@@ -1,6 +1,4 @@
-#include "model/poseevaluator.h"
-#include "physics/bvhmathobject.h"
-#include "physics/motionsetup.h"
+#include "physics/motiondocument.h"
 #include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
@@ -10,6 +8,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -82,8 +81,8 @@ static void drag(BvhView& view, Qt::MouseButton button, QPoint from, QPoint to)
     QTest::mouseRelease(&view, button, {}, to);
 }
 
-// A figure as the main window hands it to the view (tests/data/gui_figure.bvh): root Hips at
-// (0, 90, 0), with
+// A figure as the main window hands it to the view (tests/data/gui_figure.bvh, posed as iPi
+// Studio's files are): root Hips at (0, 90, 0), with
 //   Chest (0, 130, 0) -> Head (0, 160, 0) -> End Site (0, 170, 0),
 //   Chest -> LeftArm (40, 130, 0) -> End Site (80, 130, 0),
 //   Hips -> LeftLeg (-20, 10, 0) -> End Site (-20, 0, 0)
@@ -95,25 +94,30 @@ struct Figure
     bool
     load(const QByteArray& text = TestSupport::readFile(TestSupport::dataPath("gui_figure.bvh")))
     {
-        motion.clear();
-        if (!TestSupport::loadMotion(motion, text))
+        if (!document.open(TestSupport::writeFile(dir, QStringLiteral("figure.bvh"), text)).ok())
             return false;
-        motion.loadFrame(0);
-        physics.setSegments(TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;"));
-        physics.setBvhFile(&motion);
+        SetupRequest ipi;
+        ipi.profileName = QStringLiteral("ipi");
+        document.setSetupRequest(ipi);
+        document.setModel(TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;"), true);
         return true;
     }
 
-    BvhJoint* joint(const char* name) const { return motion.root->getJointByName(name); }
-
-    // Where the joint is in the frame its tree holds now.
-    QVector3D at(const char* name) const
+    BvhJoint* joint(const char* name) const
     {
-        return toQVector(PoseEvaluator::positionOf(*joint(name)));
+        return document.getMotion().root->getJointByName(name);
     }
 
-    BvhFile motion;
-    BvhMathObject physics;
+    // Where the joint is in `frame` (the frame shown unless given).
+    QVector3D at(const char* name, int frame = -1) const
+    {
+        const std::vector<Vector3f> posed =
+            document.posedJoints(frame < 0 ? document.getCurrentFrame() : frame);
+        return toQVector(posed[size_t(document.indexOf(joint(name)))]);
+    }
+
+    QTemporaryDir dir;
+    MotionDocument document{SkeletonProfiles::load({})};
 };
 
 // The meshes and what the scene puts where, without any GL; the view's placement of the
@@ -124,38 +128,42 @@ class TestBvhView : public QObject
     Q_OBJECT
 
 private slots:
+    void closedMeshes_data()
+    {
+        QTest::addColumn<int>("depth"); // 0: a cylinder of 6 slices, 3 layers
+        QTest::addColumn<int>("triangles");
+        QTest::newRow("coarsest sphere") << 2 << 4 * 2 * 2 - 2 * 4;
+        QTest::newRow("finest sphere (depth clamped to 7)") << 9 << 128 * 64 * 2 - 2 * 128;
+        QTest::newRow("cylinder") << 0 << 6 * 3 * 2;
+    }
+
     // Every vertex of a triangle lies on the surface with a unit normal, and every triangle turns
     // counter-clockwise seen from outside: the lighting tells a bone's outside by it. A sphere
     // of depth d has 2^d slices and 2^(d-1) stacks (d clamped to 2..7), the two polar stacks
     // with one triangle per slice.
     void closedMeshes()
     {
-        for (const auto& [depth, triangles] :
-             {std::pair{2, 4 * 2 * 2 - 2 * 4},
-              {9, 128 * 64 * 2 - 2 * 128},
-              {0, 6 * 3 * 2}}) { // a cylinder of 6 slices, 3 layers
-            const bool sphere = depth > 0;
-            const Mesh mesh =
-                sphere ? Mesh::sphere(2.0f, depth) : Mesh::cylinder(2.5f, 2.5f, 1, 6, 3);
-            QCOMPARE(mesh.getIndexCount(), 3 * triangles);
-            const std::vector<quint16>& index = mesh.getIndices();
-            for (size_t t = 0; t < index.size(); t += 3) {
-                QVector3D p[3], n[3];
-                for (size_t k = 0; k < 3; ++k) {
-                    QVERIFY(index[t + k] < mesh.getVertexCount());
-                    p[k] = mesh.getPosition(index[t + k]);
-                    n[k] = mesh.getNormal(index[t + k]);
-                    const float radius = sphere ? p[k].length() : p[k].toVector2D().length();
-                    QVERIFY2(qAbs(n[k].length() - 1) < 1e-5f &&
-                                 qAbs(radius - (sphere ? 1 : 1.25f)) < 1e-5f &&
-                                 (sphere || qAbs(p[k].z()) <= 0.5f + 1e-6f),
-                             qPrintable(QString::number(index[t + k])));
-                }
-                const QVector3D face = QVector3D::crossProduct(p[1] - p[0], p[2] - p[0]);
-                QVERIFY2(face.length() > 1e-6f &&
-                             QVector3D::dotProduct(face, n[0] + n[1] + n[2]) > 0,
-                         qPrintable(QString::number(t)));
+        QFETCH(int, depth);
+        QFETCH(int, triangles);
+        const bool sphere = depth > 0;
+        const Mesh mesh = sphere ? Mesh::sphere(2.0f, depth) : Mesh::cylinder(2.5f, 2.5f, 1, 6, 3);
+        QCOMPARE(mesh.getIndexCount(), 3 * triangles);
+        const std::vector<quint16>& index = mesh.getIndices();
+        for (size_t t = 0; t < index.size(); t += 3) {
+            QVector3D p[3], n[3];
+            for (size_t k = 0; k < 3; ++k) {
+                QVERIFY(index[t + k] < mesh.getVertexCount());
+                p[k] = mesh.getPosition(index[t + k]);
+                n[k] = mesh.getNormal(index[t + k]);
+                const float radius = sphere ? p[k].length() : p[k].toVector2D().length();
+                QVERIFY2(qAbs(n[k].length() - 1) < 1e-5f &&
+                             qAbs(radius - (sphere ? 1 : 1.25f)) < 1e-5f &&
+                             (sphere || qAbs(p[k].z()) <= 0.5f + 1e-6f),
+                         qPrintable(QString::number(index[t + k])));
             }
+            const QVector3D face = QVector3D::crossProduct(p[1] - p[0], p[2] - p[0]);
+            QVERIFY2(face.length() > 1e-6f && QVector3D::dotProduct(face, n[0] + n[1] + n[2]) > 0,
+                     qPrintable(QString::number(t)));
         }
     }
 
@@ -197,76 +205,91 @@ private slots:
         QVERIFY(sphereAt(spheres[3], toQVector(joints[3]), 2, scene.whiteMaterial));
     }
 
+    void gridSpacing_data()
+    {
+        QTest::addColumn<float>("reach");
+        QTest::addColumn<float>("spacing");
+        QTest::newRow("a human in inches") << 36.0f << 5.0f;
+        QTest::newRow("in metres") << 0.95f << 0.2f;
+        QTest::newRow("exactly a round quarter") << 40.0f << 10.0f;
+        QTest::newRow("just under five") << 19.9f << 2.0f;
+        QTest::newRow("no bones") << 0.0f << 10.0f;
+    }
+
     // A round spacing of about a quarter of the skeleton's reach.
     void gridSpacing()
     {
-        for (const auto& [reach, spacing] : {std::pair{36.0f, 5.0f}, // a human in inches
-                                             {0.95f, 0.2f},          // in metres
-                                             {40.0f, 10.0f},         // exactly a round quarter
-                                             {19.9f, 2.0f},          // just under five
-                                             {0.0f, 10.0f}})         // no bones
-            QCOMPARE(SkeletonScene::gridSpacingFor(reach), spacing);
+        QFETCH(float, reach);
+        QFETCH(float, spacing);
+        QCOMPARE(SkeletonScene::gridSpacingFor(reach), spacing);
     }
 
-    // In the frame the joints hold, a white sphere on every joint but the highlighted one
+    void placesTheCurrentFrame_data()
+    {
+        QTest::addColumn<bool>("segments");
+        QTest::addColumn<bool>("body");
+        QTest::newRow("both markers") << true << true;
+        QTest::newRow("segment markers") << true << false;
+        QTest::newRow("body marker") << false << true;
+        QTest::newRow("no markers") << false << false;
+    }
+
+    // In the document's current frame, a white sphere on every joint but the highlighted one
     // (yellow), a bone to every joint but the root, red markers on the segment centres and a
     // magenta one on the body's (the trunk carries all the mass), each kind as it is switched
     // on. The body centre is computed from the segment centres, so they are fetched whenever a
     // marker is shown; with none shown the view keeps the centres of the frame it last computed.
     // Without any bound segment the body centre is the origin: no marker is put there. Closing
-    // the motion hides everything; a new motion in the same physics object replaces it.
+    // the motion hides everything; a motion opened in the same document replaces it.
     void placesTheCurrentFrame()
     {
-        for (const auto& [segments, body] :
-             {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
-            Figure figure;
-            QVERIFY(figure.load());
-            BvhView view;
-            const SkeletonScene& scene = view.getScene();
-            view.setMathObject(&figure.physics);
-            const std::vector<Vector3f> frameZero = view.getSegmentCentres();
-            view.segmentMassDisplayed = segments;
-            view.bodyMassDisplayed = body;
-            figure.motion.loadFrame(1);
-            view.setHighlightedJoint(figure.joint("Head"));
-            QList<QVector3D> white;
-            for (BvhJoint* joint : figure.motion.root->getAllJoints()) {
-                if (joint != figure.joint("Head"))
-                    white << toQVector(PoseEvaluator::positionOf(*joint));
-            }
-            QVERIFY(nearlyEqual(centres(view, scene.whiteMaterial), white));
-            QVERIFY(nearlyEqual(centres(view, scene.yellowMaterial), {figure.at("Head")}));
-            QCOMPARE(visibleCount(scene.getCylinderNodes()), 7);
-            const QVector3D trunk = (figure.at("Hips") + figure.at("Chest")) / 2;
-            const QList<QVector3D> red{(figure.at("Chest") + figure.at("LeftArm")) / 2, trunk},
-                none;
-            QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
-            QVERIFY(nearlyEqual(centres(view, scene.magentaMaterial), body ? QList{trunk} : none));
-            QCOMPARE(view.getSegmentCentres() == frameZero, !segments && !body);
-            // A model that leaves part of the body out has no body centre to show.
-            figure.physics.setSegments(
-                TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;Tail>Hips 0.5 0;"));
-            view.updateSkeletons();
-            QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
-            QVERIFY(centres(view, scene.magentaMaterial).isEmpty());
-
-            figure.physics.setSegments({});
-            view.setHighlightedJoint(nullptr);
-            QCOMPARE(centres(view, scene.whiteMaterial).size(), 8);
-            QCOMPARE(visibleCount(scene.getSphereNodes()), 8);
-            figure.motion.clear();
-            view.updateSkeletons();
-            QCOMPARE(visibleCount(scene.getSphereNodes()) + visibleCount(scene.getCylinderNodes()),
-                     0);
-            QVERIFY(figure.load(TestSupport::branchedMotion(30)));
-            view.setMathObject(&figure.physics);
-            QCOMPARE(centres(view, scene.whiteMaterial).size(), 30);
+        QFETCH(bool, segments);
+        QFETCH(bool, body);
+        Figure figure;
+        QVERIFY(figure.load());
+        BvhView view;
+        const SkeletonScene& scene = view.getScene();
+        view.setDocument(&figure.document);
+        const std::vector<Vector3f> frameZero = view.getSegmentCentres();
+        view.segmentMassDisplayed = segments;
+        view.bodyMassDisplayed = body;
+        figure.document.setCurrentFrame(1);
+        view.setHighlightedJoint(figure.joint("Head"));
+        QList<QVector3D> white;
+        const std::vector<Vector3f> posed = figure.document.posedJoints(1);
+        for (size_t i = 0; i < posed.size(); ++i) {
+            if (qsizetype(i) != figure.document.indexOf(figure.joint("Head")))
+                white << toQVector(posed[i]);
         }
+        QVERIFY(nearlyEqual(centres(view, scene.whiteMaterial), white));
+        QVERIFY(nearlyEqual(centres(view, scene.yellowMaterial), {figure.at("Head")}));
+        QVERIFY(!nearlyEqual(figure.at("Head"), figure.at("Head", 0))); // frame 1, not 0
+        QCOMPARE(visibleCount(scene.getCylinderNodes()), 7);
+        const QVector3D trunk = (figure.at("Hips") + figure.at("Chest")) / 2;
+        const QList<QVector3D> red{(figure.at("Chest") + figure.at("LeftArm")) / 2, trunk}, none;
+        QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
+        QVERIFY(nearlyEqual(centres(view, scene.magentaMaterial), body ? QList{trunk} : none));
+        QCOMPARE(view.getSegmentCentres() == frameZero, !segments && !body);
+        // A model that leaves part of the body out has no body centre to show.
+        figure.document.setModel(
+            TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;Tail>Hips 0.5 0;"),
+            true);
+        QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
+        QVERIFY(centres(view, scene.magentaMaterial).isEmpty());
+
+        figure.document.setModel({}, true);
+        view.setHighlightedJoint(nullptr);
+        QCOMPARE(centres(view, scene.whiteMaterial).size(), 8);
+        QCOMPARE(visibleCount(scene.getSphereNodes()), 8);
+        figure.document.close();
+        QCOMPARE(visibleCount(scene.getSphereNodes()) + visibleCount(scene.getCylinderNodes()), 0);
+        QVERIFY(figure.load(TestSupport::branchedMotion(30)));
+        QCOMPARE(centres(view, scene.whiteMaterial).size(), 30);
     }
 
-    // Fitting frames the figure over its motion: every joint of every frame well inside the
-    // image, the farthest at least half way out. A double click, Home and Reset return to the
-    // fit after a drag; centring on a joint or the root keeps the camera's distance and
+    // Showing a document frames the figure over its motion: every joint of every frame well
+    // inside the image, the farthest at least half way out. A double click, Home and Reset return
+    // to the fit after a drag; centring on a joint or the root keeps the camera's distance and
     // direction. Without a motion the camera stays at its default.
     void cameraCommands()
     {
@@ -283,15 +306,13 @@ private slots:
         QCOMPARE(state(), QList({OrbitCamera::defaultCenter, OrbitCamera::defaultEye,
                                  OrbitCamera::defaultUpVector}));
 
-        view.setMathObject(&figure.physics);
-        view.fitSkeleton();
+        view.setDocument(&figure.document); // framed at once
         const QList<QVector3D> fitted = state();
         const QMatrix4x4 toScreen = camera.projectionMatrix(400.0f / 300) * camera.viewMatrix();
         float farthest = 0;
         for (int frame : {0, 1}) {
-            figure.motion.loadFrame(frame);
-            for (BvhJoint* joint : figure.motion.root->getAllJoints()) {
-                const QVector3D ndc = toScreen.map(toQVector(PoseEvaluator::positionOf(*joint)));
+            for (const Vector3f& joint : figure.document.posedJoints(frame)) {
+                const QVector3D ndc = toScreen.map(toQVector(joint));
                 farthest = std::max({farthest, qAbs(ndc.x()), qAbs(ndc.y())});
             }
         }
@@ -301,7 +322,6 @@ private slots:
         QVERIFY(qAbs(hips.mapVector(QVector3D(1, 0, 0)).length() -
                      SkeletonScene::jointScale * view.getFigureSize() /
                          BvhView::referenceFigureSize) < 1e-4f);
-        figure.motion.loadFrame(0);
 
         for (const auto& back : std::initializer_list<std::function<void()>>{
                  [&] { QTest::keyClick(&view, Qt::Key_Home); },
@@ -313,7 +333,6 @@ private slots:
             QVERIFY(nearlyEqual(state(), fitted));
         }
 
-        view.updateSkeletons();
         view.setHighlightedJoint(figure.joint("Head"));
         view.centerCameraOnSelectedJoint();
         QVERIFY(nearlyEqual(
@@ -343,40 +362,53 @@ private slots:
                 qRadiansToDegrees(std::asin(offset.y() / offset.length()))};
     }
 
-    // A left drag orbits by 0.4 degrees per pixel, however many move events it takes: 20 px
-    // and 200 px to the side turn by 8 and 80 degrees, 5 px down raises the eye by 2 degrees,
-    // and no drag tilts the view past 85 degrees; the distance stays. A right drag moves the
-    // scene with the cursor: the centre's image moves by the drag. Two wheel notches bring the
-    // eye to 0.81 of its distance toward the point under the cursor, which stays under it. The
-    // middle button does nothing.
-    void mouseDrag()
+    void orbit_data()
+    {
+        QTest::addColumn<QPoint>("move");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<float>("yaw");
+        QTest::addColumn<float>("pitch");
+        QTest::newRow("20 px to the side in one move") << QPoint(20, 0) << 1 << -8.0f << 0.0f;
+        QTest::newRow("200 px to the side in ten moves") << QPoint(200, 0) << 10 << -80.0f << 0.0f;
+        QTest::newRow("5 px down in five moves") << QPoint(0, 5) << 5 << 0.0f << 2.0f;
+    }
+
+    // A left drag orbits by 0.4 degrees per pixel, however many move events it takes; the
+    // distance stays.
+    void orbit()
+    {
+        QFETCH(QPoint, move);
+        QFETCH(int, steps);
+        QFETCH(float, yaw);
+        QFETCH(float, pitch);
+        Figure figure;
+        QVERIFY(figure.load());
+        BvhView view;
+        view.resize(400, 300);
+        view.setDocument(&figure.document);
+        const auto [heading, elevation] = eyeAngles(view.getCamera());
+        const float distance = view.getCamera().getDistance();
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 100));
+        for (int k = 1; k <= steps; ++k)
+            QTest::mouseMove(&view, QPoint(100, 100) + move * k / steps);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(100, 100) + move);
+        const auto [newHeading, newElevation] = eyeAngles(view.getCamera());
+        QVERIFY2(qAbs(newHeading - heading - yaw) < 0.01f &&
+                     qAbs(newElevation - elevation - pitch) < 0.01f &&
+                     qAbs(view.getCamera().getDistance() - distance) < 1e-2f,
+                 qPrintable(QStringLiteral("%1 %2").arg(newHeading).arg(newElevation)));
+    }
+
+    // No drag tilts the view past 85 degrees. A right drag moves the scene with the cursor: the
+    // centre's image moves by the drag. Two wheel notches bring the eye to 0.81 of its distance
+    // toward the point under the cursor, which stays under it. The middle button does nothing.
+    void tiltPanAndZoom()
     {
         Figure figure;
         QVERIFY(figure.load());
-        const auto fitted = [&](BvhView& view) {
-            view.resize(400, 300);
-            view.setMathObject(&figure.physics);
-            view.fitSkeleton();
-        };
-        for (const auto& [move, steps, yaw, pitch] : {std::tuple{QPoint(20, 0), 1, -8.0f, 0.0f},
-                                                      {QPoint(200, 0), 10, -80.0f, 0.0f},
-                                                      {QPoint(0, 5), 5, 0.0f, 2.0f}}) {
-            BvhView view;
-            fitted(view);
-            const auto [heading, elevation] = eyeAngles(view.getCamera());
-            const float distance = view.getCamera().getDistance();
-            QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 100));
-            for (int k = 1; k <= steps; ++k)
-                QTest::mouseMove(&view, QPoint(100, 100) + move * k / steps);
-            QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(100, 100) + move);
-            const auto [newHeading, newElevation] = eyeAngles(view.getCamera());
-            QVERIFY2(qAbs(newHeading - heading - yaw) < 0.01f &&
-                         qAbs(newElevation - elevation - pitch) < 0.01f &&
-                         qAbs(view.getCamera().getDistance() - distance) < 1e-2f,
-                     qPrintable(QStringLiteral("%1 %2").arg(newHeading).arg(newElevation)));
-        }
         BvhView view;
-        fitted(view);
+        view.resize(400, 300);
+        view.setDocument(&figure.document);
         drag(view, Qt::LeftButton, QPoint(100, 10), QPoint(100, 290));
         QVERIFY(qAbs(eyeAngles(view.getCamera()).second - 85.0f) < 0.01f);
         drag(view, Qt::LeftButton, QPoint(100, 290), QPoint(100, 10));
@@ -414,7 +446,7 @@ private slots:
             QTest::newRow(qPrintable(name)) << TestSupport::dataPath("real/" + name);
     }
 
-    // Opened as the window opens it (its profile's convention and up axis, then fitted), each
+    // Shown as the window shows it (its profile's convention and up axis, then fitted), each
     // recording's skeleton lies inside the image with a margin and stands at least 30% of the
     // image's height: the pixels brighter than background and grid span that box. Shown at
     // four more frames spread over the motion (followed, if the view follows it), the skeleton
@@ -422,25 +454,17 @@ private slots:
     void framesEveryRecording()
     {
         QFETCH(QString, file);
-        BvhFile motion;
-        QVERIFY(BvhReader(motion).read(file).ok());
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
-        motion.setConvention(setup.convention);
-        motion.loadFrame(0);
-        BvhMathObject physics;
-        physics.setBvhFile(&motion);
+        MotionDocument document(SkeletonProfiles::load({}));
+        QVERIFY(document.open(file).ok());
         BvhView view;
         view.resize(640, 480);
-        view.setUpAxis(setup.upAxisOf(motion));
-        view.setMathObject(&physics);
-        view.fitSkeleton();
+        view.setDocument(&document); // turned upright and framed
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const QRect inner = QRect(0, 0, 640, 480).marginsRemoved(QMargins(13, 10, 13, 10)); // 2%
         for (int quarter = 0; quarter <= 4; ++quarter) {
-            const int frame = quarter * (motion.rowCount() - 1) / 4;
-            motion.loadFrame(frame);
-            view.updateSkeletons();
+            const int frame = quarter * document.lastFrame() / 4;
+            document.setCurrentFrame(frame);
             const QImage image = view.grabFramebuffer();
             QRect figure;
             for (int y = 0; y < image.height(); ++y) {
@@ -470,7 +494,7 @@ private slots:
         QVERIFY(figure.load());
         BvhView view;
         view.resize(640, 480);
-        view.setMathObject(&figure.physics);
+        view.setDocument(&figure.document);
         view.setHighlightedJoint(figure.joint("LeftArm"));
         view.centerCameraOnRoot();
         view.show(); // the first paint must show the state set before

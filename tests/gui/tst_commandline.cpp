@@ -1,6 +1,8 @@
 #include "app/commandlinerun.h"
 #include "export/c3dexport.h"
 #include "model/bvhreader.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 
@@ -52,6 +54,7 @@ private slots:
             {"feet", true, {"still.csv", "walk.csv"}},
             {"ALL", true, {}}};
         QString errors;
+        // Each run in turn, in the directory the runs before it left.
         for (const auto& [argument, display, written] : runs) {
             QStringList expected = entries(dir) + written;
             expected.sort();
@@ -62,10 +65,10 @@ private slots:
             process.setProcessEnvironment(environment);
             process.setWorkingDirectory(dir.path());
             process.start(KINOVANE_EXECUTABLE, {argument});
-            QVERIFY(process.waitForFinished(120000));
+            QVERIFY2(process.waitForFinished(120000), qPrintable(argument));
             errors += process.readAllStandardError();
-            QCOMPARE(process.exitCode(), written.isEmpty() ? 0 : 1);
-            QCOMPARE(entries(dir), expected);
+            QVERIFY2(process.exitCode() == (written.isEmpty() ? 0 : 1), qPrintable(argument));
+            QVERIFY2(entries(dir) == expected, qPrintable(argument));
         }
         QCOMPARE(TestSupport::readFile(dir.filePath("walk.csv")),
                  TestSupport::readFile(TestSupport::dataPath("expected/gui_feet_walk.csv")));
@@ -78,7 +81,10 @@ private slots:
             QVERIFY2(errors.contains(report), qPrintable(errors));
         BvhFile motion;
         QVERIFY(BvhReader(motion).read(dir.filePath("walk.bvh")).ok());
-        QVERIFY(C3DExport::exportMotion(motion, dir.filePath("reference"), nullptr).ok);
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
+        QVERIFY(
+            C3DExport::exportMotion(motion, dir.filePath("reference"), setup.exportOptions(motion))
+                .ok);
         QCOMPARE(TestSupport::readFile(dir.filePath("walk.c3d")),
                  TestSupport::readFile(dir.filePath("reference")));
 
@@ -113,6 +119,7 @@ private slots:
         QCOMPARE(entries(dir), QStringList({"a.bvh", "ball.bvh", "walk.bvh"}));
         window.kill();
         window.waitForFinished();
+        // Each run in turn: the second "all" finds the first one's outputs.
         const std::tuple<const char*, int, const char*> runs[] = {
             {"--help", 0, "Usage: kinovane [FILE.bvh]"},
             {"--version", 0, "kinovane "},
@@ -129,16 +136,31 @@ private slots:
         }
     }
 
+    void argumentSelectsTheRun_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<CommandLineRun::Kind>("kind");
+        using Kind = CommandLineRun::Kind;
+        QTest::newRow("feet and all") << QStringLiteral("feetall") << Kind::ConvertToC3D;
+        QTest::newRow("a .bvh name that is no file")
+            << QStringLiteral("ball.bvh") << Kind::ConvertToC3D;
+        QTest::newRow("a .bvh path that is no file")
+            << QStringLiteral("no folder/walk.bvh") << Kind::None;
+        QTest::newRow("empty") << QString() << Kind::None;
+    }
+
     // The argument is searched for "all", then "feet" ("all" and "feet" alone run in
-    // batchRuns).
+    // batchRuns). The test runs in a folder of its own, where no file has these names.
     void argumentSelectsTheRun()
     {
-        using Kind = CommandLineRun::Kind;
-        for (const auto& [argument, kind] : {std::pair{"feetall", Kind::ConvertToC3D},
-                                             {"ball.bvh", Kind::ConvertToC3D},
-                                             {"/tmp/walk.bvh", Kind::None},
-                                             {"", Kind::None}})
-            QCOMPARE(CommandLineRun::kindOf(QString::fromLatin1(argument)), kind);
+        QFETCH(QString, argument);
+        QFETCH(CommandLineRun::Kind, kind);
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const CommandLineRun::Kind found = CommandLineRun::kindOf(argument);
+        QDir::setCurrent(previous);
+        QCOMPARE(found, kind);
     }
 
     // Cancel in the run's progress dialog, one file at a time: the file under way keeps the

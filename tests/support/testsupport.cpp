@@ -53,6 +53,12 @@ QString toString(const Vector3f& v)
     return QString::asprintf("(%.9g, %.9g, %.9g)", v.x(), v.y(), v.z());
 }
 
+Vector3f toVector(const QString& text)
+{
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return Vector3f(words.value(0).toFloat(), words.value(1).toFloat(), words.value(2).toFloat());
+}
+
 QByteArray smallMotion(int frames, const QByteArray& frameTime)
 {
     QByteArray text = readFile(dataPath("input/small-hierarchy.bvh")) + "MOTION\nFrames:\t" +
@@ -105,6 +111,32 @@ QList<QByteArray> readLines(const QString& path)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+QByteArray section(const QString& path, const QByteArray& name)
+{
+    const QByteArray text = '\n' + readFile(path);
+    const QByteArray heading = "\n== " + name + '\n';
+    const qsizetype start = text.indexOf(heading);
+    if (start < 0)
+        return {};
+    const qsizetype first = start + heading.size();
+    const qsizetype end = text.indexOf("\n== ", first - 1);
+    return text.mid(first, end < 0 ? -1 : end + 1 - first);
+}
+
+QList<QStringList> tableRows(const QString& path)
+{
+    QList<QStringList> rows;
+    for (const QByteArray& line : readLines(path)) {
+        if (line.trimmed().isEmpty() || line.startsWith('#'))
+            continue;
+        QStringList cells = QString::fromUtf8(line).split(QLatin1Char('|'));
+        for (QString& cell : cells)
+            cell = cell.trimmed();
+        rows.append(cells);
+    }
+    return rows;
 }
 
 MassSegmentModel segmentModel(const QString& segments)

@@ -25,6 +25,8 @@ bool nearlyEqual(const Vector3f& a, const Vector3f& b, float tolerance = 1e-4f);
 // The very same floats, bit for bit (so 0 and -0 differ).
 bool sameBits(const Vector3f& a, const Vector3f& b);
 QString toString(const Vector3f& v);
+// "x y z" as a vector.
+Vector3f toVector(const QString& text);
 
 // A small motion: Hips (6 channels) -> Spine (3) -> End Site, and LeftLeg (3) -> End Site as
 // Hips' second child (tests/data/input/small-hierarchy.bvh), with `frames` rows; row f holds
@@ -34,6 +36,12 @@ QByteArray smallMotion(int frames = 3, const QByteArray& frameTime = "0.0333333"
 bool loadMotion(BvhFile& file, const QByteArray& text);
 // The lines of a text file, without their line feeds (a final line feed gives no empty line).
 QList<QByteArray> readLines(const QString& path);
+// The part of a transcript file under the line "== name", up to the next "== " line; empty
+// when there is none.
+QByteArray section(const QString& path, const QByteArray& name);
+// The rows of a table file, one a line, its cells separated by '|' and trimmed; lines that
+// are empty or start with '#' are no rows.
+QList<QStringList> tableRows(const QString& path);
 
 // The segments written as "start>end distance mass;", and the same text of a model.
 MassSegmentModel segmentModel(const QString& segments);
