@@ -305,10 +305,10 @@ QString ConvertOptions::usage()
         "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
         "convert each file on its own, its outputs named after it.\n"
         "An output is named as --c3d=NAME, or by the argument after it when that ends in\n"
-        "the output's extension (.c3d, .bvh, .csv) and is no existing .bvh file; without a\n"
-        "name it is named after its input: {name}.c3d, {name}-cut.bvh, {name}-com.csv,\n"
-        "{name}-rotations.csv, {name}-positions.csv, {name}-analysis.csv or\n"
-        "{name}-events.csv.\n");
+        "the output's extension (.c3d, .bvh, .csv); an existing .bvh file before the input\n"
+        "is refused as ambiguous. Without a name an output is named after its input:\n"
+        "{name}.c3d, {name}-cut.bvh, {name}-com.csv, {name}-rotations.csv,\n"
+        "{name}-positions.csv, {name}-analysis.csv or {name}-events.csv.\n");
     constexpr qsizetype helpColumn = 26;
     for (const ConvertOption& option : table()) {
         if (!option.section.isEmpty())
@@ -333,13 +333,14 @@ QString ConvertOptions::usage()
 }
 
 // The name an output option takes from the argument after it: one ending in the output's
-// extension, unless it is an existing .bvh file, which would be an input as well.
+// extension. An existing .bvh file before any input could be meant as the input: refused.
 static std::optional<QString> followingName(const ConvertOption& output, const QString& next,
-                                            QString& error)
+                                            bool inputSeen, QString& error)
 {
     if (next.startsWith(QLatin1Char('-')) || !next.endsWith(output.extension, Qt::CaseInsensitive))
         return std::nullopt;
-    if (QFileInfo(next).isFile() && next.endsWith(QLatin1String(".bvh"), Qt::CaseInsensitive)) {
+    if (!inputSeen && QFileInfo(next).isFile() &&
+        next.endsWith(QLatin1String(".bvh"), Qt::CaseInsensitive)) {
         error = QStringLiteral("%1 %2: %2 exists and may be meant as an input; write %1=%2 to "
                                "replace it, or put the input first")
                     .arg(output.name, next);
@@ -388,8 +389,9 @@ QString ConvertOptions::parse(const QStringList& arguments)
             }
             QString error;
             const std::optional<QString> following =
-                i + 1 < arguments.size() ? followingName(*option, arguments[i + 1], error)
-                                         : std::nullopt;
+                i + 1 < arguments.size()
+                    ? followingName(*option, arguments[i + 1], !inputs.isEmpty(), error)
+                    : std::nullopt;
             if (!error.isEmpty())
                 return error;
             if (following) {

@@ -1,3 +1,4 @@
+#include "model/poseevaluator.h"
 #include "physics/butterworth.h"
 #include "physics/derivative.h"
 #include "physics/gaitevents.h"
@@ -141,10 +142,59 @@ private slots:
         QCOMPARE(framesOf(stand, GaitEvent::FootStrike), expected("contact-strikes"));
         QCOMPARE(framesOf(stand, GaitEvent::FootOff), expected("contact-offs"));
         QCOMPARE(stand.front().footName() + stand.front().kindName(), "RightFoot Strike");
-        const std::vector<double> in = expected("flicker-in");
-        std::vector<unsigned char> flags(in.begin(), in.end());
-        GaitEvents::removeFlicker(flags, 3);
-        QCOMPARE(std::vector<double>(flags.begin(), flags.end()), expected("flicker-out"));
+        for (const char* flicker : {"flicker", "flicker-start"}) {
+            const std::vector<double> in = expected((QByteArray(flicker) + "-in").constData());
+            std::vector<unsigned char> flags(in.begin(), in.end());
+            GaitEvents::removeFlicker(flags, 3);
+            QCOMPARE(std::vector<double>(flags.begin(), flags.end()),
+                     expected((QByteArray(flicker) + "-out").constData()));
+        }
+        const std::vector<double> plateau = expected("plateau");
+        const std::vector<double> flat(plateau.size(), 0.0);
+        const std::vector<unsigned char> moving(plateau.size(), 1);
+        QCOMPARE(
+            framesOf(GaitEvents::detect({plateau, flat, moving}, GaitEvent::Left, moving, 2, 0),
+                     GaitEvent::FootStrike),
+            expected("plateau-strikes"));
+    }
+
+    void footLandmarks_data()
+    {
+        QTest::addColumn<QString>("landmark"); // added to the profile first; empty: none
+        QTest::addColumn<QString>("joint");    // whose path the analysis must follow
+        QTest::addColumn<int>("foot");
+        QTest::addColumn<int>("part"); // MotionAnalysis::Heel or Toe
+        QTest::newRow("no left heel: the ankle") << ""
+                                                 << "LFoot" << 0 << int(MotionAnalysis::Heel);
+        QTest::newRow("a left heel") << "left heel"
+                                     << "LShin" << 0 << int(MotionAnalysis::Heel);
+        QTest::newRow("a right heel") << "right heel"
+                                      << "RShin" << 1 << int(MotionAnalysis::Heel);
+        QTest::newRow("the left toe") << ""
+                                      << "LToe" << 0 << int(MotionAnalysis::Toe);
+        QTest::newRow("another right toe") << "right toe"
+                                           << "RShin" << 1 << int(MotionAnalysis::Toe);
+    }
+
+    // The feet the analysis follows are the joints the profile names for them: a heel where it
+    // names one, else the ankle; the toe.
+    void footLandmarks()
+    {
+        QFETCH(QString, landmark);
+        QFETCH(QString, joint);
+        QFETCH(int, foot);
+        QFETCH(int, part);
+        MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk.root, {});
+        if (!landmark.isEmpty())
+            setup.profile.landmarks.prepend({landmark, {joint}});
+        const MotionAnalysis a =
+            MotionAnalysis::analyse(walk, setup, {}, FrameRange::all(walk.rowCount()));
+        QVERIFY2(a.ok(), qPrintable(a.errorString));
+        PoseEvaluator pose(walk.root, setup.convention);
+        const QList<double>& row = walk.frames[100];
+        pose.evaluateRow(row.constData(), row.size());
+        const qsizetype index = pose.getJoints().indexOf(walk.root->getJointByName(joint));
+        QCOMPARE(a.feet[size_t(foot)][size_t(part)][100], pose.getPosition(index).cast<double>());
     }
 
     // The sample walk: as many steps, at the cadence, as it was made with.

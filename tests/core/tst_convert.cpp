@@ -57,6 +57,7 @@ private slots:
                             path(QStringLiteral("cmu.bvh"))));
         QVERIFY(QFile::copy(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"),
                             path(QStringLiteral("model.xml"))));
+        TestSupport::writeFile(dir, QStringLiteral("old.bvh"), TestSupport::smallMotion(2));
         const Run help = convert({QStringLiteral("--help")});
         QVERIFY(help.exitCode == 0 && help.errors.isEmpty());
         usage = QString::fromUtf8(help.output);

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <limits>
 #include <sys/stat.h>
 
 using TestSupport::segmentModel;
@@ -282,6 +283,76 @@ private slots:
                  QStringLiteral("rig:hips>Spine/End Site 0.5 1;"));
         QCOMPARE(match.model.laterNames, 1);
         QVERIFY(match.binding.isComplete());
+    }
+
+    void landmarkNames_data()
+    {
+        QTest::addColumn<QString>("file");   // under tests/data/input
+        QTest::addColumn<QString>("name");   // of the profile's landmark
+        QTest::addColumn<QString>("joint");  // empty: the skeleton has none
+        QTest::addColumn<int>("recognised"); // joints the profile knows: Hips, the landmark's
+        QTest::newRow("an End Site") << "small-hierarchy.bvh"
+                                     << "End Site"
+                                     << "End Site" << 1;
+        QTest::newRow("the End Site below a joint") << "small-hierarchy.bvh"
+                                                    << "LeftLeg/End Site"
+                                                    << "LeftLeg/End Site" << 1;
+        QTest::newRow("no End Site in the skeleton") << "leaf-joints.bvh"
+                                                     << "End Site"
+                                                     << "" << 1;
+        QTest::newRow("a leaf joint is no End Site") << "leaf-joints.bvh"
+                                                     << "Head/End Site"
+                                                     << "" << 1;
+        QTest::newRow("a joint") << "leaf-joints.bvh"
+                                 << "HeadTop"
+                                 << "HeadTop" << 2;
+    }
+
+    // A landmark named "End Site" or "Joint/End Site" is found only where the skeleton has
+    // such an End Site; the joints a profile knows never count End Sites, even when it names
+    // them.
+    void landmarkNames()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, name);
+        QFETCH(QString, joint);
+        QFETCH(int, recognised);
+        BvhFile skeleton;
+        QVERIFY(BvhReader(skeleton).read(TestSupport::dataPath("input/" + file)).ok());
+        SkeletonProfile profile;
+        profile.landmarks = {{QStringLiteral("top"), {name}}};
+        profile.skeletonJoints = {QStringLiteral("Hips"), QStringLiteral("End Site")};
+        const QList<BvhJoint*> joints = skeleton.root->getAllJoints();
+        QCOMPARE(profile.jointNameFor(QStringLiteral("top"), joints), joint);
+        QCOMPARE(profile.recognisedJoints(joints), recognised);
+    }
+
+    void upAxis_data()
+    {
+        QTest::addColumn<double>("turn");     // about x, degrees, added to the root in every frame
+        QTest::addColumn<int>("brokenFrame"); // a frame whose root turn is no number; -1: none
+        QTest::addColumn<Vector3f>("up");
+        QTest::newRow("standing along y") << 0.0 << -1 << Vector3f(0, 1, 0);
+        QTest::newRow("standing along z") << 90.0 << -1 << Vector3f(0, 0, 1);
+        QTest::newRow("upside down") << 180.0 << -1 << Vector3f(0, -1, 0);
+        QTest::newRow("along z, one frame not a number") << 90.0 << 24 << Vector3f(0, 0, 1);
+    }
+
+    // The axis the sample walk stands along, turned as a Z-up producer or an upside-down
+    // recording would have it; a frame that poses to no number is passed over.
+    void upAxis()
+    {
+        QFETCH(double, turn);
+        QFETCH(int, brokenFrame);
+        QFETCH(Vector3f, up);
+        BvhFile walk;
+        QVERIFY(BvhReader(walk).read(samples + "walk.bvh").ok());
+        for (QList<double>& row : walk.frames)
+            row[4] += turn; // the root's Xrotation
+        if (brokenFrame >= 0)
+            walk.frames[brokenFrame][4] = std::numeric_limits<double>::infinity();
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk.root, {});
+        QCOMPARE(setup.upAxisOf(walk), up);
     }
 };
 
