@@ -77,6 +77,7 @@ class Runner:
         self.display = [] if arguments.no_display else \
             ["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24"]
         self.test_timeout = arguments.timeout
+        self.run_limit = 4 * 3600  # the whole suite run; set from the baseline once it is known
 
     def build(self):
         """Returns None when the build succeeds, else (reason, last lines of its output)."""
@@ -88,14 +89,19 @@ class Runner:
         reason = "timed out" if code is None else (errors or [f"exit {code}"])[0]
         return reason, "\n".join("    " + line for line in lines[-15:])
 
-    def test(self):
+    def test(self, first_failure_is_enough=False):
         """Runs every suite; returns the failed ones as 'name (reason)', or [] if all pass.
+        A run that outlasts `run_limit` has hung and is reported as such (the suites set
+        their own per-test limits, which ctest's --timeout does not override).
         Raises RuntimeError when ctest fails without naming a failed test (e.g. no display)."""
         code, output = run(self.display + [
             "ctest", "--test-dir", self.build_dir, "-j", self.jobs, "--no-tests=error",
-            "--timeout", str(self.test_timeout)], 4 * 3600)
+            "--timeout", str(self.test_timeout)] +
+            (["--stop-on-failure"] if first_failure_is_enough else []), self.run_limit)
         if code == 0:
             return []
+        if code is None:
+            return [f"the suites hung (stopped after {self.run_limit} s)"]
         failed = re.findall(r"^\s*\d+ - (.+?) \(([^()]+)\)\s*$",
                             output.partition("The following tests FAILED:")[2], re.MULTILINE)
         if failed:
@@ -160,7 +166,11 @@ def main():
             print(f"baseline BUILD FAILS: {failure[0]}\n{failure[1]}\n"
                   "refusing to score: fix the build first")
             return 3
-        if failed := runner.test():
+        started = time.time()
+        failed = runner.test()
+        # A faulty build may loop forever; a run far longer than the clean one has hung.
+        runner.run_limit = max(120, round(5 * (time.time() - started)))
+        if failed:
             print(f"baseline suites FAIL: {', '.join(failed)}\nrefusing to score: "
                   "every fault would look caught")
             return 3
@@ -178,7 +188,7 @@ def main():
                 if failure := runner.build():
                     unbuildable.append(number)
                     result = f"DOES NOT BUILD ({failure[0]})"
-                elif failed := runner.test():
+                elif failed := runner.test(first_failure_is_enough=True):
                     caught.append(number)
                     result = "caught by " + ", ".join(failed)
                 else:
