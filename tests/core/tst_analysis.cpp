@@ -3,6 +3,7 @@
 #include "physics/derivative.h"
 #include "physics/gaitevents.h"
 #include "physics/motionanalysis.h"
+#include "physics/supportpolygon.h"
 #include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
 #include "support/testsupport.h"
@@ -63,6 +64,38 @@ private slots:
     {
         walk.clear();
         QVERIFY(BvhReader(walk).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok());
+    }
+
+    // Every case of expected/hulls.txt: the corners of the base of support, none on an edge.
+    void supportPolygonCorners_data()
+    {
+        QTest::addColumn<QString>("points");
+        QTest::addColumn<QString>("corners");
+        for (const QStringList& row :
+             TestSupport::tableRows(TestSupport::dataPath("expected/hulls.txt")))
+            QTest::newRow(qPrintable(row.value(0))) << row.value(1) << row.value(2);
+    }
+
+    void supportPolygonCorners()
+    {
+        QFETCH(QString, points);
+        QFETCH(QString, corners);
+        const auto parse = [](const QString& text) {
+            std::vector<SupportPolygon::Point> list;
+            for (const QString& pair : text.split(QLatin1Char(';'))) {
+                const QStringList xy = pair.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                list.emplace_back(xy.value(0).toDouble(), xy.value(1).toDouble());
+            }
+            return list;
+        };
+        const auto sorted = [](std::vector<SupportPolygon::Point> list) {
+            std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+                return std::pair(a.x(), a.y()) < std::pair(b.x(), b.y());
+            });
+            return list;
+        };
+        const std::vector<SupportPolygon::Point> given = parse(points);
+        QCOMPARE(sorted(SupportPolygon::hullOf(given).getCorners()), sorted(parse(corners)));
     }
 
     // Every case of expected/filtfilt.txt (made by make_filter_reference.py with scipy): its

@@ -92,6 +92,22 @@ private slots:
         QCOMPARE(saved.frames, motion.frames);
     }
 
+    // A quaternion of no length, or not finite, becomes no rotation rather than NaN angles.
+    void degenerateQuaternionsBecomeNoRotation_data()
+    {
+        QTest::addColumn<Vector4f>("quaternion");
+        QTest::newRow("zero") << Vector4f(0, 0, 0, 0);
+        QTest::newRow("not a number") << Vector4f(NAN, 0, 0, 1);
+        QTest::newRow("infinite") << Vector4f(INFINITY, 0, 0, 0);
+    }
+
+    void degenerateQuaternionsBecomeNoRotation()
+    {
+        QFETCH(Vector4f, quaternion);
+        Interpolation::normalizeQuaternion(quaternion);
+        QVERIFY(quaternion == Vector4f(0, 0, 0, 1));
+    }
+
     // Empty ranges, ranges outside the motion and a joint not in the motion change nothing;
     // adjacent frames rewrite only the right one.
     void nothingToDo_data()

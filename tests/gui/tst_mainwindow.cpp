@@ -270,6 +270,8 @@ private slots:
         QVERIFY(!window.isWindowModified());
         box->setFocus();
         QTRY_VERIFY(box->hasFocus());
+        QTest::keyClick(box, Qt::Key_Return); // nothing typed: nothing stored, no edit
+        QVERIFY(window.getUndoStack().count() == 0 && !window.isWindowModified());
         wheel();
         wheel();
         QCOMPARE(window.bvhFile.frames[5][0], 52.0);
@@ -534,6 +536,10 @@ private slots:
         QCOMPARE(editor.listView->model()->rowCount(), 3);
         QVERIFY(editor.totalLabel->text().contains("1") &&
                 editor.totalLabel->styleSheet().isEmpty());
+        table->item(1, 3)->setText(QStringLiteral("0.5")); // fractions summing to 1.25: red
+        QVERIFY(editor.totalLabel->text().contains("1.25") &&
+                !editor.totalLabel->styleSheet().isEmpty());
+        table->item(1, 3)->setText(QStringLiteral("0.25"));
         auto* field = qobject_cast<QLineEdit*>(
             table->itemDelegateForColumn(3)->createEditor(table, {}, table->model()->index(0, 3)));
         int at = 0;
@@ -554,6 +560,8 @@ private slots:
         dialogs.files = {path("other.xml")};
         editor.openButton->click();
         table->item(0, 2)->setText(QStringLiteral("0.25"));
+        QVERIFY(editor.tableModel()[0].proximalDistance == 0.25 &&
+                editor.tableModel()[0].mass == other[0].mass);
         dialogs.files = {path("table.xml"), "/nonexistent/dir/model.xml"};
         editor.saveButton->click();
         QCOMPARE(MassSegmentFile::read(path("table.xml")).segments, editor.tableModel());
