@@ -158,6 +158,8 @@ std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhF
         report.problems.append(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
         return std::nullopt;
     }
+    for (const QString& warning : result.warnings)
+        report.problems.append(QStringLiteral("%1: %2").arg(entry, warning));
     const MotionSetup& setup = observer.finish();
     if (setup.unitJudged)
         report.problems.append(QStringLiteral("%1: %2").arg(entry, setup.summary()));

@@ -7,6 +7,7 @@
 #include "model/bvhwriter.h"
 #include "model/numberformat.h"
 #include "physics/interpolation.h"
+#include "physics/skeletonprofilefile.h"
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
@@ -120,6 +121,9 @@ void DudEzu::fillSetupMenus()
     ui.menuProfile->addSeparator();
     for (const SkeletonProfile& profile : document.getProfiles().getProfiles())
         addProfile(profile.name, profile.title);
+    ui.menuProfile->addSeparator();
+    saveProfileAction =
+        ui.menuProfile->addAction(tr("Save Profile..."), this, &DudEzu::saveProfile);
 
     auto* unitGroup = new QActionGroup(this);
     const auto addUnit = [&](const std::optional<LengthUnit>& unit, const QString& text) {
@@ -337,6 +341,8 @@ void DudEzu::enableCommands()
         choice->setEnabled(document.isOpen());
     for (QAction* choice : std::as_const(unitActions))
         choice->setEnabled(document.isOpen());
+    if (saveProfileAction)
+        saveProfileAction->setEnabled(document.isOpen());
     ui.actionRotationOrderFixed->setEnabled(document.isOpen());
     ui.actionRotationOrderDeclared->setEnabled(document.isOpen());
 }
@@ -350,13 +356,15 @@ bool DudEzu::loadFile(const QString& fileName)
             tr("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(fileName), result.errorString));
         return false;
     }
-    QString status = tr("%1: %2 frames, %3 joints")
-                         .arg(QFileInfo(fileName).fileName())
-                         .arg(document.rowCount())
-                         .arg(document.getMotion().root->getAllJoints().size());
-    if (!result.warnings.isEmpty())
-        status += QStringLiteral(". ") + result.warnings.join(QLatin1Char(' '));
-    statusBar()->showMessage(status + QStringLiteral(". ") + setupText());
+    // Each part is a sentence of its own; the reader's warnings end in their full stop.
+    const int rows = document.rowCount();
+    QStringList status{tr("%1: %2, %3 joints.")
+                           .arg(QFileInfo(fileName).fileName(),
+                                rows == 1 ? tr("1 frame") : tr("%1 frames").arg(rows))
+                           .arg(document.getMotion().root->getAllJoints().size())};
+    status += result.warnings;
+    status += setupText();
+    statusBar()->showMessage(status.join(QLatin1Char(' ')));
     return true;
 }
 
@@ -379,7 +387,7 @@ void DudEzu::showSetup()
     for (QAction* choice : std::as_const(profileActions))
         choice->setChecked(choice->data().toString() == request.profileName);
     if (!profileActions.isEmpty())
-        profileActions.first()->setText(setup.detected && document.isOpen()
+        profileActions.first()->setText(setup.detected() && document.isOpen()
                                             ? tr("Detect (%1)").arg(setup.profile.title)
                                             : tr("Detect"));
     const QString unitName = request.unit ? request.unit->name : QString();
@@ -424,6 +432,29 @@ void DudEzu::setLengthUnit(const std::optional<LengthUnit>& unit)
     setSetupRequest(request);
 }
 
+void DudEzu::saveProfile()
+{
+    if (!document.isOpen())
+        return;
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("Save Profile"),
+        document.suggestedName(QStringLiteral("skeleton"), QStringLiteral("profile.xml")),
+        tr("Skeleton profiles (*.profile.xml)"));
+    if (fileName.isEmpty())
+        return;
+    const WriteResult result = SkeletonProfileFile::write(
+        fileName, document.getSetup().profileToSave(SkeletonProfileFile::profileNameOf(fileName),
+                                                    document.getMotion().root));
+    if (!result.ok) {
+        UserDialogs::writeFailure(result);
+        return;
+    }
+    statusBar()->showMessage(
+        tr("Wrote the profile %1. Copied to %2, it is detected for skeletons like this one.")
+            .arg(QDir::toNativeSeparators(fileName),
+                 QDir::toNativeSeparators(SkeletonProfiles::installedFolders().value(1))));
+}
+
 void DudEzu::showProperties()
 {
     if (!document.isOpen())
@@ -437,8 +468,7 @@ void DudEzu::showProperties()
                  .arg(document.rowCount())
                  .arg(NumberFormat::general(document.getMotion().frameTime))
           << tr("Joints: %1").arg(document.getMotion().root->getAllJoints().size())
-          << tr("Skeleton profile: %1 (%2)")
-                 .arg(setup.profile.title, setup.detected ? tr("detected") : tr("chosen"))
+          << tr("Skeleton profile: %1 (%2)").arg(setup.profile.title, setup.originText())
           << tr("Rotations: %1")
                  .arg(convention.rotationOrder == RotationOrder::Fixed
                           ? tr("fixed X·Y·Z product")
@@ -450,13 +480,22 @@ void DudEzu::showProperties()
           << tr("Pi for degrees to radians: %1").arg(NumberFormat::general(convention.pi, 9))
           << tr("Length unit: %1 (%2 mm)")
                  .arg(setup.unit.name, NumberFormat::general(setup.unit.millimetres))
-          << tr("Rest-pose stature: %1 %2, unit judged by it: %3")
+          << tr("Stature: %1 %2, unit judged by it: %3")
                  .arg(NumberFormat::general(setup.stature, 4), setup.unit.name,
                       onOff(setup.unitJudged))
           << tr("Mass-segment model: %1")
                  .arg(setup.userModel             ? tr("opened or edited by you")
                       : setup.modelFile.isEmpty() ? tr("the profile's")
                                                   : QDir::toNativeSeparators(setup.modelFile));
+    // Where the profile finds the body's landmarks in this skeleton.
+    const QList<BvhJoint*> joints = document.getMotion().root->getAllJoints();
+    QStringList landmarks;
+    for (const SkeletonProfile::Landmark& landmark : setup.profile.landmarks) {
+        const QString joint = setup.profile.jointNameFor(landmark.name, joints);
+        landmarks << tr("%1 %2").arg(landmark.name, joint.isEmpty() ? tr("(none)") : joint);
+    }
+    if (!landmarks.isEmpty())
+        lines << tr("Landmarks: %1").arg(landmarks.join(QStringLiteral(", ")));
     const QStringList problems = setup.binding.problems(setup.segments);
     lines << (problems.isEmpty() ? tr("The model fits the skeleton.")
                                  : tr("The model does not fit the skeleton: %1")

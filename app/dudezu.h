@@ -86,6 +86,8 @@ public slots:
     void setLengthUnit(const std::optional<LengthUnit>& unit);
     // The profile, convention, unit and model of the open motion (File > Properties).
     void showProperties();
+    // Saves the open motion's profile as a file to edit and install (Profile > Save Profile).
+    void saveProfile();
     void windowJointHierarchy();
     void windowJointInfo();
     void windowJointIndex();
@@ -153,6 +155,7 @@ private:
     AnalysisPanel* analysisPanel = nullptr;
     ExportCommands* exportCommands = nullptr;
     QList<QAction*> profileActions; // the first one is "Detect", then one per profile
+    QAction* saveProfileAction = nullptr;
     QList<QAction*> unitActions;    // the first one is the profile's unit, then cm, m, mm, in
     QList<QAction*> motionCommands; // enabled only while a motion is open
     PlaybackClock clock;

@@ -202,7 +202,7 @@ int main(int argc, char** argv)
         return QStringLiteral("(no file; mean height %1)").arg(sum / frames);
     });
     const SkeletonProfiles profiles = SkeletonProfiles::load();
-    MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+    MotionSetup setup = MotionSetup::choose(profiles, motion, {});
     setup.segments = model.segments;
     const double analysis = time("centre-of-mass analysis (all frames)", [&] {
         const MotionAnalysis result =

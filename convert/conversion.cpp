@@ -11,6 +11,7 @@
 #include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 #include "physics/setupobserver.h"
+#include "physics/skeletonprofilefile.h"
 #include "physics/skeletonprofiles.h"
 
 #include <QFile>
@@ -173,12 +174,21 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
         report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
         return ConvertExit::Failed;
     }
+    for (const QString& warning : read.warnings)
+        report(QStringLiteral("%1: %2").arg(options.input, warning));
     const MotionSetup setup = observer.finish();
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     // A unit other than the profile's changes the C3D file: worth a line in any run. The rest
     // of the setup only when someone watches.
-    if (!options.quiet && (setup.unitJudged || showProgress))
+    // So does a profile the names did not give.
+    if (!options.quiet &&
+        (setup.unitJudged || showProgress || setup.origin == MotionSetup::Origin::Shape ||
+         setup.origin == MotionSetup::Origin::NoneFits))
         report(QStringLiteral("%1: %2").arg(options.input, setup.summary()));
+    if (options.showProfile)
+        std::fputs(qUtf8Printable(
+                       QStringLiteral("%1:\n%2").arg(options.input, setup.describe(motion.root))),
+                   stdout);
     if (options.range && options.range->last >= motion.rowCount()) {
         report(QStringLiteral("--range %1:%2 reaches past the last frame of %3, %4")
                    .arg(options.range->first)
@@ -256,6 +266,14 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
         if (!options.eventsFile.isEmpty())
             exports.push_back(
                 [&](ProgressSink*) { return analysis.writeEventsCsv(options.eventsFile); });
+    }
+    if (!options.profileFile.isEmpty()) {
+        exports.push_back([&](ProgressSink*) {
+            return SkeletonProfileFile::write(
+                options.profileFile,
+                setup.profileToSave(SkeletonProfileFile::profileNameOf(options.profileFile),
+                                    motion.root));
+        });
     }
     ok = writeAll(exports, showProgress) && ok;
     return ok ? ConvertExit::Done : ConvertExit::Failed;

@@ -123,7 +123,12 @@ QList<ConvertOption> makeTable()
                     "centre-of-mass analysis: filtered centre, velocity,\n"
                     "acceleration, extrapolated centre, margin of stability,\nfoot contacts")
           << output("--events-csv", &O::eventsFile, "{name}-events.csv", ".csv",
-                    "gait events (with --c3d also in its EVENT group)");
+                    "gait events (with --c3d also in its EVENT group)")
+          << output("--save-profile", &O::profileFile, "{name}.profile.xml", ".xml",
+                    "the skeleton's profile (landmarks, convention, unit,\n"
+                    "model) as a file to edit and install")
+          << flag("--show-profile", "print the skeleton's profile in full",
+                  [](O& o) { o.showProfile = true; });
 
     table << valueOption(
         "--joints", "NAME[,NAME...]", "joints of the two joint tables (default: all)",
@@ -411,8 +416,9 @@ QString ConvertOptions::parse(const QStringList& arguments)
         return {};
     if (input.isEmpty())
         return QStringLiteral("no input file");
-    if (!hasOutput())
+    if (!hasOutput() && !showProfile)
         return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
-                              "--positions-csv, --analysis-csv or --events-csv)");
+                              "--positions-csv, --analysis-csv, --events-csv, --save-profile or "
+                              "--show-profile)");
     return {};
 }

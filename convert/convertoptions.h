@@ -56,6 +56,8 @@ struct ConvertOptions
     QString positionsFile;
     QString analysisFile;
     QString eventsFile;
+    QString profileFile; // the skeleton's profile, to edit and install
+    bool showProfile = false;
     AnalysisSettings analysis;
     QStringList joints;                       // empty: every joint
     std::optional<FrameRange> range;          // none: every frame

@@ -90,10 +90,17 @@ ConvertExit runDataSet(const ConvertOptions& options)
     if (console)
         console->finish();
 
-    int converted = 0, failed = 0;
+    int converted = 0, warned = 0, failed = 0;
     for (size_t i = 0; i < count; ++i) {
         if (results[i].exit == ConvertExit::Done) {
             ++converted;
+            // A file cut short or otherwise repaired was converted, but not as it was meant.
+            if (!results[i].messages.isEmpty()) {
+                ++warned;
+                say(QStringLiteral("%1 converted with warnings: %2")
+                        .arg(set.files[qsizetype(i)].path,
+                             results[i].messages.join(QStringLiteral("; "))));
+            }
             continue;
         }
         ++failed;
@@ -103,9 +110,10 @@ ConvertExit runDataSet(const ConvertOptions& options)
     for (const QString& problem : set.problems)
         say(QStringLiteral("%1 (skipped)").arg(problem));
     if (!options.quiet || failed > 0 || !set.problems.isEmpty())
-        say(QStringLiteral("%1 converted, %2 failed, %3 skipped")
+        say(QStringLiteral("%1 converted%4, %2 failed, %3 skipped")
                 .arg(converted)
                 .arg(failed)
-                .arg(set.problems.size()));
+                .arg(set.problems.size())
+                .arg(warned > 0 ? QStringLiteral(" (%1 with warnings)").arg(warned) : QString()));
     return failed > 0 || !set.problems.isEmpty() ? ConvertExit::Failed : ConvertExit::Done;
 }

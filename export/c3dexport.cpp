@@ -75,6 +75,16 @@ WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
     file.points.resize(size_t(converted) * size_t(jointCount));
     if (progress)
         progress->end();
+    // A pose far out of the float range would be written as an infinity.
+    const auto nonFinite =
+        std::find_if(file.points.begin(), file.points.end(), [](const C3DPoint& p) {
+            return !(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+        });
+    if (nonFinite != file.points.end())
+        return WriteResult::failure(
+            fileName, QStringLiteral("frame %1 gives a point that is not a finite number; the "
+                                     "file was not written")
+                          .arg(frames.first + int((nonFinite - file.points.begin()) / jointCount)));
 
     QStringList labels;
     labels.reserve(joints.size());

@@ -116,7 +116,7 @@ static void exportTables(BvhFile& motion, const PoseConvention& convention)
 static MotionSetup chooseSetup(BvhFile& motion, std::size_t size)
 {
     static const SkeletonProfiles profiles = SkeletonProfiles::load({});
-    MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+    MotionSetup setup = MotionSetup::choose(profiles, motion, {});
     if (setup.binding.bound.size() + size_t(setup.binding.unboundSegments.size()) !=
         size_t(setup.segments.size()))
         __builtin_trap();

@@ -32,12 +32,19 @@ static bool joinsTo(std::string_view first, std::string_view second, std::string
            whole.substr(first.size()) == second;
 }
 
-// Offsets are kept as read, and posed in single precision: a number beyond the float range
-// would become an infinity in every pose, so it reads as 0, like any text that is no number.
-static double toOffset(std::string_view text)
+// A value a pose can use: a number within the float range (poses are computed in single
+// precision, where a larger one would become an infinity or a NaN in every pose and table).
+static bool isTrusted(std::string_view token, double& value)
 {
-    const double value = NumberFormat::toDouble(text);
-    return std::abs(value) <= double(std::numeric_limits<float>::max()) ? value : 0.0;
+    bool ok = false;
+    value = NumberFormat::tokenToDouble(token, &ok);
+    return ok && std::abs(value) <= BvhReader::largestValue;
+}
+
+// "1 frame", "2 frames".
+static QString frameCount(qint64 count)
+{
+    return count == 1 ? QStringLiteral("1 frame") : QStringLiteral("%1 frames").arg(count);
 }
 
 static QString decodeName(std::string_view text)
@@ -69,7 +76,7 @@ BvhReadResult BvhReader::read(QIODevice& input)
     device = &input;
     // A small file needs no full chunk (a batch run or the fuzzer reads thousands of them).
     buffer.resize(std::min<qint64>(chunkSize, bytesLeft() + 1));
-    while (nextLine()) {
+    while (result.ok() && nextLine()) {
         if (contains(line, "HIERARCHY"))
             readHierarchy();
         else if (contains(line, "MOTION"))
@@ -77,7 +84,11 @@ BvhReadResult BvhReader::read(QIODevice& input)
     }
     device = nullptr;
     buffer = QByteArray();
-    if (!file.root) {
+    if (result.ok() && !file.root) {
+        // Rows without a skeleton are no motion: a refused file leaves nothing loaded.
+        file.frames.clear();
+        file.numFrames = 0;
+        result.warnings.clear();
         result.status = BvhReadResult::Status::NoHierarchy;
         result.errorString = QStringLiteral("The file holds no joint hierarchy (no HIERARCHY "
                                             "section with a ROOT joint).");
@@ -173,6 +184,10 @@ void BvhReader::readHierarchy()
     if (token(0) != "ROOT")
         return;
     BvhJoint* newRoot = readJoint(decodeName(token(1)));
+    if (!result.ok()) {
+        delete newRoot;
+        return;
+    }
     if (file.root) {
         // A second hierarchy (two files joined into one) replaces the first motion whole.
         result.warnings.append(QStringLiteral("A second HIERARCHY section at line %1 replaced "
@@ -218,7 +233,15 @@ BvhJoint* BvhReader::readJoint(const QString& name)
         const std::string_view keyword = token(0);
         BvhJoint* joint = open.back();
         if (keyword == "OFFSET") {
-            joint->setOffset(toOffset(token(1)), toOffset(token(2)), toOffset(token(3)));
+            // A missing value reads as 0; one that is there must be a number.
+            double offset[3] = {0.0, 0.0, 0.0};
+            for (size_t axis = 0; axis < 3; ++axis) {
+                if (!token(axis + 1).empty() && !isTrusted(token(axis + 1), offset[axis])) {
+                    refuseBadValue(token(axis + 1));
+                    return top;
+                }
+            }
+            joint->setOffset(offset[0], offset[1], offset[2]);
         } else if (keyword == "CHANNELS" && joint->getNumChannels() == 0) {
             // Only a joint's first CHANNELS line counts: appending a second one after the
             // empty names of a short first one would put names where no file can say them.
@@ -273,28 +296,72 @@ void BvhReader::readMotion()
     if (observer && file.root)
         observer->motionStarted(file, std::max<qint64>(0, possibleRows));
 
-    for (int i = 0; i < file.numFrames; ++i) {
-        if (!nextLine()) {
-            result.warnings.append(QStringLiteral("The file declares %1 frames but holds %2.")
-                                       .arg(file.numFrames)
-                                       .arg(i));
-            if (observer && i % observedBatch != 0)
-                observer->rowsAppended(file);
-            return;
-        }
+    // Rows are read until the declared count is complete. A blank line is no row; a row with
+    // fewer values than the skeleton's channels (a file cut short mid-row, a damaged line) is
+    // no frame either: it is left out and reported.
+    qint64 firstShortLine = 0;
+    qsizetype firstShortValues = 0;
+    int shortRows = 0;
+    int kept = 0;
+    while (kept < file.numFrames && nextLine()) {
         QList<double> row;
-        parseRow(row);
+        if (!parseRow(row))
+            return;
+        if (row.size() < rowLimit) {
+            if (!row.isEmpty() && shortRows++ == 0) {
+                firstShortLine = lineNumber;
+                firstShortValues = row.size();
+            }
+            continue;
+        }
         file.frames.append(std::move(row));
-        if (observer && ((i + 1) % observedBatch == 0 || i + 1 == file.numFrames))
+        ++kept;
+        if (observer && kept % observedBatch == 0)
             observer->rowsAppended(file);
+    }
+    if (observer && kept % observedBatch != 0)
+        observer->rowsAppended(file);
+    if (shortRows > 0) {
+        result.warnings.append(
+            QStringLiteral("Line %1 holds %2 of the %3 values of a frame and was left out%4; %5 "
+                           "of the %6 declared %7 kept.")
+                .arg(firstShortLine)
+                .arg(firstShortValues)
+                .arg(rowLimit)
+                .arg(shortRows == 1 ? QString()
+                                    : QStringLiteral(", with %1 more incomplete %2")
+                                          .arg(shortRows - 1)
+                                          .arg(shortRows == 2 ? QStringLiteral("row")
+                                                              : QStringLiteral("rows")))
+                .arg(kept)
+                .arg(frameCount(file.numFrames))
+                .arg(kept == 1 ? QStringLiteral("was") : QStringLiteral("were")));
+    } else if (kept < file.numFrames) {
+        result.warnings.append(QStringLiteral("The file declares %1 but holds %2.")
+                                   .arg(frameCount(file.numFrames))
+                                   .arg(kept));
     }
 }
 
-void BvhReader::parseRow(QList<double>& row) const
+void BvhReader::refuseBadValue(std::string_view value)
+{
+    delete file.root.data();
+    file.root = nullptr;
+    file.frames.clear();
+    file.numFrames = 0;
+    result.warnings.clear();
+    result.status = BvhReadResult::Status::BadValue;
+    result.errorString = QStringLiteral("Line %1 holds \"%2\", which is not a finite number "
+                                        "in single precision.")
+                             .arg(lineNumber)
+                             .arg(decodeName(value.substr(0, 40)));
+}
+
+bool BvhReader::parseRow(QList<double>& row)
 {
     // The hot loop of loading: split at runs of blanks and convert in place. Values are
     // gathered in a per-thread scratch list first so that the row is allocated once, at its
-    // final size.
+    // final size. A value a pose cannot use fails the file.
     thread_local std::vector<double> values;
     values.clear();
     const char* p = line.data();
@@ -309,7 +376,14 @@ void BvhReader::parseRow(QList<double>& row) const
             ++p;
         if (rowLimit >= 0 && qsizetype(values.size()) >= rowLimit)
             break; // values beyond the skeleton's channels belong to no channel
-        values.push_back(NumberFormat::tokenToDouble(std::string_view(start, size_t(p - start))));
+        const std::string_view token(start, size_t(p - start));
+        double value;
+        if (!isTrusted(token, value)) [[unlikely]] {
+            refuseBadValue(token);
+            return false;
+        }
+        values.push_back(value);
     }
     row = QList<double>(values.begin(), values.end());
+    return true;
 }

@@ -7,21 +7,25 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <string_view>
 #include <vector>
 
 class QIODevice;
 class BvhJoint;
 
-// What reading a BVH file gave. The reader is forgiving: whatever it understood stays loaded,
-// and only a file that cannot be opened or holds no joint hierarchy counts as a failure.
+// What reading a BVH file gave. The reader is forgiving about the layout: whatever it understood
+// stays loaded, and a file that cannot be opened or holds no joint hierarchy is a failure. A
+// value it cannot trust is not forgiven: a frame row holding a text that is no finite number
+// in single precision ("nan", "inf", "1e39", "abc") fails the whole file, named by its line.
 struct BvhReadResult
 {
     enum class Status
     {
         Ok,
         CannotOpen,
-        NoHierarchy
+        NoHierarchy,
+        BadValue // a frame row holds a text that is no number, or one too large for a pose
     };
 
     Status status = Status::Ok;
@@ -40,7 +44,8 @@ struct BvhReadResult
 //   counts;
 // - a line containing "MOTION" is followed (blank lines skipped) by "Frames: n" and
 //   "Frame Time: t", then by at most n frame rows of numbers separated by tabs or spaces;
-//   a carriage return inside a line separates like a blank.
+//   a carriage return inside a line separates like a blank, blank lines are skipped, and a row
+//   with fewer values than the skeleton's channels is left out with a warning.
 // Bounds against hostile files: a hierarchy deeper than maxDepth levels ends there, a joint
 // takes at most maxChannelsPerJoint channels, a row keeps at most as many values as the
 // skeleton has channels, rows read before a hierarchy are dropped when it comes, storage is
@@ -53,6 +58,9 @@ public:
 
     // Rows between two calls of the observer's rowsAppended.
     static constexpr int observedBatch = 256;
+
+    // The largest magnitude a value may have: the largest float.
+    static constexpr double largestValue = std::numeric_limits<float>::max();
 
     // `observer`, when given, is told about the rows as they are read.
     explicit BvhReader(BvhFile& file, BvhReadObserver* observer = nullptr)
@@ -75,7 +83,10 @@ private:
     bool openBlock();
     void tokenise();
     std::string_view token(size_t index) const;
-    void parseRow(QList<double>& row) const;
+    // False when the line holds a value that cannot be trusted; the file is then refused.
+    bool parseRow(QList<double>& row);
+    // Fails the whole read over `value` of the current line: nothing read stays loaded.
+    void refuseBadValue(std::string_view value);
     qint64 bytesLeft() const;
 
     BvhFile& file;

@@ -2,6 +2,7 @@
 
 #include "model/numberformat.h"
 
+#include <cmath>
 #include <cstring>
 
 // Large enough that a 100,000-frame table is written in a few hundred blocks. The buffer starts
@@ -62,6 +63,7 @@ void CsvWriter::addNumber(double value)
 {
     if (end >= flushMark) // a very long line: make room before the next cell
         reserve(margin);
+    heldNonFinite |= !std::isfinite(value);
     end += NumberFormat::writeGeneral(end, value, significantDigits);
 }
 

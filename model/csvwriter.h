@@ -30,6 +30,8 @@ public:
         addNumber(value);
     }
     void addNumber(double value);
+    // True once a number cell was not a finite number (no table should hold one).
+    bool hasNonFiniteNumber() const { return heldNonFinite; }
     // Ends the line; writes the buffer out once it holds enough.
     void endLine();
 
@@ -52,5 +54,6 @@ private:
     char* flushMark = nullptr;
     char* limit = nullptr;
     bool failed = false;
+    bool heldNonFinite = false;
     int significantDigits;
 };

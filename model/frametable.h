@@ -36,7 +36,7 @@ struct Format
 // Writes the table: `addCells(writer, frame)` adds the cells after a frame's time, each one
 // starting with its separator (CsvWriter::addNumberCell). Progress runs 0..100 in steps of ten;
 // a cancel keeps the rows written so far. The old file is kept when the new one cannot be
-// written whole.
+// written whole, and a frame giving a number that is not finite fails the table, named.
 template <typename AddCells>
 WriteResult write(const QString& fileName, const Format& format, ProgressSink* progress,
                   AddCells&& addCells)
@@ -62,6 +62,14 @@ WriteResult write(const QString& fileName, const Format& format, ProgressSink* p
         }
         addCells(writer, frame);
         writer.endLine();
+        if (writer.hasNonFiniteNumber()) [[unlikely]] {
+            if (progress)
+                progress->end();
+            return WriteResult::failure(
+                fileName, QStringLiteral("frame %1 gives a value that is not a finite number; "
+                                         "the table was not written")
+                              .arg(frame));
+        }
     }
     if (progress)
         progress->end();

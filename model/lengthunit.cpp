@@ -34,6 +34,20 @@ LengthUnit LengthUnit::judge(double stature, const LengthUnit& assumed)
     return assumed;
 }
 
+LengthUnit LengthUnit::nearestPerson(double stature, const QList<LengthUnit>& candidates)
+{
+    LengthUnit best = candidates.value(0, centimetres());
+    double bestMiss = std::numeric_limits<double>::infinity();
+    for (const LengthUnit& unit : candidates) {
+        const double miss = std::abs(std::log(stature * unit.millimetres / typicalPerson));
+        if (miss < bestMiss) {
+            best = unit;
+            bestMiss = miss;
+        }
+    }
+    return best;
+}
+
 std::vector<Eigen::Vector3d> restPosePositions(const BvhJoint* root)
 {
     std::vector<Eigen::Vector3d> positions;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <Eigen/Core>
@@ -33,6 +34,10 @@ struct LengthUnit
     // does (a file 100 times smaller or 10 times larger than centimetres would make it), else
     // still `assumed`.
     static LengthUnit judge(double stature, const LengthUnit& assumed);
+    // The unit among `candidates` (at least one) that makes `stature` nearest a grown person's
+    // height, typicalPerson, by ratio.
+    static LengthUnit nearestPerson(double stature, const QList<LengthUnit>& candidates);
+    static constexpr double typicalPerson = 1700.0;
 
     bool operator==(const LengthUnit&) const = default;
 };

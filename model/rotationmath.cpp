@@ -217,6 +217,11 @@ Matrix3f fromRadians(float x, float y, float z)
 static float jointRadians(float degrees, float pi)
 {
     const float scaled = degrees * pi;
+    if (std::isinf(scaled) && std::isfinite(degrees)) [[unlikely]] {
+        // Beyond about 1e38 degrees the product leaves the float range. Whole turns change no
+        // rotation, and fmod is exact: the angle within one turn is the same rotation.
+        return std::fmod(degrees, 360.0f) * pi * (1.0f / 180.0f);
+    }
     return scaled * (1.0f / 180.0f);
 }
 

@@ -29,26 +29,35 @@ static void appendValue(QDomDocument& document, QDomElement& segment, const QStr
     segment.appendChild(element);
 }
 
-WriteResult write(const QString& fileName, const MassSegmentModel& segments)
+void appendSegments(QDomDocument& document, QDomElement& parent, const MassSegmentModel& segments)
 {
-    QDomDocument document(QDomImplementation().createDocumentType(rootTag, {}, {}));
-    QDomElement root = document.createElement(rootTag);
-    document.appendChild(root);
     for (const MassSegment& segment : segments) {
         QDomElement element = document.createElement(segmentTag);
-        root.appendChild(element);
+        parent.appendChild(element);
         appendValue(document, element, valueTags[0], segment.startJoint);
         appendValue(document, element, valueTags[1], segment.endJoint);
         appendValue(document, element, valueTags[2],
                     NumberFormat::general(segment.proximalDistance));
         appendValue(document, element, valueTags[3], NumberFormat::general(segment.mass));
     }
+}
 
+WriteResult writeDocument(const QString& fileName, const QDomDocument& document)
+{
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return WriteResult::failure(fileName, file.errorString());
     const QByteArray text = document.toString(3).toUtf8();
     return WriteResult::commit(file, file.write(text) != text.size());
+}
+
+WriteResult write(const QString& fileName, const MassSegmentModel& segments)
+{
+    QDomDocument document(QDomImplementation().createDocumentType(rootTag, {}, {}));
+    QDomElement root = document.createElement(rootTag);
+    document.appendChild(root);
+    appendSegments(document, root, segments);
+    return writeDocument(fileName, document);
 }
 
 // Reads the four values of one Segment element into `texts` (in valueTags order). False, with a

@@ -178,6 +178,9 @@ public:
     // when canceled.
     bool pose(const BvhFile& motion, const PoseEvaluator& pose, const SegmentBinding& binding,
               ProgressSink* progress);
+    // The first frame whose centre or landmarks are not finite (a pose beyond the float
+    // range), or -1. Searched before anything is filtered, which would spread the sample.
+    int firstNonFiniteFrame() const;
     void filterAndDifferentiate();
     void findContacts();
     void findWalkingDirection();
@@ -239,6 +242,23 @@ bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const Segm
     if (progress)
         progress->end();
     return !canceled;
+}
+
+int Analyser::firstNonFiniteFrame() const
+{
+    int first = n;
+    const auto search = [&](const Track& track) { // empty for a landmark the skeleton lacks
+        for (int i = 0; i < std::min(first, int(track.size())); ++i) {
+            if (!track[size_t(i)].allFinite()) {
+                first = i;
+                return;
+            }
+        }
+    };
+    search(a.rawCentre);
+    for (const Track& track : tracks)
+        search(track);
+    return first < n ? a.range.first + first : -1;
 }
 
 void Analyser::filterAndDifferentiate()
@@ -437,6 +457,13 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     if (!analyser.pose(motion, pose, binding, progress)) {
         a = MotionAnalysis();
         a.errorString = QStringLiteral("Canceled.");
+        return a;
+    }
+    if (const int frame = analyser.firstNonFiniteFrame(); frame >= 0) {
+        a = MotionAnalysis();
+        a.errorString = QStringLiteral("At frame %1 the pose is not a finite number: the "
+                                       "motion's values add up beyond the float range.")
+                            .arg(frame);
         return a;
     }
     analyser.filterAndDifferentiate();

@@ -79,7 +79,7 @@ void MotionDocument::close()
 
 void MotionDocument::chooseSetup()
 {
-    MotionSetup chosen = MotionSetup::choose(profiles, motion.root, request);
+    MotionSetup chosen = MotionSetup::choose(profiles, motion, request);
     // A model the user opened or edited stays as long as it fits the motion (or none is open).
     if (setup.userModel) {
         SegmentBinding binding = SegmentBinding::bind(

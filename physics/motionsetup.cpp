@@ -6,16 +6,39 @@
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
 #include "physics/skeletonprofiles.h"
+#include "physics/skeletonshape.h"
 
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
+
 static const QString workingFolderModel = QStringLiteral("defaultMassSegments.xml");
+
+QString MotionSetup::originText() const
+{
+    switch (origin) {
+    case Origin::Chosen:
+        return QStringLiteral("chosen");
+    case Origin::Detected:
+        return QStringLiteral("detected");
+    case Origin::Shape:
+        return QStringLiteral("recognised by shape");
+    case Origin::NoneFits:
+        break;
+    }
+    return QStringLiteral("no profile fits");
+}
 
 QString MotionSetup::summary() const
 {
-    QString text =
-        QStringLiteral("%1 profile (%2)")
-            .arg(profile.title, detected ? QStringLiteral("detected") : QStringLiteral("chosen"));
+    QString text = origin == Origin::NoneFits
+                       ? QStringLiteral("no profile fits (%1; by its shape %2)")
+                             .arg(profile.landmarks.isEmpty()
+                                      ? QStringLiteral("no profile knows its joint names")
+                                      : QStringLiteral("the nearest is %1").arg(profile.title),
+                                  fitProblem)
+                       : QStringLiteral("%1 profile (%2)").arg(profile.title, originText());
     text += QStringLiteral(", unit %1").arg(unit.name);
     if (unitJudged)
         text += QStringLiteral(" (the skeleton is %1 %2 tall)")
@@ -25,6 +48,59 @@ QString MotionSetup::summary() const
     else if (!modelFile.isEmpty())
         text += QStringLiteral(", model %1").arg(modelFile);
     return text;
+}
+
+QString MotionSetup::describe(const BvhJoint* root) const
+{
+    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
+    QStringList lines;
+    lines << QStringLiteral("profile: %1 (%2), named %3")
+                 .arg(profile.title, originText(), profile.name);
+    if (origin == Origin::NoneFits)
+        lines << QStringLiteral("not recognised by shape: %1").arg(fitProblem);
+    lines << QStringLiteral("rotations: %1")
+                 .arg(convention.rotationOrder == RotationOrder::Fixed
+                          ? QStringLiteral("the fixed product X Y Z")
+                          : QStringLiteral("in the order the CHANNELS lines declare"))
+          << QStringLiteral("position channels: %1")
+                 .arg(convention.positionChannels == PositionChannels::AddToOffset
+                          ? QStringLiteral("added to OFFSET")
+                          : QStringLiteral("replace OFFSET"))
+          << QStringLiteral("pi: %1").arg(NumberFormat::general(convention.pi, 9))
+          << QStringLiteral("unit: %1 (%2 mm)%3")
+                 .arg(unit.name, NumberFormat::general(unit.millimetres),
+                      unitJudged ? QStringLiteral(", judged by the size") : QString())
+          << QStringLiteral("stature: %1 %2").arg(NumberFormat::general(stature, 4), unit.name);
+    if (!profile.landmarks.isEmpty())
+        lines << QStringLiteral("landmarks:");
+    for (const SkeletonProfile::Landmark& landmark : profile.landmarks) {
+        const QString joint = profile.jointNameFor(landmark.name, joints);
+        lines << QStringLiteral("  %1 %2")
+                     .arg(landmark.name + QLatin1Char(':'), -16)
+                     .arg(joint.isEmpty() ? QStringLiteral("(none)") : joint);
+    }
+    const QStringList problems = binding.problems(segments);
+    lines << (problems.isEmpty()
+                  ? QStringLiteral("model: %1 segments, all bound").arg(segments.size())
+                  : QStringLiteral("model: does not fit: %1").arg(problems.join(QLatin1Char(' '))));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+SkeletonProfile MotionSetup::profileToSave(const QString& name, const BvhJoint* root) const
+{
+    SkeletonProfile saved = profile;
+    saved.name = name;
+    saved.convention = convention;
+    saved.unit = unit;
+    if (origin == Origin::Shape && root) {
+        saved.title = QStringLiteral("%1 (recognised by shape)").arg(profile.title);
+        saved.skeletonJoints.clear();
+        for (const BvhJoint* joint : root->getAllJoints()) {
+            if (joint->getName() != QLatin1String("End Site"))
+                saved.skeletonJoints.append(joint->getName());
+        }
+    }
+    return saved;
 }
 
 ExportOptions MotionSetup::exportOptions(const BvhFile& motion) const
@@ -62,15 +138,101 @@ Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
     return up;
 }
 
-MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhJoint* root,
+static bool findsAnyLandmark(const SkeletonProfile& profile, const QList<BvhJoint*>& joints)
+{
+    return std::any_of(profile.landmarks.begin(), profile.landmarks.end(),
+                       [&](const SkeletonProfile::Landmark& landmark) {
+                           return !profile.jointNameFor(landmark.name, joints).isEmpty();
+                       });
+}
+
+// The length along the bones (the OFFSETs) between two joints of one tree; -1 when they are
+// not in one tree.
+static double boneDistance(const BvhJoint* a, const BvhJoint* b)
+{
+    QList<const BvhJoint*> aboveA;
+    for (const BvhJoint* j = a; j; j = j->getParentJoint())
+        aboveA.append(j);
+    double length = 0.0;
+    const BvhJoint* meeting = b;
+    for (; meeting && !aboveA.contains(meeting); meeting = meeting->getParentJoint())
+        length += meeting->getExactOffset().norm();
+    if (!meeting)
+        return -1.0;
+    for (const BvhJoint* j = a; j != meeting; j = j->getParentJoint())
+        length += j->getExactOffset().norm();
+    return length;
+}
+
+// A standing person's height along the bones, whatever the rest pose: the legs from hip to
+// ankle, the trunk from pelvis to head top, and the ankle's height above the sole (3.9 % of the
+// stature). 0 when the profile does not find those landmarks.
+static double boneStature(const SkeletonProfile& profile, const QList<BvhJoint*>& joints)
+{
+    const auto joint = [&](const char* landmark) -> const BvhJoint* {
+        const int index = profile.jointIndexFor(QString::fromLatin1(landmark), joints);
+        return index >= 0 ? joints[index] : nullptr;
+    };
+    const BvhJoint* pelvis = joint("pelvis");
+    const BvhJoint* headTop = joint("head top");
+    const BvhJoint* hips[2] = {joint("left hip"), joint("right hip")};
+    const BvhJoint* ankles[2] = {joint("left ankle"), joint("right ankle")};
+    if (!pelvis || !headTop || !hips[0] || !hips[1] || !ankles[0] || !ankles[1])
+        return 0.0;
+    const double trunk = boneDistance(pelvis, headTop);
+    const double legs[2] = {boneDistance(hips[0], ankles[0]), boneDistance(hips[1], ankles[1])};
+    if (trunk < 0 || legs[0] < 0 || legs[1] < 0)
+        return 0.0;
+    constexpr double ankleHeight = 0.039;
+    const double stature = (trunk + (legs[0] + legs[1]) / 2) / (1.0 - ankleHeight);
+    return std::isfinite(stature) ? stature : 0.0;
+}
+
+// The size of the rest pose below the topmost joint with position channels (the whole
+// skeleton when none has them).
+static double bodyStature(const BvhJoint* root)
+{
+    const QList<BvhJoint*> joints = root->getAllJoints();
+    for (const BvhJoint* joint : joints) {
+        for (int c = 0; c < joint->getNumChannels(); ++c) {
+            const BvhJoint::Channel channel = joint->getChannel(c);
+            if (channel == BvhJoint::Channel::Xposition ||
+                channel == BvhJoint::Channel::Yposition || channel == BvhJoint::Channel::Zposition)
+                return restPoseStature(joint);
+        }
+    }
+    return restPoseStature(root);
+}
+
+MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhFile& motion,
                                 const SetupRequest& request)
 {
     MotionSetup setup;
+    const BvhJoint* root = motion.root;
     const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
     SkeletonProfiles::Match match;
     if (request.profileName.isEmpty()) {
         match = profiles.detect(joints);
-        setup.detected = true;
+        if (root && !match.binding.isComplete()) {
+            // No family's names bind: the landmarks from the skeleton's shape, or no profile.
+            const SkeletonShape::Recognition shape = SkeletonShape::recognise(motion);
+            if (shape.ok()) {
+                setup.profile = profiles.shapeProfile(shape);
+                match = SkeletonProfiles::fit(setup.profile, joints);
+                setup.origin = Origin::Shape;
+            } else {
+                // The nearest family, when its names find any landmark, still names what it
+                // can (a skeleton of hips and feet has its ankles) and its model says what
+                // the skeleton lacks; it is not said to be detected.
+                setup.origin = Origin::NoneFits;
+                setup.fitProblem = shape.problem;
+                if (match.profile < 0 ||
+                    !findsAnyLandmark(profiles.getProfiles()[match.profile], joints)) {
+                    setup.profile = SkeletonProfiles::noProfile();
+                    match.profile = -1;
+                }
+            }
+        }
     } else {
         const qsizetype chosen = profiles.indexOf(request.profileName);
         if (chosen < 0) {
@@ -78,11 +240,26 @@ MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhJoint
             return setup;
         }
         match = profiles.matchWith(chosen, joints);
+        setup.origin = Origin::Chosen;
     }
-    if (match.profile >= 0)
+    if (setup.origin != Origin::Shape && match.profile >= 0)
         setup.profile = profiles.getProfiles()[match.profile];
     setup.convention = request.convention.value_or(setup.profile.convention);
-    setup.stature = restPoseStature(root);
+    // The stature along the bones where the profile finds the legs and trunk, else the rest
+    // pose's size.
+    setup.stature = boneStature(setup.profile, joints);
+    if (!(setup.stature > 0) && root)
+        setup.stature = bodyStature(root);
+    if (setup.origin == Origin::Shape) {
+        // No producer's unit is known: the one making the skeleton a person's height.
+        QList<LengthUnit> units{LengthUnit::centimetres(), LengthUnit::millimetresUnit(),
+                                LengthUnit::metres(), LengthUnit::inches()};
+        for (const SkeletonProfile& known : profiles.getProfiles()) {
+            if (!units.contains(known.unit))
+                units.append(known.unit);
+        }
+        setup.profile.unit = LengthUnit::nearestPerson(setup.stature, units);
+    }
     if (request.unit) {
         setup.unit = *request.unit;
     } else {

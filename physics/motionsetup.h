@@ -30,12 +30,26 @@ struct SetupRequest
 // its length unit and the mass-segment model bound to its skeleton.
 struct MotionSetup
 {
+    // Where the profile came from.
+    enum class Origin
+    {
+        Chosen,   // the user named it
+        Detected, // the profile whose names bind every landmark its model needs
+        Shape,    // no profile's names bind: the landmarks were found from the skeleton's shape
+        NoneFits  // neither: no centre of mass, and what is missing said in `fitProblem`
+    };
+
     SkeletonProfile profile;
-    bool detected = false; // the profile was detected, not asked for
+    Origin origin = Origin::Detected;
+    QString fitProblem; // for NoneFits, why the shape is not a humanoid's
     PoseConvention convention;
     LengthUnit unit;
     bool unitJudged = false; // the skeleton's size overrode the profile's unit
-    double stature = 0.0;    // of the rest pose, in the file's numbers
+    // A standing person's height in the file's numbers, along the bones whatever the rest pose:
+    // hip to ankle, pelvis to head top, and the ankle's height. Without those landmarks, the
+    // rest pose's size over the body: the joints below the topmost one with position channels,
+    // whose OFFSET those replace (a reference joint on the floor above them is no part of it).
+    double stature = 0.0;
     MassSegmentModel segments;
     QString modelFile;      // where the model came from; empty for the profile's own
     bool userModel = false; // the user opened or edited the model
@@ -53,10 +67,23 @@ struct MotionSetup
     // rest pose will not do: some producers lay its spine along x.)
     Vector3f upAxisOf(const BvhFile& motion) const;
 
-    // The setup of the skeleton under `root` (null: the default setup of the iPi Studio
-    // profile) for `request`. The model is the request's file; else defaultMassSegments.xml of
-    // the current directory when it binds completely; else the profile's model fitted to the
-    // skeleton. An unknown profile or an unreadable model file is an error.
-    static MotionSetup choose(const SkeletonProfiles& profiles, const BvhJoint* root,
+    bool detected() const { return origin == Origin::Detected || origin == Origin::Shape; }
+    // The profile in full, for people, as it binds the skeleton under `root`: where it came
+    // from, the convention, the unit, each landmark's joint, and whether the model fits.
+    QString describe(const BvhJoint* root) const;
+    // The profile to save as NAME.profile.xml for editing and installing: named `name`; a
+    // profile recognised by shape also lists the skeleton's joint names, so that it is
+    // detected for skeletons like this one.
+    SkeletonProfile profileToSave(const QString& name, const BvhJoint* root) const;
+    // "detected", "chosen", "recognised by shape" or "no profile fits".
+    QString originText() const;
+
+    // The setup of the skeleton of `motion` (none: the default setup of the iPi Studio
+    // profile) for `request`. Without a profile asked for, the detected one; else the skeleton
+    // recognised by its shape (which poses some of the frames); else no profile. The model is
+    // the request's file; else defaultMassSegments.xml of the current directory when it binds
+    // completely; else the profile's model fitted to the skeleton. An unknown profile or an
+    // unreadable model file is an error.
+    static MotionSetup choose(const SkeletonProfiles& profiles, const BvhFile& motion,
                               const SetupRequest& request);
 };

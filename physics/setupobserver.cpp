@@ -11,7 +11,7 @@ SetupObserver::SetupObserver(BvhFile& motion, const SkeletonProfiles& profiles,
 
 void SetupObserver::choose()
 {
-    setup = MotionSetup::choose(profiles, motion.root, request);
+    setup = MotionSetup::choose(profiles, motion, request);
     if (chosen)
         chosen(*setup);
 }

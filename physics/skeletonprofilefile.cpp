@@ -4,6 +4,7 @@
 #include "physics/masssegmentfile.h"
 
 #include <QDomDocument>
+#include <QDomImplementation>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -169,6 +170,70 @@ SkeletonProfileReadResult read(const QString& fileName)
     }
     result.ok = true;
     return result;
+}
+
+QString profileNameOf(const QString& fileName)
+{
+    QString name = QFileInfo(fileName).fileName();
+    for (const QLatin1String suffix : {QLatin1String(".profile.xml"), QLatin1String(".xml")}) {
+        if (name.endsWith(suffix, Qt::CaseInsensitive)) {
+            name.chop(suffix.size());
+            break;
+        }
+    }
+    name.replace(QLatin1Char(' '), QLatin1Char('-'));
+    return name.isEmpty() ? QStringLiteral("profile") : name;
+}
+
+WriteResult write(const QString& fileName, const SkeletonProfile& profile)
+{
+    const QString rootTag = QStringLiteral("SkeletonProfile");
+    QDomDocument document(QDomImplementation().createDocumentType(rootTag, {}, {}));
+    QDomElement root = document.createElement(rootTag);
+    document.appendChild(root);
+    root.setAttribute(QStringLiteral("name"), profile.name);
+    root.setAttribute(QStringLiteral("title"), profile.title);
+    const auto append = [&](const QString& tag, const QString& text = QString()) {
+        QDomElement element = document.createElement(tag);
+        if (!text.isEmpty())
+            element.appendChild(document.createTextNode(text));
+        root.appendChild(element);
+        return element;
+    };
+
+    const PoseConvention& convention = profile.convention;
+    QDomElement conventionElement = append(QStringLiteral("Convention"));
+    conventionElement.setAttribute(QStringLiteral("rotationOrder"),
+                                   convention.rotationOrder == RotationOrder::Fixed
+                                       ? QStringLiteral("fixed")
+                                       : QStringLiteral("declared"));
+    conventionElement.setAttribute(QStringLiteral("positionChannels"),
+                                   convention.positionChannels == PositionChannels::AddToOffset
+                                       ? QStringLiteral("add")
+                                       : QStringLiteral("replace"));
+    conventionElement.setAttribute(
+        QStringLiteral("pi"),
+        convention.pi == PoseConvention::approximatePi ? QStringLiteral("approximate")
+        : convention.pi == PoseConvention::exactPi     ? QStringLiteral("exact")
+                                                       : NumberFormat::general(convention.pi, 9));
+    QDomElement unit = append(QStringLiteral("Unit"), profile.unit.name);
+    if (LengthUnit::fromName(profile.unit.name) != profile.unit)
+        unit.setAttribute(QStringLiteral("millimetres"),
+                          NumberFormat::general(profile.unit.millimetres, 17));
+    if (profile.nameCase == Qt::CaseInsensitive || !profile.prefixes.isEmpty()) {
+        QDomElement names = append(QStringLiteral("JointNames"));
+        if (profile.nameCase == Qt::CaseInsensitive)
+            names.setAttribute(QStringLiteral("caseSensitive"), QStringLiteral("false"));
+        if (!profile.prefixes.isEmpty())
+            names.setAttribute(QStringLiteral("prefixes"), profile.prefixes.join(QLatin1Char(',')));
+    }
+    if (!profile.skeletonJoints.isEmpty())
+        append(QStringLiteral("Joints"), profile.skeletonJoints.join(QLatin1Char(' ')));
+    for (const SkeletonProfile::Landmark& landmark : profile.landmarks)
+        append(QStringLiteral("Joint"), landmark.jointNames.join(QLatin1Char('|')))
+            .setAttribute(QStringLiteral("concept"), landmark.name);
+    MassSegmentFile::appendSegments(document, root, profile.segments);
+    return MassSegmentFile::writeDocument(fileName, document);
 }
 
 } // namespace SkeletonProfileFile

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/writeresult.h"
 #include "physics/skeletonprofile.h"
 
 #include <QString>
@@ -34,5 +35,10 @@ struct SkeletonProfileReadResult
 namespace SkeletonProfileFile {
 
 SkeletonProfileReadResult read(const QString& fileName);
+// The name a profile saved as NAME.profile.xml (or NAME.xml) takes.
+QString profileNameOf(const QString& fileName);
+// The profile as a file read() gives back, its model held as Segment elements; the old file is
+// kept when the write fails.
+WriteResult write(const QString& fileName, const SkeletonProfile& profile);
 
 } // namespace SkeletonProfileFile

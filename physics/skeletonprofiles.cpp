@@ -11,12 +11,15 @@
 #include <tuple>
 
 const QString SkeletonProfiles::ipiStudio = QStringLiteral("ipi");
+const QString SkeletonProfiles::byShape = QStringLiteral("shape");
 
 static const QString builtInFolder = QStringLiteral(":/kinovane/profiles");
+static const QString builtInLandmarkModel = QStringLiteral(":/kinovane/profiles/deLeva1996.xml");
 
 SkeletonProfiles SkeletonProfiles::load(const QStringList& folders)
 {
     SkeletonProfiles library;
+    library.landmarkModel = MassSegmentFile::read(builtInLandmarkModel).segments;
     library.loadFolder(builtInFolder);
     for (const QString& folder : folders)
         library.loadFolder(folder);
@@ -96,16 +99,44 @@ QString SkeletonProfiles::unknownProfileMessage(const QString& name) const
         .arg(name, names.join(QStringLiteral(", ")));
 }
 
+SkeletonProfiles::Match SkeletonProfiles::fit(const SkeletonProfile& profile,
+                                              const QList<BvhJoint*>& joints)
+{
+    Match match;
+    match.model = profile.fit(joints);
+    match.binding = SegmentBinding::bind(match.model.segments, joints);
+    return match;
+}
+
 SkeletonProfiles::Match SkeletonProfiles::matchWith(qsizetype profile,
                                                     const QList<BvhJoint*>& joints) const
 {
-    Match match;
     if (profile < 0 || profile >= profiles.size())
-        return match;
+        return {};
+    Match match = fit(profiles[profile], joints);
     match.profile = profile;
-    match.model = profiles[profile].fit(joints);
-    match.binding = SegmentBinding::bind(match.model.segments, joints);
     return match;
+}
+
+SkeletonProfile SkeletonProfiles::noProfile()
+{
+    SkeletonProfile profile;
+    profile.name = QStringLiteral("none");
+    profile.title = QStringLiteral("No profile");
+    // The program's default, as files that fit no profile have always been read.
+    profile.convention = PoseConvention::ipiStudio();
+    return profile;
+}
+
+SkeletonProfile SkeletonProfiles::shapeProfile(const SkeletonShape::Recognition& shape) const
+{
+    SkeletonProfile profile = noProfile();
+    profile.name = byShape;
+    profile.title = QStringLiteral("Humanoid");
+    profile.convention = PoseConvention::standard();
+    profile.landmarks = shape.landmarks;
+    profile.segments = landmarkModel;
+    return profile;
 }
 
 SkeletonProfiles::Match SkeletonProfiles::detect(const QList<BvhJoint*>& joints) const

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "physics/masssegment.h"
 #include "physics/segmentbinding.h"
 #include "physics/skeletonprofile.h"
+#include "physics/skeletonshape.h"
 
 #include <QList>
 #include <QString>
@@ -43,16 +45,28 @@ public:
     // The profile whose model binds the most segments of the skeleton; between equals the
     // iPi Studio profile ("ipi"), then the one knowing most of the skeleton's joint names,
     // then the one needing the fewest names other than a landmark's first, then the first
-    // loaded. Profile index -1 only without profiles.
+    // loaded. Profile index -1 only without profiles. Only a profile whose model binds
+    // completely fits the skeleton: the match says how near the nearest comes otherwise.
     Match detect(const QList<BvhJoint*>& joints) const;
     // The same for a profile chosen by the caller.
     Match matchWith(qsizetype profile, const QList<BvhJoint*>& joints) const;
+    // The model of `profile` fitted to the skeleton and bound (the match's index stays -1).
+    static Match fit(const SkeletonProfile& profile, const QList<BvhJoint*>& joints);
+
+    // The profile of a skeleton recognised by its shape: its landmarks, the convention of most
+    // producers, centimetres (judged by the skeleton's size) and the built-in landmark model.
+    SkeletonProfile shapeProfile(const SkeletonShape::Recognition& shape) const;
+    // What a skeleton that no profile fits is posed with: the iPi Studio convention (the
+    // program's default), centimetres, no landmarks.
+    static SkeletonProfile noProfile();
 
     static const QString ipiStudio; // the name of the iPi Studio profile
+    static const QString byShape;   // the name of the profile of a skeleton recognised by shape
 
 private:
     void loadFolder(const QString& folder);
 
     QList<SkeletonProfile> profiles;
     QStringList warnings;
+    MassSegmentModel landmarkModel; // de Leva's, between landmarks
 };

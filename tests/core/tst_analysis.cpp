@@ -53,7 +53,7 @@ private:
     static MotionAnalysis analyseWalk(BvhFile& motion, const AnalysisSettings& settings)
     {
         const SkeletonProfiles profiles = SkeletonProfiles::load();
-        const MotionSetup setup = MotionSetup::choose(profiles, motion.root, {});
+        const MotionSetup setup = MotionSetup::choose(profiles, motion, {});
         return MotionAnalysis::analyse(motion, setup, settings, FrameRange::all(motion.rowCount()));
     }
 
@@ -217,7 +217,7 @@ private slots:
         QFETCH(QString, joint);
         QFETCH(int, foot);
         QFETCH(int, part);
-        MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk.root, {});
+        MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk, {});
         if (!landmark.isEmpty())
             setup.profile.landmarks.prepend({landmark, {joint}});
         const MotionAnalysis a =
@@ -268,6 +268,17 @@ private slots:
         settings.cutoffHz = cutoff;
         settings.correctCutoff = corrected;
         QCOMPARE(analyseWalk(walk, settings).errorString, refusal);
+    }
+
+    // Values a float holds can add up past its range: the pose of such a frame fails the
+    // analysis, which names it, instead of filling every table with NaN.
+    void posesBeyondTheFloatRangeAreRefused()
+    {
+        walk.root->setOffset(3.4e38, 0, 0);
+        walk.frames[40][0] = 3.4e38; // the root's x: its OFFSET plus this leaves the floats
+        const MotionAnalysis analysis = analyseWalk(walk, {});
+        QVERIFY2(!analysis.ok() && analysis.errorString.startsWith(QLatin1String("At frame 40 ")),
+                 qPrintable(analysis.errorString));
     }
 
     // The walk's skeleton standing still, carried forward: its extrapolated centre leads the

@@ -58,6 +58,10 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/defaultMassSegments.xml"),
                             path(QStringLiteral("model.xml"))));
         TestSupport::writeFile(dir, QStringLiteral("old.bvh"), TestSupport::smallMotion(2));
+        for (const char* name : {"bad-value-1e39", "cut-short-row"})
+            QVERIFY(
+                QFile::copy(TestSupport::dataPath(QStringLiteral("input/read/%1.bvh").arg(name)),
+                            path(QStringLiteral("%1.bvh").arg(name))));
         const Run help = convert({QStringLiteral("--help")});
         QVERIFY(help.exitCode == 0 && help.errors.isEmpty());
         usage = QString::fromUtf8(help.output);
@@ -98,8 +102,7 @@ private slots:
             request.convention = PoseConvention::ipiStudio();
         if (options.contains("mm"))
             request.unit = LengthUnit::millimetresUnit();
-        const MotionSetup setup =
-            MotionSetup::choose(SkeletonProfiles::load({}), motion.root, request);
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion, request);
         QCOMPARE(setup.profile.name, QStringLiteral("cmu"));
         ExportOptions exports = setup.exportOptions(motion);
         exports.range = range.isEmpty() ? exports.range : range;

@@ -70,7 +70,8 @@ private slots:
         QCOMPARE(spies.replaced.count(), 1);
         QCOMPARE(document->getCurrentFrame(), 0);
         QCOMPARE(document->getMarkedRange(), FrameRange::all(100));
-        QVERIFY(document->getSetupRequest().profileName.isEmpty() && document->getSetup().detected);
+        QVERIFY(document->getSetupRequest().profileName.isEmpty() &&
+                document->getSetup().origin != MotionSetup::Origin::Chosen);
         QCOMPARE(document->suggestedName("com", "csv"), dir.filePath("small-com.csv"));
         QCOMPARE(document->suggestedName(QString(), "c3d"), dir.filePath("small.c3d"));
 

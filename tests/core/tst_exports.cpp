@@ -228,6 +228,33 @@ private slots:
         QVERIFY(progress.calls.isEmpty());
     }
 
+    // Values a float holds can add up past its range: such a pose fails every writer that
+    // poses, naming the frame, and the old file stays. No table holds an infinity or a NaN.
+    void posesBeyondTheFloatRangeAreNotWritten_data()
+    {
+        QTest::addColumn<int>("writer");
+        QTest::newRow("centre of mass") << MassCentre;
+        QTest::newRow("positions") << Positions;
+        QTest::newRow("C3D") << C3D;
+    }
+
+    void posesBeyondTheFloatRangeAreNotWritten()
+    {
+        QFETCH(int, writer);
+        path = TestSupport::writeFile(dir, QStringLiteral("old"), "old");
+        // Hips' x position: with the OFFSET beyond the floats at frame 5 only (in millimetres,
+        // as the C3D file holds it, the OFFSET alone is just within them).
+        motion.root->setOffset(3.4e37, 0, 0);
+        motion.frames[5][0] = 3.4e38;
+        const WriteResult result =
+            writer == C3D
+                ? C3DExport::exportMotion(motion, path, ExportOptions::wholeMotion(motion, ipi))
+                : exportTable(writer, {0, 11});
+        QVERIFY2(!result.ok && result.errorString.contains(QLatin1String("frame 5 ")),
+                 qPrintable(result.errorString));
+        QCOMPARE(TestSupport::readFile(path), QByteArray("old"));
+    }
+
     // The writer buffers a megabyte at a time; a header and rows longer than that must still
     // come out whole.
     void linesLongerThanTheWriteBuffer()
@@ -275,7 +302,7 @@ private slots:
             for (int k = 0; k < 3; ++k) // the root's position channels
                 row[k] *= scale;
         }
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion, {});
         QVERIFY(setup.unitJudged && setup.unit.name == unit);
         QVERIFY(C3DExport::exportMotion(motion, path, setup.exportOptions(motion)).ok);
         QCOMPARE(scaled.readFile(path), QString());

@@ -241,8 +241,8 @@ private slots:
         const MassSegmentReadResult builtIn =
             MassSegmentFile::read(MassSegmentFile::defaultModelFile());
         QVERIFY(MassSegmentFile::write("defaultMassSegments.xml", shipped.segments).ok);
-        const MotionSetup forWalk = MotionSetup::choose(profiles, walk.root, {});
-        const MotionSetup forCmu = MotionSetup::choose(profiles, cmu.root, {});
+        const MotionSetup forWalk = MotionSetup::choose(profiles, walk, {});
+        const MotionSetup forCmu = MotionSetup::choose(profiles, cmu, {});
         QVERIFY(QDir::setCurrent(previous));
         QCOMPARE(TestSupport::readFile(dir.filePath("defaultMassSegments.xml")),
                  TestSupport::readFile(samples + "defaultMassSegments.xml"));
@@ -351,7 +351,7 @@ private slots:
             row[4] += turn; // the root's Xrotation
         if (brokenFrame >= 0)
             walk.frames[brokenFrame][4] = std::numeric_limits<double>::infinity();
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk.root, {});
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk, {});
         QCOMPARE(setup.upAxisOf(walk), up);
     }
 };

@@ -2,7 +2,9 @@
 #include "model/bvhwriter.h"
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
+#include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
+#include "physics/skeletonprofilefile.h"
 #include "physics/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
@@ -181,11 +183,10 @@ private slots:
         QFETCH(int, up);
         QFETCH(int, standing);
         BvhFile motion; // a recording, or the sample walk renamed
-        QVERIFY(entry.startsWith(QLatin1String("walk:"))
-                    ? TestSupport::loadMotion(motion, TestSupport::renamedWalk(entry.mid(5)))
-                    : BvhReader(motion).read(TestSupport::dataPath(entry)).ok());
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::recordingText(entry)));
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion, {});
         QCOMPARE(setup.profile.name, profile);
+        QVERIFY(setup.origin == MotionSetup::Origin::Detected);
         QCOMPARE(setup.unit.name, unit);
         QVERIFY2(setup.binding.isComplete(),
                  qPrintable(setup.binding.problems(setup.segments).join(' ')));
@@ -209,6 +210,203 @@ private slots:
                 QVERIFY2(share >= 0.45 && share <= 0.70, qPrintable(QString::number(share)));
             }
         }
+    }
+
+    // The recordings of profiles.txt with every joint renamed to a meaningless token: no
+    // profile's names bind, so the skeleton is recognised by its shape. Its centre of mass keeps
+    // within 1 % of the stature of the named file's in every frame, its gait events within a
+    // frame, and its C3D figure stands a person's height.
+    void recognisedByShape_data()
+    {
+        QTest::addColumn<QString>("entry");
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/profiles.txt"))) {
+            if (!line.isEmpty() && !line.startsWith('#'))
+                QTest::newRow(line.split(' ').first().constData())
+                    << QString::fromUtf8(line.split(' ').first());
+        }
+    }
+
+    void recognisedByShape()
+    {
+        QFETCH(QString, entry);
+        const QByteArray text = TestSupport::recordingText(entry);
+        BvhFile named, shaped;
+        QVERIFY(TestSupport::loadMotion(named, text));
+        QVERIFY(TestSupport::loadMotion(shaped, TestSupport::scrambledNames(text)));
+        const SkeletonProfiles profiles = SkeletonProfiles::load({});
+        const MotionSetup byName = MotionSetup::choose(profiles, named, {});
+        const MotionSetup byShape = MotionSetup::choose(profiles, shaped, {});
+        QVERIFY2(byShape.origin == MotionSetup::Origin::Shape, qPrintable(byShape.summary()));
+        QVERIFY2(byShape.binding.isComplete(),
+                 qPrintable(byShape.binding.problems(byShape.segments).join(' ')));
+        QVERIFY2(byShape.summary().contains(QLatin1String("recognised by shape")),
+                 qPrintable(byShape.summary()));
+        // A person's height, as the named file's (one recording is a drawn figure, 45 cm tall).
+        const double height = byShape.stature * byShape.unit.millimetres;
+        if (byName.stature * byName.unit.millimetres >= 1300)
+            QVERIFY2(height >= 1300 && height <= 2100, qPrintable(QString::number(height)));
+
+        PoseEvaluator byNamePose(named.root, byName.convention);
+        PoseEvaluator byShapePose(shaped.root, byShape.convention);
+        CentresOfMass a, b;
+        double worst = 0;
+        for (int frame = 0; frame < named.rowCount(); ++frame) {
+            const QList<double>& row = std::as_const(named.frames)[frame];
+            byNamePose.evaluateRow(row.constData(), row.size());
+            byShapePose.evaluateRow(row.constData(), row.size());
+            CentreOfMass::compute(byName.segments, byName.binding, byNamePose.getPositions(), a);
+            CentreOfMass::compute(byShape.segments, byShape.binding, byShapePose.getPositions(), b);
+            worst = std::max(worst, double((a.body - b.body).norm()));
+        }
+        QVERIFY2(worst <= 0.01 * byName.stature,
+                 qPrintable(QStringLiteral("%1 of %2").arg(worst).arg(byName.stature)));
+
+        const FrameRange all = FrameRange::all(named.rowCount());
+        const MotionAnalysis walkByName = MotionAnalysis::analyse(named, byName, {}, all, nullptr);
+        const MotionAnalysis walkByShape =
+            MotionAnalysis::analyse(shaped, byShape, {}, all, nullptr);
+        QVERIFY2(walkByName.ok() && walkByShape.ok(), qPrintable(walkByShape.errorString));
+        QCOMPARE(walkByShape.events.size(), walkByName.events.size());
+        for (size_t i = 0; i < walkByName.events.size(); ++i) {
+            const GaitEvent& want = walkByName.events[i];
+            const GaitEvent& got = walkByShape.events[i];
+            QVERIFY2(got.foot == want.foot && got.kind == want.kind &&
+                         std::abs(got.frame - want.frame) <= 1,
+                     qPrintable(QStringLiteral("event %1 at %2, not %3")
+                                    .arg(i)
+                                    .arg(got.frame)
+                                    .arg(want.frame)));
+        }
+    }
+
+    // The walk with side branches no limb has: twist and helper bones on the thigh, shin and
+    // forearm, a "share" bone on the chest, five fingers on each hand and toes on each foot,
+    // none with channels, and every name scrambled. The shape finds the joints of the plain
+    // walk's landmarks, at the very places.
+    void sideBranchesAreNoLimbs()
+    {
+        const QByteArray walk = TestSupport::renamedWalk(QString());
+        QByteArray text = walk;
+        const auto addBelow = [&](const QByteArray& joint, const QByteArray& block) {
+            const qsizetype at = text.indexOf("JOINT " + joint + "\n");
+            QVERIFY2(at >= 0, joint.constData());
+            const qsizetype channels = text.indexOf("CHANNELS", at);
+            const qsizetype lineEnd = text.indexOf('\n', channels) + 1;
+            text.insert(lineEnd, block);
+        };
+        const auto bone = [](const QByteArray& name, const QByteArray& offset,
+                             const QByteArray& end) {
+            return "JOINT " + name + "\n{\nOFFSET " + offset + "\nEnd Site\n{\nOFFSET " + end +
+                   "\n}\n}\n";
+        };
+        QByteArray fingers;
+        for (int finger = 0; finger < 5; ++finger) {
+            const QByteArray across = QByteArray::number(finger - 2);
+            fingers += "JOINT Finger" + QByteArray::number(finger) + "\n{\nOFFSET 0 -5 " + across +
+                       "\n" + bone("FingerTip" + QByteArray::number(finger), "0 -3 0", "0 -2 0") +
+                       "}\n";
+        }
+        for (const char* side : {"L", "R"}) {
+            const QByteArray s(side);
+            addBelow(s + "Thigh", bone(s + "ThighTwist", "0 -21 0", "0 -1 0") +
+                                      bone(s + "ThighShare", "0 -10 3", "0 0 2"));
+            addBelow(s + "Shin", bone(s + "ShinTwist", "0 -20 0", "0 -1 0"));
+            addBelow(s + "Forearm", bone(s + "ForearmRoll", "0 -13 0", "0 -1 0"));
+            addBelow(s + "Hand", fingers);
+            addBelow(s + "Toe", bone(s + "ToeSmall", "2 -1 3", "0 0 2"));
+        }
+        addBelow("Chest", bone("ChestShare", "0 5 4", "0 0 3"));
+
+        BvhFile plain, branched;
+        QVERIFY(TestSupport::loadMotion(plain, walk));
+        QVERIFY(TestSupport::loadMotion(branched, TestSupport::scrambledNames(text)));
+        QCOMPARE(branched.frames, plain.frames);
+        const SkeletonProfiles profiles = SkeletonProfiles::load({});
+        const MotionSetup byName = MotionSetup::choose(profiles, plain, {});
+        const MotionSetup byShape = MotionSetup::choose(profiles, branched, {});
+        QVERIFY2(byShape.origin == MotionSetup::Origin::Shape, qPrintable(byShape.summary()));
+        PoseEvaluator plainPose(plain.root, PoseConvention::standard());
+        PoseEvaluator branchedPose(branched.root, PoseConvention::standard());
+        for (const int frame : {0, plain.rowCount() / 2, plain.rowCount() - 1}) {
+            const QList<double>& row = std::as_const(plain.frames)[frame];
+            plainPose.evaluateRow(row.constData(), row.size());
+            branchedPose.evaluateRow(row.constData(), row.size());
+            for (const SkeletonProfile::Landmark& landmark : byName.profile.landmarks) {
+                const int want = byName.profile.jointIndexFor(landmark.name, plainPose.getJoints());
+                const int got =
+                    byShape.profile.jointIndexFor(landmark.name, branchedPose.getJoints());
+                QVERIFY2(want >= 0 && got >= 0 &&
+                             TestSupport::sameBits(branchedPose.getPosition(got),
+                                                   plainPose.getPosition(want)),
+                         qPrintable(QStringLiteral("%1, frame %2").arg(landmark.name).arg(frame)));
+            }
+        }
+    }
+
+    // A profile saved from a skeleton recognised by shape, installed, is detected by its names
+    // for that skeleton, with the same landmarks; one that is no humanoid's gets no profile and
+    // says why, never another family's.
+    void savedProfilesAndSkeletonsNoProfileFits()
+    {
+        BvhFile walk, small;
+        QVERIFY(TestSupport::loadMotion(
+            walk, TestSupport::scrambledNames(TestSupport::renamedWalk(QString()))));
+        QVERIFY(TestSupport::loadMotion(small, TestSupport::smallMotion(5)));
+        const MotionSetup shape = MotionSetup::choose(SkeletonProfiles::load({}), walk, {});
+        QTemporaryDir dir;
+        const QString file = dir.filePath("scrambled.profile.xml");
+        QVERIFY(SkeletonProfileFile::write(file, shape.profileToSave("scrambled", walk.root)).ok);
+        const SkeletonProfiles installed = SkeletonProfiles::load({dir.path()});
+        QVERIFY2(installed.getWarnings().isEmpty(), qPrintable(installed.getWarnings().join(' ')));
+        const MotionSetup saved = MotionSetup::choose(installed, walk, {});
+        QVERIFY(saved.origin == MotionSetup::Origin::Detected);
+        QCOMPARE(saved.profile.name, QStringLiteral("scrambled"));
+        QCOMPARE(saved.profile.landmarks.size(), shape.profile.landmarks.size());
+        for (qsizetype i = 0; i < shape.profile.landmarks.size(); ++i)
+            QCOMPARE(saved.profile.landmarks[i].jointNames, shape.profile.landmarks[i].jointNames);
+        QCOMPARE(saved.convention, shape.convention);
+        QCOMPARE(TestSupport::segmentText(saved.segments),
+                 TestSupport::segmentText(shape.segments));
+
+        const MotionSetup none = MotionSetup::choose(installed, small, {});
+        QVERIFY(none.origin == MotionSetup::Origin::NoneFits && !none.binding.isComplete());
+        QVERIFY2(none.summary().startsWith(QLatin1String("no profile fits")) &&
+                     !none.fitProblem.isEmpty(),
+                 qPrintable(none.summary()));
+        QVERIFY(none.convention == PoseConvention::ipiStudio());
+    }
+
+    // A reference joint on the floor above the body, the hips' OFFSET far from it (replaced by
+    // their position channels): the stature is the body's, along its bones where the profile
+    // finds legs and trunk (the walk), else over its rest pose (a motion of hips, spine and a
+    // leg), and the unit is what it was.
+    void statureOfTheBodyAlone_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("walk") << TestSupport::renamedWalk(QString());
+        QTest::newRow("hips, spine and leg") << TestSupport::smallMotion(3);
+    }
+
+    void statureOfTheBodyAlone()
+    {
+        QFETCH(QByteArray, text);
+        BvhFile plain, referenced;
+        QVERIFY(TestSupport::loadMotion(plain, text));
+        const qsizetype hips = text.indexOf("ROOT Hips\n{\n");
+        const qsizetype offsetEnd = text.indexOf('\n', hips + 12);
+        QVERIFY(hips >= 0 && text.mid(hips + 12, offsetEnd - hips - 12).contains("OFFSET"));
+        text.replace(hips, offsetEnd - hips,
+                     "ROOT Reference\n{\nOFFSET 0 0 0\nJOINT Hips\n{\nOFFSET 0.85 93.98 -452.2");
+        text.replace("MOTION", "}\nMOTION");
+        QVERIFY(TestSupport::loadMotion(referenced, text));
+        QCOMPARE(referenced.root->getName(), QStringLiteral("Reference"));
+        const SkeletonProfiles profiles = SkeletonProfiles::load({});
+        const MotionSetup a = MotionSetup::choose(profiles, plain, {});
+        const MotionSetup b = MotionSetup::choose(profiles, referenced, {});
+        QVERIFY2(std::abs(b.stature - a.stature) <= 1e-9 * a.stature,
+                 qPrintable(QStringLiteral("%1, not %2").arg(b.stature).arg(a.stature)));
+        QCOMPARE(b.unit, a.unit);
     }
 };
 

@@ -81,7 +81,7 @@ private slots:
             QVERIFY2(errors.contains(report), qPrintable(errors));
         BvhFile motion;
         QVERIFY(BvhReader(motion).read(dir.filePath("walk.bvh")).ok());
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion.root, {});
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion, {});
         QVERIFY(
             C3DExport::exportMotion(motion, dir.filePath("reference"), setup.exportOptions(motion))
                 .ok);

@@ -4,6 +4,7 @@
 #include "model/bvhreader.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
+#include "physics/skeletonprofilefile.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 #include "tools/analysisplots.h"
@@ -618,6 +619,44 @@ private slots:
         window.ui.menuUnit->actions().at(3)->trigger(); // metres
         QCOMPARE(window.getSetup().unit, LengthUnit::metres());
         QVERIFY(window.ui.menuUnit->actions().at(3)->isChecked());
+    }
+
+    // A skeleton no profile names is recognised by its shape: the status bar says so,
+    // Properties lists each landmark's joint, and its profile can be saved. A file cut short
+    // keeps its complete rows and says which line was not; a value no pose can use refuses
+    // the file, naming its line, and the open motion stays.
+    void skeletonsByShapeAndDamagedFiles()
+    {
+        DudEzu window;
+        const QString scrambled = TestSupport::writeFile(
+            dir, "scrambled.bvh", TestSupport::scrambledNames(TestSupport::readFile(walkPath)));
+        QVERIFY(window.loadFile(scrambled));
+        const auto status = [&] { return window.statusBar()->currentMessage(); };
+        QVERIFY2(status().contains("Humanoid profile (recognised by shape)") &&
+                     !status().contains("does not fit"),
+                 qPrintable(status()));
+        window.ui.actionProperties->trigger();
+        const QString pelvis = window.bvhFile.root->getName();
+        QVERIFY2(dialogs.lastInformation.contains("(recognised by shape)") &&
+                     dialogs.lastInformation.contains("Landmarks: pelvis " + pelvis + ", ") &&
+                     !dialogs.lastInformation.contains("(none)"),
+                 qPrintable(dialogs.lastInformation));
+        QAction* save = window.ui.menuProfile->actions().constLast();
+        trigger(save, path("saved.profile.xml"));
+        QVERIFY(SkeletonProfileFile::read(path("saved.profile.xml")).profile.landmarks.size() ==
+                17);
+
+        QVERIFY(window.loadFile(TestSupport::dataPath("input/read/cut-short-row.bvh")));
+        QVERIFY2(status().startsWith("cut-short-row.bvh: 2 frames, 3 joints. Line 21 holds 5 of "
+                                     "the 9 values") &&
+                     !status().contains(".."),
+                 qPrintable(status()));
+        QCOMPARE(window.document.rowCount(), 2);
+
+        QVERIFY(!window.loadFile(TestSupport::dataPath("input/read/bad-value-1e39.bvh")));
+        QVERIFY(dialogs.warnings.last().contains("Line 10 holds \"1e39\""));
+        QVERIFY(window.document.getFileName().endsWith("cut-short-row.bvh"));
+        QCOMPARE(window.document.rowCount(), 2);
     }
 
     void keys_data()

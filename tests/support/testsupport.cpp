@@ -196,4 +196,26 @@ QByteArray renamedWalk(const QString& kind)
     return text.toUtf8();
 }
 
+QByteArray scrambledNames(const QByteArray& text)
+{
+    static const QRegularExpression joint(QStringLiteral("^(\\s*(?:ROOT|JOINT)\\s+)\\S+"),
+                                          QRegularExpression::MultilineOption);
+    QString scrambled = QString::fromUtf8(text);
+    quint32 count = 0;
+    qsizetype from = 0;
+    for (QRegularExpressionMatch match = joint.match(scrambled, from); match.hasMatch();
+         match = joint.match(scrambled, from)) {
+        const QString token = QStringLiteral("J") + QString::number((++count) * 2654435761u, 16);
+        scrambled.replace(match.capturedStart(), match.capturedLength(), match.captured(1) + token);
+        from = match.capturedStart() + match.captured(1).size() + token.size();
+    }
+    return scrambled.toUtf8();
+}
+
+QByteArray recordingText(const QString& entry)
+{
+    return entry.startsWith(QLatin1String("walk:")) ? renamedWalk(entry.mid(5))
+                                                    : readFile(dataPath(entry));
+}
+
 } // namespace TestSupport

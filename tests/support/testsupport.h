@@ -80,5 +80,11 @@ QByteArray branchedMotion(int jointCount, int frames = 2);
 QByteArray renamedWalk(const QString& kind);
 // The kinds of renamedWalk.
 QStringList renamedWalkKinds();
+// A BVH text with every joint renamed to a token no profile knows and no name hints at
+// ("J" and hexadecimal digits, a different one for each joint); End Sites stay as they are.
+QByteArray scrambledNames(const QByteArray& text);
+// The text of a recording of tests/data ("real/NAME.bvh"), or of the sample walk renamed
+// ("walk:KIND", as renamedWalk).
+QByteArray recordingText(const QString& entry);
 
 } // namespace TestSupport
