@@ -281,8 +281,8 @@ private slots:
     }
 
     // The walk with side branches no limb has: twist and helper bones on the thigh, shin and
-    // forearm, a "share" bone on the chest, five fingers on each hand and toes on each foot,
-    // none with channels, and every name scrambled. The shape finds the joints of the plain
+    // forearm, a "share" bone on the chest, a jaw, five fingers on each hand and toes on each
+    // foot, none with channels, and every name scrambled. The shape finds the joints of the plain
     // walk's landmarks, at the very places.
     void sideBranchesAreNoLimbs()
     {
@@ -317,6 +317,7 @@ private slots:
             addBelow(s + "Toe", bone(s + "ToeSmall", "2 -1 3", "0 0 2"));
         }
         addBelow("Chest", bone("ChestShare", "0 5 4", "0 0 3"));
+        addBelow("Head", bone("Jaw", "0 -3 5", "0 -2 3")); // the head's lowest end
 
         BvhFile plain, branched;
         QVERIFY(TestSupport::loadMotion(plain, walk));
