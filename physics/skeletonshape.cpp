@@ -21,13 +21,14 @@ namespace {
 using Eigen::Vector3d;
 
 // Proportions of the limbs, as fractions of the thigh (de Leva 1996: thigh 42.22 cm, upper
-// arm 28.17 cm, forearm 26.89 cm); the shoulder joint lies about this far from where the arms
-// meet, and the toes this far from the ankle.
+// arm 28.17 cm, forearm 26.89 cm), and the toes about this far from the ankle.
 constexpr double upperArmPerThigh = 0.667;
 constexpr double forearmPerThigh = 0.637;
-constexpr double shoulderPerThigh = 0.45;
 constexpr double footPerThigh = 0.45;
-// A hand shorter than this (fraction of the thigh) is no hand: the wrist is not the arm's end.
+// A shoulder joint nearer than this (fraction of the thigh) to where the arms meet is no
+// shoulder but the clavicle's root; a hand shorter than this is no hand, so the wrist is not
+// the arm's end.
+constexpr double shortestClavicle = 0.1;
 constexpr double shortestHand = 0.1;
 constexpr int sampledFrames = 16;
 // A limb longer than this many joints is no human's (and would make the fits slow).
@@ -235,7 +236,7 @@ Leg fitLeg(const Tree& tree, const std::vector<int>& chain)
 
 // The shoulder, elbow and wrist of a chain from where the arms meet to an arm's end, for a
 // thigh of `thigh`: the upper arm and forearm as long as a human's would be, the shoulder
-// joint a clavicle's length out, and a hand after the wrist.
+// joint some way out from the spine, and a hand after the wrist.
 Arm fitArm(const Tree& tree, const std::vector<int>& chain, double thigh)
 {
     const std::vector<Vector3d> at = chainPlaces(tree, chain);
@@ -249,11 +250,10 @@ Arm fitArm(const Tree& tree, const std::vector<int>& chain, double thigh)
                              hand = (at[m] - at[w]).norm(), clavicle = at[s].norm();
                 if (!(upper > 0 && fore > 0))
                     continue;
-                const double cost =
-                    squaredLog(upper / (upperArmPerThigh * thigh)) +
-                    squaredLog(fore / (forearmPerThigh * thigh)) +
-                    (clavicle > 0 ? 0.5 * squaredLog(clavicle / (shoulderPerThigh * thigh)) : 2.0) +
-                    (hand < shortestHand * thigh ? 1.0 : 0.0);
+                const double cost = squaredLog(upper / (upperArmPerThigh * thigh)) +
+                                    squaredLog(fore / (forearmPerThigh * thigh)) +
+                                    (clavicle < shortestClavicle * thigh ? 1.0 : 0.0) +
+                                    (hand < shortestHand * thigh ? 1.0 : 0.0);
                 if (cost < best) {
                     best = cost;
                     arm = {chain[s], chain[e], chain[w]};
