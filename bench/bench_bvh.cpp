@@ -86,7 +86,7 @@ static bool longLinesCostTheirSize()
                 QByteArray("Xrotation ").repeated(length / 10) + "\n}\n" + motion + "1 2\n3 4\n";
         else
             text += "Xrotation Yrotation\n}\n" + motion + QByteArray("1\t").repeated(length / 2) +
-                    "\n5\n";
+                    "\n5 6\n";
         QBuffer device(&text);
         device.open(QIODevice::ReadOnly);
         QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // unbuffered: resets now
