@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -376,10 +377,17 @@ bool BvhReader::parseRow(QList<double>& row)
             ++p;
         if (rowLimit >= 0 && qsizetype(values.size()) >= rowLimit)
             break; // values beyond the skeleton's channels belong to no channel
-        const std::string_view token(start, size_t(p - start));
-        double value;
-        if (!isTrusted(token, value)) [[unlikely]] {
-            refuseBadValue(token);
+        // NumberFormat::tokenToDouble and isTrusted, spelled out so that one test covers every
+        // way a value is untrusted: no number, not the whole token, beyond the double range, or
+        // beyond the float range (a NaN fails the comparison too).
+        const char* first = start;
+        if (p - first > 1 && *first == '+' && first[1] != '-' && first[1] != '+')
+            ++first;
+        double value = 0.0;
+        const auto parsed = std::from_chars(first, p, value);
+        if (parsed.ec != std::errc() || parsed.ptr != p || !(std::abs(value) <= largestValue))
+            [[unlikely]] {
+            refuseBadValue(std::string_view(start, size_t(p - start)));
             return false;
         }
         values.push_back(value);
