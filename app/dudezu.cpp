@@ -459,47 +459,13 @@ void DudEzu::showProperties()
 {
     if (!document.isOpen())
         return;
-    const auto onOff = [](bool value) { return value ? tr("yes") : tr("no"); };
-    const MotionSetup& setup = document.getSetup();
-    const PoseConvention& convention = setup.convention;
     QStringList lines;
     lines << tr("File: %1").arg(QDir::toNativeSeparators(document.getFileName()))
           << tr("Frames: %1, frame time %2 s")
                  .arg(document.rowCount())
                  .arg(NumberFormat::general(document.getMotion().frameTime))
-          << tr("Joints: %1").arg(document.getMotion().root->getAllJoints().size())
-          << tr("Skeleton profile: %1 (%2)").arg(setup.profile.title, setup.originText())
-          << tr("Rotations: %1")
-                 .arg(convention.rotationOrder == RotationOrder::Fixed
-                          ? tr("fixed X·Y·Z product")
-                          : tr("in the order the CHANNELS lines declare"))
-          << tr("Position channels: %1")
-                 .arg(convention.positionChannels == PositionChannels::AddToOffset
-                          ? tr("added to OFFSET")
-                          : tr("replace OFFSET"))
-          << tr("Pi for degrees to radians: %1").arg(NumberFormat::general(convention.pi, 9))
-          << tr("Length unit: %1 (%2 mm)")
-                 .arg(setup.unit.name, NumberFormat::general(setup.unit.millimetres))
-          << tr("Stature: %1 %2, unit judged by it: %3")
-                 .arg(NumberFormat::general(setup.stature, 4), setup.unit.name,
-                      onOff(setup.unitJudged))
-          << tr("Mass-segment model: %1")
-                 .arg(setup.userModel             ? tr("opened or edited by you")
-                      : setup.modelFile.isEmpty() ? tr("the profile's")
-                                                  : QDir::toNativeSeparators(setup.modelFile));
-    // Where the profile finds the body's landmarks in this skeleton.
-    const QList<BvhJoint*> joints = document.getMotion().root->getAllJoints();
-    QStringList landmarks;
-    for (const SkeletonProfile::Landmark& landmark : setup.profile.landmarks) {
-        const QString joint = setup.profile.jointNameFor(landmark.name, joints);
-        landmarks << tr("%1 %2").arg(landmark.name, joint.isEmpty() ? tr("(none)") : joint);
-    }
-    if (!landmarks.isEmpty())
-        lines << tr("Landmarks: %1").arg(landmarks.join(QStringLiteral(", ")));
-    const QStringList problems = setup.binding.problems(setup.segments);
-    lines << (problems.isEmpty() ? tr("The model fits the skeleton.")
-                                 : tr("The model does not fit the skeleton: %1")
-                                       .arg(problems.join(QLatin1Char(' '))));
+          << tr("Joints: %1").arg(document.getMotion().root->getAllJoints().size());
+    lines += document.getSetup().describe(document.getMotion().root);
     UserDialogs::information(tr("Properties"), lines.join(QLatin1Char('\n')));
 }
 

@@ -186,8 +186,9 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
          setup.origin == MotionSetup::Origin::NoneFits))
         report(QStringLiteral("%1: %2").arg(options.input, setup.summary()));
     if (options.showProfile)
-        std::fputs(qUtf8Printable(
-                       QStringLiteral("%1:\n%2").arg(options.input, setup.describe(motion.root))),
+        std::fputs(qUtf8Printable(QStringLiteral("%1:\n%2\n")
+                                      .arg(options.input,
+                                           setup.describe(motion.root).join(QLatin1Char('\n')))),
                    stdout);
     if (options.range && options.range->last >= motion.rowCount()) {
         report(QStringLiteral("--range %1:%2 reaches past the last frame of %3, %4")

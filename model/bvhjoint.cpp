@@ -315,3 +315,16 @@ Matrix3f BvhJoint::quaternionToMatrix(const Vector4f& q)
     m(2, 1) = 2 * (y * z + w * x);
     return m;
 }
+
+const BvhJoint* BvhJoint::getMovingRoot() const
+{
+    for (const BvhJoint* joint : getAllJoints()) {
+        for (const QString& channel : joint->channels) {
+            const Channel slot = channelFromName(channel);
+            if (slot == Channel::Xposition || slot == Channel::Yposition ||
+                slot == Channel::Zposition)
+                return joint;
+        }
+    }
+    return this;
+}

@@ -70,6 +70,10 @@ public:
 
     // This joint and all its descendants in pre-order (DOF order).
     QList<BvhJoint*> getAllJoints() const;
+    // The first joint of getAllJoints() with a position channel: the top of the body that
+    // moves, below any reference joint whose place the channels make meaningless. This joint
+    // when none has one.
+    const BvhJoint* getMovingRoot() const;
     // A new tree of the same shape under a new root (owned by the caller): every joint with
     // this one's name, offset, channels and held values.
     BvhJoint* cloneTree() const;

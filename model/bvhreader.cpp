@@ -35,11 +35,17 @@ static bool joinsTo(std::string_view first, std::string_view second, std::string
 
 // A value a pose can use: a number within the float range (poses are computed in single
 // precision, where a larger one would become an infinity or a NaN in every pose and table).
-static bool isTrusted(std::string_view token, double& value)
+// NumberFormat::tokenToDouble spelled out, as it runs for every value of a motion: one test
+// covers a text that is no number or not the whole token, and a value beyond the double or
+// the float range (a NaN fails the comparison too).
+static inline bool isTrusted(std::string_view token, double& value)
 {
-    bool ok = false;
-    value = NumberFormat::tokenToDouble(token, &ok);
-    return ok && std::abs(value) <= BvhReader::largestValue;
+    token = NumberFormat::withoutLeadingPlus(token);
+    value = 0.0;
+    const char* end = token.data() + token.size();
+    const auto parsed = std::from_chars(token.data(), end, value);
+    return parsed.ec == std::errc() && parsed.ptr == end &&
+           std::abs(value) <= BvhReader::largestValue;
 }
 
 // "1 frame", "2 frames".
@@ -377,17 +383,10 @@ bool BvhReader::parseRow(QList<double>& row)
             ++p;
         if (rowLimit >= 0 && qsizetype(values.size()) >= rowLimit)
             break; // values beyond the skeleton's channels belong to no channel
-        // NumberFormat::tokenToDouble and isTrusted, spelled out so that one test covers every
-        // way a value is untrusted: no number, not the whole token, beyond the double range, or
-        // beyond the float range (a NaN fails the comparison too).
-        const char* first = start;
-        if (p - first > 1 && *first == '+' && first[1] != '-' && first[1] != '+')
-            ++first;
-        double value = 0.0;
-        const auto parsed = std::from_chars(first, p, value);
-        if (parsed.ec != std::errc() || parsed.ptr != p || !(std::abs(value) <= largestValue))
-            [[unlikely]] {
-            refuseBadValue(std::string_view(start, size_t(p - start)));
+        const std::string_view token(start, size_t(p - start));
+        double value;
+        if (!isTrusted(token, value)) [[unlikely]] {
+            refuseBadValue(token);
             return false;
         }
         values.push_back(value);

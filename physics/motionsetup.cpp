@@ -8,6 +8,7 @@
 #include "physics/skeletonprofiles.h"
 #include "physics/skeletonshape.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -50,40 +51,47 @@ QString MotionSetup::summary() const
     return text;
 }
 
-QString MotionSetup::describe(const BvhJoint* root) const
+QStringList MotionSetup::describe(const BvhJoint* root) const
 {
-    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
     QStringList lines;
-    lines << QStringLiteral("profile: %1 (%2), named %3")
+    lines << QStringLiteral("Skeleton profile: %1 (%2), named %3")
                  .arg(profile.title, originText(), profile.name);
     if (origin == Origin::NoneFits)
-        lines << QStringLiteral("not recognised by shape: %1").arg(fitProblem);
-    lines << QStringLiteral("rotations: %1")
+        lines << QStringLiteral("Not recognised by shape: %1").arg(fitProblem);
+    lines << QStringLiteral("Rotations: %1")
                  .arg(convention.rotationOrder == RotationOrder::Fixed
-                          ? QStringLiteral("the fixed product X Y Z")
+                          ? QStringLiteral("fixed X·Y·Z product")
                           : QStringLiteral("in the order the CHANNELS lines declare"))
-          << QStringLiteral("position channels: %1")
+          << QStringLiteral("Position channels: %1")
                  .arg(convention.positionChannels == PositionChannels::AddToOffset
                           ? QStringLiteral("added to OFFSET")
                           : QStringLiteral("replace OFFSET"))
-          << QStringLiteral("pi: %1").arg(NumberFormat::general(convention.pi, 9))
-          << QStringLiteral("unit: %1 (%2 mm)%3")
-                 .arg(unit.name, NumberFormat::general(unit.millimetres),
-                      unitJudged ? QStringLiteral(", judged by the size") : QString())
-          << QStringLiteral("stature: %1 %2").arg(NumberFormat::general(stature, 4), unit.name);
-    if (!profile.landmarks.isEmpty())
-        lines << QStringLiteral("landmarks:");
+          << QStringLiteral("Pi for degrees to radians: %1")
+                 .arg(NumberFormat::general(convention.pi, 9))
+          << QStringLiteral("Length unit: %1 (%2 mm)")
+                 .arg(unit.name, NumberFormat::general(unit.millimetres))
+          << QStringLiteral("Stature: %1 %2, unit judged by it: %3")
+                 .arg(NumberFormat::general(stature, 4), unit.name,
+                      unitJudged ? QStringLiteral("yes") : QStringLiteral("no"))
+          << QStringLiteral("Mass-segment model: %1")
+                 .arg(userModel             ? QStringLiteral("opened or edited by you")
+                      : modelFile.isEmpty() ? QStringLiteral("the profile's")
+                                            : QDir::toNativeSeparators(modelFile));
+    // Where the profile finds the body's landmarks in this skeleton.
+    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
+    QStringList landmarks;
     for (const SkeletonProfile::Landmark& landmark : profile.landmarks) {
         const QString joint = profile.jointNameFor(landmark.name, joints);
-        lines << QStringLiteral("  %1 %2")
-                     .arg(landmark.name + QLatin1Char(':'), -16)
-                     .arg(joint.isEmpty() ? QStringLiteral("(none)") : joint);
+        landmarks << QStringLiteral("%1 %2").arg(
+            landmark.name, joint.isEmpty() ? QStringLiteral("(none)") : joint);
     }
+    if (!landmarks.isEmpty())
+        lines << QStringLiteral("Landmarks: %1").arg(landmarks.join(QStringLiteral(", ")));
     const QStringList problems = binding.problems(segments);
-    lines << (problems.isEmpty()
-                  ? QStringLiteral("model: %1 segments, all bound").arg(segments.size())
-                  : QStringLiteral("model: does not fit: %1").arg(problems.join(QLatin1Char(' '))));
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    lines << (problems.isEmpty() ? QStringLiteral("The model fits the skeleton.")
+                                 : QStringLiteral("The model does not fit the skeleton: %1")
+                                       .arg(problems.join(QLatin1Char(' '))));
+    return lines;
 }
 
 SkeletonProfile MotionSetup::profileToSave(const QString& name, const BvhJoint* root) const
@@ -188,22 +196,6 @@ static double boneStature(const SkeletonProfile& profile, const QList<BvhJoint*>
     return std::isfinite(stature) ? stature : 0.0;
 }
 
-// The size of the rest pose below the topmost joint with position channels (the whole
-// skeleton when none has them).
-static double bodyStature(const BvhJoint* root)
-{
-    const QList<BvhJoint*> joints = root->getAllJoints();
-    for (const BvhJoint* joint : joints) {
-        for (int c = 0; c < joint->getNumChannels(); ++c) {
-            const BvhJoint::Channel channel = joint->getChannel(c);
-            if (channel == BvhJoint::Channel::Xposition ||
-                channel == BvhJoint::Channel::Yposition || channel == BvhJoint::Channel::Zposition)
-                return restPoseStature(joint);
-        }
-    }
-    return restPoseStature(root);
-}
-
 MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhFile& motion,
                                 const SetupRequest& request)
 {
@@ -249,7 +241,7 @@ MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhFile&
     // pose's size.
     setup.stature = boneStature(setup.profile, joints);
     if (!(setup.stature > 0) && root)
-        setup.stature = bodyStature(root);
+        setup.stature = restPoseStature(root->getMovingRoot());
     if (setup.origin == Origin::Shape) {
         // No producer's unit is known: the one making the skeleton a person's height.
         QList<LengthUnit> units{LengthUnit::centimetres(), LengthUnit::millimetresUnit(),

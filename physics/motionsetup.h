@@ -68,9 +68,10 @@ struct MotionSetup
     Vector3f upAxisOf(const BvhFile& motion) const;
 
     bool detected() const { return origin == Origin::Detected || origin == Origin::Shape; }
-    // The profile in full, for people, as it binds the skeleton under `root`: where it came
-    // from, the convention, the unit, each landmark's joint, and whether the model fits.
-    QString describe(const BvhJoint* root) const;
+    // The setup in full, for people, a line per item, as it binds the skeleton under `root`:
+    // the profile and where it came from, the convention, the unit and stature, the model,
+    // each landmark's joint, and whether the model fits (File > Properties, --show-profile).
+    QStringList describe(const BvhJoint* root) const;
     // The profile to save as NAME.profile.xml for editing and installing: named `name`; a
     // profile recognised by shape also lists the skeleton's joint names, so that it is
     // detected for skeletons like this one.

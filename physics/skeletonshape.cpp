@@ -54,13 +54,9 @@ public:
         length.assign(size_t(count), 0.0);
         neighbours.resize(size_t(count));
         QHash<const BvhJoint*, int> indexOf;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             indexOf.insert(joints[i], i);
-            if (bodyRoot < 0 && hasPositionChannel(*joints[i]))
-                bodyRoot = i;
-        }
-        if (bodyRoot < 0)
-            bodyRoot = 0;
+        bodyRoot = indexOf.value(root->getMovingRoot(), 0);
         std::vector<char> inBody(size_t(count), 0);
         inBody[size_t(bodyRoot)] = 1;
         // Pre-order: a parent comes before its children.
@@ -161,18 +157,6 @@ public:
     std::vector<std::vector<int>> neighbours;
     std::vector<int> leaves;
     int bodyRoot = -1;
-
-private:
-    static bool hasPositionChannel(const BvhJoint& joint)
-    {
-        for (int c = 0; c < joint.getNumChannels(); ++c) {
-            const BvhJoint::Channel channel = joint.getChannel(c);
-            if (channel == BvhJoint::Channel::Xposition ||
-                channel == BvhJoint::Channel::Yposition || channel == BvhJoint::Channel::Zposition)
-                return true;
-        }
-        return false;
-    }
 };
 
 // Rest-pose places along a chain, from the offsets: what the proportions are judged on.
