@@ -8,11 +8,13 @@
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
+#include "physics/gaitcycles.h"
 #include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 #include "physics/setupobserver.h"
 #include "physics/skeletonprofilefile.h"
 #include "physics/skeletonprofiles.h"
+#include "physics/strides.h"
 
 #include <QFile>
 
@@ -28,6 +30,8 @@
 // Where this thread's messages go instead of standard error, when set (a data-set run keeps
 // each file's messages for its summary).
 static thread_local QStringList* collectedMessages = nullptr;
+// Where this thread's row of the summary table goes instead of a file of its own.
+static thread_local QString* collectedSummaryRow = nullptr;
 
 static void report(const QString& message)
 {
@@ -143,11 +147,13 @@ ConvertExit runConversion(const ConvertOptions& options)
 }
 
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
-                          QStringList* messages)
+                          QStringList* messages, QString* summaryRow)
 {
     collectedMessages = messages;
+    collectedSummaryRow = summaryRow;
     const ConvertExit exit = runConversion(options, profiles);
     collectedMessages = nullptr;
+    collectedSummaryRow = nullptr;
     return exit;
 }
 
@@ -267,6 +273,26 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
         if (!options.eventsFile.isEmpty())
             exports.push_back(
                 [&](ProgressSink*) { return analysis.writeEventsCsv(options.eventsFile); });
+        if (!options.anglesFile.isEmpty())
+            exports.push_back(
+                [&](ProgressSink*) { return analysis.writeAnglesCsv(options.anglesFile); });
+    }
+    const Strides strides = Strides::of(analysis, setup.unit);
+    std::optional<GaitCycles> cycles;
+    if (analysis.ok()) {
+        if (!options.stridesFile.isEmpty())
+            exports.push_back([&](ProgressSink*) { return strides.writeCsv(options.stridesFile); });
+        if (!options.cyclesFile.isEmpty()) {
+            cycles = GaitCycles::of(analysis, strides);
+            exports.push_back([&](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
+        }
+        if (collectedSummaryRow)
+            *collectedSummaryRow = strides.summaryRow(options.input);
+        else if (!options.summaryFile.isEmpty())
+            exports.push_back([&](ProgressSink*) {
+                return Strides::writeSummary(options.summaryFile,
+                                             {strides.summaryRow(options.input)});
+            });
     }
     if (!options.profileFile.isEmpty()) {
         exports.push_back([&](ProgressSink*) {

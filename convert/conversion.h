@@ -17,9 +17,10 @@ enum class ConvertExit
 ConvertExit runConversion(const ConvertOptions& options);
 // The same with the profiles already loaded (and their warnings given).
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles);
-// The same, its messages kept in `messages` instead of going to standard error.
+// The same, its messages kept in `messages` instead of going to standard error, and the row of
+// the summary table put in `summaryRow` when that is given (a data set writes one table).
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
-                          QStringList* messages);
+                          QStringList* messages, QString* summaryRow = nullptr);
 
 // Converts each file of a data set (options.isDataSet()) on its own, options.jobs files at a
 // time, with one progress bar over them all, and ends with a summary: a line for each file

@@ -124,6 +124,17 @@ QList<ConvertOption> makeTable()
                     "acceleration, extrapolated centre, margin of stability,\nfoot contacts")
           << output("--events-csv", &O::eventsFile, "{name}-events.csv", ".csv",
                     "gait events (with --c3d also in its EVENT group)")
+          << output("--angles-csv", &O::anglesFile, "{name}-angles.csv", ".csv",
+                    "joint angles of the legs, pelvis and trunk from the\n"
+                    "landmarks, in degrees")
+          << output("--strides-csv", &O::stridesFile, "{name}-strides.csv", ".csv",
+                    "strides and their spatiotemporal parameters")
+          << output("--cycles-csv", &O::cyclesFile, "{name}-cycles.csv", ".csv",
+                    "angles, centre and margin over the gait cycle (0-100 %),\n"
+                    "mean and SD per side")
+          << output("--summary-csv", &O::summaryFile, "{name}-summary.csv", ".csv",
+                    "spatiotemporal means and SDs, a row per file (a data\n"
+                    "set writes one table, summary.csv without a name)")
           << output("--save-profile", &O::profileFile, "{name}.profile.xml", ".xml",
                     "the skeleton's profile (landmarks, convention, unit,\n"
                     "model) as a file to edit and install")
@@ -313,7 +324,8 @@ QString ConvertOptions::usage()
         "the output's extension (.c3d, .bvh, .csv); an existing .bvh file before the input\n"
         "is refused as ambiguous. Without a name an output is named after its input:\n"
         "{name}.c3d, {name}-cut.bvh, {name}-com.csv, {name}-rotations.csv,\n"
-        "{name}-positions.csv, {name}-analysis.csv or {name}-events.csv.\n");
+        "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv, {name}-angles.csv,\n"
+        "{name}-strides.csv, {name}-cycles.csv or {name}-summary.csv.\n");
     constexpr qsizetype helpColumn = 26;
     for (const ConvertOption& option : table()) {
         if (!option.section.isEmpty())
@@ -418,7 +430,8 @@ QString ConvertOptions::parse(const QStringList& arguments)
         return QStringLiteral("no input file");
     if (!hasOutput() && !showProfile)
         return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
-                              "--positions-csv, --analysis-csv, --events-csv, --save-profile or "
+                              "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
+                              "--strides-csv, --cycles-csv, --summary-csv, --save-profile or "
                               "--show-profile)");
     return {};
 }

@@ -56,6 +56,10 @@ struct ConvertOptions
     QString positionsFile;
     QString analysisFile;
     QString eventsFile;
+    QString anglesFile;
+    QString stridesFile;
+    QString cyclesFile;
+    QString summaryFile; // a data set's one table, a row per file
     QString profileFile; // the skeleton's profile, to edit and install
     bool showProfile = false;
     AnalysisSettings analysis;
@@ -78,7 +82,11 @@ struct ConvertOptions
     // Several files or folders, an output folder or "{name}" in an output's name: each input
     // is converted on its own, its outputs named after it (see InputSet).
     bool isDataSet() const;
-    bool wantsAnalysis() const { return !analysisFile.isEmpty() || !eventsFile.isEmpty(); }
+    bool wantsAnalysis() const
+    {
+        return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
+               !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty();
+    }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong
     // with them (a usage error).

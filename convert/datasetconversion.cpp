@@ -3,6 +3,7 @@
 #include "convert/filequeue.h"
 #include "convert/inputset.h"
 #include "physics/skeletonprofiles.h"
+#include "physics/strides.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,12 +24,33 @@ struct FileResult
 {
     ConvertExit exit = ConvertExit::Failed;
     QStringList messages;
+    QString summaryRow; // empty when the file gave none
 };
 
+// The one summary table of a data set, or nothing when each file writes its own ({name} in
+// the name given) or none is asked for. Without a name it is summary.csv in the output folder
+// (or the current one); one input keeps the name after it.
+QString summaryTableOf(const ConvertOptions& options, qsizetype count)
+{
+    const QString& name = options.summaryFile;
+    const ConvertOption* summary = nullptr;
+    for (const ConvertOption* output : ConvertOptions::outputOptions()) {
+        if (output->file == &ConvertOptions::summaryFile)
+            summary = output;
+    }
+    if (name.isEmpty() || (name == summary->nameAfterInput && count == 1))
+        return {};
+    if (name == summary->nameAfterInput)
+        return QDir(options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir)
+            .filePath(QStringLiteral("summary.csv"));
+    return name.contains(QLatin1String("{name}")) ? QString() : name;
+}
+
 // The options of one file of the data set: its outputs named after it, under the output
-// folder, whose subfolders are made as needed.
+// folder, whose subfolders are made as needed. With `oneSummary` the file's summary is a row of
+// the data set's table, not a file.
 std::optional<ConvertOptions> optionsFor(const ConvertOptions& options, const InputFile& file,
-                                         QStringList& messages)
+                                         bool oneSummary, QStringList& messages)
 {
     ConvertOptions one = options;
     one.inputs = {file.path};
@@ -37,7 +59,7 @@ std::optional<ConvertOptions> optionsFor(const ConvertOptions& options, const In
     one.outDir.clear();
     for (const ConvertOption* output : ConvertOptions::outputOptions()) {
         QString& name = one.*output->file;
-        if (name.isEmpty())
+        if (name.isEmpty() || (oneSummary && output->file == &ConvertOptions::summaryFile))
             continue;
         name = outputPath(name, file, options.outDir);
         const QString folder = QFileInfo(name).absolutePath();
@@ -55,9 +77,12 @@ ConvertExit runDataSet(const ConvertOptions& options)
 {
     const InputSet set = InputSet::collect(options.inputs, options.recursive);
     const size_t count = size_t(set.files.size());
+    const QString summaryTable = summaryTableOf(options, qsizetype(count));
     // Several files writing one name would overwrite each other's output.
     for (const ConvertOption* output : ConvertOptions::outputOptions()) {
         const QString& name = options.*output->file;
+        if (output->file == &ConvertOptions::summaryFile && !summaryTable.isEmpty())
+            continue;
         if (count > 1 && !name.isEmpty() && !name.contains(QLatin1String("{name}"))) {
             say(QStringLiteral("%1 %2 names one file for %3 inputs: put {name} in it, or give "
                                "no name")
@@ -75,9 +100,11 @@ ConvertExit runDataSet(const ConvertOptions& options)
         console.emplace(QStringLiteral("converting %1 files").arg(count), int(count));
     FileQueue queue(qsizetype(count), options.jobs, [&](qsizetype i, ProgressSink*) {
         FileResult& result = results[size_t(i)];
-        if (const std::optional<ConvertOptions> one =
-                optionsFor(options, set.files[i], result.messages))
-            result.exit = runConversion(*one, profiles, &result.messages);
+        const std::optional<ConvertOptions> one =
+            optionsFor(options, set.files[i], !summaryTable.isEmpty(), result.messages);
+        if (one)
+            result.exit = runConversion(*one, profiles, &result.messages,
+                                        summaryTable.isEmpty() ? nullptr : &result.summaryRow);
         if (console) {
             ProgressSink* sink = console->sink(int(i));
             sink->begin({}, {}, 1);
@@ -89,6 +116,19 @@ ConvertExit runDataSet(const ConvertOptions& options)
     queue.wait();
     if (console)
         console->finish();
+    bool summaryWritten = true;
+    if (!summaryTable.isEmpty()) {
+        QStringList rows;
+        for (const FileResult& result : results) {
+            if (!result.summaryRow.isEmpty())
+                rows.append(result.summaryRow);
+        }
+        QDir().mkpath(QFileInfo(summaryTable).absolutePath());
+        const WriteResult written = Strides::writeSummary(summaryTable, rows);
+        if (!written.ok)
+            say(QStringLiteral("cannot write %1: %2").arg(written.fileName, written.errorString));
+        summaryWritten = written.ok;
+    }
 
     int converted = 0, warned = 0, failed = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -115,5 +155,6 @@ ConvertExit runDataSet(const ConvertOptions& options)
                 .arg(failed)
                 .arg(set.problems.size())
                 .arg(warned > 0 ? QStringLiteral(" (%1 with warnings)").arg(warned) : QString()));
-    return failed > 0 || !set.problems.isEmpty() ? ConvertExit::Failed : ConvertExit::Done;
+    return failed > 0 || !set.problems.isEmpty() || !summaryWritten ? ConvertExit::Failed
+                                                                    : ConvertExit::Done;
 }

@@ -186,6 +186,7 @@ public:
     void findWalkingDirection();
     void findEvents();
     void extrapolate();
+    void measureAngles();
 
 private:
     // Frames in a span of seconds, at least one and at most the motion's (a frame time close
@@ -202,6 +203,10 @@ private:
     const AnalysisSettings& settings;
     int n = 0;
     std::array<Track, landmarkCount> tracks; // empty for a landmark the skeleton lacks
+    // The places the joint angles are made from, and the same in the rest pose.
+    JointAngles::PointIndices anglePoints{};
+    std::array<Track, JointAngles::pointCount> angleTracks;
+    std::array<Vector, JointAngles::pointCount> anglePointsAtRest{};
     Butterworth::Section section;
 };
 
@@ -214,6 +219,14 @@ bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const Segm
     for (size_t k = 0; k < landmarkCount; ++k) {
         if (landmarks[k] >= 0)
             tracks[k].assign(size_t(n), Vector::Zero());
+    }
+    const std::vector<Vector> rest = restPosePositions(motion.root);
+    anglePoints = JointAngles::pointIndices(setup.profile, pose.getJoints(), rest);
+    for (size_t k = 0; k < JointAngles::pointCount; ++k) {
+        if (anglePoints[k] >= 0) {
+            angleTracks[k].assign(size_t(n), Vector::Zero());
+            anglePointsAtRest[k] = rest[size_t(anglePoints[k])];
+        }
     }
     std::array<CentresOfMass, FrameBlocks::laneCount> centres;
     if (progress)
@@ -230,6 +243,10 @@ bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const Segm
             for (size_t k = 0; k < landmarkCount; ++k) {
                 if (landmarks[k] >= 0)
                     tracks[k][i] = positions[size_t(landmarks[k])].cast<double>();
+            }
+            for (size_t k = 0; k < JointAngles::pointCount; ++k) {
+                if (anglePoints[k] >= 0)
+                    angleTracks[k][i] = positions[size_t(anglePoints[k])].cast<double>();
             }
         },
         [&](int stop) {
@@ -406,6 +423,16 @@ void Analyser::extrapolate()
     }
 }
 
+// The joint angles, from the joints as posed (unfiltered), in the walking frame of each frame.
+void Analyser::measureAngles()
+{
+    std::array<std::span<const Vector>, JointAngles::pointCount> points;
+    for (size_t k = 0; k < JointAngles::pointCount; ++k)
+        points[k] = angleTracks[k];
+    a.angles = JointAngles::compute(points, anglePointsAtRest, a.walkingDirection, a.up);
+    angleTracks = {};
+}
+
 } // namespace
 
 MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup& setup,
@@ -471,6 +498,7 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     analyser.findWalkingDirection();
     analyser.findEvents();
     analyser.extrapolate();
+    analyser.measureAngles();
     a.errorString.clear();
     return a;
 }
@@ -505,6 +533,36 @@ WriteResult MotionAnalysis::writeCsv(const QString& fileName) const
         addMaybe(marginAcross[i]);
         for (size_t foot = 0; foot < 2; ++foot)
             writer.addText(hasFeet ? (contact[foot][i] ? ",1" : ",0") : ",");
+    });
+}
+
+WriteResult MotionAnalysis::writeAnglesCsv(const QString& fileName) const
+{
+    if (!ok())
+        return WriteResult::failure(fileName, errorString);
+    std::vector<const std::vector<double>*> columns;
+    QString header = QStringLiteral("TIME");
+    for (const char* side : {"LEFT_", "RIGHT_"}) {
+        for (int angle = 0; angle < JointAngles::angleCount; ++angle) {
+            if (!angles.has(JointAngles::Angle(angle)))
+                continue;
+            header += QLatin1Char(',') + QLatin1String(side) +
+                      JointAngles::nameOf(JointAngles::Angle(angle));
+            columns.push_back(&angles.degrees[side[0] == 'L' ? 0 : 1][size_t(angle)]);
+        }
+    }
+    FrameTable::Format format;
+    format.header = header;
+    format.frames = range;
+    format.frameTime = frameTime;
+    return FrameTable::write(fileName, format, nullptr, [&](CsvWriter& writer, int frame) {
+        const size_t i = size_t(frame - range.first);
+        for (const std::vector<double>* column : columns) {
+            if (std::isfinite((*column)[i]))
+                writer.addNumberCell((*column)[i]);
+            else
+                writer.addText(",");
+        }
     });
 }
 

@@ -5,6 +5,7 @@
 #include "model/vectortypes.h"
 #include "model/writeresult.h"
 #include "physics/gaitevents.h"
+#include "physics/jointangles.h"
 #include "physics/supportpolygon.h"
 
 #include <Eigen/Core>
@@ -85,6 +86,7 @@ struct MotionAnalysis
     std::array<std::vector<unsigned char>, 2> contact;
     bool hasFeet = false;
     std::vector<GaitEvent> events; // in frame order
+    JointAngles angles;            // of the legs, pelvis and trunk, from the landmarks
     // Why nothing was analysed; empty when it was.
     QString errorString = QStringLiteral("Nothing was analysed.");
 
@@ -117,4 +119,6 @@ struct MotionAnalysis
     WriteResult writeCsv(const QString& fileName) const;
     // FRAME, TIME, FOOT, EVENT of every gait event.
     WriteResult writeEventsCsv(const QString& fileName) const;
+    // TIME, then LEFT_ and RIGHT_ of every angle the landmarks define, in degrees.
+    WriteResult writeAnglesCsv(const QString& fileName) const;
 };

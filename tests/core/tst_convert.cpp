@@ -293,6 +293,24 @@ private slots:
 
     // Every recording of another producer, and the walk renamed their ways, converts from a
     // folder holding no model with no option and no word on standard error.
+    // A data set's summary is one table, its rows in the order of the inputs, each file's
+    // own table written beside it when its name holds {name}.
+    void summaryOfADataSet()
+    {
+        const QStringList inputs = {walk, path("cmu.bvh"), path("old.bvh")};
+        const Run run = convert(QStringList(inputs) << "--summary-csv"
+                                                    << "--out-dir"
+                                                    << "sets");
+        QVERIFY2(run.exitCode == 0, run.errors.constData());
+        const QList<QByteArray> lines = TestSupport::readLines(path("sets/summary.csv"));
+        QCOMPARE(lines.size(), inputs.size() + 1);
+        for (qsizetype i = 0; i < inputs.size(); ++i)
+            QVERIFY(lines[i + 1].startsWith(inputs[i].toUtf8() + ','));
+        QVERIFY(convert({walk, "--summary-csv", "{name}-gait.csv", "--out-dir", "each"}).exitCode ==
+                0);
+        QCOMPARE(TestSupport::readLines(path("each/walk-gait.csv")).mid(1), lines.mid(1, 1));
+    }
+
     void everyProducerOutOfTheBox_data()
     {
         QTest::addColumn<QString>("input");
@@ -308,12 +326,21 @@ private slots:
         QTemporaryDir empty;
         if (!input.contains('/'))
             input = TestSupport::writeFile(empty, input + ".bvh", TestSupport::renamedWalk(input));
-        const Run run = convert({input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d"),
-                                 "--analysis-csv", path("a.csv"), "--events-csv", path("e.csv")},
-                                empty.path());
+        const Run run =
+            convert({input, "--com-csv", path("com.csv"), "--c3d", path("out.c3d"),
+                     "--analysis-csv", path("a.csv"), "--events-csv", path("e.csv"), "--angles-csv",
+                     path("angles.csv"), "--strides-csv", path("strides.csv"), "--cycles-csv",
+                     path("cycles.csv"), "--summary-csv", path("summary.csv")},
+                    empty.path());
         QVERIFY2(run.exitCode == 0 && run.errors.isEmpty(), run.errors.constData());
         QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n") &&
                 contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
+        // Every skeleton here has legs, pelvis and trunk: the angles of all of them.
+        QVERIFY(contents("angles.csv").startsWith("TIME,LEFT_PELVIS_TILT,") &&
+                contents("angles.csv").contains(",RIGHT_KNEE_FLEXION,") &&
+                contents("strides.csv").startsWith("FOOT,STRIDE,") &&
+                contents("cycles.csv").startsWith("FOOT,PERCENT,STRIDES,") &&
+                TestSupport::readLines(path("summary.csv")).size() == 2);
         // A dance on the spot: its events come from the contacts.
         const QString events = TestSupport::dataPath(
             "expected/" + QFileInfo(input).completeBaseName() + "-events.csv");

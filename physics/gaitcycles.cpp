@@ -1,0 +1,165 @@
+#include "gaitcycles.h"
+
+#include "model/csvwriter.h"
+#include "model/numberformat.h"
+#include "physics/motionanalysis.h"
+#include "physics/strides.h"
+
+#include <QStringList>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+} // namespace
+
+const GaitCycles::Curve* GaitCycles::curve(const QString& name) const
+{
+    for (const Curve& c : curves) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+double GaitCycles::interpolate(std::span<const double> samples, double x)
+{
+    if (samples.empty())
+        return notANumber;
+    if (!(x > 0))
+        return samples.front();
+    const double last = double(samples.size() - 1);
+    if (!(x < last))
+        return samples.back();
+    const size_t below = size_t(x);
+    const double share = x - double(below);
+    if (share == 0)
+        return samples[below];
+    // numpy's formula: the slope times the distance, added to the lower neighbour.
+    return (samples[below + 1] - samples[below]) * share + samples[below];
+}
+
+std::array<double, GaitCycles::points> GaitCycles::resample(std::span<const double> samples,
+                                                            int first, int strike, int nextStrike)
+{
+    std::array<double, points> result;
+    const double span = nextStrike - strike;
+    for (int point = 0; point < points; ++point)
+        result[size_t(point)] =
+            interpolate(samples, double(strike - first) + span * point / (points - 1));
+    return result;
+}
+
+GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides)
+{
+    GaitCycles cycles;
+    for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+        cycles.strideCount[size_t(foot)] = strides.count(foot);
+        cycles.meanToeOffPercent[size_t(foot)] = strides.meanToeOffPercent(foot);
+    }
+    if (!analysis.ok())
+        return cycles;
+
+    // Each curve's samples per side (the same for both sides where the quantity has none).
+    struct Source
+    {
+        QString name, title;
+        std::array<const std::vector<double>*, 2> samples;
+    };
+    std::vector<Source> sources;
+    const JointAngles& angles = analysis.angles;
+    for (int angle = 0; angle < JointAngles::angleCount; ++angle) {
+        const auto a = JointAngles::Angle(angle);
+        if (angles.has(a))
+            sources.push_back({JointAngles::nameOf(a),
+                               JointAngles::titleOf(a) + QStringLiteral(" (deg)"),
+                               {&angles.degrees[0][size_t(a)], &angles.degrees[1][size_t(a)]}});
+    }
+    const int n = analysis.size();
+    std::vector<double> height(static_cast<size_t>(n)), speed(static_cast<size_t>(n));
+    for (size_t i = 0; i < size_t(n); ++i) {
+        height[i] = analysis.centre[i].dot(analysis.up) - analysis.floorHeight;
+        speed[i] = analysis.velocity[i].norm();
+    }
+    const QString& unit = strides.unit.name;
+    sources.push_back({QStringLiteral("COM_HEIGHT"),
+                       QStringLiteral("Height of the centre of mass (%1)").arg(unit),
+                       {&height, &height}});
+    sources.push_back({QStringLiteral("COM_SPEED"),
+                       QStringLiteral("Speed of the centre of mass (%1/s)").arg(unit),
+                       {&speed, &speed}});
+    if (analysis.hasFeet)
+        sources.push_back({QStringLiteral("MOS"),
+                           QStringLiteral("Margin of stability (%1)").arg(unit),
+                           {&analysis.margin, &analysis.margin}});
+
+    for (const Source& source : sources) {
+        Curve curve;
+        curve.name = source.name;
+        curve.title = source.title;
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            std::array<double, points> sum{}, squares{};
+            std::array<int, points> count{};
+            std::vector<std::array<double, points>> resampled;
+            for (const Stride& stride : strides.strides) {
+                if (stride.foot != foot)
+                    continue;
+                resampled.push_back(resample(*source.samples[size_t(foot)], analysis.range.first,
+                                             stride.strike, stride.nextStrike));
+                for (size_t p = 0; p < points; ++p) {
+                    if (std::isfinite(resampled.back()[p])) {
+                        sum[p] += resampled.back()[p];
+                        ++count[p];
+                    }
+                }
+            }
+            auto& mean = curve.mean[size_t(foot)];
+            auto& sd = curve.sd[size_t(foot)];
+            for (size_t p = 0; p < points; ++p)
+                mean[p] = count[p] > 0 ? sum[p] / count[p] : notANumber;
+            for (const std::array<double, points>& values : resampled) {
+                for (size_t p = 0; p < points; ++p) {
+                    if (std::isfinite(values[p]))
+                        squares[p] += (values[p] - mean[p]) * (values[p] - mean[p]);
+                }
+            }
+            for (size_t p = 0; p < points; ++p)
+                sd[p] = count[p] > 1 ? std::sqrt(squares[p] / (count[p] - 1)) : notANumber;
+        }
+        cycles.curves.push_back(std::move(curve));
+    }
+    return cycles;
+}
+
+WriteResult GaitCycles::writeCsv(const QString& fileName) const
+{
+    CsvWriter writer(fileName);
+    if (!writer.open())
+        return writer.finish();
+    QString header = QStringLiteral("FOOT,PERCENT,STRIDES");
+    for (const Curve& c : curves)
+        header += QStringLiteral(",%1_MEAN,%1_SD").arg(c.name);
+    writer.addText(header);
+    writer.endLine();
+    const auto cell = [](double value) {
+        return std::isfinite(value) ? QLatin1Char(',') + NumberFormat::general(value)
+                                    : QStringLiteral(",");
+    };
+    for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+        if (strideCount[size_t(foot)] == 0)
+            continue;
+        for (size_t p = 0; p < points; ++p) {
+            QString line =
+                (foot == GaitEvent::Left ? QStringLiteral("Left,") : QStringLiteral("Right,")) +
+                QString::number(p) + QLatin1Char(',') + QString::number(strideCount[size_t(foot)]);
+            for (const Curve& c : curves)
+                line += cell(c.mean[size_t(foot)][p]) + cell(c.sd[size_t(foot)][p]);
+            writer.addText(line);
+            writer.endLine();
+        }
+    }
+    return writer.finish();
+}

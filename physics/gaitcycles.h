@@ -1,0 +1,53 @@
+#pragma once
+
+#include "model/writeresult.h"
+#include "physics/gaitevents.h"
+
+#include <QString>
+
+#include <array>
+#include <span>
+#include <vector>
+
+struct MotionAnalysis;
+struct Strides;
+
+// The curves of a walk over the gait cycle: every stride resampled to 101 points (0 to 100 %,
+// from a foot strike to the next strike of that foot), and per side the mean and standard
+// deviation across the strides at each point, of every joint angle, the centre's height above
+// the floor and speed, and the margin of stability.
+struct GaitCycles
+{
+    static constexpr int points = 101;
+
+    struct Curve
+    {
+        QString name;  // "KNEE_FLEXION", "COM_HEIGHT", ...
+        QString title; // "Knee flexion (deg)"
+        // Per side (GaitEvent::Foot): the mean and sample standard deviation at each point
+        // (NaN where fewer strides give a value than it needs).
+        std::array<std::array<double, points>, 2> mean;
+        std::array<std::array<double, points>, 2> sd;
+    };
+
+    std::array<int, 2> strideCount{};
+    std::array<double, 2> meanToeOffPercent{}; // NaN without strides
+    std::vector<Curve> curves;
+
+    const Curve* curve(const QString& name) const;
+
+    // The value of `samples` (one per frame) at fractional index `x`, by straight lines between
+    // neighbours as numpy.interp draws them; the end value beyond the ends.
+    static double interpolate(std::span<const double> samples, double x);
+    // One stride of `samples` (index 0 being frame `first`) from frame `strike` to `nextStrike`
+    // at `points` evenly spaced places.
+    static std::array<double, points> resample(std::span<const double> samples, int first,
+                                               int strike, int nextStrike);
+
+    // The cycles of the strides of an analysis.
+    static GaitCycles of(const MotionAnalysis& analysis, const Strides& strides);
+
+    // FOOT, PERCENT, STRIDES, then each curve's NAME_MEAN and NAME_SD: 101 rows per side that
+    // has a stride.
+    WriteResult writeCsv(const QString& fileName) const;
+};

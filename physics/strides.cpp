@@ -1,0 +1,291 @@
+#include "strides.h"
+
+#include "model/csvwriter.h"
+#include "model/numberformat.h"
+#include "physics/motionanalysis.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+GaitEvent::Foot otherFoot(GaitEvent::Foot foot)
+{
+    return foot == GaitEvent::Left ? GaitEvent::Right : GaitEvent::Left;
+}
+
+// A number cell, empty when the number is not finite.
+QString cell(double value)
+{
+    return std::isfinite(value) ? NumberFormat::general(value) : QString();
+}
+
+const char* const parameterNames[Strides::parameterCount] = {
+    "STRIDE_TIME",    "STEP_TIME",     "CADENCE",
+    "STANCE_PERCENT", "SWING_PERCENT", "DOUBLE_SUPPORT_PERCENT",
+    "STRIDE_LENGTH",  "STEP_LENGTH",   "STEP_WIDTH",
+    "SPEED"};
+
+// The metre columns follow the motion's unit's, in this order.
+const Strides::Parameter lengths[] = {Strides::StrideLength, Strides::StepLength,
+                                      Strides::StepWidth, Strides::Speed};
+
+QString metreName(Strides::Parameter parameter)
+{
+    return Strides::nameOf(parameter) +
+           (parameter == Strides::Speed ? QStringLiteral("_M_S") : QStringLiteral("_M"));
+}
+
+} // namespace
+
+Strides Strides::of(const MotionAnalysis& analysis, const LengthUnit& unit)
+{
+    Strides result;
+    result.unit = unit;
+    result.frameTime = analysis.frameTime;
+    if (!analysis.ok() || !analysis.hasFeet)
+        return result;
+    const std::vector<GaitEvent>& events = analysis.events;
+    // Events lie within the analysed frames, whose every frame the tracks hold.
+    const auto heelAt = [&](GaitEvent::Foot foot, int frame) {
+        const std::vector<MotionAnalysis::Vector>& heel =
+            analysis.feet[size_t(foot)][MotionAnalysis::Heel];
+        const size_t i = size_t(frame - analysis.range.first);
+        return i < heel.size() ? analysis.horizontal(heel[i])
+                               : MotionAnalysis::Vector::Constant(notANumber);
+    };
+    for (size_t first = 0; first < events.size(); ++first) {
+        const GaitEvent& strike = events[first];
+        if (strike.kind != GaitEvent::FootStrike)
+            continue;
+        // The events up to this foot's next strike must be those of one walking stride.
+        const GaitEvent::Foot other = otherFoot(strike.foot);
+        const GaitEvent expected[] = {{0, other, GaitEvent::FootOff},
+                                      {0, other, GaitEvent::FootStrike},
+                                      {0, strike.foot, GaitEvent::FootOff},
+                                      {0, strike.foot, GaitEvent::FootStrike}};
+        size_t next = first + 1;
+        int frames[4] = {};
+        bool regular = true;
+        for (int k = 0; k < 4 && regular; ++k, ++next) {
+            regular = next < events.size() && events[next].foot == expected[k].foot &&
+                      events[next].kind == expected[k].kind;
+            if (regular)
+                frames[k] = events[next].frame;
+        }
+        if (!regular || frames[3] <= strike.frame)
+            continue;
+        Stride s;
+        s.foot = strike.foot;
+        s.strike = strike.frame;
+        s.oppositeOff = frames[0];
+        s.oppositeStrike = frames[1];
+        s.off = frames[2];
+        s.nextStrike = frames[3];
+        const int strideFrames = s.nextStrike - s.strike;
+        s.time = strideFrames * analysis.frameTime;
+        s.stepTime = (s.nextStrike - s.oppositeStrike) * analysis.frameTime;
+        s.cadence = 120.0 / s.time;
+        s.stancePercent = 100.0 * (s.off - s.strike) / strideFrames;
+        s.swingPercent = 100.0 * (s.nextStrike - s.off) / strideFrames;
+        s.doubleSupportPercent =
+            100.0 * ((s.oppositeOff - s.strike) + (s.off - s.oppositeStrike)) / strideFrames;
+
+        const MotionAnalysis::Vector start = heelAt(s.foot, s.strike);
+        const MotionAnalysis::Vector end = heelAt(s.foot, s.nextStrike);
+        const MotionAnalysis::Vector otherHeel = heelAt(other, s.oppositeStrike);
+        const MotionAnalysis::Vector stride = end - start;
+        s.length = stride.norm();
+        s.speed = s.length / s.time;
+        if (s.length > 0) {
+            const MotionAnalysis::Vector along = stride / s.length;
+            s.stepLength = (end - otherHeel).dot(along);
+            const MotionAnalysis::Vector fromLine = otherHeel - start;
+            s.stepWidth = (fromLine - fromLine.dot(along) * along).norm();
+        } else {
+            s.stepLength = s.stepWidth = notANumber;
+        }
+        result.strides.push_back(s);
+    }
+    return result;
+}
+
+QString Strides::nameOf(Parameter parameter)
+{
+    return QLatin1String(parameterNames[parameter]);
+}
+
+QString Strides::titleOf(Parameter parameter) const
+{
+    static const char* const titles[parameterCount] = {
+        "Stride time (s)",      "Step time (s)",       "Cadence (steps/min)",
+        "Stance (% of stride)", "Swing (% of stride)", "Double support (% of stride)",
+        "Stride length (%1)",   "Step length (%1)",    "Step width (%1)",
+        "Speed (%1/s)"};
+    const QString title = QLatin1String(titles[parameter]);
+    return isLength(parameter) ? title.arg(unit.name) : title;
+}
+
+bool Strides::isLength(Parameter parameter)
+{
+    return parameter >= StrideLength;
+}
+
+double Strides::valueOf(const Stride& stride, Parameter parameter)
+{
+    switch (parameter) {
+    case StrideTime:
+        return stride.time;
+    case StepTime:
+        return stride.stepTime;
+    case Cadence:
+        return stride.cadence;
+    case StancePercent:
+        return stride.stancePercent;
+    case SwingPercent:
+        return stride.swingPercent;
+    case DoubleSupportPercent:
+        return stride.doubleSupportPercent;
+    case StrideLength:
+        return stride.length;
+    case StepLength:
+        return stride.stepLength;
+    case StepWidth:
+        return stride.stepWidth;
+    case Speed:
+        return stride.speed;
+    case parameterCount:
+        break;
+    }
+    return notANumber;
+}
+
+int Strides::count(GaitEvent::Foot foot) const
+{
+    int n = 0;
+    for (const Stride& stride : strides)
+        n += stride.foot == foot;
+    return n;
+}
+
+Strides::Statistic Strides::statistic(GaitEvent::Foot foot, Parameter parameter) const
+{
+    Statistic result;
+    double sum = 0.0;
+    for (const Stride& stride : strides) {
+        const double value = valueOf(stride, parameter);
+        if (stride.foot == foot && std::isfinite(value)) {
+            ++result.count;
+            sum += value;
+        }
+    }
+    result.mean = result.count > 0 ? sum / result.count : notANumber;
+    double squares = 0.0;
+    for (const Stride& stride : strides) {
+        const double value = valueOf(stride, parameter);
+        if (stride.foot == foot && std::isfinite(value))
+            squares += (value - result.mean) * (value - result.mean);
+    }
+    result.sd = result.count > 1 ? std::sqrt(squares / (result.count - 1)) : notANumber;
+    return result;
+}
+
+double Strides::symmetryIndex(Parameter parameter) const
+{
+    const double left = statistic(GaitEvent::Left, parameter).mean;
+    const double right = statistic(GaitEvent::Right, parameter).mean;
+    return 100.0 * (right - left) / ((right + left) / 2);
+}
+
+WriteResult Strides::writeCsv(const QString& fileName) const
+{
+    CsvWriter writer(fileName);
+    if (!writer.open())
+        return writer.finish();
+    QString header = QStringLiteral("FOOT,STRIDE,STRIKE_FRAME,OPPOSITE_OFF_FRAME,"
+                                    "OPPOSITE_STRIKE_FRAME,OFF_FRAME,NEXT_STRIKE_FRAME,TIME,UNIT");
+    for (int parameter = 0; parameter < parameterCount; ++parameter)
+        header += QLatin1Char(',') + nameOf(Parameter(parameter));
+    for (const Parameter parameter : lengths)
+        header += QLatin1Char(',') + metreName(parameter);
+    writer.addText(header);
+    writer.endLine();
+    std::array<int, 2> numbers{};
+    for (const Stride& s : strides) {
+        QStringList cells = {s.foot == GaitEvent::Left ? QStringLiteral("Left")
+                                                       : QStringLiteral("Right"),
+                             QString::number(++numbers[size_t(s.foot)]),
+                             QString::number(s.strike),
+                             QString::number(s.oppositeOff),
+                             QString::number(s.oppositeStrike),
+                             QString::number(s.off),
+                             QString::number(s.nextStrike),
+                             cell(s.strike * frameTime),
+                             unit.name};
+        for (int parameter = 0; parameter < parameterCount; ++parameter)
+            cells.append(cell(valueOf(s, Parameter(parameter))));
+        for (const Parameter parameter : lengths)
+            cells.append(cell(valueOf(s, parameter) * unit.millimetres / 1000.0));
+        writer.addText(cells.join(QLatin1Char(',')));
+        writer.endLine();
+    }
+    return writer.finish();
+}
+
+QString Strides::summaryHeader()
+{
+    QStringList names;
+    for (int parameter = 0; parameter < parameterCount; ++parameter)
+        names.append(nameOf(Parameter(parameter)));
+    for (const Parameter parameter : lengths)
+        names.append(metreName(parameter));
+    QStringList columns = {QStringLiteral("FILE"), QStringLiteral("UNIT"),
+                           QStringLiteral("LEFT_STRIDES"), QStringLiteral("RIGHT_STRIDES")};
+    for (const QString& name : names) {
+        for (const char* side : {"LEFT_", "RIGHT_"}) {
+            columns.append(QLatin1String(side) + name + QStringLiteral("_MEAN"));
+            columns.append(QLatin1String(side) + name + QStringLiteral("_SD"));
+        }
+        columns.append(name + QStringLiteral("_SI"));
+    }
+    return columns.join(QLatin1Char(','));
+}
+
+QString Strides::summaryRow(const QString& file) const
+{
+    QString name = file;
+    if (name.contains(QLatin1Char(',')) || name.contains(QLatin1Char('"')))
+        name = QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+               QLatin1Char('"');
+    QStringList cells = {name, unit.name, QString::number(count(GaitEvent::Left)),
+                         QString::number(count(GaitEvent::Right))};
+    const auto addParameter = [&](Parameter parameter, double scale) {
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            const Statistic statistic = this->statistic(foot, parameter);
+            cells.append(cell(statistic.mean * scale));
+            cells.append(cell(statistic.sd * scale));
+        }
+        cells.append(cell(symmetryIndex(parameter)));
+    };
+    for (int parameter = 0; parameter < parameterCount; ++parameter)
+        addParameter(Parameter(parameter), 1.0);
+    for (const Parameter parameter : lengths)
+        addParameter(parameter, unit.millimetres / 1000.0);
+    return cells.join(QLatin1Char(','));
+}
+
+WriteResult Strides::writeSummary(const QString& fileName, const QStringList& rows)
+{
+    CsvWriter writer(fileName);
+    if (!writer.open())
+        return writer.finish();
+    writer.addText(summaryHeader());
+    writer.endLine();
+    for (const QString& row : rows) {
+        writer.addText(row);
+        writer.endLine();
+    }
+    return writer.finish();
+}

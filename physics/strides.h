@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/lengthunit.h"
+#include "model/writeresult.h"
+#include "physics/gaitevents.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+struct MotionAnalysis;
+
+// One stride: from a foot strike to the next strike of the same foot, with the other foot's
+// off and strike and this foot's off between them, in that order. Frames are the motion's;
+// times in seconds, lengths in the motion's unit.
+struct Stride
+{
+    GaitEvent::Foot foot = GaitEvent::Left;
+    int strike = 0;
+    int oppositeOff = 0;
+    int oppositeStrike = 0;
+    int off = 0;
+    int nextStrike = 0;
+
+    double time = 0.0;     // strike to next strike
+    double stepTime = 0.0; // the other foot's strike to this foot's next strike
+    double cadence = 0.0;  // steps per minute: two steps a stride
+    double stancePercent = 0.0;
+    double swingPercent = 0.0;
+    // Both feet down: from this strike to the other foot's off, and from the other foot's
+    // strike to this foot's off.
+    double doubleSupportPercent = 0.0;
+    double length = 0.0; // between the heel's places at the two strikes, on the floor
+    // From the other heel at its strike to this heel at the next strike, along the stride.
+    double stepLength = 0.0;
+    // From the other heel at its strike to the line of this heel's two strikes.
+    double stepWidth = 0.0;
+    double speed = 0.0; // length over time
+};
+
+// The strides of a walk and their spatiotemporal parameters, per side.
+struct Strides
+{
+    enum Parameter
+    {
+        StrideTime,
+        StepTime,
+        Cadence,
+        StancePercent,
+        SwingPercent,
+        DoubleSupportPercent,
+        StrideLength,
+        StepLength,
+        StepWidth,
+        Speed,
+        parameterCount
+    };
+    struct Statistic
+    {
+        int count = 0;
+        double mean = 0.0; // NaN without strides
+        double sd = 0.0;   // sample standard deviation; NaN below two strides
+    };
+
+    std::vector<Stride> strides; // in the order they begin
+    LengthUnit unit;
+    double frameTime = 0.0;
+
+    // The strides of the analysed range: every stride whose events run in the order of a
+    // walk. Lengths from the heels (or ankles) as the analysis follows them.
+    static Strides of(const MotionAnalysis& analysis, const LengthUnit& unit);
+
+    // "STRIDE_TIME", ...; the title with its unit ("Stride time (s)", "Stride length (cm)").
+    static QString nameOf(Parameter parameter);
+    QString titleOf(Parameter parameter) const;
+    // Whether a parameter is a length (or a speed) of the motion's unit.
+    static bool isLength(Parameter parameter);
+    static double valueOf(const Stride& stride, Parameter parameter);
+    int count(GaitEvent::Foot foot) const;
+    Statistic statistic(GaitEvent::Foot foot, Parameter parameter) const;
+    // Robinson's symmetry index (1987): 100 (right - left) / the mean of the two. NaN unless
+    // both sides have a stride.
+    double symmetryIndex(Parameter parameter) const;
+    // The mean share of the stride the foot is on the floor: where its mean toe off lies.
+    double meanToeOffPercent(GaitEvent::Foot foot) const
+    {
+        return statistic(foot, StancePercent).mean;
+    }
+
+    // One row per stride: its foot, frames and times, then every parameter, lengths in the
+    // motion's unit (UNIT names it) and in metres.
+    WriteResult writeCsv(const QString& fileName) const;
+    // The summary table: a header line, then one row per file (`rows` from summaryRow).
+    static QString summaryHeader();
+    QString summaryRow(const QString& file) const;
+    static WriteResult writeSummary(const QString& fileName, const QStringList& rows);
+};
