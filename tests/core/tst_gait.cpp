@@ -54,8 +54,7 @@ private slots:
     {
         QFETCH(QStringList, row);
         const double fps = row[1].toDouble(), length = row[4].toDouble(), width = row[5].toDouble();
-        const int stride = row[2].toInt(), doubleSupport = row[3].toInt(), count = row[6].toInt(),
-                  drop = row[7].toInt();
+        const int stride = row[2].toInt(), doubleSupport = row[3].toInt(), count = row[6].toInt();
         MotionAnalysis a;
         a.errorString.clear();
         a.hasFeet = true;
@@ -77,8 +76,10 @@ private slots:
         }
         std::stable_sort(events.begin(), events.end(),
                          [](const GaitEvent& x, const GaitEvent& y) { return x.frame < y.frame; });
-        if (drop > 0)
-            events.erase(events.begin() + drop);
+        if (row[7] == QLatin1String("right"))
+            std::erase_if(events, [](const GaitEvent& e) { return e.foot == GaitEvent::Right; });
+        else if (row[7].toInt() > 0)
+            events.erase(events.begin() + row[7].toInt());
         a.events = events;
 
         const Strides strides = Strides::of(a, LengthUnit::centimetres());
@@ -97,6 +98,30 @@ private slots:
                                          .arg(expected[size_t(p)], 0, 'g', 17)));
             }
         }
+    }
+
+    // Means, sample standard deviations and the symmetry index of strides of known lengths.
+    void strideStatistics()
+    {
+        const QList<QStringList> rows = TestSupport::tableRows(
+            TestSupport::dataPath(QStringLiteral("expected/stride-statistics.txt")));
+        Strides strides;
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            for (const double length : numbers(rows[foot][1])) {
+                Stride s;
+                s.foot = foot;
+                s.length = length;
+                strides.strides.push_back(s);
+            }
+        }
+        const std::vector<double> expected = numbers(rows[2][1]);
+        const Strides::Statistic left = strides.statistic(GaitEvent::Left, Strides::StrideLength);
+        const Strides::Statistic right = strides.statistic(GaitEvent::Right, Strides::StrideLength);
+        QCOMPARE(left.mean, expected[0]);
+        QCOMPARE(left.sd, expected[1]);
+        QCOMPARE(right.mean, expected[2]);
+        QVERIFY(std::isnan(right.sd)); // one stride has no spread
+        QCOMPARE(strides.symmetryIndex(Strides::StrideLength), expected[3]);
     }
 
     void cycleNormalisationMatchesNumpy_data()
@@ -187,6 +212,19 @@ private slots:
             QVERIFY(double(peak - mean.begin()) > cycles.meanToeOffPercent[size_t(foot)]);
         }
         QVERIFY(std::abs(peaks[0] - peaks[1]) < limits[4] * peaks[0]);
+        // One pelvis seen from either side: the same tilt, its obliquity and rotation mirrored.
+        const auto& degrees = analysis.angles.degrees;
+        double largest = 0;
+        for (size_t i = 0; i < size_t(analysis.size()); ++i) {
+            QCOMPARE(degrees[0][JointAngles::PelvisTilt][i],
+                     degrees[1][JointAngles::PelvisTilt][i]);
+            for (const JointAngles::Angle mirrored :
+                 {JointAngles::PelvisObliquity, JointAngles::PelvisRotation}) {
+                QVERIFY(std::abs(degrees[0][mirrored][i] + degrees[1][mirrored][i]) < 1e-9);
+                largest = std::max(largest, std::abs(degrees[0][mirrored][i]));
+            }
+        }
+        QVERIFY(largest > 1); // the walk does sway and turn its pelvis
         for (const Stride& s : strides.strides) {
             QCOMPARE(s.time, (s.nextStrike - s.strike) * motion.frameTime);
             QCOMPARE(s.stancePercent, 100.0 * (s.off - s.strike) / (s.nextStrike - s.strike));
