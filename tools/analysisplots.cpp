@@ -149,6 +149,8 @@ AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
     plot.chart->setMargins(QMargins(2, 0, 2, 0));
     plot.chart->legend()->setAlignment(Qt::AlignTop);
     plot.chart->legend()->setFont(small);
+    // Each entry drawn as its curve or its points are: a strike's triangle, a foot off's square.
+    plot.chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     plot.time = new QValueAxis;
     plot.value = new QValueAxis;
     for (QValueAxis* axis : {plot.time, plot.value}) {
