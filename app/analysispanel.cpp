@@ -103,7 +103,7 @@ void AnalysisPanel::analyse()
     }
     pause.stop();
     analysis.reset();
-    plots->setAnalysis(nullptr);
+    plots->setAnalysis(nullptr, document.getSetup().unit);
     showOverlay();
 }
 
@@ -113,7 +113,7 @@ void AnalysisPanel::analyseNow()
     // The marked range: the frames every export writes, so plots and files tell one story.
     analysis = MotionAnalysis::analyse(document.getMotion(), document.getSetup(),
                                        document.getAnalysisSettings(), document.getMarkedRange());
-    plots->setAnalysis(getAnalysis());
+    plots->setAnalysis(getAnalysis(), document.getSetup().unit);
     showOverlay();
 }
 

@@ -129,12 +129,23 @@ AnalysisPlots::AnalysisPlots(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     addPlot(tr("Centre of mass (faint: unfiltered)"));
-    addPlot(tr("Speed of the centre of mass (per s)"));
+    addPlot(tr("Speed of the centre of mass"));
     addPlot(tr("Margin of stability"));
-    plots.last().time->setTitleText(tr("time (s)"));
+    plots.last().time->setTitleText(tr("Time (s)"));
     for (QChartView* view : std::as_const(views))
         layout->addWidget(view);
     setMinimumHeight(240);
+    setLengthUnit(LengthUnit::centimetres().name);
+}
+
+void AnalysisPlots::setLengthUnit(const QString& unit)
+{
+    // A unit of several words ("CMU length unit (1/0.45 in)") reads better per second in words.
+    const QString perSecond =
+        unit.contains(QLatin1Char(' ')) ? tr("%1 per s").arg(unit) : tr("%1/s").arg(unit);
+    plots[0].value->setTitleText(tr("Position (%1)").arg(unit));
+    plots[1].value->setTitleText(tr("Speed (%1)").arg(perSecond));
+    plots[2].value->setTitleText(tr("Margin (%1)").arg(unit));
 }
 
 AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
@@ -207,8 +218,9 @@ void AnalysisPlots::setDocument(MotionDocument* shown)
     updateCursors();
 }
 
-void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
+void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit& unit)
 {
+    setLengthUnit(unit.name);
     for (Plot& plot : plots)
         plot.chart->removeAllSeries();
     frameCount = analysis && analysis->ok() ? analysis->size() : 0;
