@@ -131,10 +131,8 @@ AnalysisPlots::AnalysisPlots(QWidget* parent) : QWidget(parent)
     addPlot(tr("Centre of mass (faint: unfiltered)"));
     addPlot(tr("Speed of the centre of mass"));
     addPlot(tr("Margin of stability"));
-    plots.last().time->setTitleText(tr("Time (s)"));
     for (QChartView* view : std::as_const(views))
         layout->addWidget(view);
-    setMinimumHeight(240);
     setLengthUnit(LengthUnit::centimetres().name);
 }
 
@@ -158,7 +156,8 @@ AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
     plot.chart->setTitleFont(small);
     plot.chart->layout()->setContentsMargins(0, 0, 0, 0);
     plot.chart->setMargins(QMargins(2, 0, 2, 0));
-    plot.chart->legend()->setAlignment(Qt::AlignTop);
+    // Beside the curves, where a wide dock has room to spare, the legend takes no height.
+    plot.chart->legend()->setAlignment(Qt::AlignRight);
     plot.chart->legend()->setFont(small);
     // Each entry drawn as its curve or its points are: a strike's triangle, a foot off's square.
     plot.chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
@@ -170,11 +169,13 @@ AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
         axis->setLabelFormat(QStringLiteral("%.4g"));
         axis->setTickCount(5);
     }
+    // Each plot names its time axis, as each may be the one scrolled into view.
+    plot.time->setTitleText(tr("Time (s)"));
     plot.chart->addAxis(plot.time, Qt::AlignBottom);
     plot.chart->addAxis(plot.value, Qt::AlignLeft);
     plot.view = new PlotView(plot.chart);
     plot.view->setRenderHint(QPainter::Antialiasing, false);
-    plot.view->setMinimumHeight(80);
+    plot.view->setMinimumHeight(minimumPlotHeight);
     plot.view->viewport()->installEventFilter(this);
     views.append(plot.view);
     plots.append(plot);
@@ -317,6 +318,13 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit
         if (marker->series()->type() == QAbstractSeries::SeriesTypeScatter)
             marker->setVisible(false);
     }
+    // The legends share one width, so that the plots' time axes line up.
+    qreal legendWidth = 0;
+    for (const Plot& plot : std::as_const(plots))
+        legendWidth = std::max(legendWidth,
+                               plot.chart->legend()->effectiveSizeHint(Qt::PreferredSize).width());
+    for (const Plot& plot : std::as_const(plots))
+        plot.chart->legend()->setMinimumWidth(legendWidth);
     for (qsizetype p = 0; p < plots.size(); ++p) {
         Plot& plot = plots[p];
         const double first = firstFrame * frameTime,

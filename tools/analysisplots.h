@@ -54,6 +54,9 @@ public:
     static constexpr int maxStretches = 1000;
     // Gait events are marked on the plots when there are no more than this many.
     static constexpr size_t maxEventMarks = 400;
+    // Height of a plot, so that its curves keep about 90 pixels beside its title, tick labels
+    // and axis title: a dock too short for all of them scrolls.
+    static constexpr int minimumPlotHeight = 150;
 
     explicit AnalysisPlots(QWidget* parent = nullptr);
 
