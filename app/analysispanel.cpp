@@ -230,10 +230,20 @@ void AnalysisPanel::exportPlots()
         QStringLiteral("*.png *.svg"));
     if (fileName.isEmpty())
         return;
-    // An image of the plots as they would be shown, whether the dock is open or not.
-    if (!dock->isVisible())
-        plots->resize(1200, 720);
-    const WriteResult written = plots->exportImage(fileName);
+    // An image of the plots as they are shown; with the dock closed, as they would be shown.
+    // Hidden plots are not laid out, so those are drawn by plots laid out off the screen.
+    WriteResult written;
+    if (dock->isVisible()) {
+        written = plots->exportImage(fileName);
+    } else {
+        AnalysisPlots offscreen;
+        offscreen.setAttribute(Qt::WA_DontShowOnScreen);
+        offscreen.setDocument(&document);
+        offscreen.setAnalysis(getAnalysis(), document.getSetup().unit);
+        offscreen.resize(1200, 720);
+        offscreen.show();
+        written = offscreen.exportImage(fileName);
+    }
     if (!written.ok)
         return UserDialogs::writeFailure(written);
     emit statusMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));
