@@ -14,9 +14,13 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollArea>
 
 #include <algorithm>
 #include <cmath>
+
+// Pixels of the Plots dock's title bar and frame above and around the plots.
+static constexpr int dockTitleAllowance = 30;
 
 AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindow& window)
     : QObject(&window), document(document), view(view), window(window)
@@ -25,17 +29,24 @@ AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindo
     plots->setDocument(&document);
     dock = new QDockWidget(tr("Plots"), &window);
     dock->setObjectName(QStringLiteral("plotsDock"));
-    dock->setWidget(plots);
+    // Plots squeezed below their height lose their curves and tick labels: a short dock
+    // scrolls instead, and so leaves the window room for the 3D view and playback.
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(plots);
+    dock->setWidget(scroll);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     connect(plots, &AnalysisPlots::frameRequested, &document, &MotionDocument::setCurrentFrame);
     connect(dock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (visible && !analysis)
             analyse();
-        // Opened for the first time: tall enough for three plots with their axes.
+        // Opened for the first time: tall enough for the three plots, up to half the window.
         if (visible && !dock->isFloating() && !sized) {
             sized = true;
-            this->window.resizeDocks({dock}, {std::max(360, this->window.height() * 2 / 5)},
+            const int wanted = plots->minimumSizeHint().height() + dockTitleAllowance;
+            this->window.resizeDocks({dock}, {std::min(wanted, this->window.height() / 2)},
                                      Qt::Vertical);
         }
     });
@@ -103,7 +114,7 @@ void AnalysisPanel::analyse()
     }
     pause.stop();
     analysis.reset();
-    plots->setAnalysis(nullptr);
+    plots->setAnalysis(nullptr, document.getSetup().unit);
     showOverlay();
 }
 
@@ -113,7 +124,7 @@ void AnalysisPanel::analyseNow()
     // The marked range: the frames every export writes, so plots and files tell one story.
     analysis = MotionAnalysis::analyse(document.getMotion(), document.getSetup(),
                                        document.getAnalysisSettings(), document.getMarkedRange());
-    plots->setAnalysis(getAnalysis());
+    plots->setAnalysis(getAnalysis(), document.getSetup().unit);
     showOverlay();
 }
 
@@ -219,10 +230,20 @@ void AnalysisPanel::exportPlots()
         QStringLiteral("*.png *.svg"));
     if (fileName.isEmpty())
         return;
-    // An image of the plots as they would be shown, whether the dock is open or not.
-    if (!dock->isVisible())
-        plots->resize(1200, 720);
-    const WriteResult written = plots->exportImage(fileName);
+    // An image of the plots as they are shown; with the dock closed, as they would be shown.
+    // Hidden plots are not laid out, so those are drawn by plots laid out off the screen.
+    WriteResult written;
+    if (dock->isVisible()) {
+        written = plots->exportImage(fileName);
+    } else {
+        AnalysisPlots offscreen;
+        offscreen.setAttribute(Qt::WA_DontShowOnScreen);
+        offscreen.setDocument(&document);
+        offscreen.setAnalysis(getAnalysis(), document.getSetup().unit);
+        offscreen.resize(1200, 720);
+        offscreen.show();
+        written = offscreen.exportImage(fileName);
+    }
     if (!written.ok)
         return UserDialogs::writeFailure(written);
     emit statusMessage(tr("Wrote %1.").arg(QDir::toNativeSeparators(fileName)));

@@ -129,12 +129,21 @@ AnalysisPlots::AnalysisPlots(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     addPlot(tr("Centre of mass (faint: unfiltered)"));
-    addPlot(tr("Speed of the centre of mass (per s)"));
+    addPlot(tr("Speed of the centre of mass"));
     addPlot(tr("Margin of stability"));
-    plots.last().time->setTitleText(tr("time (s)"));
     for (QChartView* view : std::as_const(views))
         layout->addWidget(view);
-    setMinimumHeight(240);
+    setLengthUnit(LengthUnit::centimetres().name);
+}
+
+void AnalysisPlots::setLengthUnit(const QString& unit)
+{
+    // A unit of several words ("CMU length unit (1/0.45 in)") reads better per second in words.
+    const QString perSecond =
+        unit.contains(QLatin1Char(' ')) ? tr("%1 per s").arg(unit) : tr("%1/s").arg(unit);
+    plots[0].value->setTitleText(tr("Position (%1)").arg(unit));
+    plots[1].value->setTitleText(tr("Speed (%1)").arg(perSecond));
+    plots[2].value->setTitleText(tr("Margin (%1)").arg(unit));
 }
 
 AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
@@ -147,8 +156,11 @@ AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
     plot.chart->setTitleFont(small);
     plot.chart->layout()->setContentsMargins(0, 0, 0, 0);
     plot.chart->setMargins(QMargins(2, 0, 2, 0));
-    plot.chart->legend()->setAlignment(Qt::AlignTop);
+    // Beside the curves, where a wide dock has room to spare, the legend takes no height.
+    plot.chart->legend()->setAlignment(Qt::AlignRight);
     plot.chart->legend()->setFont(small);
+    // Each entry drawn as its curve or its points are: a strike's triangle, a foot off's square.
+    plot.chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     plot.time = new QValueAxis;
     plot.value = new QValueAxis;
     for (QValueAxis* axis : {plot.time, plot.value}) {
@@ -157,11 +169,13 @@ AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
         axis->setLabelFormat(QStringLiteral("%.4g"));
         axis->setTickCount(5);
     }
+    // Each plot names its time axis, as each may be the one scrolled into view.
+    plot.time->setTitleText(tr("Time (s)"));
     plot.chart->addAxis(plot.time, Qt::AlignBottom);
     plot.chart->addAxis(plot.value, Qt::AlignLeft);
     plot.view = new PlotView(plot.chart);
     plot.view->setRenderHint(QPainter::Antialiasing, false);
-    plot.view->setMinimumHeight(80);
+    plot.view->setMinimumHeight(minimumPlotHeight);
     plot.view->viewport()->installEventFilter(this);
     views.append(plot.view);
     plots.append(plot);
@@ -205,8 +219,9 @@ void AnalysisPlots::setDocument(MotionDocument* shown)
     updateCursors();
 }
 
-void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
+void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit& unit)
 {
+    setLengthUnit(unit.name);
     for (Plot& plot : plots)
         plot.chart->removeAllSeries();
     frameCount = analysis && analysis->ok() ? analysis->size() : 0;
@@ -303,6 +318,13 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis)
         if (marker->series()->type() == QAbstractSeries::SeriesTypeScatter)
             marker->setVisible(false);
     }
+    // The legends share one width, so that the plots' time axes line up.
+    qreal legendWidth = 0;
+    for (const Plot& plot : std::as_const(plots))
+        legendWidth = std::max(legendWidth,
+                               plot.chart->legend()->effectiveSizeHint(Qt::PreferredSize).width());
+    for (const Plot& plot : std::as_const(plots))
+        plot.chart->legend()->setMinimumWidth(legendWidth);
     for (qsizetype p = 0; p < plots.size(); ++p) {
         Plot& plot = plots[p];
         const double first = firstFrame * frameTime,

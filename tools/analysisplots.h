@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/framerange.h"
+#include "model/lengthunit.h"
 #include "model/writeresult.h"
 
 #include <QChartView>
@@ -53,13 +54,17 @@ public:
     static constexpr int maxStretches = 1000;
     // Gait events are marked on the plots when there are no more than this many.
     static constexpr size_t maxEventMarks = 400;
+    // Height of a plot, so that its curves keep about 90 pixels beside its title, tick labels
+    // and axis title: a dock too short for all of them scrolls.
+    static constexpr int minimumPlotHeight = 150;
 
     explicit AnalysisPlots(QWidget* parent = nullptr);
 
     // The document whose current frame the cursor shows (null: none).
     void setDocument(MotionDocument* shown);
-    // Plots `analysis` (taking what it draws; it need not outlive the call); null clears.
-    void setAnalysis(const MotionAnalysis* analysis);
+    // Plots `analysis` (taking what it draws; it need not outlive the call), whose lengths are
+    // in `unit`; null clears.
+    void setAnalysis(const MotionAnalysis* analysis, const LengthUnit& unit);
     // The plots as one image: SVG (vector) for a name ending in .svg, else a PNG; both with
     // the cursor.
     WriteResult exportImage(const QString& fileName);
@@ -85,6 +90,8 @@ private:
     };
 
     Plot& addPlot(const QString& title);
+    // Names the unit (its name) in the titles of the value axes.
+    void setLengthUnit(const QString& unit);
     QLineSeries* addCurve(Plot& plot, const QString& name, const QColor& colour, qreal width);
     // The value axis spans the curves shown.
     void fitValueAxis(Plot& plot);

@@ -16,6 +16,8 @@
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
+#include <QSvgRenderer>
+#include <QtCharts>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -89,6 +91,55 @@ private:
                 return action;
         }
         return nullptr;
+    }
+
+    // What the plots say of themselves: each plot's title, its axes' titles and its legend's
+    // entries with the shape each is drawn with (for points, also the points' shape).
+    static QString describePlots(const AnalysisPlots& plots)
+    {
+        const auto key = [](const QMetaObject& owner, int value) {
+            const QMetaEnum names = owner.enumerator(owner.indexOfEnumerator("MarkerShape"));
+            return QString::fromLatin1(names.valueToKey(value)).remove("MarkerShape");
+        };
+        QString text;
+        for (const QChartView* view : plots.getViews()) {
+            QStringList axes, legend;
+            for (const QAbstractAxis* axis : view->chart()->axes())
+                axes << axis->titleText();
+            const QLegend* shown = view->chart()->legend();
+            for (QLegendMarker* marker : shown->markers()) {
+                if (!marker->isVisible())
+                    continue;
+                const auto* points = qobject_cast<QScatterSeries*>(marker->series());
+                QLegend::MarkerShape shape = marker->shape();
+                if (shape == QLegend::MarkerShapeDefault)
+                    shape = shown->markerShape();
+                QString drawn = key(QLegend::staticMetaObject, shape);
+                if (shape == QLegend::MarkerShapeFromSeries)
+                    drawn = points ? key(QScatterSeries::staticMetaObject, points->markerShape())
+                                   : QStringLiteral("Line");
+                if (points)
+                    drawn +=
+                        ", points " + key(QScatterSeries::staticMetaObject, points->markerShape());
+                legend << marker->label() + ": " + drawn;
+            }
+            text += view->chart()->title() + "\n  axes: " + axes.join(", ") +
+                    "\n  legend: " + legend.join("; ") + "\n";
+        }
+        return text;
+    }
+
+    // Pixels of column x, from top to bottom, darker than the grid: the cursor's, where a
+    // cursor is drawn. Either neighbour counts, for an antialiased line between two columns.
+    static int darkPixels(const QImage& image, int x, int top, int bottom)
+    {
+        int dark = 0;
+        for (int y = top; y <= bottom; ++y) {
+            const int gray = std::min({qGray(image.pixel(x - 1, y)), qGray(image.pixel(x, y)),
+                                       qGray(image.pixel(x + 1, y))});
+            dark += gray < 160 ? 1 : 0;
+        }
+        return dark;
     }
 
     // Chooses a joint in the hierarchy tree: the Hips (0), or a child of them.
@@ -755,6 +806,61 @@ private slots:
         QCOMPARE(window.getCurrentFrame(), 40);
     }
 
+    // The Plots dock open in a large window and in the smallest one made for, whose size a
+    // window manager forces whatever the layout asks: the 3D view, the playback row, the
+    // timeline, the dock and the status bar are stacked without overlap, and the plots keep
+    // their height (the dock scrolls) and every tick label whole. The legend draws each entry
+    // as the plot does, and every axis names its unit, the motion's for lengths.
+    void plotsDockInTheWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("1600 x 1000, centimetres") << QSize(1600, 1000) << "cm";
+        QTest::newRow("800 x 600, metres") << QSize(800, 600) << "m";
+    }
+
+    void plotsDockInTheWindow()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, unit);
+        DudEzu window;
+        window.setMinimumSize(1, 1);
+        window.resize(size);
+        window.show();
+        QVERIFY(window.loadFile(walkPath));
+        window.setLengthUnit(LengthUnit::fromName(unit));
+        AnalysisPanel* panel = window.getAnalysisPanel();
+        panel->getDock()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
+        QCOMPARE(window.size(), size);
+        const auto placed = [&](std::initializer_list<QWidget*> widgets) {
+            QRect united;
+            for (QWidget* widget : widgets)
+                united |= QRect(widget->mapTo(&window, QPoint()), widget->size());
+            return united;
+        };
+        const DudEzuForm& ui = window.ui;
+        const QRect rows[] = {placed({ui.bvhView}),
+                              placed({ui.startButton, ui.gotoButton, ui.timeLineEdit}),
+                              placed({ui.leftBracketButton, ui.slider, ui.rightBracketButton}),
+                              placed({ui.subSlider}),
+                              placed({panel->getDock()}),
+                              placed({window.statusBar()})};
+        for (size_t row = 1; row < std::size(rows); ++row)
+            QVERIFY2(rows[row].top() > rows[row - 1].bottom(),
+                     qPrintable(QStringLiteral("row %1 overlaps the one above").arg(row)));
+        for (const QChartView* view : panel->getPlots()->getViews()) {
+            for (const QGraphicsItem* item : view->scene()->items()) {
+                if (const auto* label = dynamic_cast<const QGraphicsTextItem*>(item))
+                    QVERIFY2(!label->toPlainText().endsWith("..."),
+                             qPrintable(label->toPlainText()));
+            }
+            QVERIFY(view->height() >= AnalysisPlots::minimumPlotHeight);
+        }
+        QCOMPARE(describePlots(*panel->getPlots()).toUtf8(),
+                 TestSupport::section(TestSupport::dataPath("expected/plots.txt"), unit.toUtf8()));
+    }
+
     // The sample walk: the plots, the overlays and the exports show one analysis, of the marked
     // range, which the plots name; the walk's tables are the converter's. The overlays follow
     // the frame and switch off; a click in a plot goes to the frame under it; plots and view
@@ -804,8 +910,36 @@ private slots:
         const QPoint at = plot->mapFromScene(plot->chart()->mapToPosition(QPointF(2.0, 100)));
         QTest::mouseClick(plot->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(window.getCurrentFrame(), 120);
+        // The drawing (SVG) shows what the picture (PNG) does: the cursor down each plot.
         trigger(exportAction(window, "Plots Image..."), path("p.svg"));
-        QVERIFY(TestSupport::readFile(path("p.svg")).contains("<svg"));
+        trigger(exportAction(window, "Plots Image..."), path("p.png"));
+        const QImage picture(path("p.png"));
+        QImage drawing(picture.size(), QImage::Format_RGB32);
+        drawing.fill(Qt::white);
+        QPainter painter(&drawing);
+        QSvgRenderer(path("p.svg")).render(&painter, drawing.rect());
+        painter.end();
+        for (const QChartView* view : panel->getPlots()->getViews()) {
+            const QRectF area = view->chart()->plotArea();
+            const QPoint origin = view->geometry().topLeft();
+            const QPoint top = origin + view->mapFromScene(area.topLeft()),
+                         bottom = origin + view->mapFromScene(area.bottomRight());
+            const int x = origin.x() + view->mapFromScene(view->chart()->mapToPosition(
+                                                              {120 * window.bvhFile.frameTime, 0}))
+                                           .x();
+            // Inside the plot area: the drawing's line ends are antialiased.
+            QCOMPARE(darkPixels(picture, x, top.y() + 1, bottom.y() - 1), bottom.y() - top.y() - 1);
+            QCOMPARE(darkPixels(drawing, x, top.y() + 1, bottom.y() - 1), bottom.y() - top.y() - 1);
+        }
+        // With the dock closed, the plots are laid out for the picture, down to its foot.
+        panel->getDock()->hide();
+        trigger(exportAction(window, "Plots Image..."), path("closed.png"));
+        const QImage closed(path("closed.png"));
+        const QImage foot = closed.copy(0, closed.height() * 9 / 10, closed.width(), 20);
+        QImage blank(foot.size(), foot.format());
+        blank.fill(Qt::white);
+        QVERIFY(!closed.isNull() && foot != blank);
+        panel->getDock()->show();
         trigger(exportAction(window, "View Image..."), path("v.png"));
         QCOMPARE(QImage(path("v.png")).size(), window.ui.bvhView->grabFramebuffer().size());
         trigger(exportAction(window, "Plots Image..."), path("no/such/p.png"));
