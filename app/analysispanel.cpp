@@ -1,9 +1,11 @@
 #include "analysispanel.h"
 
 #include "app/exportcommands.h"
+#include "convert/gaitreport.h"
 #include "physics/motiondocument.h"
 #include "tools/analysisplots.h"
 #include "tools/analysissettingsdialog.h"
+#include "tools/gaitplots.h"
 #include "tools/imagefile.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollArea>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -31,11 +34,20 @@ AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindo
     dock->setObjectName(QStringLiteral("plotsDock"));
     // Plots squeezed below their height lose their curves and tick labels: a short dock
     // scrolls instead, and so leaves the window room for the 3D view and playback.
-    auto* scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(plots);
-    dock->setWidget(scroll);
+    const auto scrolled = [](QWidget* widget) {
+        auto* scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(widget);
+        return scroll;
+    };
+    // The time plots, and beside them the Gait view: the curves over the gait cycle.
+    gaitPlots = new GaitPlots;
+    auto* tabs = new QTabWidget;
+    tabs->setDocumentMode(true);
+    tabs->addTab(scrolled(plots), tr("Time"));
+    tabs->addTab(scrolled(gaitPlots), tr("Gait"));
+    dock->setWidget(tabs);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     connect(plots, &AnalysisPlots::frameRequested, &document, &MotionDocument::setCurrentFrame);
@@ -94,6 +106,7 @@ void AnalysisPanel::fillExportMenu(QMenu* menu)
     menu->addSeparator();
     menu->addAction(tr("Analysis CSV..."), this, &AnalysisPanel::exportAnalysis);
     menu->addAction(tr("Events CSV..."), this, &AnalysisPanel::exportEvents);
+    menu->addAction(tr("Report..."), this, &AnalysisPanel::exportReport);
     menu->addAction(tr("Plots Image..."), this, &AnalysisPanel::exportPlots);
     menu->addAction(tr("View Image..."), this, &AnalysisPanel::exportView);
 }
@@ -114,7 +127,10 @@ void AnalysisPanel::analyse()
     }
     pause.stop();
     analysis.reset();
+    strides.reset();
+    cycles.reset();
     plots->setAnalysis(nullptr, document.getSetup().unit);
+    gaitPlots->setGait(nullptr, nullptr);
     showOverlay();
 }
 
@@ -125,6 +141,13 @@ void AnalysisPanel::analyseNow()
     analysis = MotionAnalysis::analyse(document.getMotion(), document.getSetup(),
                                        document.getAnalysisSettings(), document.getMarkedRange());
     plots->setAnalysis(getAnalysis(), document.getSetup().unit);
+    strides.reset();
+    cycles.reset();
+    if (analysis->ok()) {
+        strides = Strides::of(*analysis, document.getSetup().unit);
+        cycles = GaitCycles::of(*analysis, *strides);
+    }
+    gaitPlots->setGait(strides ? &*strides : nullptr, cycles ? &*cycles : nullptr);
     showOverlay();
 }
 
@@ -219,6 +242,35 @@ void AnalysisPanel::exportEvents()
                            .arg(result->events.size())
                            .arg(result->steps())
                            .arg(result->cadence(), 0, 'f', 1));
+}
+
+void AnalysisPanel::exportReport()
+{
+    const MotionAnalysis* result = analysisToExport();
+    if (!result || !strides || !cycles)
+        return;
+    const QString fileName = UserDialogs::getSaveFileName(
+        tr("Export Report"),
+        document.suggestedName(QStringLiteral("report"), QStringLiteral("pdf")),
+        QStringLiteral("*.pdf"));
+    if (fileName.isEmpty())
+        return;
+    GaitReport::Content content;
+    content.motion = &document.getMotion();
+    content.setup = &document.getSetup();
+    content.analysis = result;
+    content.strides = &*strides;
+    content.cycles = &*cycles;
+    content.source = document.getFileName();
+    content.frame = document.getCurrentFrame();
+    const WriteResult written = GaitReport::write(fileName, content);
+    if (!written.ok)
+        return UserDialogs::writeFailure(written);
+    emit statusMessage(tr("Wrote %1: the report of frames %2 to %3, %4 strides.")
+                           .arg(QDir::toNativeSeparators(fileName))
+                           .arg(result->range.first)
+                           .arg(result->range.last)
+                           .arg(strides->strides.size()));
 }
 
 void AnalysisPanel::exportPlots()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "physics/gaitcycles.h"
 #include "physics/motionanalysis.h"
+#include "physics/strides.h"
 
 #include <QList>
 #include <QObject>
@@ -10,6 +12,7 @@
 
 class AnalysisPlots;
 class BvhView;
+class GaitPlots;
 class MotionDocument;
 class QAction;
 class QDockWidget;
@@ -39,6 +42,7 @@ public:
     // The analysis as it stands, without analysing; null when there is none.
     const MotionAnalysis* getAnalysis() const { return analysis ? &*analysis : nullptr; }
     AnalysisPlots* getPlots() const { return plots; }
+    GaitPlots* getGaitPlots() const { return gaitPlots; }
     QDockWidget* getDock() const { return dock; }
     // Overlay switches: centre on the floor, its trail, the extrapolated centre, the base of
     // support.
@@ -46,6 +50,8 @@ public:
 
     void exportAnalysis();
     void exportEvents();
+    // The gait report (PDF) of the analysis, the skeleton at the current frame.
+    void exportReport();
     void exportPlots();
     void exportView();
     void editSettings();
@@ -76,7 +82,11 @@ private:
     BvhView& view;
     QMainWindow& window;
     std::optional<MotionAnalysis> analysis;
+    // Its strides and gait cycles, when it succeeded.
+    std::optional<Strides> strides;
+    std::optional<GaitCycles> cycles;
     AnalysisPlots* plots = nullptr; // owned by the dock
+    GaitPlots* gaitPlots = nullptr; // owned by the dock
     QDockWidget* dock = nullptr;    // owned by the window
     QList<QAction*> overlayActions;
     QTimer pause;

@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "convert/consoleprogress.h"
+#include "convert/gaitreport.h"
 #include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
@@ -282,9 +283,21 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     if (analysis.ok()) {
         if (!options.stridesFile.isEmpty())
             exports.push_back([&](ProgressSink*) { return strides.writeCsv(options.stridesFile); });
-        if (!options.cyclesFile.isEmpty()) {
+        if (!options.cyclesFile.isEmpty() || !options.reportFile.isEmpty())
             cycles = GaitCycles::of(analysis, strides);
+        if (!options.cyclesFile.isEmpty())
             exports.push_back([&](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
+        if (!options.reportFile.isEmpty()) {
+            exports.push_back([&](ProgressSink*) {
+                GaitReport::Content content;
+                content.motion = &motion;
+                content.setup = &setup;
+                content.analysis = &analysis;
+                content.strides = &strides;
+                content.cycles = &*cycles;
+                content.source = options.input;
+                return GaitReport::write(options.reportFile, content);
+            });
         }
         if (collectedSummaryRow)
             *collectedSummaryRow = strides.summaryRow(options.input);

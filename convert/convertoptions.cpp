@@ -135,6 +135,9 @@ QList<ConvertOption> makeTable()
           << output("--summary-csv", &O::summaryFile, "{name}-summary.csv", ".csv",
                     "spatiotemporal means and SDs, a row per file (a data\n"
                     "set writes one table, summary.csv without a name)")
+          << output("--report", &O::reportFile, "{name}-report.pdf", ".pdf",
+                    "gait report (PDF): skeleton, spatiotemporal table,\n"
+                    "centre of mass and margins, curves over the gait cycle")
           << output("--save-profile", &O::profileFile, "{name}.profile.xml", ".xml",
                     "the skeleton's profile (landmarks, convention, unit,\n"
                     "model) as a file to edit and install")
@@ -321,11 +324,11 @@ QString ConvertOptions::usage()
         "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
         "convert each file on its own, its outputs named after it.\n"
         "An output is named as --c3d=NAME, or by the argument after it when that ends in\n"
-        "the output's extension (.c3d, .bvh, .csv); an existing .bvh file before the input\n"
+        "the output's extension (.c3d, .bvh, .csv, .pdf); an existing .bvh file before the input\n"
         "is refused as ambiguous. Without a name an output is named after its input:\n"
         "{name}.c3d, {name}-cut.bvh, {name}-com.csv, {name}-rotations.csv,\n"
         "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv, {name}-angles.csv,\n"
-        "{name}-strides.csv, {name}-cycles.csv or {name}-summary.csv.\n");
+        "{name}-strides.csv, {name}-cycles.csv, {name}-summary.csv or {name}-report.pdf.\n");
     constexpr qsizetype helpColumn = 26;
     for (const ConvertOption& option : table()) {
         if (!option.section.isEmpty())
@@ -429,9 +432,10 @@ QString ConvertOptions::parse(const QStringList& arguments)
     if (input.isEmpty())
         return QStringLiteral("no input file");
     if (!hasOutput() && !showProfile)
-        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
-                              "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
-                              "--strides-csv, --cycles-csv, --summary-csv, --save-profile or "
-                              "--show-profile)");
+        return QStringLiteral(
+            "no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
+            "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
+            "--strides-csv, --cycles-csv, --summary-csv, --report, --save-profile or "
+            "--show-profile)");
     return {};
 }

@@ -60,6 +60,7 @@ struct ConvertOptions
     QString stridesFile;
     QString cyclesFile;
     QString summaryFile; // a data set's one table, a row per file
+    QString reportFile;  // PDF
     QString profileFile; // the skeleton's profile, to edit and install
     bool showProfile = false;
     AnalysisSettings analysis;
@@ -85,7 +86,8 @@ struct ConvertOptions
     bool wantsAnalysis() const
     {
         return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
-               !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty();
+               !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty() ||
+               !reportFile.isEmpty();
     }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong

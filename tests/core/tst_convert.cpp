@@ -311,6 +311,37 @@ private slots:
         QCOMPARE(TestSupport::readLines(path("each/walk-gait.csv")).mid(1), lines.mid(1, 1));
     }
 
+    // The report is a PDF of three pages, written without a display; one per file of a data
+    // set; a folder that cannot be written leaves nothing behind.
+    void reports()
+    {
+        const auto pages = [](const QByteArray& pdf) {
+            return pdf.count("/Type /Page\n") + pdf.count("/Type /Page ") +
+                   pdf.count("/Type /Page/");
+        };
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        noDisplay.remove(QStringLiteral("DISPLAY"));
+        noDisplay.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        QProcess process;
+        process.setProcessEnvironment(noDisplay);
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(KINOVANE_CONVERT_EXECUTABLE), {walk, "--report", "walk.pdf"});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        QVERIFY(contents("walk.pdf").startsWith("%PDF-"));
+        QCOMPARE(pages(contents("walk.pdf")), 3);
+
+        const Run set =
+            convert({walk, path("cmu.bvh"), "--report", "--out-dir", "reports", "-j", "2"});
+        QVERIFY2(set.exitCode == 0, set.errors.constData());
+        for (const char* name : {"reports/walk-report.pdf", "reports/cmu-report.pdf"})
+            QCOMPARE(pages(contents(QLatin1String(name))), 3);
+
+        const Run failed = convert({walk, "--report", path("missing/r.pdf")});
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY(!QFile::exists(path("missing/r.pdf")));
+    }
+
     void everyProducerOutOfTheBox_data()
     {
         QTest::addColumn<QString>("input");

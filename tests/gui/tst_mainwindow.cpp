@@ -8,6 +8,7 @@
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 #include "tools/analysisplots.h"
+#include "tools/gaitplots.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
 #include "tools/jointlistwidget.h"
@@ -865,6 +866,50 @@ private slots:
     // range, which the plots name; the walk's tables are the converter's. The overlays follow
     // the frame and switch off; a click in a plot goes to the frame under it; plots and view
     // export as images. A new cut-off, an edit, or new marks are analysed anew.
+    // The Gait view: the spatiotemporal table and a plot for every curve over the cycle, left
+    // and right apart, each axis with its unit; and the report, from the window.
+    void gaitViewAndReport()
+    {
+        DudEzu window;
+        window.resize(1600, 1000);
+        window.show();
+        QVERIFY(window.loadFile(walkPath));
+        AnalysisPanel* panel = window.getAnalysisPanel();
+        panel->getDock()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
+        const QList<QStringList> expected =
+            TestSupport::tableRows(TestSupport::dataPath("expected/gait-view.txt"));
+        GaitPlots* gait = panel->getGaitPlots();
+        QCOMPARE(QString::number(gait->getViews().size()), expected[0][1]);
+        QTableWidget* table = gait->getTable();
+        for (const QStringList& row : expected.mid(1)) {
+            int found = -1;
+            for (int r = 0; r < table->rowCount(); ++r) {
+                if (table->verticalHeaderItem(r)->text() == row[0])
+                    found = r;
+            }
+            QVERIFY2(found >= 0, qPrintable(row[0]));
+            for (int column = 0; column < 3; ++column)
+                QCOMPARE(table->item(found, column)->text(), row[column + 1]);
+        }
+        for (QChartView* view : gait->getViews()) {
+            const QList<QAbstractAxis*> x = view->chart()->axes(Qt::Horizontal);
+            const QList<QAbstractAxis*> y = view->chart()->axes(Qt::Vertical);
+            QCOMPARE(x[0]->titleText(), expected[0][2]);
+            QVERIFY(y[0]->titleText().endsWith(QLatin1Char(')')));
+            QSet<QRgb> colours;
+            for (QAbstractSeries* series : view->chart()->series()) {
+                if (auto* line = qobject_cast<QLineSeries*>(series);
+                    line && line->name() != "Toe off")
+                    colours.insert(line->pen().color().rgb());
+            }
+            QCOMPARE(colours.size(), 2); // left and right
+        }
+        trigger(exportAction(window, "Report..."), path("report.pdf"));
+        QVERIFY(TestSupport::readFile(path("report.pdf")).startsWith("%PDF-"));
+        QVERIFY(window.statusBar()->currentMessage().startsWith("Wrote"));
+    }
+
     void plotsOverlaysAndExportsAgree()
     {
         DudEzu window;

@@ -1,0 +1,395 @@
+#include "gaitreport.h"
+
+#include "convert/reportplot.h"
+#include "model/bvhfile.h"
+#include "model/bvhjoint.h"
+#include "model/poseevaluator.h"
+#include "physics/gaitcycles.h"
+#include "physics/motionanalysis.h"
+#include "physics/motionsetup.h"
+#include "physics/strides.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace {
+
+using Vector = MotionAnalysis::Vector;
+
+// Gait software draws the left side red and the right green.
+const QColor leftColour(205, 35, 35);
+const QColor rightColour(20, 140, 60);
+const QColor sideColours[2] = {leftColour, rightColour};
+constexpr qreal margin = 40;      // points, around the page
+constexpr qreal resolution = 300; // dots per inch of the PDF's drawing
+
+QColor faint(QColor colour, int alpha)
+{
+    colour.setAlpha(alpha);
+    return colour;
+}
+
+QString number(double value, int decimals)
+{
+    return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("–");
+}
+
+class Writer
+{
+public:
+    Writer(QPainter& painter, const GaitReport::Content& content, QSizeF page)
+        : painter(painter), c(content), a(*content.analysis), page(page)
+    {
+    }
+
+    void header(const QString& title);
+    void skeleton(const QRectF& area);
+    void table(const QRectF& area);
+    void timePlots(const QRectF& area);
+    void cyclePlots(const QRectF& area);
+
+    QRectF body(qreal top) const
+    {
+        return QRectF(margin, top, page.width() - 2 * margin, page.height() - margin - top);
+    }
+
+private:
+    void setFont(qreal size, bool bold = false)
+    {
+        QFont font = painter.font();
+        font.setPixelSize(int(size));
+        font.setBold(bold);
+        painter.setFont(font);
+    }
+    QString unit() const { return c.setup->unit.name; }
+    // The strikes of one foot as vertical lines at their times.
+    std::vector<ReportPlot::Vertical> strikeLines() const;
+
+    QPainter& painter;
+    const GaitReport::Content& c;
+    const MotionAnalysis& a;
+    QSizeF page;
+};
+
+void Writer::header(const QString& title)
+{
+    painter.setPen(Qt::black);
+    setFont(14, true);
+    painter.drawText(QRectF(margin, margin - 8, page.width() - 2 * margin, 20),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("%1: %2").arg(title, QFileInfo(c.source).fileName()));
+    setFont(7.5);
+    const QString line =
+        QStringLiteral("Frames %1 to %2 (%3 s at %4 frames/s); %5 profile, %6; unit %7; %8 left "
+                       "and %9 right strides")
+            .arg(a.range.first)
+            .arg(a.range.last)
+            .arg(number(a.range.count() * a.frameTime, 2))
+            .arg(number(1.0 / a.frameTime, 0))
+            .arg(c.setup->profile.title.isEmpty() ? c.setup->profile.name : c.setup->profile.title)
+            .arg(c.setup->originText(), unit())
+            .arg(c.strides->count(GaitEvent::Left))
+            .arg(c.strides->count(GaitEvent::Right));
+    painter.drawText(QRectF(margin, margin + 12, page.width() - 2 * margin, 12),
+                     Qt::AlignLeft | Qt::AlignVCenter, line);
+}
+
+void Writer::skeleton(const QRectF& area)
+{
+    const int frame = c.frame;
+    const QList<double>& row = c.motion->frames[frame];
+    PoseEvaluator pose(c.motion->root, c.setup->convention);
+    pose.evaluateRow(row.constData(), row.size());
+    const QList<BvhJoint*>& joints = pose.getJoints();
+    QHash<const BvhJoint*, qsizetype> indexOf;
+    for (qsizetype i = 0; i < joints.size(); ++i)
+        indexOf.insert(joints[i], i);
+    const int index = a.indexOf(frame);
+    const Vector forward = index >= 0 ? a.walkingDirection[size_t(index)] : a.up.unitOrthogonal();
+    const Vector left = a.up.cross(forward);
+
+    const auto view = [&](const Vector& across, const QString& title) {
+        ReportPlot plot;
+        plot.title = title;
+        plot.equalScale = true;
+        plot.xTitle = QStringLiteral("(%1)").arg(unit());
+        plot.yTitle = QStringLiteral("Height (%1)").arg(unit());
+        const auto place = [&](const Vector& p) { return QPointF(p.dot(across), p.dot(a.up)); };
+        QPointF low(1e300, 0), high(-1e300, 0);
+        for (qsizetype i = 0; i < joints.size(); ++i) {
+            const Vector p = pose.getPosition(i).cast<double>();
+            low.setX(std::min(low.x(), place(p).x()));
+            high.setX(std::max(high.x(), place(p).x()));
+            const auto parent = indexOf.constFind(joints[i]->getParentJoint());
+            if (parent == indexOf.cend())
+                continue;
+            plot.curves.push_back({{place(pose.getPosition(*parent).cast<double>()), place(p)},
+                                   QColor(60, 60, 60),
+                                   {},
+                                   1.4});
+        }
+        const double floor = a.floorHeight;
+        plot.curves.push_back({{QPointF(low.x() - 10, floor), QPointF(high.x() + 10, floor)},
+                               QColor(150, 150, 150),
+                               {},
+                               0.6,
+                               Qt::DashLine});
+        if (index >= 0) {
+            plot.curves.push_back({{place(a.centre[size_t(index)])},
+                                   QColor(200, 0, 200),
+                                   QStringLiteral("Centre of mass"),
+                                   1,
+                                   Qt::SolidLine,
+                                   ReportPlot::Mark::Circle});
+            plot.curves.push_back({{place(a.extrapolatedCentre[size_t(index)])},
+                                   QColor(0, 160, 0),
+                                   QStringLiteral("Extrapolated centre"),
+                                   1,
+                                   Qt::SolidLine,
+                                   ReportPlot::Mark::Circle});
+        }
+        return plot;
+    };
+    const qreal half = area.width() / 2;
+    view(forward, QStringLiteral("Frame %1 from the side (walking to the right)").arg(frame))
+        .draw(painter, QRectF(area.left(), area.top(), half - 6, area.height()));
+    view(left, QStringLiteral("From the front"))
+        .draw(painter, QRectF(area.left() + half + 6, area.top(), half - 6, area.height()));
+}
+
+void Writer::table(const QRectF& area)
+{
+    const Strides& s = *c.strides;
+    setFont(9, true);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), 14), Qt::AlignLeft,
+                     QStringLiteral("Spatiotemporal parameters"));
+    const qreal rowHeight = 13;
+    const qreal columns[5] = {0, 0.38, 0.58, 0.78, 1.0};
+    const auto cellRect = [&](int row, int column) {
+        return QRectF(area.left() + columns[column] * area.width() + 3,
+                      area.top() + 16 + row * rowHeight,
+                      (columns[column + 1] - columns[column]) * area.width() - 6, rowHeight);
+    };
+    const QStringList heads = {QStringLiteral("Parameter"), QStringLiteral("Left (mean ± SD)"),
+                               QStringLiteral("Right (mean ± SD)"),
+                               QStringLiteral("Symmetry index (%)")};
+    setFont(7.5, true);
+    for (int column = 0; column < 4; ++column)
+        painter.drawText(cellRect(0, column),
+                         (column == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+                         heads[column]);
+    setFont(7.5);
+    int row = 1;
+    const auto line = [&](const QString& name, const QString& leftText, const QString& rightText,
+                          const QString& index) {
+        if (row % 2 == 1)
+            painter.fillRect(QRectF(area.left(), cellRect(row, 0).top(), area.width(), rowHeight),
+                             QColor(242, 242, 242));
+        painter.setPen(Qt::black);
+        const QString texts[4] = {name, leftText, rightText, index};
+        for (int column = 0; column < 4; ++column)
+            painter.drawText(cellRect(row, column),
+                             (column == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+                             texts[column]);
+        ++row;
+    };
+    line(QStringLiteral("Strides"), QString::number(s.count(GaitEvent::Left)),
+         QString::number(s.count(GaitEvent::Right)), QString());
+    for (int p = 0; p < Strides::parameterCount; ++p) {
+        const auto parameter = Strides::Parameter(p);
+        const int decimals = parameter == Strides::StrideTime || parameter == Strides::StepTime ? 3
+                             : Strides::isLength(parameter)                                     ? 1
+                                                                                                : 1;
+        const auto text = [&](GaitEvent::Foot foot) {
+            const Strides::Statistic st = s.statistic(foot, parameter);
+            return st.count == 0 ? QStringLiteral("–")
+                                 : QStringLiteral("%1 ± %2").arg(number(st.mean, decimals),
+                                                                 number(st.sd, decimals));
+        };
+        line(s.titleOf(parameter), text(GaitEvent::Left), text(GaitEvent::Right),
+             number(s.symmetryIndex(parameter), 1));
+    }
+    painter.setPen(QPen(QColor(120, 120, 120), 0.5));
+    painter.drawLine(QPointF(area.left(), area.top() + 16 + rowHeight),
+                     QPointF(area.right(), area.top() + 16 + rowHeight));
+}
+
+std::vector<ReportPlot::Vertical> Writer::strikeLines() const
+{
+    std::vector<ReportPlot::Vertical> lines;
+    for (const GaitEvent& event : a.events) {
+        if (event.kind == GaitEvent::FootStrike)
+            lines.push_back(
+                {event.frame * a.frameTime, faint(sideColours[event.foot], 110), Qt::DotLine});
+    }
+    return lines;
+}
+
+void Writer::timePlots(const QRectF& area)
+{
+    const qreal gap = 14;
+    const qreal height = (area.height() - 2 * gap) / 3;
+    const auto time = [&](size_t i) { return (a.range.first + double(i)) * a.frameTime; };
+
+    ReportPlot centre;
+    centre.title = QStringLiteral("Centre of mass");
+    centre.xTitle = QStringLiteral("Time (s)");
+    centre.yTitle = QStringLiteral("Height above the floor (%1)").arg(unit());
+    ReportPlot::Curve height_{{}, Qt::black, QStringLiteral("Height"), 1.0};
+    for (size_t i = 0; i < a.centre.size(); ++i)
+        height_.points.emplace_back(time(i), a.centre[i].dot(a.up) - a.floorHeight);
+    centre.curves.push_back(height_);
+    centre.verticals = strikeLines();
+    centre.draw(painter, QRectF(area.left(), area.top(), area.width(), height));
+
+    // The floor seen from above, along the way the body went overall.
+    ReportPlot floor;
+    floor.title = QStringLiteral("Centre and extrapolated centre on the floor, foot strikes");
+    floor.equalScale = true;
+    Vector along = a.horizontal(a.centre.back() - a.centre.front());
+    along = along.norm() > 0 ? along.normalized() : a.walkingDirection.front();
+    const Vector across = along.cross(a.up);
+    floor.xTitle = QStringLiteral("Along the walk (%1)").arg(unit());
+    floor.yTitle = QStringLiteral("Across, right + (%1)").arg(unit());
+    const auto onFloor = [&](const Vector& p) { return QPointF(p.dot(along), p.dot(across)); };
+    ReportPlot::Curve path{{}, Qt::black, QStringLiteral("Centre"), 1.0};
+    ReportPlot::Curve xcom{{}, QColor(0, 160, 0), QStringLiteral("Extrapolated centre"), 0.8};
+    for (size_t i = 0; i < a.centre.size(); ++i) {
+        path.points.push_back(onFloor(a.centre[i]));
+        xcom.points.push_back(onFloor(a.extrapolatedCentre[i]));
+    }
+    floor.curves = {path, xcom};
+    if (a.hasFeet) {
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            ReportPlot::Curve strikes{{},
+                                      sideColours[foot],
+                                      foot == GaitEvent::Left ? QStringLiteral("Left strike")
+                                                              : QStringLiteral("Right strike"),
+                                      1,
+                                      Qt::SolidLine,
+                                      ReportPlot::Mark::Triangle};
+            for (const GaitEvent& event : a.events) {
+                if (event.foot == foot && event.kind == GaitEvent::FootStrike)
+                    strikes.points.push_back(onFloor(a.feet[size_t(foot)][MotionAnalysis::Heel]
+                                                           [size_t(a.indexOf(event.frame))]));
+            }
+            floor.curves.push_back(strikes);
+        }
+    }
+    floor.draw(painter, QRectF(area.left(), area.top() + height + gap, area.width(), height));
+
+    ReportPlot margins;
+    margins.title = QStringLiteral("Margin of stability");
+    margins.xTitle = QStringLiteral("Time (s)");
+    margins.yTitle = QStringLiteral("Margin (%1)").arg(unit());
+    const std::vector<double>* tracks[3] = {&a.margin, &a.marginAlong, &a.marginAcross};
+    const QString labels[3] = {QStringLiteral("Margin"), QStringLiteral("Along"),
+                               QStringLiteral("Across")};
+    const QColor colours[3] = {Qt::black, QColor(230, 130, 0), QColor(120, 60, 170)};
+    for (int k = 0; k < 3; ++k) {
+        ReportPlot::Curve curve{{}, colours[k], labels[k], k == 0 ? 1.0 : 0.7};
+        for (size_t i = 0; i < tracks[k]->size(); ++i)
+            curve.points.emplace_back(time(i), (*tracks[k])[i]);
+        margins.curves.push_back(curve);
+    }
+    margins.verticals = strikeLines();
+    margins.draw(painter,
+                 QRectF(area.left(), area.top() + 2 * (height + gap), area.width(), height));
+}
+
+void Writer::cyclePlots(const QRectF& area)
+{
+    const GaitCycles& cycles = *c.cycles;
+    const int columns = 3;
+    const int rows = std::max(1, int((cycles.curves.size() + columns - 1) / columns));
+    const qreal gap = 10;
+    const qreal width = (area.width() - (columns - 1) * gap) / columns;
+    const qreal height = std::min<qreal>(150, (area.height() - (rows - 1) * gap) / rows);
+    for (size_t k = 0; k < cycles.curves.size(); ++k) {
+        const GaitCycles::Curve& curve = cycles.curves[k];
+        // "Height of the centre of mass (cm)": the quantity above, its unit along the axis.
+        ReportPlot plot;
+        const qsizetype unitStart = curve.title.indexOf(QStringLiteral(" ("));
+        plot.title = curve.title.left(unitStart);
+        plot.yTitle = unitStart < 0 ? QString() : curve.title.mid(unitStart + 1);
+        plot.xTitle = QStringLiteral("Gait cycle (%)");
+        plot.xRange = {0.0, 100.0};
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            if (cycles.strideCount[size_t(foot)] == 0)
+                continue;
+            ReportPlot::Band band{{}, {}, faint(sideColours[foot], 55)};
+            ReportPlot::Curve mean{{},
+                                   sideColours[foot],
+                                   k == 0 ? (foot == GaitEvent::Left ? QStringLiteral("Left")
+                                                                     : QStringLiteral("Right"))
+                                          : QString(),
+                                   1.1};
+            for (int p = 0; p < GaitCycles::points; ++p) {
+                const double m = curve.mean[size_t(foot)][size_t(p)];
+                const double sd = curve.sd[size_t(foot)][size_t(p)];
+                mean.points.emplace_back(p, m);
+                band.lower.emplace_back(p, m - sd);
+                band.upper.emplace_back(p, m + sd);
+            }
+            plot.bands.push_back(band);
+            plot.curves.push_back(mean);
+            plot.verticals.push_back(
+                {cycles.meanToeOffPercent[size_t(foot)], sideColours[foot], Qt::DashLine});
+        }
+        const int row = int(k) / columns, column = int(k) % columns;
+        plot.draw(painter, QRectF(area.left() + column * (width + gap),
+                                  area.top() + row * (height + gap), width, height));
+    }
+}
+
+} // namespace
+
+int GaitReport::defaultFrame(const MotionAnalysis& analysis, const Strides& strides)
+{
+    return strides.strides.empty() ? analysis.range.first : strides.strides.front().strike;
+}
+
+WriteResult GaitReport::write(const QString& fileName, const Content& content)
+{
+    if (!content.analysis || !content.analysis->ok() || !content.motion || !content.setup ||
+        !content.strides || !content.cycles)
+        return WriteResult::failure(fileName, QStringLiteral("There is no analysis to report."));
+    GaitReport::Content c = content;
+    if (c.frame < 0 || c.frame >= c.motion->rowCount())
+        c.frame = defaultFrame(*c.analysis, *c.strides);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return WriteResult::failure(fileName, file.errorString());
+    {
+        QPdfWriter pdf(&file);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(int(resolution));
+        pdf.setTitle(QStringLiteral("Gait report: %1").arg(QFileInfo(c.source).fileName()));
+        pdf.setCreator(QStringLiteral("Kinovane"));
+        QPainter painter(&pdf);
+        if (!painter.isActive())
+            return WriteResult::failure(fileName, QStringLiteral("The PDF cannot be drawn."));
+        painter.scale(resolution / 72, resolution / 72);
+        const QSizeF page(pdf.width() * 72 / resolution, pdf.height() * 72 / resolution);
+        Writer writer(painter, c, page);
+
+        writer.header(QStringLiteral("Gait report"));
+        writer.skeleton(QRectF(margin, margin + 32, page.width() - 2 * margin, 300));
+        writer.table(writer.body(margin + 350));
+        pdf.newPage();
+        writer.header(QStringLiteral("Centre of mass and stability"));
+        writer.timePlots(writer.body(margin + 32));
+        pdf.newPage();
+        writer.header(QStringLiteral("Gait cycle"));
+        writer.cyclePlots(writer.body(margin + 32));
+    }
+    return WriteResult::commit(file);
+}

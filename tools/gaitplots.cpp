@@ -1,0 +1,225 @@
+#include "gaitplots.h"
+
+#include "physics/gaitcycles.h"
+#include "physics/strides.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsLayout>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QTableWidget>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Gait software draws the left side red and the right green.
+const QColor sideColours[2] = {QColor(205, 35, 35), QColor(20, 140, 60)};
+
+QString meanAndSd(const Strides::Statistic& statistic, int decimals)
+{
+    if (statistic.count == 0)
+        return QStringLiteral("–");
+    const QString sd = std::isfinite(statistic.sd) ? QString::number(statistic.sd, 'f', decimals)
+                                                   : QStringLiteral("–");
+    return QStringLiteral("%1 ± %2").arg(QString::number(statistic.mean, 'f', decimals), sd);
+}
+
+QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
+{
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->setBackgroundRoundness(0);
+    auto* x = new QValueAxis;
+    x->setRange(0, 100);
+    x->setTickCount(6);
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setTitleText(QStringLiteral("Gait cycle (%)"));
+    // "Knee flexion (deg)": the quantity as the title, its unit along the axis.
+    const qsizetype unitStart = curve.title.indexOf(QStringLiteral(" ("));
+    QFont titleFont = chart->titleFont();
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->setTitle(curve.title.left(unitStart));
+    auto* y = new QValueAxis;
+    y->setTitleText(unitStart < 0 ? QString() : curve.title.mid(unitStart + 1));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    double low = INFINITY, high = -INFINITY;
+    const auto attach = [&](QAbstractSeries* series) {
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    };
+    for (int side = 0; side < 2; ++side) {
+        if (cycles.strideCount[size_t(side)] == 0)
+            continue;
+        auto* mean = new QLineSeries;
+        auto* upper = new QLineSeries;
+        auto* lower = new QLineSeries;
+        for (int p = 0; p < GaitCycles::points; ++p) {
+            const double m = curve.mean[size_t(side)][size_t(p)];
+            if (!std::isfinite(m))
+                continue;
+            const double sd = std::isfinite(curve.sd[size_t(side)][size_t(p)])
+                                  ? curve.sd[size_t(side)][size_t(p)]
+                                  : 0.0;
+            mean->append(p, m);
+            upper->append(p, m + sd);
+            lower->append(p, m - sd);
+            low = std::min(low, m - sd);
+            high = std::max(high, m + sd);
+        }
+        auto* band = new QAreaSeries(upper, lower);
+        QColor faint = sideColours[side];
+        faint.setAlpha(55);
+        band->setBrush(faint);
+        band->setPen(Qt::NoPen);
+        attach(band);
+        mean->setPen(QPen(sideColours[side], 1.6));
+        mean->setName(side == 0 ? QStringLiteral("Left") : QStringLiteral("Right"));
+        attach(mean);
+    }
+    // At least one unit from bottom to top, so that a curve that hardly moves (an angle the
+    // walk keeps at 0) reads as flat, not as noise blown up.
+    if (!(low <= high)) {
+        low = -1;
+        high = 1;
+    } else if (high - low < 1) {
+        const double middle = (high + low) / 2;
+        low = middle - 0.5;
+        high = middle + 0.5;
+    }
+    const double pad = (high - low) * 0.05;
+    y->setRange(low - pad, high + pad);
+    // Ticks at round steps from 0, about four of them: more would crowd a short plot.
+    const double rough = (high - low + 2 * pad) / 4;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double spacing = 10 * power;
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough) {
+            spacing = factor * power;
+            break;
+        }
+    }
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(spacing);
+    // Fixed decimals, as many as the spacing needs.
+    const int decimals = std::clamp(int(-std::floor(std::log10(spacing))), 0, 3);
+    y->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+    for (int side = 0; side < 2; ++side) {
+        const double toeOff = cycles.meanToeOffPercent[size_t(side)];
+        if (cycles.strideCount[size_t(side)] == 0 || !std::isfinite(toeOff))
+            continue;
+        auto* line = new QLineSeries;
+        line->append(toeOff, y->min());
+        line->append(toeOff, y->max());
+        line->setPen(QPen(sideColours[side], 1.0, Qt::DashLine));
+        line->setName(QStringLiteral("Toe off"));
+        attach(line);
+    }
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(GaitPlots::minimumPlotHeight);
+    return view;
+}
+
+} // namespace
+
+GaitPlots::GaitPlots(QWidget* parent) : QWidget(parent)
+{
+    // The table at the left, the curves beside it.
+    auto* layout = new QHBoxLayout(this);
+    auto* side = new QVBoxLayout;
+    layout->addLayout(side);
+    note = new QLabel(this);
+    note->setWordWrap(true);
+    side->addWidget(note);
+    table = new QTableWidget(0, 3, this);
+    table->setHorizontalHeaderLabels({tr("Left"), tr("Right"), tr("Symmetry (%)")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    side->addWidget(table);
+    side->addStretch(1);
+    grid = new QWidget(this);
+    new QGridLayout(grid);
+    layout->addWidget(grid, 1);
+    setGait(nullptr, nullptr);
+}
+
+void GaitPlots::fillTable(const Strides* strides)
+{
+    table->setRowCount(strides ? Strides::parameterCount + 1 : 0);
+    if (!strides)
+        return;
+    const auto set = [&](int row, const QString& title, const QStringList& cells) {
+        table->setVerticalHeaderItem(row, new QTableWidgetItem(title));
+        for (int column = 0; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(cells.value(column));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(row, column, item);
+        }
+    };
+    set(0, tr("Strides"),
+        {QString::number(strides->count(GaitEvent::Left)),
+         QString::number(strides->count(GaitEvent::Right)), QString()});
+    for (int p = 0; p < Strides::parameterCount; ++p) {
+        const auto parameter = Strides::Parameter(p);
+        const int decimals =
+            parameter == Strides::StrideTime || parameter == Strides::StepTime ? 3 : 1;
+        const double index = strides->symmetryIndex(parameter);
+        set(p + 1, strides->titleOf(parameter),
+            {meanAndSd(strides->statistic(GaitEvent::Left, parameter), decimals),
+             meanAndSd(strides->statistic(GaitEvent::Right, parameter), decimals),
+             std::isfinite(index) ? QString::number(index, 'f', 1) : QStringLiteral("–")});
+    }
+    table->resizeColumnsToContents();
+    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
+    for (int row = 0; row < table->rowCount(); ++row)
+        height += table->verticalHeader()->sectionSize(row);
+    int width = table->verticalHeader()->sizeHint().width() + 2 * table->frameWidth();
+    for (int column = 0; column < table->columnCount(); ++column)
+        width += table->horizontalHeader()->sectionSize(column);
+    table->setFixedSize(width, height);
+    note->setFixedWidth(width);
+}
+
+void GaitPlots::setGait(const Strides* strides, const GaitCycles* cycles)
+{
+    qDeleteAll(views);
+    views.clear();
+    fillTable(strides);
+    const bool any = strides && cycles && !strides->strides.empty();
+    table->setVisible(strides != nullptr);
+    note->setText(
+        !strides ? tr("No analysis.")
+        : any    ? tr("Mean ± SD over the strides, left in red, right in green; "
+                         "the mean toe off dashed.")
+                 : tr("No stride: a stride runs from a foot strike to the next strike of the same "
+                         "foot, with the other foot's off and strike and this foot's off between."));
+    if (!any)
+        return;
+    auto* layout = static_cast<QGridLayout*>(grid->layout());
+    for (const GaitCycles::Curve& curve : cycles->curves) {
+        QChartView* view = cyclePlot(*cycles, curve);
+        const int index = int(views.size());
+        layout->addWidget(view, index / columns, index % columns);
+        views.append(view);
+    }
+}
