@@ -873,7 +873,7 @@ private slots:
         DudEzu window;
         window.resize(1600, 1000);
         window.show();
-        QVERIFY(window.loadFile(walkPath));
+        QVERIFY(window.loadFile(TestSupport::dataPath("real/cmu_02_01.bvh")));
         AnalysisPanel* panel = window.getAnalysisPanel();
         panel->getDock()->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
