@@ -2,6 +2,7 @@
 
 #include "convert/consoleprogress.h"
 #include "convert/gaitreport.h"
+#include "convert/opensimfiles.h"
 #include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
@@ -307,6 +308,17 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                                              {strides.summaryRow(options.input)});
             });
     }
+    const OpenSimFiles::Frame openSim = OpenSimFiles::frameOf(
+        motion, setup, tables,
+        options.trcInMetres ? OpenSimFiles::Units::Metres : OpenSimFiles::Units::Millimetres);
+    if (!options.trcFile.isEmpty())
+        exports.push_back([&](ProgressSink*) {
+            return OpenSimFiles::writeTrc(motion, options.trcFile, tables, openSim);
+        });
+    if (analysis.ok() && !options.motFile.isEmpty())
+        exports.push_back([&](ProgressSink*) {
+            return OpenSimFiles::writeMot(analysis, options.motFile, openSim);
+        });
     if (!options.profileFile.isEmpty()) {
         exports.push_back([&](ProgressSink*) {
             return SkeletonProfileFile::write(

@@ -138,6 +138,12 @@ QList<ConvertOption> makeTable()
           << output("--report", &O::reportFile, "{name}-report.pdf", ".pdf",
                     "gait report (PDF): skeleton, spatiotemporal table,\n"
                     "centre of mass and margins, curves over the gait cycle")
+          << output("--trc", &O::trcFile, "{name}.trc", ".trc",
+                    "joint centres as OpenSim markers (TRC), Y up, +X the\n"
+                    "way walked")
+          << output("--mot", &O::motFile, "{name}.mot", ".mot",
+                    "the analysis as an OpenSim storage file: centre of mass,\n"
+                    "extrapolated centre, margins, joint angles")
           << output("--save-profile", &O::profileFile, "{name}.profile.xml", ".xml",
                     "the skeleton's profile (landmarks, convention, unit,\n"
                     "model) as a file to edit and install")
@@ -153,6 +159,14 @@ QList<ConvertOption> makeTable()
                        : QString();
         });
     table.last().section = QStringLiteral("What is converted, and how:");
+    table << valueOption(
+        "--trc-units", "mm|m", "lengths of the TRC and MOT files (default mm)",
+        [](O& o, const QString&, const QString& value) {
+            if (value != QLatin1String("mm") && value != QLatin1String("m"))
+                return QStringLiteral("--trc-units %1: expected mm or m").arg(value);
+            o.trcInMetres = value == QLatin1String("m");
+            return QString();
+        });
     table << valueOption("--range", "FIRST:LAST",
                          "frames FIRST to LAST, both included (default: all)",
                          [](O& o, const QString&, const QString& value) {
@@ -324,11 +338,13 @@ QString ConvertOptions::usage()
         "Several inputs, folders (searched for .bvh files) or an output name holding {name}\n"
         "convert each file on its own, its outputs named after it.\n"
         "An output is named as --c3d=NAME, or by the argument after it when that ends in\n"
-        "the output's extension (.c3d, .bvh, .csv, .pdf); an existing .bvh file before the input\n"
+        "the output's extension (.c3d, .bvh, .csv, .pdf, .trc, .mot); an existing .bvh file before "
+        "the input\n"
         "is refused as ambiguous. Without a name an output is named after its input:\n"
         "{name}.c3d, {name}-cut.bvh, {name}-com.csv, {name}-rotations.csv,\n"
         "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv, {name}-angles.csv,\n"
-        "{name}-strides.csv, {name}-cycles.csv, {name}-summary.csv or {name}-report.pdf.\n");
+        "{name}-strides.csv, {name}-cycles.csv, {name}-summary.csv, {name}-report.pdf,\n"
+        "{name}.trc or {name}.mot.\n");
     constexpr qsizetype helpColumn = 26;
     for (const ConvertOption& option : table()) {
         if (!option.section.isEmpty())
@@ -432,10 +448,10 @@ QString ConvertOptions::parse(const QStringList& arguments)
     if (input.isEmpty())
         return QStringLiteral("no input file");
     if (!hasOutput() && !showProfile)
-        return QStringLiteral(
-            "no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
-            "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
-            "--strides-csv, --cycles-csv, --summary-csv, --report, --save-profile or "
-            "--show-profile)");
+        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
+                              "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
+                              "--strides-csv, --cycles-csv, --summary-csv, --report, --trc, --mot, "
+                              "--save-profile or "
+                              "--show-profile)");
     return {};
 }

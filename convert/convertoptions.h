@@ -61,6 +61,9 @@ struct ConvertOptions
     QString cyclesFile;
     QString summaryFile; // a data set's one table, a row per file
     QString reportFile;  // PDF
+    QString trcFile;     // OpenSim markers
+    QString motFile;     // OpenSim storage of the analysis
+    bool trcInMetres = false;
     QString profileFile; // the skeleton's profile, to edit and install
     bool showProfile = false;
     AnalysisSettings analysis;
@@ -87,7 +90,7 @@ struct ConvertOptions
     {
         return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
                !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty() ||
-               !reportFile.isEmpty();
+               !reportFile.isEmpty() || !motFile.isEmpty();
     }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong

@@ -13,8 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <Eigen/Core>
 
 // kinovane-convert, run as a program: its options and usage text come from one table; each
 // output is byte for byte what the window's export functions write for the same motion, range,
@@ -340,6 +343,88 @@ private slots:
         const Run failed = convert({walk, "--report", path("missing/r.pdf")});
         QCOMPARE(failed.exitCode, 1);
         QVERIFY(!QFile::exists(path("missing/r.pdf")));
+    }
+
+    // The OpenSim files as OpenSim's documentation lays them out, read strictly: the TRC's five
+    // header lines and empty line, tab-separated, unique marker names with three columns each,
+    // a row per frame; its heights the positions table's (up is +Y), distances kept, the walk
+    // along +X. The storage file's header keys, and its columns the analysis and angle tables.
+    void openSimFiles()
+    {
+        const Run run = convert({path("cmu.bvh"), "--range", "100:299", "--trc", path("o.trc"),
+                                 "--mot", path("o.mot"), "--positions-csv", path("p.csv"),
+                                 "--angles-csv", path("a.csv"), "--trc-units", "m"});
+        QVERIFY2(run.exitCode == 0, run.errors.constData());
+        const QList<QByteArray> trc = TestSupport::readLines(path("o.trc"));
+        QCOMPARE(trc[0].split('\t'), (QList<QByteArray>{"PathFileType", "4", "(X/Y/Z)", "o.trc"}));
+        QCOMPARE(trc[1], QByteArray("DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\t"
+                                    "OrigDataRate\tOrigDataStartFrame\tOrigNumFrames"));
+        const QList<QByteArray> header = trc[2].split('\t');
+        QCOMPARE(header.size(), 8);
+        const int frames = header[2].toInt(), markers = header[3].toInt();
+        QCOMPARE(frames, 200);
+        QCOMPARE(header[4], QByteArray("m"));
+        QCOMPARE(header[6], QByteArray("101"));
+        const QList<QByteArray> names = trc[3].split('\t');
+        QCOMPARE(names.size(), 2 + 3 * markers);
+        QSet<QByteArray> unique;
+        for (int k = 0; k < markers; ++k) {
+            const QByteArray name = names[2 + 3 * k];
+            QVERIFY(!name.isEmpty() && !name.contains(' ') && names[3 + 3 * k].isEmpty());
+            unique.insert(name);
+            QCOMPARE(
+                trc[4].split('\t').mid(2 + 3 * k, 3),
+                (QList<QByteArray>{"X" + QByteArray::number(k + 1), "Y" + QByteArray::number(k + 1),
+                                   "Z" + QByteArray::number(k + 1)}));
+        }
+        QCOMPARE(unique.size(), markers);
+        QVERIFY(unique.contains("Head_End") && trc[5].isEmpty());
+        QCOMPARE(trc.size(), 6 + frames);
+
+        // The positions table holds the same joints in inches; CMU walks stand on +y.
+        const QList<QByteArray> positions = TestSupport::readLines(path("p.csv"));
+        const double metresPerUnit = 0.0564444;
+        double farthest = 0;
+        for (int f = 0; f < frames; f += 37) {
+            const QList<QByteArray> row = trc[6 + f].split('\t');
+            const QList<QByteArray> table = positions[1 + f].split(',');
+            QCOMPARE(row.size(), 2 + 3 * markers);
+            QCOMPARE(row[0].toInt(), f + 1);
+            const auto at = [&](const QList<QByteArray>& cells, int first, int k) {
+                return Eigen::Vector3d(cells[first + 3 * k].toDouble(),
+                                       cells[first + 1 + 3 * k].toDouble(),
+                                       cells[first + 2 + 3 * k].toDouble());
+            };
+            for (int k = 0; k < markers; ++k) {
+                QVERIFY(std::abs(at(row, 2, k).y() - metresPerUnit * at(table, 1, k).y()) < 1e-4);
+                const double apart = (at(row, 2, k) - at(row, 2, 0)).norm();
+                QVERIFY(std::abs(apart - metresPerUnit *
+                                             (at(table, 1, k) - at(table, 1, 0)).norm()) < 1e-4);
+            }
+            farthest = at(row, 2, 0).x();
+        }
+        QVERIFY(farthest > trc[6].split('\t')[2].toDouble()); // walked along +X
+
+        const QList<QByteArray> mot = TestSupport::readLines(path("o.mot"));
+        const qsizetype end = mot.indexOf("endheader");
+        QVERIFY(end > 0 && mot.mid(1, end - 1).contains("inDegrees=yes"));
+        const QList<QByteArray> columns = mot[end + 1].split('\t');
+        QVERIFY(mot.mid(1, end - 1).contains("nColumns=" + QByteArray::number(columns.size())));
+        QVERIFY(mot.mid(1, end - 1).contains("nRows=200"));
+        QCOMPARE(mot.size(), end + 2 + 200);
+        const QList<QByteArray> angles = TestSupport::readLines(path("a.csv"));
+        const QList<QByteArray> angleNames = angles[0].split(',');
+        for (int f = 0; f < 200; f += 41) {
+            const QList<QByteArray> row = mot[end + 2 + f].split('\t');
+            QCOMPARE(row.size(), columns.size());
+            const QList<QByteArray> table = angles[1 + f].split(',');
+            for (qsizetype c = 1; c < angleNames.size(); ++c) {
+                const qsizetype at = columns.indexOf(angleNames[c].toLower());
+                QVERIFY2(at > 0, angleNames[c].constData());
+                QVERIFY(std::abs(row[at].toDouble() - table[c].toDouble()) <
+                        1e-4 * (1 + std::abs(table[c].toDouble())));
+            }
+        }
     }
 
     void everyProducerOutOfTheBox_data()
