@@ -58,6 +58,8 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags)
     analysisMenu->setObjectName(QStringLiteral("menuAnalysis"));
     menuBar()->insertMenu(ui.menuWindow->menuAction(), analysisMenu);
     analysisPanel->fillMenu(analysisMenu);
+    ui.menuExport->addAction(tr("OpenSim Markers (TRC)..."), exportCommands,
+                             &ExportCommands::saveTrc);
     analysisPanel->fillExportMenu(ui.menuExport);
     connectDocument();
     ui.bvhView->setDocument(&document);

@@ -1,6 +1,7 @@
 #include "exportcommands.h"
 
 #include "app/progressdialogsink.h"
+#include "convert/opensimfiles.h"
 #include "export/c3dexport.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
@@ -59,7 +60,8 @@ void ExportCommands::saveMassCenterCSV()
     UserDialogs::information(tr("Process Complete"), tr("File Export Completed"));
 }
 
-void ExportCommands::exportJointTable(JointTableExport exportTable, const QString& what)
+void ExportCommands::exportJointTable(const JointTableExport& exportTable, const QString& what,
+                                      const QString& extension)
 {
     if (!document.isOpen())
         return;
@@ -83,8 +85,7 @@ void ExportCommands::exportJointTable(JointTableExport exportTable, const QStrin
         return;
     }
     const QString fileName = UserDialogs::getSaveFileName(
-        tr("File Save"), document.suggestedName(what, QStringLiteral("csv")),
-        QStringLiteral("*.csv"));
+        tr("File Save"), document.suggestedName(what, extension), QStringLiteral("*.") + extension);
     if (fileName.isEmpty())
         return;
     ProgressDialogSink progress;
@@ -102,6 +103,18 @@ void ExportCommands::saveRotJointsCSV()
 void ExportCommands::saveAbsPosJointsCSV()
 {
     exportJointTable(&JointTables::writePositions, QStringLiteral("positions"));
+}
+
+void ExportCommands::saveTrc()
+{
+    exportJointTable(
+        [this](const BvhFile& motion, const QString& fileName, const ExportOptions& options,
+               ProgressSink*) {
+            const OpenSimFiles::Frame frame = OpenSimFiles::frameOf(
+                motion, document.getSetup(), options, OpenSimFiles::Units::Millimetres);
+            return OpenSimFiles::writeTrc(motion, fileName, options, frame);
+        },
+        QStringLiteral("markers"), QStringLiteral("trc"));
 }
 
 void ExportCommands::saveC3D()

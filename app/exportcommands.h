@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class BvhFile;
 class MotionDocument;
 
@@ -29,15 +31,19 @@ public slots:
     void saveRotJointsCSV();
     void saveAbsPosJointsCSV();
     void saveC3D();
+    // The joint centres as OpenSim markers (TRC): joints and frames chosen as for the tables.
+    void saveTrc();
 
 signals:
     void statusMessage(const QString& text);
 
 private:
-    using JointTableExport = WriteResult (*)(const BvhFile&, const QString&, const ExportOptions&,
-                                             ProgressSink*);
-    // Both joint tables: choose the joints and the range, then the file.
-    void exportJointTable(JointTableExport exportTable, const QString& what);
+    using JointTableExport = std::function<WriteResult(const BvhFile&, const QString&,
+                                                       const ExportOptions&, ProgressSink*)>;
+    // The joint tables and the markers: choose the joints and the range, then the file, named
+    // NAME-what.extension.
+    void exportJointTable(const JointTableExport& exportTable, const QString& what,
+                          const QString& extension = QStringLiteral("csv"));
 
     MotionDocument& document;
 };

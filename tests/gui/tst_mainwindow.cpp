@@ -509,6 +509,13 @@ private slots:
         const QList<QByteArray> lines = TestSupport::readLines(path("positions.csv"));
         QCOMPARE(lines.size(), 1 + 80); // frame 20 first: Hips at (200, 201, 202)
         QVERIFY(lines[1].startsWith("0.8,200,201,202,") && lines[1].count(',') == 5 * 3);
+        // The markers for OpenSim take the joints and frames chosen the same way: here the
+        // marked 20 to 60, and Spine's End Site named after it.
+        trigger(exportAction(window, "OpenSim Markers (TRC)..."), path("markers.trc"),
+                [](auto& d) { d.checkableList->okButton->click(); });
+        const QList<QByteArray> markers = TestSupport::readLines(path("markers.trc"));
+        QCOMPARE(markers.size(), 6 + 41);
+        QVERIFY(markers[2].split('\t')[2] == "41" && markers[3].contains("\tSpine_End\t"));
         // The profile's model does not fit this skeleton: an error, said before any file name
         // is asked for, not a table.
         trigger(ui.actionExportMassCenter);
@@ -529,7 +536,7 @@ private slots:
         QCOMPARE(window.getCurrentFrame(), 7);
         trigger(ui.actionExportJointRotations, {},
                 [](auto& d) { d.checkableList->cancelButton->click(); });
-        QCOMPARE(dialogs.proposed.size(), 4); // cancelled: no file name asked for
+        QCOMPARE(dialogs.proposed.size(), 5); // cancelled: no file name asked for
         trigger(ui.actionExportJointRotations, "/nonexistent/dir/out",
                 [](auto& d) { d.checkableList->okButton->click(); });
         trigger(ui.actionExportMassCenter, "/nonexistent/dir/out");
