@@ -159,6 +159,32 @@ QList<ConvertOption> makeTable()
                        : QString();
         });
     table.last().section = QStringLiteral("What is converted, and how:");
+    table
+        << valueOption("--c3d-extra", "com,angles",
+                       "points the C3D file adds: the centre of mass and the\n"
+                       "extrapolated centre, the joint angles (degrees)",
+                       [](O& o, const QString& option, const QString& value) {
+                           for (const QString& kind : value.split(QLatin1Char(','))) {
+                               if (kind == QLatin1String("com"))
+                                   o.c3dCentres = true;
+                               else if (kind == QLatin1String("angles"))
+                                   o.c3dAngles = true;
+                               else
+                                   return QStringLiteral("%1 %2: expected com, angles or both")
+                                       .arg(option, value);
+                           }
+                           return QString();
+                       })
+        << valueOption(
+               "--c3d-labels", "joints|unique",
+               "C3D point labels: the joint names (default), or unique,\n"
+               "End Sites named after their parent",
+               [](O& o, const QString& option, const QString& value) {
+                   if (value != QLatin1String("joints") && value != QLatin1String("unique"))
+                       return QStringLiteral("%1 %2: expected joints or unique").arg(option, value);
+                   o.c3dUniqueLabels = value == QLatin1String("unique");
+                   return QString();
+               });
     table << valueOption(
         "--trc-units", "mm|m", "lengths of the TRC and MOT files (default mm)",
         [](O& o, const QString&, const QString& value) {

@@ -64,7 +64,10 @@ struct ConvertOptions
     QString trcFile;     // OpenSim markers
     QString motFile;     // OpenSim storage of the analysis
     bool trcInMetres = false;
-    QString profileFile; // the skeleton's profile, to edit and install
+    bool c3dCentres = false;      // --c3d-extra com: CentreOfMass and XCoM points
+    bool c3dAngles = false;       // --c3d-extra angles: the joint angles as points
+    bool c3dUniqueLabels = false; // --c3d-labels unique
+    QString profileFile;          // the skeleton's profile, to edit and install
     bool showProfile = false;
     AnalysisSettings analysis;
     QStringList joints;                       // empty: every joint
@@ -90,7 +93,8 @@ struct ConvertOptions
     {
         return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
                !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty() ||
-               !reportFile.isEmpty() || !motFile.isEmpty();
+               !reportFile.isEmpty() || !motFile.isEmpty() ||
+               (!c3dFile.isEmpty() && (c3dCentres || c3dAngles));
     }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong

@@ -13,6 +13,10 @@
 
 namespace C3DExport {
 
+// The residual word of a sample that is not valid: -1.0 as a float, as readers expect in a
+// floating-point file.
+static constexpr quint32 invalidResidual = 0xBF800000u;
+
 int frameRate(double frameTime)
 {
     const double rate = 1.0 / frameTime + 0.5;
@@ -24,7 +28,8 @@ int frameRate(double frameTime)
 
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
                          const ExportOptions& options, const QList<C3DEvent>& events,
-                         ProgressSink* progress, C3DPipeline* pipeline)
+                         ProgressSink* progress, C3DPipeline* pipeline, const QStringList& labels,
+                         const ExtraPoints& extra)
 {
     if (!motion.root)
         return WriteResult::failure(fileName, QStringLiteral("No motion is loaded."));
@@ -86,12 +91,42 @@ WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
                                      "file was not written")
                           .arg(frames.first + int((nonFinite - file.points.begin()) / jointCount)));
 
-    QStringList labels;
-    labels.reserve(joints.size());
-    for (const BvhJoint* joint : joints)
-        labels.append(joint->getName());
-    file.setupPointGroup(int(joints.size()), frameRate(motion.frameTime), QStringLiteral("mm "),
-                         labels);
+    QStringList names = labels;
+    if (names.size() != jointCount) {
+        names.clear();
+        for (const BvhJoint* joint : joints)
+            names.append(joint->getName());
+    }
+    qsizetype pointCount = jointCount;
+    if (!extra.labels.isEmpty()) {
+        // Each frame's joints, then its extra points.
+        const qsizetype extraCount = extra.labels.size();
+        pointCount += extraCount;
+        std::vector<C3DPoint> all(size_t(converted) * size_t(pointCount));
+        for (qsizetype f = 0; f < converted; ++f) {
+            std::copy_n(file.points.begin() + f * jointCount, jointCount,
+                        all.begin() + f * pointCount);
+            for (qsizetype k = 0; k < extraCount; ++k) {
+                C3DPoint& point = all[size_t(f * pointCount + jointCount + k)];
+                const std::vector<Eigen::Vector3d>& samples = extra.samples[size_t(k)];
+                const Eigen::Vector3d value = size_t(f) < samples.size()
+                                                  ? samples[size_t(f)]
+                                                  : Eigen::Vector3d::Constant(std::nan(""));
+                if (value.allFinite())
+                    point = {float(value.x()), float(value.y()), float(value.z()), 0};
+                else
+                    point.residual = invalidResidual;
+            }
+        }
+        file.points = std::move(all);
+        names += extra.labels;
+    }
+    file.setupPointGroup(int(pointCount), frameRate(motion.frameTime), QStringLiteral("mm "),
+                         names);
+    if (!extra.angles.isEmpty()) {
+        file.addPointText(QStringLiteral("ANGLES"), extra.angles);
+        file.addPointText(QStringLiteral("ANGLE_UNITS"), {QStringLiteral("deg")});
+    }
     file.addEvents(events);
     return file.writeC3D(fileName);
 }

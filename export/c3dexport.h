@@ -7,12 +7,27 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <Eigen/Core>
+
+#include <vector>
 
 class C3DPipeline;
 
 // The one C3D export of a motion, used by the window's C3D command and by the command-line
 // conversion alike.
 namespace C3DExport {
+
+// Points of the file beyond the joints, after them: each a label and a sample per frame of the
+// range, already in the file's axes and units (millimetres for places, degrees for the angles
+// gait software stores as points). A sample that is not finite is written as invalid.
+struct ExtraPoints
+{
+    QStringList labels;
+    std::vector<std::vector<Eigen::Vector3d>> samples; // per point, per frame
+    QStringList angles; // the labels that hold angles: POINT:ANGLES, ANGLE_UNITS "deg"
+};
 
 // Used when the motion's frame time gives no rate (zero, negative, not finite, or so small
 // that the rate overflows): the rate a new C3D header declares.
@@ -32,8 +47,11 @@ int frameRate(double frameTime);
 // the frames it converted while the file was read are taken from it, and the result is the
 // same, byte for byte. `events` go to the EVENT group (C3DFile::addEvents), their times counted
 // from the range's first frame.
+// `labels` replace the joint names (one per joint) when given; `extra` points follow the
+// joints'.
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName,
                          const ExportOptions& options, const QList<C3DEvent>& events = {},
-                         ProgressSink* progress = nullptr, C3DPipeline* pipeline = nullptr);
+                         ProgressSink* progress = nullptr, C3DPipeline* pipeline = nullptr,
+                         const QStringList& labels = {}, const ExtraPoints& extra = {});
 
 } // namespace C3DExport

@@ -41,6 +41,11 @@ qsizetype C3DFile::getFrameCount() const
     return usedPoints > 0 ? qsizetype(points.size()) / usedPoints : 0;
 }
 
+void C3DFile::addPointText(const QString& name, const QStringList& values)
+{
+    parameters.append(C3DParameter::characters(name, pointGroup, values));
+}
+
 void C3DFile::setupPointGroup(int pointCount, int frameRate, const QString& units,
                               const QStringList& labels)
 {

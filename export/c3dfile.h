@@ -63,6 +63,8 @@ public:
     // holds at most C3DParameter::maxDimension events; the later ones are left out. Nothing
     // for no event.
     void addEvents(const QList<C3DEvent>& events);
+    // Adds a text parameter to the POINT group after setupPointGroup (ANGLES, ANGLE_UNITS).
+    void addPointText(const QString& name, const QStringList& values);
     // Writes the file. An existing file is replaced only when everything was written.
     WriteResult writeC3D(const QString& fileName);
 

@@ -427,6 +427,48 @@ private slots:
         }
     }
 
+    // The C3D file for gait software: unique labels, the centre of mass and the extrapolated
+    // centre as points equal to the analysis table's, each joint's angles as a point listed in
+    // POINT:ANGLES (degrees) equal to the angle table's; without the options, as before.
+    void c3dExtraPoints()
+    {
+        const Run run = convert({path("cmu.bvh"), "--range", "50:249", "--c3d", path("x.c3d"),
+                                 "--c3d-extra", "com,angles", "--c3d-labels", "unique",
+                                 "--analysis-csv", path("xa.csv"), "--angles-csv", path("xg.csv")});
+        QVERIFY2(run.exitCode == 0, run.errors.constData());
+        TestSupport::C3DReader reader;
+        QCOMPARE(reader.readFile(path("x.c3d")), QString());
+        const QStringList labels = reader.labels.mid(0, reader.pointCount);
+        QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+        QVERIFY(labels.contains("Head_End") && !labels.contains("End Site"));
+        const qsizetype centre = labels.indexOf("CentreOfMass"),
+                        knee = labels.indexOf("LKneeAngles");
+        QVERIFY(centre > 0 && labels[centre + 1] == "XCoM" && knee > centre);
+        const auto* angles = reader.find("POINT", "ANGLES");
+        const auto* units = reader.find("POINT", "ANGLE_UNITS");
+        QVERIFY(angles && units && units->data.trimmed() == "deg");
+        QVERIFY(angles->data.contains("LKneeAngles") && !angles->data.contains("XCoM"));
+
+        const QList<QByteArray> analysis = TestSupport::readLines(path("xa.csv"));
+        const QList<QByteArray> angleTable = TestSupport::readLines(path("xg.csv"));
+        const qsizetype kneeColumn = angleTable[0].split(',').indexOf("LEFT_KNEE_FLEXION");
+        const double mm = 56.4444; // the CMU unit
+        for (int f = 0; f < 200; f += 33) {
+            const auto& com = reader.samples[size_t(f * reader.pointCount + centre)];
+            const QList<QByteArray> row = analysis[1 + f].split(',');
+            QVERIFY(std::abs(com[0] + mm * row[1].toDouble()) < 0.01 &&
+                    std::abs(com[1] - mm * row[3].toDouble()) < 0.01 &&
+                    std::abs(com[2] - mm * row[2].toDouble()) < 0.01);
+            const auto& bend = reader.samples[size_t(f * reader.pointCount + knee)];
+            QVERIFY(std::abs(bend[0] - angleTable[1 + f].split(',')[kneeColumn].toDouble()) < 1e-3);
+            QCOMPARE(bend[3], 0.0f); // valid
+        }
+        QVERIFY(convert({path("cmu.bvh"), "--c3d", path("plain.c3d")}).exitCode == 0);
+        TestSupport::C3DReader plain;
+        QCOMPARE(plain.readFile(path("plain.c3d")), QString());
+        QVERIFY(plain.labels.contains("End Site") && !plain.find("POINT", "ANGLES"));
+    }
+
     void everyProducerOutOfTheBox_data()
     {
         QTest::addColumn<QString>("input");
