@@ -60,6 +60,8 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags)
     analysisPanel->fillMenu(analysisMenu);
     ui.menuExport->addAction(tr("OpenSim Markers (TRC)..."), exportCommands,
                              &ExportCommands::saveTrc);
+    ui.menuExport->addActions(
+        {exportCommands->c3dCentres, exportCommands->c3dAngles, exportCommands->c3dUniqueLabels});
     analysisPanel->fillExportMenu(ui.menuExport);
     connectDocument();
     ui.bvhView->setDocument(&document);

@@ -1,20 +1,32 @@
 #include "exportcommands.h"
 
 #include "app/progressdialogsink.h"
+#include "convert/c3dextras.h"
 #include "convert/opensimfiles.h"
 #include "export/c3dexport.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
+#include "physics/motionanalysis.h"
 #include "physics/motiondocument.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointnames.h"
 #include "tools/userdialogs.h"
+
+#include <QAction>
 
 #include <QDir>
 
 ExportCommands::ExportCommands(MotionDocument& document, QObject* parent)
     : QObject(parent), document(document)
 {
+    const auto option = [this](const QString& text) {
+        auto* action = new QAction(text, this);
+        action->setCheckable(true);
+        return action;
+    };
+    c3dCentres = option(tr("C3D: Centre of Mass Points"));
+    c3dAngles = option(tr("C3D: Joint Angle Points"));
+    c3dUniqueLabels = option(tr("C3D: Unique Labels"));
 }
 
 QString ExportCommands::writtenText(const QString& fileName, const FrameRange& frames,
@@ -127,9 +139,28 @@ void ExportCommands::saveC3D()
         QStringLiteral("*.c3d"));
     if (fileName.isEmpty())
         return;
-    ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
     const ExportOptions options = document.getSetup().exportOptions(motion);
-    const WriteResult result = C3DExport::exportMotion(motion, fileName, options, {}, &progress);
+    // The points for gait software come from the analysis of the whole motion, as the file.
+    C3DExport::ExtraPoints extra;
+    if (c3dCentres->isChecked() || c3dAngles->isChecked()) {
+        const MotionAnalysis analysis =
+            MotionAnalysis::analyse(motion, document.getSetup(), document.getAnalysisSettings(),
+                                    FrameRange::all(motion.rowCount()));
+        if (!analysis.ok())
+            return UserDialogs::warning(
+                tr("Kinovane"),
+                tr("No analysis for the C3D file's extra points: %1").arg(analysis.errorString));
+        extra = C3DExtras::of(analysis, c3dCentres->isChecked(), c3dAngles->isChecked(),
+                              options.millimetresPerUnit);
+    }
+    const QStringList labels =
+        c3dUniqueLabels->isChecked()
+            ? OpenSimFiles::markerNames(motion,
+                                        QList<bool>(motion.root->getAllJoints().size(), true))
+            : QStringList();
+    ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
+    const WriteResult result =
+        C3DExport::exportMotion(motion, fileName, options, {}, &progress, nullptr, labels, extra);
     if (!result.ok)
         return UserDialogs::writeFailure(result);
     emit statusMessage(writtenText(fileName, options.range, motion.root->getAllJoints().size()));

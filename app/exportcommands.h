@@ -10,6 +10,7 @@
 #include <functional>
 
 class BvhFile;
+class QAction;
 class MotionDocument;
 
 // The window's exports of the open motion as tables and point files: the centre-of-mass
@@ -33,6 +34,13 @@ public slots:
     void saveC3D();
     // The joint centres as OpenSim markers (TRC): joints and frames chosen as for the tables.
     void saveTrc();
+
+public:
+    // What the C3D export adds for gait software (checkable, off at first): the centre of mass
+    // and the extrapolated centre as points, the joint angles as points, unique labels.
+    QAction* c3dCentres = nullptr;
+    QAction* c3dAngles = nullptr;
+    QAction* c3dUniqueLabels = nullptr;
 
 signals:
     void statusMessage(const QString& text);

@@ -1,5 +1,6 @@
 #include "conversion.h"
 
+#include "convert/c3dextras.h"
 #include "convert/consoleprogress.h"
 #include "convert/gaitreport.h"
 #include "convert/opensimfiles.h"
@@ -102,69 +103,6 @@ static QList<C3DEvent> c3dEventsOf(const MotionAnalysis& analysis, const QString
                    .arg(C3DParameter::maxDimension)
                    .arg(events.size()));
     return events;
-}
-
-// The points the C3D file adds after the joints: the filtered centre of mass and the
-// extrapolated centre as places, and each joint's angles (degrees) as gait software stores them,
-// x, y and z the flexion, ab/adduction and rotation (0 for a component the landmarks do not
-// give).
-static C3DExport::ExtraPoints c3dExtrasOf(const MotionAnalysis& analysis, bool centres, bool angles,
-                                          double millimetresPerUnit)
-{
-    C3DExport::ExtraPoints extra;
-    const size_t n = size_t(analysis.size());
-    const auto place = [&](const MotionAnalysis::Vector& p) {
-        return Eigen::Vector3d(-millimetresPerUnit * p.x(), millimetresPerUnit * p.z(),
-                               millimetresPerUnit * p.y());
-    };
-    if (centres) {
-        for (const auto& [label, track] :
-             {std::pair{QStringLiteral("CentreOfMass"), &analysis.centre},
-              {QStringLiteral("XCoM"), &analysis.extrapolatedCentre}}) {
-            std::vector<Eigen::Vector3d> samples(n);
-            for (size_t i = 0; i < n; ++i)
-                samples[i] = place((*track)[i]);
-            extra.labels.append(label);
-            extra.samples.push_back(std::move(samples));
-        }
-    }
-    if (!angles)
-        return extra;
-    using A = JointAngles::Angle;
-    constexpr A none = JointAngles::angleCount;
-    const struct
-    {
-        const char* name;
-        std::array<A, 3> components;
-    } joints[] = {
-        {"PelvisAngles",
-         {JointAngles::PelvisTilt, JointAngles::PelvisObliquity, JointAngles::PelvisRotation}},
-        {"HipAngles", {JointAngles::HipFlexion, JointAngles::HipAdduction, none}},
-        {"KneeAngles", {JointAngles::KneeFlexion, none, none}},
-        {"AnkleAngles", {JointAngles::AnkleDorsiflexion, none, none}},
-        {"TrunkAngles",
-         {JointAngles::TrunkFlexion, JointAngles::TrunkLateralBending,
-          JointAngles::TrunkRotation}}};
-    for (const char* side : {"L", "R"}) {
-        const size_t s = side[0] == 'L' ? 0 : 1;
-        for (const auto& joint : joints) {
-            if (!analysis.angles.has(joint.components[0]))
-                continue;
-            std::vector<Eigen::Vector3d> samples(n, Eigen::Vector3d::Zero());
-            for (int axis = 0; axis < 3; ++axis) {
-                const A angle = joint.components[size_t(axis)];
-                if (angle == none || !analysis.angles.has(angle))
-                    continue;
-                for (size_t i = 0; i < n; ++i)
-                    samples[i][axis] = analysis.angles.degrees[s][size_t(angle)][i];
-            }
-            const QString label = QLatin1String(side) + QLatin1String(joint.name);
-            extra.labels.append(label);
-            extra.angles.append(label);
-            extra.samples.push_back(std::move(samples));
-        }
-    }
-    return extra;
 }
 
 // What writes one file of the run. Exports only read the motion, so they share it.
@@ -303,8 +241,8 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     std::vector<Export> exports;
     C3DExport::ExtraPoints c3dExtras;
     if (analysis.ok())
-        c3dExtras =
-            c3dExtrasOf(analysis, options.c3dCentres, options.c3dAngles, tables.millimetresPerUnit);
+        c3dExtras = C3DExtras::of(analysis, options.c3dCentres, options.c3dAngles,
+                                  tables.millimetresPerUnit);
     const QStringList c3dLabels =
         options.c3dUniqueLabels ? OpenSimFiles::markerNames(
                                       motion, QList<bool>(motion.root->getAllJoints().size(), true))

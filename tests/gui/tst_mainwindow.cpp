@@ -915,6 +915,15 @@ private slots:
         trigger(exportAction(window, "Report..."), path("report.pdf"));
         QVERIFY(TestSupport::readFile(path("report.pdf")).startsWith("%PDF-"));
         QVERIFY(window.statusBar()->currentMessage().startsWith("Wrote"));
+        // The C3D file for gait software: its extra points and unique labels chosen in the menu.
+        for (const char* option :
+             {"C3D: Centre of Mass Points", "C3D: Joint Angle Points", "C3D: Unique Labels"})
+            exportAction(window, option)->setChecked(true);
+        trigger(window.ui.actionExportC3D, path("gait.c3d"));
+        TestSupport::C3DReader reader;
+        QCOMPARE(reader.readFile(path("gait.c3d")), QString());
+        QVERIFY(reader.labels.contains("CentreOfMass") && reader.labels.contains("LKneeAngles") &&
+                reader.labels.contains("Head_End") && reader.find("POINT", "ANGLES"));
     }
 
     void plotsOverlaysAndExportsAgree()

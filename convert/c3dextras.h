@@ -1,0 +1,17 @@
+#pragma once
+
+#include "export/c3dexport.h"
+
+struct MotionAnalysis;
+
+namespace C3DExtras {
+
+// The points a C3D file adds after the joints for gait software: the filtered centre of mass
+// (CentreOfMass) and the extrapolated centre (XCoM) as places in the file's axes and
+// millimetres, and each joint's angles in degrees as points (LHipAngles, RKneeAngles, ...),
+// x, y and z the flexion, ab/adduction and rotation (0 for a component the landmarks do not
+// give), listed as angles. One sample per frame analysed.
+C3DExport::ExtraPoints of(const MotionAnalysis& analysis, bool centres, bool angles,
+                          double millimetresPerUnit);
+
+} // namespace C3DExtras
