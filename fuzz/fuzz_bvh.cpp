@@ -2,7 +2,8 @@
 // every frame selected, every joint's absolute position evaluated (from the row, and from the
 // joints with the row loaded) under the profile's convention or the standard one, the motion
 // written back as BVH, the two joint tables, the C3D file in the unit judged by its size, and
-// the centre-of-mass analysis with its tables. Beyond crashes, four properties are checked:
+// the centre-of-mass analysis with its tables. Beyond crashes, five properties are checked:
+// - the file read in blocks of a few bytes on three threads gives what it gives read whole;
 // - every segment of the chosen model is either bound or unbound;
 // - a pose evaluated straight from a row is bit for bit the pose of the joints holding it;
 // - writing is a fixed point: the text written, read back and written again, is unchanged;
@@ -34,12 +35,33 @@
 // deep skeleton with many rows is cut to the rows that fit.
 static constexpr qsizetype workPerInput = 1 << 9;
 
-static void readText(BvhFile& motion, const QByteArray& text)
+static BvhReadResult readText(BvhFile& motion, const QByteArray& text, int threads = 1,
+                              qsizetype blockBytes = BvhReader::defaultBlockBytes)
 {
     QBuffer buffer;
     buffer.setData(text);
     buffer.open(QIODevice::ReadOnly);
-    BvhReader(motion).read(buffer);
+    BvhReader reader(motion);
+    reader.setThreads(threads);
+    reader.setBlockBytes(blockBytes);
+    return reader.read(buffer);
+}
+
+// The rows read in blocks of a few bytes split among threads are those read whole.
+static void compareSplitRead(const QByteArray& text, const BvhFile& motion,
+                             const BvhReadResult& result)
+{
+    BvhFile split;
+    const BvhReadResult splitResult = readText(split, text, 3, 16);
+    if (splitResult.status != result.status || splitResult.errorString != result.errorString ||
+        splitResult.warnings != result.warnings || split.frames != motion.frames ||
+        split.numFrames != motion.numFrames) {
+        std::fprintf(stderr, "read whole: %s %lld rows; read split: %s %lld rows\n",
+                     qPrintable(result.errorString), static_cast<long long>(motion.frames.size()),
+                     qPrintable(splitResult.errorString),
+                     static_cast<long long>(split.frames.size()));
+        __builtin_trap();
+    }
 }
 
 static bool same(float a, float b)
@@ -152,7 +174,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     BvhFile motion;
-    readText(motion, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));
+    compareSplitRead(text, motion, readText(motion, text));
     if (!motion.root)
         return 0;
     const MotionSetup setup = chooseSetup(motion, size);

@@ -10,7 +10,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 static constexpr qsizetype chunkSize = 1 << 20;
 
@@ -124,22 +127,51 @@ bool BvhReader::nextLine()
         }
         if (deviceDone)
             return false;
-        // Keep the unfinished line at the front and read more after it; a line longer than
-        // the buffer doubles the buffer. The room wanted is a chunk, or what the device still
-        // holds (and one byte more, to meet its end) when that is less.
-        const qsizetype kept = bufferEnd - bufferStart;
-        if (bufferStart > 0)
-            std::memmove(buffer.data(), buffer.constData() + bufferStart, size_t(kept));
-        bufferStart = 0;
-        bufferEnd = kept;
-        const qsizetype wanted = qsizetype(std::min<qint64>(chunkSize, bytesLeft() - kept + 1));
-        if (buffer.size() - bufferEnd < (wanted + 1) / 2)
-            buffer.resize(std::max(buffer.size() * 2, bufferEnd + wanted));
-        const qint64 count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
-        if (count <= 0)
-            deviceDone = true;
-        else
-            bufferEnd += count;
+        readMore();
+    }
+}
+
+void BvhReader::readMore()
+{
+    // Keep the unfinished line at the front and read more after it; a line longer than
+    // the buffer doubles the buffer. The room wanted is a chunk, or what the device still
+    // holds (and one byte more, to meet its end) when that is less.
+    const qsizetype kept = bufferEnd - bufferStart;
+    if (bufferStart > 0)
+        std::memmove(buffer.data(), buffer.constData() + bufferStart, size_t(kept));
+    bufferStart = 0;
+    bufferEnd = kept;
+    const qsizetype wanted = qsizetype(std::min<qint64>(chunkSize, bytesLeft() - kept + 1));
+    if (buffer.size() - bufferEnd < (wanted + 1) / 2)
+        buffer.resize(std::max(buffer.size() * 2, bufferEnd + wanted));
+    const qint64 count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
+    if (count <= 0)
+        deviceDone = true;
+    else
+        bufferEnd += count;
+}
+
+qsizetype BvhReader::completeLinesEnd(qsizetype bytes)
+{
+    // Both counted from bufferStart, which readMore moves: the bytes already searched for a
+    // line feed, and the end of the complete lines among them.
+    qsizetype searched = 0;
+    qsizetype linesEnd = 0;
+    for (;;) {
+        const char* begin = buffer.constData() + bufferStart;
+        const qsizetype held = bufferEnd - bufferStart;
+        if (held > searched) {
+            const auto* last =
+                static_cast<const char*>(memrchr(begin + searched, '\n', size_t(held - searched)));
+            if (last)
+                linesEnd = last + 1 - begin;
+            searched = held;
+        }
+        if (deviceDone)
+            return bufferEnd; // the last line needs no line feed
+        if (linesEnd > 0 && held >= bytes)
+            return bufferStart + linesEnd;
+        readMore();
     }
 }
 
@@ -202,7 +234,7 @@ void BvhReader::readHierarchy()
                                    .arg(lineNumber));
         delete file.root.data();
     } else if (!file.frames.isEmpty()) {
-        // Rows read before any skeleton fit no channels (and were kept whole, however long).
+        // Rows read before any skeleton fit no channels (they were only counted).
         result.warnings.append(QStringLiteral("The %1 frame rows before the HIERARCHY section "
                                               "at line %2 were dropped.")
                                    .arg(file.frames.size())
@@ -290,6 +322,142 @@ void BvhReader::readMotion()
     if (joinsTo(token(0), token(1), "FrameTime:"))
         file.frameTime = NumberFormat::toDouble(token(2));
 
+    readRows();
+}
+
+// The rows of one piece of a block: the lines from `begin` to `end`, parsed by one thread into
+// rows of its own. A thread stops at the first value it cannot trust, and after `wanted` rows
+// (no row after the declared count is a frame).
+struct BvhReader::Piece
+{
+    struct ShortRow
+    {
+        qint64 line; // counted from 0 at `begin`
+        qsizetype values;
+    };
+
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    qsizetype wanted = 0;
+
+    std::vector<QList<double>> rows;
+    std::vector<const char*> rowEnds; // where the line of each row ends, its line feed passed
+    std::vector<ShortRow> shortRows;  // rows with some values but fewer than a frame's
+    qint64 lines = 0;                 // lines parsed, the one of a bad value included
+    std::string_view badValue;        // the first value that cannot be trusted, if any
+
+    void parse(qsizetype rowLimit);
+};
+
+// The text of the value at `p`: up to the next blank.
+static std::string_view tokenAt(const char* p, const char* lineEnd)
+{
+    const char* end = p;
+    while (end < lineEnd && !isBlank(*end))
+        ++end;
+    return {p, size_t(end - p)};
+}
+
+void BvhReader::Piece::parse(qsizetype rowLimit)
+{
+    // The hot loop of loading. Each value is converted straight from the text where it starts
+    // into a row allocated at its final size; that the conversion stops at a blank shows it
+    // took the whole value. Anything else (a value beginning with '+', or no number at all)
+    // goes the rare way, checked as a whole token.
+    rows.clear();
+    rowEnds.clear();
+    shortRows.clear();
+    lines = 0;
+    badValue = {};
+    // Values beyond the skeleton's channels belong to no channel and are not read. Rows before
+    // any skeleton are counted and checked but not kept: the skeleton that comes drops them,
+    // and without one the file is refused.
+    const qsizetype limit = rowLimit >= 0 ? rowLimit : std::numeric_limits<qsizetype>::max();
+    const char* p = begin;
+    while (p < end && qsizetype(rows.size()) < wanted) {
+        const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* lineEnd = newline ? newline : end;
+        ++lines;
+        QList<double> row(std::max<qsizetype>(rowLimit, 0));
+        double* values = row.data();
+        qsizetype count = 0;
+        for (const char* q = p;;) {
+            while (q < lineEnd && isBlank(*q))
+                ++q;
+            if (q == lineEnd || count == limit)
+                break;
+            double value = 0.0;
+            const auto parsed = std::from_chars(q, lineEnd, value);
+            if (parsed.ec == std::errc() && (parsed.ptr == lineEnd || isBlank(*parsed.ptr)) &&
+                std::abs(value) <= largestValue) [[likely]] {
+                q = parsed.ptr;
+            } else {
+                const std::string_view token = tokenAt(q, lineEnd);
+                if (!isTrusted(token, value)) {
+                    badValue = token;
+                    return;
+                }
+                q = token.data() + token.size();
+            }
+            if (rowLimit >= 0)
+                values[count] = value;
+            ++count;
+        }
+        p = newline ? newline + 1 : end;
+        if (count < rowLimit) {
+            if (count > 0)
+                shortRows.push_back({lines - 1, count});
+            continue;
+        }
+        rows.push_back(std::move(row));
+        rowEnds.push_back(p);
+    }
+}
+
+int BvhReader::threadCount() const
+{
+    return threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency()));
+}
+
+void BvhReader::parseBlock(qsizetype linesEnd, std::vector<Piece>& pieces) const
+{
+    const char* begin = buffer.constData() + bufferStart;
+    const char* end = buffer.constData() + linesEnd;
+    const qsizetype leastPiece = std::max<qsizetype>(1, blockBytes / 32);
+    const qsizetype count =
+        std::clamp<qsizetype>((end - begin) / leastPiece, 1, qsizetype(threadCount()));
+    pieces.resize(size_t(count));
+    // Equal shares of the bytes, each moved on to the start of a line.
+    const char* pieceBegin = begin;
+    for (qsizetype i = 0; i < count; ++i) {
+        const char* pieceEnd = end;
+        if (i + 1 < count) {
+            pieceEnd = std::max(pieceBegin, begin + (end - begin) * (i + 1) / count);
+            const auto* newline =
+                static_cast<const char*>(std::memchr(pieceEnd, '\n', size_t(end - pieceEnd)));
+            pieceEnd = newline ? newline + 1 : end;
+        }
+        Piece& piece = pieces[size_t(i)];
+        piece.begin = pieceBegin;
+        piece.end = pieceEnd;
+        piece.wanted = file.numFrames - file.rowCount();
+        pieceBegin = pieceEnd;
+    }
+    std::vector<std::thread> helpers;
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        try {
+            helpers.emplace_back(&Piece::parse, &pieces[i], rowLimit);
+        } catch (const std::system_error&) {
+            pieces[i].parse(rowLimit); // no thread to be had: this one parses it
+        }
+    }
+    pieces[0].parse(rowLimit);
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+void BvhReader::readRows()
+{
     rowLimit = -1;
     if (file.root) {
         rowLimit = 0;
@@ -305,29 +473,63 @@ void BvhReader::readMotion()
 
     // Rows are read until the declared count is complete. A blank line is no row; a row with
     // fewer values than the skeleton's channels (a file cut short mid-row, a damaged line) is
-    // no frame either: it is left out and reported.
+    // no frame either: it is left out and reported. The lines after the last row are read on
+    // as keyword lines.
     qint64 firstShortLine = 0;
     qsizetype firstShortValues = 0;
-    int shortRows = 0;
-    int kept = 0;
-    while (kept < file.numFrames && nextLine()) {
-        QList<double> row;
-        if (!parseRow(row))
-            return;
-        if (row.size() < rowLimit) {
-            if (!row.isEmpty() && shortRows++ == 0) {
-                firstShortLine = lineNumber;
-                firstShortValues = row.size();
-            }
-            continue;
+    qint64 shortRows = 0;
+    std::vector<Piece> pieces;
+    while (file.rowCount() < file.numFrames) {
+        qsizetype linesEnd = completeLinesEnd(blockBytes);
+        if (linesEnd == bufferStart)
+            break; // the file ended
+        if (linesEnd - bufferStart > blockBytes) {
+            const char* blockEnd = buffer.constData() + bufferStart + blockBytes - 1;
+            const auto* newline = static_cast<const char*>(
+                std::memchr(blockEnd, '\n', size_t(buffer.constData() + linesEnd - blockEnd)));
+            if (newline)
+                linesEnd = newline + 1 - buffer.constData();
         }
-        file.frames.append(std::move(row));
-        ++kept;
-        if (observer && kept % observedBatch == 0)
+        parseBlock(linesEnd, pieces);
+
+        // The pieces' rows in file order, up to the declared count.
+        const int rowsBefore = file.rowCount();
+        const char* stop = buffer.constData() + linesEnd;
+        for (Piece& piece : pieces) {
+            const qsizetype wanted = file.numFrames - file.rowCount();
+            const bool countReached = qsizetype(piece.rows.size()) >= wanted;
+            // The lines the motion takes from this piece: up to its last wanted row, or all.
+            qint64 lines = piece.lines;
+            if (countReached) {
+                stop = wanted > 0 ? piece.rowEnds[size_t(wanted - 1)] : piece.begin;
+                lines = std::count(piece.begin, stop, '\n');
+                if (stop > piece.begin && stop[-1] != '\n')
+                    ++lines; // the file's last line, without a line feed
+            }
+            for (const Piece::ShortRow& shortRow : piece.shortRows) {
+                if (shortRow.line >= lines)
+                    break;
+                if (shortRows++ == 0) {
+                    firstShortLine = lineNumber + shortRow.line + 1;
+                    firstShortValues = shortRow.values;
+                }
+            }
+            const auto taken = std::min<qsizetype>(qsizetype(piece.rows.size()), wanted);
+            std::move(piece.rows.begin(), piece.rows.begin() + taken,
+                      std::back_inserter(file.frames));
+            if (!countReached && !piece.badValue.empty()) {
+                lineNumber += piece.lines;
+                refuseBadValue(piece.badValue);
+                return;
+            }
+            lineNumber += lines;
+            if (countReached)
+                break;
+        }
+        bufferStart = stop - buffer.constData();
+        if (observer && file.rowCount() > rowsBefore)
             observer->rowsAppended(file);
     }
-    if (observer && kept % observedBatch != 0)
-        observer->rowsAppended(file);
     if (shortRows > 0) {
         result.warnings.append(
             QStringLiteral("Line %1 holds %2 of the %3 values of a frame and was left out%4; %5 "
@@ -340,13 +542,13 @@ void BvhReader::readMotion()
                                           .arg(shortRows - 1)
                                           .arg(shortRows == 2 ? QStringLiteral("row")
                                                               : QStringLiteral("rows")))
-                .arg(kept)
+                .arg(file.rowCount())
                 .arg(frameCount(file.numFrames))
-                .arg(kept == 1 ? QStringLiteral("was") : QStringLiteral("were")));
-    } else if (kept < file.numFrames) {
+                .arg(file.rowCount() == 1 ? QStringLiteral("was") : QStringLiteral("were")));
+    } else if (file.rowCount() < file.numFrames) {
         result.warnings.append(QStringLiteral("The file declares %1 but holds %2.")
                                    .arg(frameCount(file.numFrames))
-                                   .arg(kept));
+                                   .arg(file.rowCount()));
     }
 }
 
@@ -362,35 +564,4 @@ void BvhReader::refuseBadValue(std::string_view value)
                                         "in single precision.")
                              .arg(lineNumber)
                              .arg(decodeName(value.substr(0, 40)));
-}
-
-bool BvhReader::parseRow(QList<double>& row)
-{
-    // The hot loop of loading: split at runs of blanks and convert in place. Values are
-    // gathered in a per-thread scratch list first so that the row is allocated once, at its
-    // final size. A value a pose cannot use fails the file.
-    thread_local std::vector<double> values;
-    values.clear();
-    const char* p = line.data();
-    const char* end = p + line.size();
-    while (p < end) {
-        while (p < end && isBlank(*p))
-            ++p;
-        if (p == end)
-            break;
-        const char* start = p;
-        while (p < end && !isBlank(*p))
-            ++p;
-        if (rowLimit >= 0 && qsizetype(values.size()) >= rowLimit)
-            break; // values beyond the skeleton's channels belong to no channel
-        const std::string_view token(start, size_t(p - start));
-        double value;
-        if (!isTrusted(token, value)) [[unlikely]] {
-            refuseBadValue(token);
-            return false;
-        }
-        values.push_back(value);
-    }
-    row = QList<double>(values.begin(), values.end());
-    return true;
 }

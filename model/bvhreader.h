@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,9 @@ struct BvhReadResult
 //   "Frame Time: t", then by at most n frame rows of numbers separated by tabs or spaces;
 //   a carriage return inside a line separates like a blank, blank lines are skipped, and a row
 //   with fewer values than the skeleton's channels is left out with a warning.
+// The frame rows are read in blocks of whole lines, each block split at line ends into pieces
+// that threads parse at once, each into rows of its own; the rows are then taken in file order.
+// What is read, warned about or refused is the same whatever the number of threads.
 // Bounds against hostile files: a hierarchy deeper than maxDepth levels ends there, a joint
 // takes at most maxChannelsPerJoint channels, a row keeps at most as many values as the
 // skeleton has channels, rows read before a hierarchy are dropped when it comes, storage is
@@ -56,8 +60,8 @@ public:
     static constexpr int maxDepth = 1000;
     static constexpr int maxChannelsPerJoint = 1024;
 
-    // Rows between two calls of the observer's rowsAppended.
-    static constexpr int observedBatch = 256;
+    // Bytes of frame rows read at once; the observer hears of their rows together.
+    static constexpr qsizetype defaultBlockBytes = qsizetype(4) << 20;
 
     // The largest magnitude a value may have: the largest float.
     static constexpr double largestValue = std::numeric_limits<float>::max();
@@ -68,23 +72,40 @@ public:
     {
     }
 
+    // Threads that parse the frame rows, the calling one included; 0 (the default) means one
+    // per core. A thread is given at least a 32nd of a block, so a motion of a few hundred
+    // kilobytes is parsed on the calling thread alone; tests set small blocks to have small
+    // files read in many blocks and pieces.
+    void setThreads(int count) { threads = count; }
+    void setBlockBytes(qsizetype bytes) { blockBytes = std::max<qsizetype>(1, bytes); }
+
     BvhReadResult read(const QString& fileName);
     // Reads from an open device; the same rules as for a file.
     BvhReadResult read(QIODevice& device);
 
 private:
+    struct Piece;
+
     // The stages of the grammar above.
     void readHierarchy();
     BvhJoint* readJoint(const QString& name);
     void readMotion();
+    // Reads the rows that follow the MOTION header into file.frames.
+    void readRows();
+    // Splits the complete lines from bufferStart to `linesEnd` among threads and parses them.
+    void parseBlock(qsizetype linesEnd, std::vector<Piece>& pieces) const;
+    int threadCount() const;
 
     bool nextLine();
+    // Moves the unread bytes to the front of the buffer and reads more after them.
+    void readMore();
+    // Reads until at least `bytes` unread bytes, ending in a complete line, are held (or the
+    // file ends); returns the end of the complete lines (the end of the file's bytes).
+    qsizetype completeLinesEnd(qsizetype bytes);
     bool nextNonBlankLine();
     bool openBlock();
     void tokenise();
     std::string_view token(size_t index) const;
-    // False when the line holds a value that cannot be trusted; the file is then refused.
-    bool parseRow(QList<double>& row);
     // Fails the whole read over `value` of the current line: nothing read stays loaded.
     void refuseBadValue(std::string_view value);
     qint64 bytesLeft() const;
@@ -102,4 +123,6 @@ private:
     qint64 lineNumber = 0;
     std::vector<std::string_view> tokens;
     qsizetype rowLimit = -1; // values kept per row, -1 for no limit
+    int threads = 0;
+    qsizetype blockBytes = defaultBlockBytes;
 };

@@ -4,6 +4,7 @@
 #include "model/poseevaluator.h"
 #include "support/testsupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -34,23 +35,32 @@ private slots:
 
     // Each file of tests/data/input/read (rows of any form, damaged or hostile files, many
     // found by the fuzzer, values no pose can use) as read and written back, or refused with
-    // its reason (its part of expected/read.txt). Whatever
+    // its reason (its part of expected/read.txt), the same when its rows are read in blocks of
+    // a few bytes split among three threads. Whatever
     // was read goes through every path that walks a motion, and writing is a fixed point: what
     // was written reads back and writes the same again.
     void fileReadAndWrittenBack_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("blockBytes");
         QDir input(TestSupport::dataPath("input/read"));
-        for (const QString& name : input.entryList(QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(name)) << name;
+        for (const QString& name : input.entryList(QDir::Files, QDir::Name)) {
+            QTest::newRow(qPrintable(name)) << name << 0 << int(BvhReader::defaultBlockBytes);
+            QTest::addRow("%s in blocks on threads", qPrintable(name)) << name << 3 << 7;
+        }
     }
 
     void fileReadAndWrittenBack()
     {
         QFETCH(QString, name);
+        QFETCH(int, threads);
+        QFETCH(int, blockBytes);
         BvhFile motion;
-        const BvhReadResult result =
-            BvhReader(motion).read(TestSupport::dataPath("input/read/" + name));
+        BvhReader reader(motion);
+        reader.setThreads(threads);
+        reader.setBlockBytes(blockBytes);
+        const BvhReadResult result = reader.read(TestSupport::dataPath("input/read/" + name));
         QByteArray transcript;
         if (!result.ok()) {
             // A refused file leaves nothing loaded.
@@ -153,6 +163,45 @@ private slots:
         pose.evaluate();
         // Every offset is one unit up and no joint turns: the deepest is 1000 units up.
         QCOMPARE(pose.getPositions().back(), Vector3f(0, 1000, 0));
+    }
+
+    // A recording reads the same, row for row, on one thread or split among several in blocks
+    // of any size, and so does one whose last rows were cut off mid-row.
+    void recordingsReadAlikeOnAnyThreads_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QDir real(TestSupport::dataPath("real"));
+        for (const QString& name : real.entryList({"*.bvh"}, QDir::Files, QDir::Name)) {
+            const QByteArray text = TestSupport::readFile(real.filePath(name));
+            QTest::newRow(qPrintable(name)) << text;
+            QTest::addRow("%s cut short", qPrintable(name)) << text.left(text.size() * 9 / 10);
+        }
+    }
+
+    void recordingsReadAlikeOnAnyThreads()
+    {
+        QFETCH(QByteArray, text);
+        const auto read = [&text](BvhFile& motion, int threads, int blockBytes) {
+            QBuffer device(&text);
+            device.open(QIODevice::ReadOnly);
+            BvhReader reader(motion);
+            reader.setThreads(threads);
+            reader.setBlockBytes(blockBytes);
+            return reader.read(device);
+        };
+        BvhFile whole;
+        const BvhReadResult wholeResult = read(whole, 1, int(BvhReader::defaultBlockBytes));
+        QVERIFY(wholeResult.ok() && whole.rowCount() > 0);
+        for (const int threads : {2, 5}) {
+            for (const int blockBytes : {4096, 100000}) {
+                BvhFile split;
+                const BvhReadResult splitResult = read(split, threads, blockBytes);
+                QCOMPARE(splitResult.warnings, wholeResult.warnings);
+                QCOMPARE(split.frames, whole.frames);
+                QCOMPARE(split.numFrames, whole.numFrames);
+                QCOMPARE(written(split), written(whole));
+            }
+        }
     }
 
     // Opening a named pipe would wait for a writer for ever; a directory is no file, nor is
