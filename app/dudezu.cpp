@@ -1,6 +1,7 @@
 #include "dudezu.h"
 
 #include "app/analysispanel.h"
+#include "app/backgroundread.h"
 #include "app/exportcommands.h"
 #include "app/progressdialogsink.h"
 #include "app/timedisplay.h"
@@ -353,7 +354,10 @@ void DudEzu::enableCommands()
 
 bool DudEzu::loadFile(const QString& fileName)
 {
-    const BvhReadResult result = document.open(fileName);
+    BvhFile loaded;
+    const BvhReadResult result = BackgroundRead::read(loaded, fileName, this);
+    if (result.ok())
+        document.open(loaded, fileName);
     if (!result.ok()) {
         UserDialogs::warning(
             tr("Kinovane"),

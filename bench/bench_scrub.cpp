@@ -1,4 +1,5 @@
-// Scrubbing: the main window with the 100,000-frame benchmark motion open at 1280x720, its
+// Opening the 100,000-frame benchmark motion in the main window, timed until its first frame is
+// shown; then scrubbing it: the window at 1280x720, its
 // slider moved by a timer as fast as a hand drags it (a move every 4 ms, 97 frames on). Reports
 // the moves made and the frames the view showed per second, and how long after the last move
 // the view shows that move's frame: a view that queued stale frames would lag behind. Run under
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSlider>
 #include <QTimer>
 
@@ -27,13 +29,22 @@ int main(int argc, char** argv)
     DudEzu window;
     window.resize(1600, 1000);
     window.show();
-    if (!window.loadFile(path))
-        return 1;
     BvhView* view = window.ui.bvhView;
     int swaps = 0;
     QObject::connect(view, &QOpenGLWidget::frameSwapped, [&swaps] { ++swaps; });
-    // The first frame after opening.
     BenchEventLoop::runUntil([&swaps] { return swaps > 0; }, 2000);
+    // Opening, up to the first frame of the motion shown.
+    QElapsedTimer opening;
+    opening.start();
+    if (!window.loadFile(path))
+        return 1;
+    const double opened = double(opening.nsecsElapsed()) / 1e9;
+    swaps = 0;
+    BenchEventLoop::runUntil([&swaps] { return swaps > 0; }, 5000);
+    const double shown = double(opening.nsecsElapsed()) / 1e9;
+    std::printf("opening the motion: read and set up in %.2f s, its first frame shown at %.2f s "
+                "(goal <= 1.5 s)\n",
+                opened, shown);
 
     constexpr int seconds = 3;
     int moves = 0;

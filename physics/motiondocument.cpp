@@ -50,8 +50,13 @@ BvhReadResult MotionDocument::open(const QString& path)
 {
     BvhFile loaded;
     const BvhReadResult result = BvhReader(loaded).read(path);
-    if (!result.ok())
-        return result;
+    if (result.ok())
+        open(loaded, path);
+    return result;
+}
+
+void MotionDocument::open(BvhFile& loaded, const QString& path)
+{
     motion.swap(loaded);
     loaded.clear(); // the old joints go now, so that nothing shown can still reach them
     fileName = path;
@@ -61,7 +66,6 @@ BvhReadResult MotionDocument::open(const QString& path)
     currentFrame = 0;
     markedRange = FrameRange::all(rowCount());
     emit motionReplaced();
-    return result;
 }
 
 void MotionDocument::close()

@@ -66,6 +66,9 @@ public:
     // the user opened or edited stays while it fits), frame 0 shown and every frame marked. A
     // file that cannot be read, or holds no hierarchy, changes nothing.
     BvhReadResult open(const QString& path);
+    // The same for a motion already read from `path` (on another thread, say): takes what
+    // `loaded` holds, leaving it empty.
+    void open(BvhFile& loaded, const QString& path);
     // No motion open any more.
     void close();
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "model/bvhreader.h"
+
+class QWidget;
+
+// Reads a BVH file on a thread of its own, so that the window goes on drawing while a long
+// motion loads, with a progress dialog over `window` once the reading takes more than a
+// moment. Input to the window waits until the reading is over, when the call returns.
+namespace BackgroundRead {
+
+BvhReadResult read(BvhFile& motion, const QString& path, QWidget* window);
+
+} // namespace BackgroundRead
