@@ -342,6 +342,7 @@ struct BvhReader::Piece
 
     std::vector<QList<double>> rows;
     std::vector<const char*> rowEnds; // where the line of each row ends, its line feed passed
+    std::vector<qint64> rowLines;     // the lines up to each row's, that one included
     std::vector<ShortRow> shortRows;  // rows with some values but fewer than a frame's
     qint64 lines = 0;                 // lines parsed, the one of a bad value included
     std::string_view badValue;        // the first value that cannot be trusted, if any
@@ -366,6 +367,7 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
     // goes the rare way, checked as a whole token.
     rows.clear();
     rowEnds.clear();
+    rowLines.clear();
     shortRows.clear();
     lines = 0;
     badValue = {};
@@ -411,6 +413,7 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
         }
         rows.push_back(std::move(row));
         rowEnds.push_back(p);
+        rowLines.push_back(lines);
     }
 }
 
@@ -501,10 +504,8 @@ void BvhReader::readRows()
             // The lines the motion takes from this piece: up to its last wanted row, or all.
             qint64 lines = piece.lines;
             if (countReached) {
-                stop = wanted > 0 ? piece.rowEnds[size_t(wanted - 1)] : piece.begin;
-                lines = std::count(piece.begin, stop, '\n');
-                if (stop > piece.begin && stop[-1] != '\n')
-                    ++lines; // the file's last line, without a line feed
+                stop = piece.rowEnds[size_t(wanted - 1)];
+                lines = piece.rowLines[size_t(wanted - 1)];
             }
             for (const Piece::ShortRow& shortRow : piece.shortRows) {
                 if (shortRow.line >= lines)
