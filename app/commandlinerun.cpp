@@ -123,6 +123,7 @@ int CommandLineRun::runOverDirectory(FileWork processFile, const QString& label)
     FileQueue queue(entries.size(), jobs, [&](qsizetype i, ProgressSink* progress) {
         (this->*processFile)(entries[i], progress, reports[size_t(i)]);
     });
+    readThreads = queue.coresPerFile();
     // Prints the lines of each file done, in the order of the files.
     qsizetype printed = 0;
     const auto printDone = [&] {
@@ -153,7 +154,9 @@ std::optional<MotionSetup> CommandLineRun::readMotion(const QString& entry, BvhF
                                if (pipeline)
                                    pipeline->setPosing(chosen.convention, chosen.unit.millimetres);
                            });
-    const BvhReadResult result = BvhReader(motion, &observer).read(entry);
+    BvhReader reader(motion, &observer);
+    reader.setThreads(readThreads);
+    const BvhReadResult result = reader.read(entry);
     if (!result.ok() || !motion.root) {
         report.problems.append(QStringLiteral("skipped %1: %2").arg(entry, result.errorString));
         return std::nullopt;

@@ -17,7 +17,7 @@ class C3DPipeline;
 // the current directory: an argument containing "all" writes a C3D file for each, else one
 // containing "feet" writes a table of the two ankles' positions for each (case-sensitive
 // tests). Each file is posed, scaled and named as its detected skeleton profile says. The
-// files are converted several at once (one per core), under one progress dialog whose Cancel
+// files are converted several at once (two per core), under one progress dialog whose Cancel
 // ends the run after the files under way; each output is named on standard output, saying so
 // when it replaces a file, and the lines come in the order of the files whatever order they
 // were written in. A file that cannot be read, or has no foot joints for the foot run, is
@@ -36,7 +36,7 @@ public:
         FootTables
     };
 
-    // `jobs`: files converted at once; below 1, one per core.
+    // `jobs`: files converted at once; below 1, two per core.
     explicit CommandLineRun(int jobs = 0) : jobs(jobs) {}
 
     static Kind kindOf(const QString& argument);
@@ -78,5 +78,6 @@ private:
                                           C3DPipeline* pipeline = nullptr) const;
 
     int jobs;
+    int readThreads = 0; // threads each file reads its rows on; 0: one per core
     SkeletonProfiles profiles;
 };

@@ -1,9 +1,11 @@
 // Converting a data set to C3D: a folder of 120 recordings (60 copies each of the CMU walk and
 // the ArenaLouise recording from tests/data/real), with kinovane-convert one file at a time
-// (-j 1), two at a time (-j 2), and with "kinovane all" in the folder. Two at a time must take
-// at most 0.6 times as long as one at a time, and no longer than "kinovane all". Each figure is
-// the best of several runs (KINOVANE_BENCH_RUNS, 5 by default), the commands interleaved so
-// that a slow spell of the machine hits them alike.
+// (-j 1), two at a time (-j 2), with "kinovane all" in the folder, and with the converter's own
+// choice (no -j). Two at a time must take at most 0.6 times as long as one at a time, and no
+// longer than "kinovane all"; the converter's choice no longer than the best of those three.
+// KINOVANE_BENCH_JOBS adds runs of other -j values ("3,4,8"), to see which is fastest. Each
+// figure is the best of several runs (KINOVANE_BENCH_RUNS, 5 by default), the commands
+// interleaved so that a slow spell of the machine hits them alike.
 
 #include "support/benchmotion.h"
 
@@ -49,25 +51,30 @@ int main(int argc, char* argv[])
 
     struct Command
     {
-        const char* name;
+        QByteArray name;
         QString program;
         QStringList arguments;
         QString workingDirectory;
         double best = std::numeric_limits<double>::infinity();
     };
-    const auto convert = [&](const char* jobs) {
-        return QStringList{recordings,
-                           QStringLiteral("--c3d"),
-                           QStringLiteral("--out-dir"),
-                           converted,
-                           QStringLiteral("--quiet"),
-                           QStringLiteral("-j"),
-                           QString::fromLatin1(jobs)};
+    // No -j at all: the converter's own choice.
+    const auto convert = [&](const QByteArray& jobs) {
+        QStringList arguments{recordings, QStringLiteral("--c3d"), QStringLiteral("--out-dir"),
+                              converted, QStringLiteral("--quiet")};
+        if (!jobs.isEmpty())
+            arguments << QStringLiteral("-j") << QString::fromLatin1(jobs);
+        return arguments;
     };
     std::vector<Command> commands{
         {"kinovane-convert -j 1", KINOVANE_CONVERT_EXECUTABLE, convert("1"), QString()},
         {"kinovane-convert -j 2", KINOVANE_CONVERT_EXECUTABLE, convert("2"), QString()},
-        {"kinovane all", KINOVANE_EXECUTABLE, {QStringLiteral("all")}, recordings}};
+        {"kinovane all", KINOVANE_EXECUTABLE, {QStringLiteral("all")}, recordings},
+        {"kinovane-convert", KINOVANE_CONVERT_EXECUTABLE, convert({}), QString()}};
+    for (const QByteArray& jobs : qgetenv("KINOVANE_BENCH_JOBS").split(',')) {
+        if (!jobs.isEmpty())
+            commands.push_back({"kinovane-convert -j " + jobs, KINOVANE_CONVERT_EXECUTABLE,
+                                convert(jobs), QString()});
+    }
 
     // Without a display "kinovane all" runs offscreen; with one, its progress dialog shows.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -87,7 +94,7 @@ int main(int argc, char* argv[])
             timer.start();
             process.start(command.program, command.arguments);
             if (!process.waitForFinished(-1) || process.exitCode() != 0) {
-                std::fprintf(stderr, "%s failed\n", command.name);
+                std::fprintf(stderr, "%s failed\n", command.name.constData());
                 return 1;
             }
             command.best = std::min(command.best, double(timer.nsecsElapsed()) / 1e9);
@@ -95,8 +102,11 @@ int main(int argc, char* argv[])
     }
 
     for (const Command& command : commands)
-        std::printf("%-24s %7.3f s\n", command.name, command.best);
+        std::printf("%-24s %7.3f s\n", command.name.constData(), command.best);
     std::printf("-j 2 / -j 1: %.2f (limit 0.60)\n", commands[1].best / commands[0].best);
     std::printf("-j 2 / kinovane all: %.2f (limit 1.00)\n", commands[1].best / commands[2].best);
+    const double bestOfThree = std::min({commands[0].best, commands[1].best, commands[2].best});
+    std::printf("no -j / the best of the three: %.2f (limit 1.00)\n",
+                commands[3].best / bestOfThree);
     return 0;
 }

@@ -178,7 +178,9 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                            [&](const MotionSetup& chosen) {
                                pipeline.setPosing(chosen.convention, chosen.unit.millimetres);
                            });
-    const BvhReadResult read = BvhReader(motion, &observer).read(options.input);
+    BvhReader reader(motion, &observer);
+    reader.setThreads(options.readThreads);
+    const BvhReadResult read = reader.read(options.input);
     if (!read.ok() || !motion.root) {
         report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
         return ConvertExit::Failed;

@@ -98,7 +98,7 @@ QList<ConvertOption> makeTable()
                              return QString();
                          });
     ConvertOption jobs =
-        valueOption("--jobs", "N", "files converted at once (default: one per core)",
+        valueOption("--jobs", "N", "files converted at once (default: two per core)",
                     [](O& o, const QString& option, const QString& value) {
                         bool ok = false;
                         o.jobs = NumberFormat::toInt(value.toStdString(), &ok);

@@ -47,8 +47,9 @@ struct ConvertOptions
     QString input;      // the first of `inputs`
     QStringList inputs; // files and folders
     bool recursive = false;
-    QString outDir; // empty: outputs beside their inputs (or as named)
-    int jobs = 0;   // files converted at once; 0: one per core
+    QString outDir;      // empty: outputs beside their inputs (or as named)
+    int jobs = 0;        // files converted at once; 0: two per core
+    int readThreads = 0; // threads reading a file's rows; 0: one per core (set by data sets)
     QString c3dFile;
     QString bvhFile;
     QString massCentreFile;

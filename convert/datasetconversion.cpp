@@ -98,10 +98,12 @@ ConvertExit runDataSet(const ConvertOptions& options)
     std::optional<ConsoleProgress> console;
     if (!options.quiet && isatty(STDERR_FILENO) && count > 0)
         console.emplace(QStringLiteral("converting %1 files").arg(count), int(count));
+    // The files converted at once share the cores: each reads its rows on its own share.
+    ConvertOptions shared = options;
     FileQueue queue(qsizetype(count), options.jobs, [&](qsizetype i, ProgressSink*) {
         FileResult& result = results[size_t(i)];
         const std::optional<ConvertOptions> one =
-            optionsFor(options, set.files[i], !summaryTable.isEmpty(), result.messages);
+            optionsFor(shared, set.files[i], !summaryTable.isEmpty(), result.messages);
         if (one)
             result.exit = runConversion(*one, profiles, &result.messages,
                                         summaryTable.isEmpty() ? nullptr : &result.summaryRow);
@@ -112,6 +114,7 @@ ConvertExit runDataSet(const ConvertOptions& options)
             sink->end();
         }
     });
+    shared.readThreads = queue.coresPerFile();
     queue.start();
     queue.wait();
     if (console)

@@ -42,9 +42,19 @@ FileQueue::~FileQueue()
     wait();
 }
 
+static int cores()
+{
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
 int FileQueue::threadsFor(int jobs)
 {
-    return jobs > 0 ? jobs : std::max(1, int(std::thread::hardware_concurrency()));
+    return jobs > 0 ? jobs : 2 * cores();
+}
+
+int FileQueue::coresPerFile() const
+{
+    return std::max(1, cores() / jobs);
 }
 
 void FileQueue::start()

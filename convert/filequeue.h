@@ -23,7 +23,8 @@ class FileQueue
 public:
     using Work = std::function<void(qsizetype index, ProgressSink* progress)>;
 
-    // `jobs` below 1 means one thread per core.
+    // `jobs` below 1 means two threads per core: a file's conversion waits at times (its output
+    // reaching the disk, its own threads handing over), and a second file fills those waits.
     FileQueue(qsizetype count, int jobs, Work work);
     // Cancels the files not yet started and waits for those under way.
     ~FileQueue();
@@ -33,6 +34,9 @@ public:
 
     // The number of threads `jobs` asks for.
     static int threadsFor(int jobs);
+    // The cores each of the files worked on at once has to itself, at least one: what a file
+    // may read its rows on.
+    int coresPerFile() const;
 
     // Starts the threads. When not one can be had, works through every file on this thread.
     void start();
