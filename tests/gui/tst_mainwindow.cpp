@@ -249,6 +249,20 @@ private slots:
         QVERIFY(window.loadFile(motionPath));
         QCOMPARE(window.getSetup().convention, PoseConvention::ipiStudio());
         QVERIFY(ui.actionRotationOrderFixed->isChecked());
+
+        // The window goes on handling events while a motion is read (here a timer's), and the
+        // motion is open when loadFile returns.
+        const QString longer =
+            TestSupport::writeFile(dir, "longer.bvh", TestSupport::smallMotion(20000));
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(0);
+        QVERIFY(window.loadFile(longer));
+        const int ticksWhileOpening = ticks;
+        ticker.stop();
+        QVERIFY(ticksWhileOpening > 0);
+        QCOMPARE(window.getMarkedRange(), FrameRange::all(20000));
     }
 
     // A row of the tree shows its own joint in the editor (of the two End Sites, the one
