@@ -1,7 +1,7 @@
 // Reading and writing an hour-long-scale motion: 60 joints, 180 channels, 100,000 frames.
 // Compares the reader, on one thread and on two, with a bare loop that only splits the same
 // rows at blanks and converts them with std::from_chars on one thread (what one core can do),
-// reports the memory the loaded motion takes,
+// reports the memory the loaded motion takes and what writing that much fresh memory costs,
 // and times writing it back. Then reads a line of 100 MB, in a frame row and in a CHANNELS
 // line, which must cost about its own size: anything held per value or per token would cost
 // several times as much.
@@ -24,6 +24,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <vector>
 
 // Splits every line after "Frame Time:" at blanks and converts each piece; returns the sum so
@@ -135,6 +137,26 @@ int main(int argc, char* argv[])
     }
     std::printf("bare split + from_chars: %.3f s (%lld values, checksum %.1f)\n", bare,
                 static_cast<long long>(values), sum);
+
+    // What the rows' memory alone costs the first time it is written, which the bare loop
+    // never pays: as many bytes as the table's doubles, on one thread and split over two.
+    for (const int threads : {1, 2}) {
+        const size_t bytes = size_t(18000000) * sizeof(double);
+        timer.restart();
+        std::vector<std::unique_ptr<char[]>> parts;
+        std::vector<std::thread> writers;
+        for (int part = 0; part < threads; ++part)
+            parts.emplace_back(new char[bytes / size_t(threads)]);
+        for (int part = 1; part < threads; ++part)
+            writers.emplace_back([&parts, part, bytes, threads] {
+                std::memset(parts[size_t(part)].get(), 1, bytes / size_t(threads));
+            });
+        std::memset(parts[0].get(), 1, bytes / size_t(threads));
+        for (std::thread& writer : writers)
+            writer.join();
+        std::printf("writing %.0f MB of fresh memory on %d thread%s: %.3f s\n", double(bytes) / 1e6,
+                    threads, threads == 1 ? "" : "s", double(timer.nsecsElapsed()) / 1e9);
+    }
 
     // The first read takes its memory fresh from the system, which is all it holds afterwards.
     const qint64 residentBefore = BenchMotion::residentBytes();
