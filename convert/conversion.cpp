@@ -319,9 +319,13 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                                              {strides.summaryRow(options.input)});
             });
     }
-    const OpenSimFiles::Frame openSim = OpenSimFiles::frameOf(
-        motion, setup, tables,
-        options.trcInMetres ? OpenSimFiles::Units::Metres : OpenSimFiles::Units::Millimetres);
+    // The OpenSim files' axes and units, worked out only when one of them is asked for.
+    const OpenSimFiles::Frame openSim =
+        options.trcFile.isEmpty() && options.motFile.isEmpty()
+            ? OpenSimFiles::Frame()
+            : OpenSimFiles::frameOf(motion, setup, tables,
+                                    options.trcInMetres ? OpenSimFiles::Units::Metres
+                                                        : OpenSimFiles::Units::Millimetres);
     if (!options.trcFile.isEmpty())
         exports.push_back([&](ProgressSink*) {
             return OpenSimFiles::writeTrc(motion, options.trcFile, tables, openSim);

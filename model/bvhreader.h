@@ -61,7 +61,7 @@ public:
     static constexpr int maxChannelsPerJoint = 1024;
 
     // Bytes of frame rows read at once; the observer hears of their rows together.
-    static constexpr qsizetype defaultBlockBytes = qsizetype(4) << 20;
+    static constexpr qsizetype defaultBlockBytes = qsizetype(1) << 20;
 
     // The largest magnitude a value may have: the largest float.
     static constexpr double largestValue = std::numeric_limits<float>::max();
