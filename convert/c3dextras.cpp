@@ -1,5 +1,6 @@
 #include "c3dextras.h"
 
+#include "export/c3daxes.h"
 #include "physics/motionanalysis.h"
 
 #include <array>
@@ -10,17 +11,13 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
 {
     C3DExport::ExtraPoints extra;
     const size_t n = size_t(analysis.size());
-    const auto place = [&](const MotionAnalysis::Vector& p) {
-        return Eigen::Vector3d(-millimetresPerUnit * p.x(), millimetresPerUnit * p.z(),
-                               millimetresPerUnit * p.y());
-    };
     if (centres) {
         for (const auto& [label, track] :
              {std::pair{QStringLiteral("CentreOfMass"), &analysis.centre},
               {QStringLiteral("XCoM"), &analysis.extrapolatedCentre}}) {
             std::vector<Eigen::Vector3d> samples(n);
             for (size_t i = 0; i < n; ++i)
-                samples[i] = place((*track)[i]);
+                samples[i] = C3DAxes::fromBvh((*track)[i], millimetresPerUnit);
             extra.labels.append(label);
             extra.samples.push_back(std::move(samples));
         }
