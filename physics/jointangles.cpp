@@ -178,24 +178,35 @@ bool standsUpright(const std::array<Vector, JointAngles::pointCount>& rest)
     return std::abs((right - left).normalized().dot(up.normalized())) < 0.5;
 }
 
+// Each angle's column name and its title in plots, in the order of Angle.
+struct AngleText
+{
+    const char* name;
+    const char* title;
+};
+
+constexpr AngleText angleTexts[JointAngles::angleCount] = {
+    {"PELVIS_TILT", "Pelvis tilt"},
+    {"PELVIS_OBLIQUITY", "Pelvis obliquity"},
+    {"PELVIS_ROTATION", "Pelvis rotation"},
+    {"HIP_FLEXION", "Hip flexion"},
+    {"HIP_ADDUCTION", "Hip adduction"},
+    {"KNEE_FLEXION", "Knee flexion"},
+    {"ANKLE_DORSIFLEXION", "Ankle dorsiflexion"},
+    {"TRUNK_FLEXION", "Trunk flexion"},
+    {"TRUNK_LATERAL_BENDING", "Trunk lateral bending"},
+    {"TRUNK_ROTATION", "Trunk rotation"}};
+
 } // namespace
 
 QString JointAngles::nameOf(Angle angle)
 {
-    static const char* const names[angleCount] = {
-        "PELVIS_TILT",           "PELVIS_OBLIQUITY", "PELVIS_ROTATION",    "HIP_FLEXION",
-        "HIP_ADDUCTION",         "KNEE_FLEXION",     "ANKLE_DORSIFLEXION", "TRUNK_FLEXION",
-        "TRUNK_LATERAL_BENDING", "TRUNK_ROTATION"};
-    return QLatin1String(names[angle]);
+    return QLatin1String(angleTexts[angle].name);
 }
 
 QString JointAngles::titleOf(Angle angle)
 {
-    static const char* const titles[angleCount] = {
-        "Pelvis tilt",           "Pelvis obliquity", "Pelvis rotation",    "Hip flexion",
-        "Hip adduction",         "Knee flexion",     "Ankle dorsiflexion", "Trunk flexion",
-        "Trunk lateral bending", "Trunk rotation"};
-    return QLatin1String(titles[angle]);
+    return QLatin1String(angleTexts[angle].title);
 }
 
 JointAngles::PointIndices JointAngles::pointIndices(const SkeletonProfile& profile,
