@@ -23,9 +23,7 @@ namespace {
 using Vector = MotionAnalysis::Vector;
 
 // Gait software draws the left side red and the right green.
-const QColor leftColour(205, 35, 35);
-const QColor rightColour(20, 140, 60);
-const QColor sideColours[2] = {leftColour, rightColour};
+const QColor sideColours[2] = {QColor(Strides::sideColours[0]), QColor(Strides::sideColours[1])};
 constexpr qreal margin = 40;      // points, around the page
 constexpr qreal resolution = 300; // dots per inch of the PDF's drawing
 
@@ -200,22 +198,9 @@ void Writer::table(const QRectF& area)
                              texts[column]);
         ++row;
     };
-    line(QStringLiteral("Strides"), QString::number(s.count(GaitEvent::Left)),
-         QString::number(s.count(GaitEvent::Right)), QString());
-    for (int p = 0; p < Strides::parameterCount; ++p) {
-        const auto parameter = Strides::Parameter(p);
-        const int decimals = parameter == Strides::StrideTime || parameter == Strides::StepTime ? 3
-                             : Strides::isLength(parameter)                                     ? 1
-                                                                                                : 1;
-        const auto text = [&](GaitEvent::Foot foot) {
-            const Strides::Statistic st = s.statistic(foot, parameter);
-            return st.count == 0 ? QStringLiteral("–")
-                                 : QStringLiteral("%1 ± %2").arg(number(st.mean, decimals),
-                                                                 number(st.sd, decimals));
-        };
-        line(s.titleOf(parameter), text(GaitEvent::Left), text(GaitEvent::Right),
-             number(s.symmetryIndex(parameter), 1));
-    }
+    for (const Strides::TableRow& tableRow : s.table())
+        line(tableRow.title, tableRow.cells.value(0), tableRow.cells.value(1),
+             tableRow.cells.value(2));
     painter.setPen(QPen(QColor(120, 120, 120), 0.5));
     painter.drawLine(QPointF(area.left(), area.top() + 16 + rowHeight),
                      QPointF(area.right(), area.top() + 16 + rowHeight));

@@ -199,6 +199,31 @@ double Strides::symmetryIndex(Parameter parameter) const
     return 100.0 * (right - left) / ((right + left) / 2);
 }
 
+std::vector<Strides::TableRow> Strides::table() const
+{
+    const auto number = [](double value, int decimals) {
+        return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("–");
+    };
+    std::vector<TableRow> rows{{QStringLiteral("Strides"),
+                                {QString::number(count(GaitEvent::Left)),
+                                 QString::number(count(GaitEvent::Right)), QString()}}};
+    for (int p = 0; p < parameterCount; ++p) {
+        const auto parameter = Parameter(p);
+        const int decimals = parameter == StrideTime || parameter == StepTime ? 3 : 1;
+        TableRow row{titleOf(parameter), {}};
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            const Statistic side = statistic(foot, parameter);
+            row.cells.append(side.count == 0
+                                 ? QStringLiteral("–")
+                                 : QStringLiteral("%1 ± %2").arg(number(side.mean, decimals),
+                                                                 number(side.sd, decimals)));
+        }
+        row.cells.append(number(symmetryIndex(parameter), 1));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 WriteResult Strides::writeCsv(const QString& fileName) const
 {
     CsvWriter writer(fileName);

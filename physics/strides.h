@@ -63,6 +63,15 @@ struct Strides
         double mean = 0.0; // NaN without strides
         double sd = 0.0;   // sample standard deviation; NaN below two strides
     };
+    // A row of the spatiotemporal table the window and the report show.
+    struct TableRow
+    {
+        QString title;
+        QStringList cells; // left, right, symmetry index
+    };
+
+    // The colours gait software gives the sides, as 0xRRGGBB: left red, right green.
+    static constexpr unsigned int sideColours[2] = {0xcd2323, 0x148c3c};
 
     std::vector<Stride> strides; // in the order they begin
     LengthUnit unit;
@@ -83,6 +92,10 @@ struct Strides
     // Robinson's symmetry index (1987): 100 (right - left) / the mean of the two. NaN unless
     // both sides have a stride.
     double symmetryIndex(Parameter parameter) const;
+    // The spatiotemporal table: the strides of each side, then a row per parameter with each
+    // side's "mean ± SD" (times to 3 decimals, the rest to 1) and the symmetry index; "–"
+    // where there is no value.
+    std::vector<TableRow> table() const;
     // The mean share of the stride the foot is on the floor: where its mean toe off lies.
     double meanToeOffPercent(GaitEvent::Foot foot) const
     {

@@ -21,17 +21,7 @@
 
 namespace {
 
-// Gait software draws the left side red and the right green.
-const QColor sideColours[2] = {QColor(205, 35, 35), QColor(20, 140, 60)};
-
-QString meanAndSd(const Strides::Statistic& statistic, int decimals)
-{
-    if (statistic.count == 0)
-        return QStringLiteral("–");
-    const QString sd = std::isfinite(statistic.sd) ? QString::number(statistic.sd, 'f', decimals)
-                                                   : QStringLiteral("–");
-    return QStringLiteral("%1 ± %2").arg(QString::number(statistic.mean, 'f', decimals), sd);
-}
+const QColor sideColours[2] = {QColor(Strides::sideColours[0]), QColor(Strides::sideColours[1])};
 
 QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
 {
@@ -165,9 +155,10 @@ GaitPlots::GaitPlots(QWidget* parent) : QWidget(parent)
 
 void GaitPlots::fillTable(const Strides* strides)
 {
-    table->setRowCount(strides ? Strides::parameterCount + 1 : 0);
+    table->setRowCount(0);
     if (!strides)
         return;
+    table->setRowCount(Strides::parameterCount + 1);
     const auto set = [&](int row, const QString& title, const QStringList& cells) {
         table->setVerticalHeaderItem(row, new QTableWidgetItem(title));
         for (int column = 0; column < 3; ++column) {
@@ -176,19 +167,9 @@ void GaitPlots::fillTable(const Strides* strides)
             table->setItem(row, column, item);
         }
     };
-    set(0, tr("Strides"),
-        {QString::number(strides->count(GaitEvent::Left)),
-         QString::number(strides->count(GaitEvent::Right)), QString()});
-    for (int p = 0; p < Strides::parameterCount; ++p) {
-        const auto parameter = Strides::Parameter(p);
-        const int decimals =
-            parameter == Strides::StrideTime || parameter == Strides::StepTime ? 3 : 1;
-        const double index = strides->symmetryIndex(parameter);
-        set(p + 1, strides->titleOf(parameter),
-            {meanAndSd(strides->statistic(GaitEvent::Left, parameter), decimals),
-             meanAndSd(strides->statistic(GaitEvent::Right, parameter), decimals),
-             std::isfinite(index) ? QString::number(index, 'f', 1) : QStringLiteral("–")});
-    }
+    const std::vector<Strides::TableRow> rows = strides->table();
+    for (size_t row = 0; row < rows.size(); ++row)
+        set(int(row), rows[row].title, rows[row].cells);
     table->resizeColumnsToContents();
     int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
     for (int row = 0; row < table->rowCount(); ++row)
