@@ -3,13 +3,13 @@
 #include "export/c3dexport.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/csvwriter.h"
 #include "model/numberformat.h"
 #include "model/poseevaluator.h"
 #include "physics/motionanalysis.h"
 #include "physics/motionsetup.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <Eigen/Geometry>
@@ -19,38 +19,6 @@
 namespace {
 
 using Vector = Eigen::Vector3d;
-
-// Text gathered and written in blocks into a file that replaces the old one only when whole.
-class TextFile
-{
-public:
-    explicit TextFile(const QString& fileName) : file(fileName) {}
-    bool open() { return file.open(QIODevice::WriteOnly); }
-    void add(const QString& text) { buffer += text.toUtf8(); }
-    void add(const char* text) { buffer += text; }
-    void endLine()
-    {
-        buffer += '\n';
-        if (buffer.size() > (1 << 20))
-            flush();
-    }
-    WriteResult finish()
-    {
-        flush();
-        return WriteResult::commit(file, failed);
-    }
-    QString errorString() const { return file.errorString(); }
-
-private:
-    void flush()
-    {
-        failed = failed || file.write(buffer) != buffer.size();
-        buffer.clear();
-    }
-    QSaveFile file;
-    QByteArray buffer;
-    bool failed = false;
-};
 
 QString number(double value)
 {
@@ -125,24 +93,25 @@ WriteResult OpenSimFiles::writeTrc(const BvhFile& motion, const QString& fileNam
         if (options.jointSelection[i])
             joints.append(i);
     }
-    TextFile file(fileName);
+    CsvWriter file(fileName);
     if (!file.open())
-        return WriteResult::failure(fileName, file.errorString());
+        return file.finish();
     const int frames = options.range.count();
     // The rate the C3D file declares: frame times are written rounded (0.0083333 for 120).
     const QString rate = QString::number(C3DExport::frameRate(motion.frameTime));
-    file.add(QStringLiteral("PathFileType\t4\t(X/Y/Z)\t%1").arg(QFileInfo(fileName).fileName()));
+    file.addText(
+        QStringLiteral("PathFileType\t4\t(X/Y/Z)\t%1").arg(QFileInfo(fileName).fileName()));
     file.endLine();
-    file.add("DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\t"
-             "OrigDataStartFrame\tOrigNumFrames");
+    file.addText("DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\t"
+                 "OrigDataStartFrame\tOrigNumFrames");
     file.endLine();
-    file.add(QStringLiteral("%1\t%1\t%2\t%3\t%4\t%1\t%5\t%6")
-                 .arg(rate)
-                 .arg(frames)
-                 .arg(names.size())
-                 .arg(frame.units)
-                 .arg(options.range.first + 1)
-                 .arg(motion.rowCount()));
+    file.addText(QStringLiteral("%1\t%1\t%2\t%3\t%4\t%1\t%5\t%6")
+                     .arg(rate)
+                     .arg(frames)
+                     .arg(names.size())
+                     .arg(frame.units)
+                     .arg(options.range.first + 1)
+                     .arg(motion.rowCount()));
     file.endLine();
     QString markers = QStringLiteral("Frame#\tTime");
     QString axes = QStringLiteral("\t");
@@ -150,9 +119,9 @@ WriteResult OpenSimFiles::writeTrc(const BvhFile& motion, const QString& fileNam
         markers += QLatin1Char('\t') + names[k] + QStringLiteral("\t\t");
         axes += QStringLiteral("\tX%1\tY%1\tZ%1").arg(k + 1);
     }
-    file.add(markers);
+    file.addText(markers);
     file.endLine();
-    file.add(axes);
+    file.addText(axes);
     file.endLine();
     file.endLine();
     PoseEvaluator pose(motion.root, options.convention);
@@ -170,7 +139,7 @@ WriteResult OpenSimFiles::writeTrc(const BvhFile& motion, const QString& fileNam
                     QStringLiteral("At frame %1 the pose is not a finite number.").arg(row));
             line += QStringLiteral("\t%1\t%2\t%3").arg(number(p.x()), number(p.y()), number(p.z()));
         }
-        file.add(line);
+        file.addText(line);
         file.endLine();
     }
     return file.finish();
@@ -196,22 +165,22 @@ WriteResult OpenSimFiles::writeMot(const MotionAnalysis& a, const QString& fileN
             angles.push_back(&a.angles.degrees[size_t(side)][size_t(angle)]);
         }
     }
-    TextFile file(fileName);
+    CsvWriter file(fileName);
     if (!file.open())
-        return WriteResult::failure(fileName, file.errorString());
-    file.add(QFileInfo(fileName).completeBaseName());
+        return file.finish();
+    file.addText(QFileInfo(fileName).completeBaseName());
     file.endLine();
-    file.add("version=1");
+    file.addText("version=1");
     file.endLine();
-    file.add(QStringLiteral("nRows=%1").arg(a.size()));
+    file.addText(QStringLiteral("nRows=%1").arg(a.size()));
     file.endLine();
-    file.add(QStringLiteral("nColumns=%1").arg(columns.size()));
+    file.addText(QStringLiteral("nColumns=%1").arg(columns.size()));
     file.endLine();
-    file.add("inDegrees=yes");
+    file.addText("inDegrees=yes");
     file.endLine();
-    file.add("endheader");
+    file.addText("endheader");
     file.endLine();
-    file.add(columns.join(QLatin1Char('\t')));
+    file.addText(columns.join(QLatin1Char('\t')));
     file.endLine();
     const double toFile = frame.scale;
     for (size_t i = 0; i < size_t(a.size()); ++i) {
@@ -224,7 +193,7 @@ WriteResult OpenSimFiles::writeMot(const MotionAnalysis& a, const QString& fileN
             line += QLatin1Char('\t') + number(value);
         for (const std::vector<double>* angle : angles)
             line += QLatin1Char('\t') + number((*angle)[i]);
-        file.add(line);
+        file.addText(line);
         file.endLine();
     }
     return file.finish();
