@@ -380,7 +380,12 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
         const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         const char* lineEnd = newline ? newline : end;
         ++lines;
-        QList<double> row(std::max<qsizetype>(rowLimit, 0));
+        // A row is allocated at the skeleton's channel count, but never larger than the line
+        // can fill (n values take at least 2n - 1 characters): a hostile skeleton of a million
+        // channels costs no more than its short lines' text.
+        const qsizetype room =
+            rowLimit >= 0 ? std::min<qsizetype>(rowLimit, (lineEnd - p + 1) / 2) : 0;
+        QList<double> row(room);
         double* values = row.data();
         qsizetype count = 0;
         for (const char* q = p;;) {
@@ -401,7 +406,7 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
                 }
                 q = token.data() + token.size();
             }
-            if (rowLimit >= 0)
+            if (count < room)
                 values[count] = value;
             ++count;
         }
