@@ -13,7 +13,6 @@
 #include "tools/userdialogs.h"
 
 #include <QAction>
-
 #include <QDir>
 
 ExportCommands::ExportCommands(MotionDocument& document, QObject* parent)

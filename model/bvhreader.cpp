@@ -341,11 +341,15 @@ struct BvhReader::Piece
     qsizetype wanted = 0;
 
     std::vector<QList<double>> rows;
-    std::vector<const char*> rowEnds; // where the line of each row ends, its line feed passed
-    std::vector<qint64> rowLines;     // the lines up to each row's, that one included
-    std::vector<ShortRow> shortRows;  // rows with some values but fewer than a frame's
-    qint64 lines = 0;                 // lines parsed, the one of a bad value included
-    std::string_view badValue;        // the first value that cannot be trusted, if any
+    struct RowEnd
+    {
+        const char* next; // the line after the row's
+        qint64 lines;     // the lines up to the row's, that one included
+    };
+    std::vector<RowEnd> rowEnds;     // one per row, where the piece would stop after it
+    std::vector<ShortRow> shortRows; // rows with some values but fewer than a frame's
+    qint64 lines = 0;                // lines parsed, the one of a bad value included
+    std::string_view badValue;       // the first value that cannot be trusted, if any
 
     void parse(qsizetype rowLimit);
 };
@@ -367,7 +371,6 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
     // goes the rare way, checked as a whole token.
     rows.clear();
     rowEnds.clear();
-    rowLines.clear();
     shortRows.clear();
     lines = 0;
     badValue = {};
@@ -417,8 +420,7 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
             continue;
         }
         rows.push_back(std::move(row));
-        rowEnds.push_back(p);
-        rowLines.push_back(lines);
+        rowEnds.push_back({p, lines});
     }
 }
 
@@ -509,8 +511,8 @@ void BvhReader::readRows()
             // The lines the motion takes from this piece: up to its last wanted row, or all.
             qint64 lines = piece.lines;
             if (countReached) {
-                stop = piece.rowEnds[size_t(wanted - 1)];
-                lines = piece.rowLines[size_t(wanted - 1)];
+                stop = piece.rowEnds[size_t(wanted - 1)].next;
+                lines = piece.rowEnds[size_t(wanted - 1)].lines;
             }
             for (const Piece::ShortRow& shortRow : piece.shortRows) {
                 if (shortRow.line >= lines)

@@ -73,9 +73,9 @@ public:
     }
 
     // Threads that parse the frame rows, the calling one included; 0 (the default) means one
-    // per core. A thread is given at least a 32nd of a block, so a motion of a few hundred
-    // kilobytes is parsed on the calling thread alone; tests set small blocks to have small
-    // files read in many blocks and pieces.
+    // per core. A thread is given at least a 32nd of a block (32 KB by default), so a motion
+    // of a few dozen kilobytes is parsed on the calling thread alone; tests set small blocks
+    // to have small files read in many blocks and pieces.
     void setThreads(int count) { threads = count; }
     void setBlockBytes(qsizetype bytes) { blockBytes = std::max<qsizetype>(1, bytes); }
 
