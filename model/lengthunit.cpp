@@ -17,19 +17,31 @@ std::optional<LengthUnit> LengthUnit::fromName(const QString& name)
     return std::nullopt;
 }
 
-static bool makesPerson(double stature, const LengthUnit& unit)
+QList<LengthUnit> LengthUnit::commonUnits()
 {
-    const double millimetres = stature * unit.millimetres;
-    return millimetres >= LengthUnit::shortestPerson && millimetres <= LengthUnit::tallestPerson;
+    return {centimetres(), millimetresUnit(), metres(), inches()};
 }
 
-LengthUnit LengthUnit::judge(double stature, const LengthUnit& assumed)
+static bool makesHeight(double stature, const LengthUnit& unit, double shortest, double tallest)
 {
-    if (makesPerson(stature, assumed))
-        return assumed;
-    for (const LengthUnit& unit : {metres(), millimetresUnit()}) {
-        if (makesPerson(stature, unit))
-            return unit;
+    const double millimetres = stature * unit.millimetres;
+    return millimetres >= shortest && millimetres <= tallest;
+}
+
+LengthUnit LengthUnit::judge(double stature, const LengthUnit& assumed,
+                             const QList<LengthUnit>& candidates)
+{
+    for (const auto& [shortest, tallest] :
+         {std::pair{shortestAdult, tallestAdult}, {shortestPerson, tallestPerson}}) {
+        if (makesHeight(stature, assumed, shortest, tallest))
+            return assumed;
+        QList<LengthUnit> fitting;
+        for (const LengthUnit& unit : candidates) {
+            if (makesHeight(stature, unit, shortest, tallest))
+                fitting.append(unit);
+        }
+        if (!fitting.isEmpty())
+            return nearestPerson(stature, fitting);
     }
     return assumed;
 }

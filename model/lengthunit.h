@@ -24,20 +24,27 @@ struct LengthUnit
     // "cm", "m", "mm" or "in"; nothing for another name.
     static std::optional<LengthUnit> fromName(const QString& name);
 
-    // A person is taken to stand between these heights, in millimetres. The stature of a rest
-    // pose runs from its lowest to its highest joint, short of the soles and the crown.
+    // cm, mm, m and in: the units producers write.
+    static QList<LengthUnit> commonUnits();
+
+    // A grown person stands between the first two heights, in millimetres; anyone, a child or
+    // a drawn figure, between the last two.
+    static constexpr double shortestAdult = 1200.0;
+    static constexpr double tallestAdult = 2300.0;
     static constexpr double shortestPerson = 400.0;
     static constexpr double tallestPerson = 3000.0;
+    static constexpr double typicalPerson = 1700.0;
 
-    // The unit of a skeleton whose rest pose is `stature` long in the numbers of its file:
-    // `assumed` when that makes a person's size; else metres or millimetres when one of them
-    // does (a file 100 times smaller or 10 times larger than centimetres would make it), else
-    // still `assumed`.
-    static LengthUnit judge(double stature, const LengthUnit& assumed);
+    // The unit of a skeleton `stature` long in the numbers of its file: `assumed` when that
+    // makes a grown person of it; else the one of `candidates` that does (nearest
+    // typicalPerson); else `assumed` when that makes a person of any size; else the candidate
+    // that does; else still `assumed`. So a file in inches or metres read with a profile of
+    // centimetres gets its own unit, while a small figure keeps the profile's.
+    static LengthUnit judge(double stature, const LengthUnit& assumed,
+                            const QList<LengthUnit>& candidates = commonUnits());
     // The unit among `candidates` (at least one) that makes `stature` nearest a grown person's
     // height, typicalPerson, by ratio.
     static LengthUnit nearestPerson(double stature, const QList<LengthUnit>& candidates);
-    static constexpr double typicalPerson = 1700.0;
 
     bool operator==(const LengthUnit&) const = default;
 };

@@ -66,8 +66,10 @@ double angleBetween(const Vector& a, const Vector& b)
 
 // The segment frames of one side as the points give them. The thigh and shank run along the
 // lines between their joint centres, each taking its sideways axis from the segment above
-// (`pelvis`, `thigh` when given: the anatomical frames); the pelvis and trunk frames need the
-// calibration of the rest pose.
+// (`pelvis`, `thigh` when given). The pelvis is upright when the line from the middle of the
+// hips to its third point is vertical, the trunk neutral when its line (the middle of the hips
+// to the neck) runs along the pelvis's: the joint centres alone fix them, however the skeleton
+// is rigged.
 struct SegmentFrames
 {
     const SidePoints& p;
@@ -88,36 +90,45 @@ struct SegmentFrames
     }
 };
 
-// What the rest pose says of a side's neutral posture.
-struct Calibration
-{
-    Matrix pelvis, trunk;
-    double ankle = 90.0; // the angle between the shank and the foot's line in the rest pose
-};
-// The anatomical frames of one side: those of SegmentFrames, the pelvis and trunk turned by
-// their calibrations.
-std::array<Matrix, segmentCount> anatomicalFrames(const SidePoints& points,
-                                                  const Calibration& calibration)
+// The anatomical frames of one side, as SegmentFrames gives them.
+std::array<Matrix, segmentCount> anatomicalFrames(const SidePoints& points)
 {
     const SegmentFrames frames{points};
     std::array<Matrix, segmentCount> result;
-    result[Pelvis] = frames.pelvis() * calibration.pelvis;
+    result[Pelvis] = frames.pelvis();
     result[Thigh] = frames.thigh(result[Pelvis]);
     result[Shank] = frames.shank(result[Thigh]);
-    result[Trunk] = frames.trunk() * calibration.trunk;
+    result[Trunk] = frames.trunk();
     return result;
 }
 
-// In the rest pose, seen in its own walking frame, the pelvis and trunk stand upright and the
-// foot is at its neutral angle to the shank, so that those angles are 0 there.
-Calibration calibrationOf(const SidePoints& rest)
+// The foot's neutral angle to the shank: the angle its line (ankle to toe) makes with the
+// vertical while the foot rests flat on the floor, as it does standing with the shank upright.
+// The foot rests where its joints move least: the median over the quarter of the frames where
+// the ankle and toe are slowest. 90 degrees when the frames say nothing.
+double restingFootAngle(std::span<const Vector> ankle, std::span<const Vector> toe,
+                        const Vector& up)
 {
-    const SegmentFrames frames{rest};
-    Calibration c;
-    c.pelvis = frames.pelvis().transpose();
-    c.trunk = frames.trunk().transpose();
-    c.ankle = angleBetween(rest.knee - rest.ankle, rest.toe - rest.ankle);
-    return c;
+    const size_t n = std::min(ankle.size(), toe.size());
+    std::vector<std::pair<double, double>> frames; // (speed, angle to the vertical)
+    for (size_t i = 0; i < n; ++i) {
+        const size_t before = i > 0 ? i - 1 : i, after = i + 1 < n ? i + 1 : i;
+        const double speed =
+            (ankle[after] - ankle[before]).norm() + (toe[after] - toe[before]).norm();
+        const double angle = angleBetween(up, toe[i] - ankle[i]);
+        if (std::isfinite(speed) && std::isfinite(angle))
+            frames.emplace_back(speed, angle);
+    }
+    if (frames.empty())
+        return 90.0;
+    const size_t still = std::max<size_t>(1, frames.size() / 4);
+    std::nth_element(frames.begin(), frames.begin() + std::ptrdiff_t(still - 1), frames.end());
+    std::vector<double> angles;
+    for (size_t i = 0; i < still; ++i)
+        angles.push_back(frames[i].second);
+    const auto middle = angles.begin() + std::ptrdiff_t(angles.size() / 2);
+    std::nth_element(angles.begin(), middle, angles.end());
+    return *middle;
 }
 
 // The Cardan angles Z, X, Y (radians) of R = Rz(a) Rx(b) Ry(c).
@@ -147,35 +158,6 @@ template <typename PointAt> SidePoints sidePoints(const PointAt& at, const Matri
             local(P::Neck),
             local(left ? P::LeftShoulder : P::RightShoulder),
             local(left ? P::RightShoulder : P::LeftShoulder)};
-}
-
-// The walking frame of the rest pose: up along the world's up axis, or along the body (hips to
-// neck, or ankles to hips) when the rest pose does not stand on it; across along the hips.
-Matrix restAxes(const std::array<Vector, JointAngles::pointCount>& rest, const Vector& worldUp)
-{
-    const Vector midHip = (rest[P::LeftHip] + rest[P::RightHip]) / 2;
-    Vector body = rest[P::Neck] - midHip;
-    if (!body.allFinite() || !(body.norm() > 0))
-        body = midHip - (rest[P::LeftAnkle] + rest[P::RightAnkle]) / 2;
-    const double cos45 = std::sqrt(0.5);
-    const Vector up = body.normalized().dot(worldUp) > cos45 ? worldUp : body;
-    return frameOf(up, 1, rest[P::RightHip] - rest[P::LeftHip], 2);
-}
-
-// Whether the rest pose stands: the legs run down from the hips roughly along the body's line
-// to the neck, square to the line of the hips. Some producers' rest pose is a bind pose with
-// every bone along its own x axis, which says nothing of a neutral posture.
-bool standsUpright(const std::array<Vector, JointAngles::pointCount>& rest)
-{
-    const Vector left = rest[P::LeftHip], right = rest[P::RightHip];
-    const Vector up = rest[P::Neck] - (left + right) / 2;
-    const double cos30 = std::sqrt(3.0) / 2;
-    const auto along = [&](const Vector& a, const Vector& b) {
-        return a.normalized().dot(b.normalized()) > cos30;
-    };
-    if (!along(left - rest[P::LeftAnkle], up) || !along(right - rest[P::RightAnkle], up))
-        return false;
-    return std::abs((right - left).normalized().dot(up.normalized())) < 0.5;
 }
 
 // Each angle's column name and its title in plots, in the order of Angle.
@@ -211,7 +193,7 @@ QString JointAngles::titleOf(Angle angle)
 
 JointAngles::PointIndices JointAngles::pointIndices(const SkeletonProfile& profile,
                                                     const QList<BvhJoint*>& joints,
-                                                    const std::vector<Vector>& rest)
+                                                    const std::vector<std::vector<Vector>>& poses)
 {
     static const char* const landmarks[pointCount] = {
         "pelvis",      "left hip", "right hip", "left knee", "right knee",    "left ankle",
@@ -226,29 +208,48 @@ JointAngles::PointIndices JointAngles::pointIndices(const SkeletonProfile& profi
     }
 
     // The pelvis's third point: the pelvis joint, or where the spine leaves it when the joint
-    // lies on the line of the hips (most skeletons hang the thighs straight off its sides).
+    // lies on the line of the hips (most skeletons hang the thighs straight off its sides). It
+    // must lie above that line, toward the neck, in the posed frames.
     const int pelvis = indices[PelvisTop];
     indices[PelvisTop] = -1;
-    if (pelvis < 0 || indices[LeftHip] < 0 || indices[RightHip] < 0 ||
-        size_t(joints.size()) != rest.size())
+    if (pelvis < 0 || indices[LeftHip] < 0 || indices[RightHip] < 0)
         return indices;
-    const Vector left = rest[size_t(indices[LeftHip])], right = rest[size_t(indices[RightHip])];
-    const double width = (right - left).norm();
-    const auto offLine = [&](int index) {
-        const Vector v = rest[size_t(index)] - (left + right) / 2;
-        const Vector across = (right - left).normalized();
-        return width > 0 && (v - v.dot(across) * across).norm() > 0.1 * width;
+    const int neck = indices[Neck];
+    const auto rise = [&](int index) { // above the hips' line, in shares of their width
+        std::vector<double> shares;
+        for (const std::vector<Vector>& pose : poses) {
+            if (pose.size() != size_t(joints.size()))
+                continue;
+            const Vector left = pose[size_t(indices[LeftHip])];
+            const Vector right = pose[size_t(indices[RightHip])];
+            const double width = (right - left).norm();
+            if (!(width > 0))
+                continue;
+            const Vector across = (right - left) / width, middle = (left + right) / 2;
+            const auto offLine = [&](const Vector& p) {
+                const Vector v = p - middle;
+                return Vector(v - v.dot(across) * across);
+            };
+            const Vector off = offLine(pose[size_t(index)]);
+            const double sign = neck >= 0 && off.dot(offLine(pose[size_t(neck)])) < 0 ? -1 : 1;
+            shares.push_back(sign * off.norm() / width);
+        }
+        if (shares.empty())
+            return 0.0;
+        const auto middle = shares.begin() + std::ptrdiff_t(shares.size() / 2);
+        std::nth_element(shares.begin(), middle, shares.end());
+        return *middle;
     };
-    if (offLine(pelvis)) {
+    if (rise(pelvis) > 0.1) {
         indices[PelvisTop] = pelvis;
         return indices;
     }
-    if (indices[Neck] < 0)
+    if (neck < 0)
         return indices;
-    for (const BvhJoint* joint = joints[indices[Neck]]; joint; joint = joint->getParentJoint()) {
+    for (const BvhJoint* joint = joints[neck]; joint; joint = joint->getParentJoint()) {
         if (joint->getParentJoint() == joints[pelvis]) {
             const int spine = int(joints.indexOf(joint));
-            if (spine >= 0 && offLine(spine))
+            if (spine >= 0 && rise(spine) > 0.1)
                 indices[PelvisTop] = spine;
             break;
         }
@@ -298,7 +299,6 @@ int JointAngles::size() const
 }
 
 JointAngles JointAngles::compute(const std::array<std::span<const Vector>, pointCount>& tracks,
-                                 const std::array<Vector, pointCount>& rest,
                                  std::span<const Vector> forward, const Vector& up)
 {
     JointAngles result;
@@ -316,18 +316,10 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
     }
     if (!any)
         return result;
-
-    // A point the skeleton lacks reads as NaN, which only angles left out would use.
-    std::array<Vector, pointCount> restPoints;
-    for (size_t point = 0; point < pointCount; ++point)
-        restPoints[point] = present[point] >= 0 ? rest[point] : Vector::Constant(notANumber);
-    const auto restAt = [&](P point) { return restPoints[point]; };
-    const Matrix restFrame = restAxes(restPoints, up);
-    std::array<Calibration, 2> calibration;
-    for (int side = 0; side < 2; ++side) {
-        calibration[size_t(side)] = standsUpright(restPoints)
-                                        ? calibrationOf(sidePoints(restAt, restFrame, side))
-                                        : Calibration{Matrix::Identity(), Matrix::Identity(), 90.0};
+    std::array<double, 2> restingFoot{90.0, 90.0};
+    if (wanted[AnkleDorsiflexion]) {
+        restingFoot = {restingFootAngle(tracks[P::LeftAnkle], tracks[P::LeftToe], up),
+                       restingFootAngle(tracks[P::RightAnkle], tracks[P::RightToe], up)};
     }
 
     for (size_t i = 0; i < n; ++i) {
@@ -337,8 +329,7 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
         };
         for (int side = 0; side < 2; ++side) {
             const SidePoints points = sidePoints(pointAt, walking, side);
-            const std::array<Matrix, segmentCount> frames =
-                anatomicalFrames(points, calibration[size_t(side)]);
+            const std::array<Matrix, segmentCount> frames = anatomicalFrames(points);
             const auto angles = [&](Segment proximal, Segment distal) -> Vector {
                 return cardanZXY(frames[proximal].transpose() * frames[distal]) * degreesPerRadian;
             };
@@ -351,7 +342,7 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                 180.0 - angleBetween(points.nearHip - points.knee, points.ankle - points.knee),
                 -angles(Thigh, Shank).x());
             const double ankle =
-                calibration[size_t(side)].ankle -
+                restingFoot[size_t(side)] -
                 angleBetween(points.knee - points.ankle, points.toe - points.ankle);
             const Vector trunk = angles(Pelvis, Trunk);
             const std::array<double, angleCount> values = {

@@ -25,13 +25,15 @@ struct SkeletonProfile;
 // and knee-ankle; knee-ankle and ankle-toe), which that turn does not change.
 //
 // The thigh and shank run along the lines between their joint centres, so a straight leg under
-// the pelvis has hip and knee at 0 whatever the skeleton. Nothing in the joint centres says
-// where the pelvis, the foot and the trunk have their neutral: the skeleton's rest pose (every
-// channel zero) plays the static trial, and is taken to stand with pelvis and trunk upright
-// and the foot at its neutral angle, as producers draw it. A rest pose that does not stand (a
-// bind pose of bones along their own axes) calibrates nothing: the pelvis is then upright when
-// the line to its third point is, and the ankle at 0 when the foot's line is square to the
-// shank.
+// the pelvis has hip and knee at 0 whatever the skeleton. Every neutral comes from the joint
+// centres as posed, never from the skeleton's rest pose, which says how a producer rigged its
+// bones rather than how the person stood, so the same walk gives the same angles however its
+// skeleton is rigged: the pelvis is upright when the line from the middle of the hips to its
+// third point is vertical (so its tilt depends on where a producer puts that point: compare the
+// tilts of one family's skeletons), the trunk neutral when its line (the middle of the hips to
+// the neck) runs along the pelvis's, and the ankle at 0 when the foot makes the angle with the
+// shank that it makes with the vertical while it rests flat on the floor (the quarter of the
+// frames where the foot moves least), as a standing person's does.
 //
 // The angle between two frames is the Cardan sequence Z-X-Y of the distal frame in the proximal
 // one: flexion about the proximal Z, ab/adduction about the floating X, rotation about the
@@ -81,9 +83,11 @@ struct JointAngles
     // "Pelvis tilt", "Knee flexion", ... for people.
     static QString titleOf(Angle angle);
     // The joint (index into `joints`, all joints of the tree in pre-order) of each point as
-    // the profile names the landmarks; the pelvis top chosen from the rest pose `rest`.
+    // the profile names the landmarks; the pelvis's third point the first of the pelvis joint
+    // and the spine's first joint that lies above the hips' line in `poses` (every joint's
+    // place in a few posed frames).
     static PointIndices pointIndices(const SkeletonProfile& profile, const QList<BvhJoint*>& joints,
-                                     const std::vector<Vector>& rest);
+                                     const std::vector<std::vector<Vector>>& poses);
     // Whether the points of `indices` define an angle.
     static bool defines(const PointIndices& indices, Angle angle);
 
@@ -95,9 +99,8 @@ struct JointAngles
     int size() const;
 
     // The angles of every frame: `tracks[point]` the places of a point over the frames (empty
-    // for a point the skeleton lacks), `rest` the same points in the rest pose, `forward` the
-    // horizontal walking direction of each frame and `up` the world's up axis.
+    // for a point the skeleton lacks), `forward` the horizontal walking direction of each frame
+    // and `up` the world's up axis.
     static JointAngles compute(const std::array<std::span<const Vector>, pointCount>& tracks,
-                               const std::array<Vector, pointCount>& rest,
                                std::span<const Vector> forward, const Vector& up);
 };

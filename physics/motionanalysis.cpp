@@ -2,6 +2,7 @@
 
 #include "model/bvhfile.h"
 #include "model/frametable.h"
+#include "model/motionsamples.h"
 #include "model/numberformat.h"
 #include "model/frameblocks.h"
 #include "model/poseevaluator.h"
@@ -203,10 +204,9 @@ private:
     const AnalysisSettings& settings;
     int n = 0;
     std::array<Track, landmarkCount> tracks; // empty for a landmark the skeleton lacks
-    // The places the joint angles are made from, and the same in the rest pose.
+    // The places the joint angles are made from.
     JointAngles::PointIndices anglePoints{};
     std::array<Track, JointAngles::pointCount> angleTracks;
-    std::array<Vector, JointAngles::pointCount> anglePointsAtRest{};
     Butterworth::Section section;
 };
 
@@ -220,13 +220,12 @@ bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const Segm
         if (landmarks[k] >= 0)
             tracks[k].assign(size_t(n), Vector::Zero());
     }
-    const std::vector<Vector> rest = restPosePositions(motion.root);
-    anglePoints = JointAngles::pointIndices(setup.profile, pose.getJoints(), rest);
+    anglePoints = JointAngles::pointIndices(
+        setup.profile, pose.getJoints(),
+        MotionSamples::poses(motion, setup.convention, MotionSamples::rows(motion)));
     for (size_t k = 0; k < JointAngles::pointCount; ++k) {
-        if (anglePoints[k] >= 0) {
+        if (anglePoints[k] >= 0)
             angleTracks[k].assign(size_t(n), Vector::Zero());
-            anglePointsAtRest[k] = rest[size_t(anglePoints[k])];
-        }
     }
     std::array<CentresOfMass, FrameBlocks::laneCount> centres;
     if (progress)
@@ -429,7 +428,7 @@ void Analyser::measureAngles()
     std::array<std::span<const Vector>, JointAngles::pointCount> points;
     for (size_t k = 0; k < JointAngles::pointCount; ++k)
         points[k] = angleTracks[k];
-    a.angles = JointAngles::compute(points, anglePointsAtRest, a.walkingDirection, a.up);
+    a.angles = JointAngles::compute(points, a.walkingDirection, a.up);
     angleTracks = {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/motionsamples.h"
 #include "model/poseevaluator.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
@@ -58,6 +59,16 @@ QStringList MotionSetup::describe(const BvhJoint* root) const
                  .arg(profile.title, originText(), profile.name);
     if (origin == Origin::NoneFits)
         lines << QStringLiteral("Not recognised by shape: %1").arg(fitProblem);
+    if (!shapeFrames.isEmpty()) {
+        QStringList frames;
+        for (const int frame : shapeFrames)
+            frames << QString::number(frame);
+        lines
+            << QStringLiteral("Shape read from frames: %1").arg(frames.join(QStringLiteral(", ")));
+    }
+    if (!setAside.isEmpty())
+        lines << QStringLiteral("Set aside above the body: %1")
+                     .arg(setAside.join(QStringLiteral(", ")));
     lines << QStringLiteral("Rotations: %1")
                  .arg(convention.rotationOrder == RotationOrder::Fixed
                           ? QStringLiteral("fixed X·Y·Z product")
@@ -146,6 +157,15 @@ Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
     return up;
 }
 
+// Whether at least half of the skeleton's joints (End Sites aside) bear names the profile knows.
+static bool knowsMostNames(const SkeletonProfile& profile, const QList<BvhJoint*>& joints)
+{
+    const qsizetype named = std::count_if(joints.begin(), joints.end(), [](const BvhJoint* j) {
+        return j->getName() != QLatin1String("End Site");
+    });
+    return named > 0 && 2 * qsizetype(profile.recognisedJoints(joints)) >= named;
+}
+
 static bool findsAnyLandmark(const SkeletonProfile& profile, const QList<BvhJoint*>& joints)
 {
     return std::any_of(profile.landmarks.begin(), profile.landmarks.end(),
@@ -154,41 +174,46 @@ static bool findsAnyLandmark(const SkeletonProfile& profile, const QList<BvhJoin
                        });
 }
 
-// The length along the bones (the OFFSETs) between two joints of one tree; -1 when they are
-// not in one tree.
-static double boneDistance(const BvhJoint* a, const BvhJoint* b)
+// The length along the bones between two joints of one tree (indices into `joints`, whose
+// bones are `lengths` long); -1 when they are not in one tree.
+static double boneDistance(const QList<BvhJoint*>& joints, const std::vector<double>& lengths,
+                           int a, int b)
 {
+    const auto lengthOf = [&](const BvhJoint* joint) {
+        return lengths[size_t(joints.indexOf(joint))];
+    };
     QList<const BvhJoint*> aboveA;
-    for (const BvhJoint* j = a; j; j = j->getParentJoint())
+    for (const BvhJoint* j = joints[a]; j; j = j->getParentJoint())
         aboveA.append(j);
     double length = 0.0;
-    const BvhJoint* meeting = b;
+    const BvhJoint* meeting = joints[b];
     for (; meeting && !aboveA.contains(meeting); meeting = meeting->getParentJoint())
-        length += meeting->getExactOffset().norm();
+        length += lengthOf(meeting);
     if (!meeting)
         return -1.0;
-    for (const BvhJoint* j = a; j != meeting; j = j->getParentJoint())
-        length += j->getExactOffset().norm();
+    for (const BvhJoint* j = joints[a]; j != meeting; j = j->getParentJoint())
+        length += lengthOf(j);
     return length;
 }
 
 // A standing person's height along the bones, whatever the rest pose: the legs from hip to
 // ankle, the trunk from pelvis to head top, and the ankle's height above the sole (3.9 % of the
 // stature). 0 when the profile does not find those landmarks.
-static double boneStature(const SkeletonProfile& profile, const QList<BvhJoint*>& joints)
+static double boneStature(const SkeletonProfile& profile, const QList<BvhJoint*>& joints,
+                          const std::vector<double>& lengths)
 {
-    const auto joint = [&](const char* landmark) -> const BvhJoint* {
-        const int index = profile.jointIndexFor(QString::fromLatin1(landmark), joints);
-        return index >= 0 ? joints[index] : nullptr;
+    const auto joint = [&](const char* landmark) {
+        return profile.jointIndexFor(QString::fromLatin1(landmark), joints);
     };
-    const BvhJoint* pelvis = joint("pelvis");
-    const BvhJoint* headTop = joint("head top");
-    const BvhJoint* hips[2] = {joint("left hip"), joint("right hip")};
-    const BvhJoint* ankles[2] = {joint("left ankle"), joint("right ankle")};
-    if (!pelvis || !headTop || !hips[0] || !hips[1] || !ankles[0] || !ankles[1])
+    const int pelvis = joint("pelvis"), headTop = joint("head top");
+    const int hips[2] = {joint("left hip"), joint("right hip")};
+    const int ankles[2] = {joint("left ankle"), joint("right ankle")};
+    if (pelvis < 0 || headTop < 0 || hips[0] < 0 || hips[1] < 0 || ankles[0] < 0 || ankles[1] < 0 ||
+        size_t(joints.size()) != lengths.size())
         return 0.0;
-    const double trunk = boneDistance(pelvis, headTop);
-    const double legs[2] = {boneDistance(hips[0], ankles[0]), boneDistance(hips[1], ankles[1])};
+    const double trunk = boneDistance(joints, lengths, pelvis, headTop);
+    const double legs[2] = {boneDistance(joints, lengths, hips[0], ankles[0]),
+                            boneDistance(joints, lengths, hips[1], ankles[1])};
     if (trunk < 0 || legs[0] < 0 || legs[1] < 0)
         return 0.0;
     constexpr double ankleHeight = 0.039;
@@ -208,6 +233,8 @@ MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhFile&
         if (root && !match.binding.isComplete()) {
             // No family's names bind: the landmarks from the skeleton's shape, or no profile.
             const SkeletonShape::Recognition shape = SkeletonShape::recognise(motion);
+            setup.shapeFrames = shape.frames;
+            setup.setAside = shape.setAside;
             if (shape.ok()) {
                 setup.profile = profiles.shapeProfile(shape);
                 match = SkeletonProfiles::fit(setup.profile, joints);
@@ -236,21 +263,30 @@ MotionSetup MotionSetup::choose(const SkeletonProfiles& profiles, const BvhFile&
     }
     if (setup.origin != Origin::Shape && match.profile >= 0)
         setup.profile = profiles.getProfiles()[match.profile];
+    if (setup.origin == Origin::NoneFits && !knowsMostNames(setup.profile, joints)) {
+        // A family that knows a name or two of the skeleton ("Hips", "Head") is no reason to
+        // pose it as that family does: most producers' convention poses it soundly.
+        setup.profile.convention = PoseConvention::standard();
+    }
     setup.convention = request.convention.value_or(setup.profile.convention);
     // The stature along the bones where the profile finds the legs and trunk, else the rest
     // pose's size.
-    setup.stature = boneStature(setup.profile, joints);
+    if (root) {
+        const std::vector<double> lengths =
+            MotionSamples::boneLengths(motion, setup.convention, MotionSamples::rows(motion));
+        setup.stature = boneStature(setup.profile, joints, lengths);
+    }
     if (!(setup.stature > 0) && root)
         setup.stature = restPoseStature(root->getMovingRoot());
     if (setup.origin == Origin::Shape) {
-        // No producer's unit is known: the one making the skeleton a person's height.
-        QList<LengthUnit> units{LengthUnit::centimetres(), LengthUnit::millimetresUnit(),
-                                LengthUnit::metres(), LengthUnit::inches()};
+        // No producer's unit is known: centimetres, as most write, unless another unit (or a
+        // profile's own) makes a grown person of the skeleton where they do not.
+        QList<LengthUnit> units = LengthUnit::commonUnits();
         for (const SkeletonProfile& known : profiles.getProfiles()) {
             if (!units.contains(known.unit))
                 units.append(known.unit);
         }
-        setup.profile.unit = LengthUnit::nearestPerson(setup.stature, units);
+        setup.profile.unit = LengthUnit::judge(setup.stature, LengthUnit::centimetres(), units);
     }
     if (request.unit) {
         setup.unit = *request.unit;

@@ -42,11 +42,16 @@ struct MotionSetup
     SkeletonProfile profile;
     Origin origin = Origin::Detected;
     QString fitProblem; // for NoneFits, why the shape is not a humanoid's
+    // When the skeleton was read by its shape: the rows whose poses it was read from, and the
+    // joints above the body it set aside (a reference on the floor).
+    QList<int> shapeFrames;
+    QStringList setAside;
     PoseConvention convention;
     LengthUnit unit;
     bool unitJudged = false; // the skeleton's size overrode the profile's unit
-    // A standing person's height in the file's numbers, along the bones whatever the rest pose:
-    // hip to ankle, pelvis to head top, and the ankle's height. Without those landmarks, the
+    // A standing person's height in the file's numbers, along the bones whatever the rest pose
+    // (MotionSamples::boneLengths): hip to ankle, pelvis to head top, and the ankle's height.
+    // Without those landmarks, the
     // rest pose's size over the body: the joints below the topmost one with position channels,
     // whose OFFSET those replace (a reference joint on the floor above them is no part of it).
     double stature = 0.0;

@@ -2,6 +2,7 @@
 
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/motionsamples.h"
 #include "model/poseevaluator.h"
 
 #include <QHash>
@@ -30,7 +31,6 @@ constexpr double footPerThigh = 0.45;
 // the arm's end.
 constexpr double shortestClavicle = 0.1;
 constexpr double shortestHand = 0.1;
-constexpr int sampledFrames = 16;
 // A limb longer than this many joints is no human's (and would make the fits slow).
 constexpr size_t longestLimb = 40;
 
@@ -47,7 +47,12 @@ public:
         std::vector<int> toward;      // -1 for the set's own joints
     };
 
-    explicit Tree(const BvhJoint* root) : joints(root->getAllJoints())
+    // The body hangs from the topmost joint with position channels, or from the first joint
+    // below it with more than one child: a joint above the pelvis with a single child (a
+    // reference on the floor, or one travelling with the body) is set aside. Each bone is as
+    // long as MotionSamples::boneLengths says.
+    Tree(const BvhFile& motion, const std::vector<double>& lengths)
+        : joints(motion.root->getAllJoints())
     {
         const int count = int(joints.size());
         parent.assign(size_t(count), -1);
@@ -56,7 +61,12 @@ public:
         QHash<const BvhJoint*, int> indexOf;
         for (int i = 0; i < count; ++i)
             indexOf.insert(joints[i], i);
-        bodyRoot = indexOf.value(root->getMovingRoot(), 0);
+        const BvhJoint* top = motion.root->getMovingRoot();
+        while (top->getNumChildren() == 1 && top->getChild(0)->getNumChildren() > 0) {
+            setAside.append(indexOf.value(top));
+            top = top->getChild(0);
+        }
+        bodyRoot = indexOf.value(top, 0);
         std::vector<char> inBody(size_t(count), 0);
         inBody[size_t(bodyRoot)] = 1;
         // Pre-order: a parent comes before its children.
@@ -66,14 +76,12 @@ public:
                 continue;
             inBody[size_t(i)] = 1;
             parent[size_t(i)] = p;
-            length[size_t(i)] = joints[i]->getExactOffset().norm();
-            if (!std::isfinite(length[size_t(i)]))
-                length[size_t(i)] = 0.0;
+            length[size_t(i)] = lengths[size_t(i)];
             neighbours[size_t(i)].push_back(p);
             neighbours[size_t(p)].push_back(i);
         }
         for (int i = 0; i < count; ++i) {
-            if (inBody[size_t(i)] && neighbours[size_t(i)].size() == 1)
+            if (inBody[size_t(i)] && i != bodyRoot && neighbours[size_t(i)].size() == 1)
                 leaves.push_back(i);
         }
     }
@@ -157,20 +165,66 @@ public:
     std::vector<std::vector<int>> neighbours;
     std::vector<int> leaves;
     int bodyRoot = -1;
+    QList<int> setAside; // joints above the body
 };
 
-// Rest-pose places along a chain, from the offsets: what the proportions are judged on.
-std::vector<Vector3d> chainPlaces(const Tree& tree, const std::vector<int>& chain)
+// The posed places of every joint in the sampled rows, under the standard convention; the rest
+// pose alone when there is no row.
+class PosedSamples
 {
-    std::vector<Vector3d> places{Vector3d::Zero()};
-    for (size_t i = 1; i < chain.size(); ++i) {
-        const int child = tree.parent[size_t(chain[i])] == chain[i - 1] ? chain[i] : chain[i - 1];
-        const Vector3d offset = tree.joints[child]->getExactOffset();
-        const Vector3d step = child == chain[i] ? offset : Vector3d(-offset);
-        places.push_back(places.back() + (step.allFinite() ? step : Vector3d(0, 0, 0)));
+public:
+    PosedSamples(const BvhFile& motion, const Tree& tree, const std::vector<int>& rows)
+        : frames(MotionSamples::poses(motion, PoseConvention::standard(), rows))
+    {
+        if (frames.empty())
+            frames.push_back(restPose(tree));
     }
-    return places;
-}
+
+    // The distance between two joints over the frames: its median, and how much it varies
+    // (from least to most, as a share of the median). Joints of one bone keep their distance;
+    // joints with a joint that bends between them do not.
+    struct Distance
+    {
+        double length = 0.0;
+        double spread = 0.0;
+    };
+    Distance distance(int a, int b) const
+    {
+        std::vector<double> lengths;
+        lengths.reserve(frames.size());
+        for (const std::vector<Vector3d>& at : frames)
+            lengths.push_back((at[size_t(a)] - at[size_t(b)]).norm());
+        const auto [least, most] = std::minmax_element(lengths.begin(), lengths.end());
+        const double spread = *most - *least;
+        const double length = MotionSamples::median(std::move(lengths));
+        return {length, length > 0 ? spread / length : 0.0};
+    }
+
+    // The distances between every two joints of a chain.
+    std::vector<std::vector<Distance>> distances(const std::vector<int>& chain) const
+    {
+        std::vector<std::vector<Distance>> d(chain.size(), std::vector<Distance>(chain.size()));
+        for (size_t i = 0; i < chain.size(); ++i) {
+            for (size_t k = i + 1; k < chain.size(); ++k)
+                d[i][k] = d[k][i] = distance(chain[i], chain[k]);
+        }
+        return d;
+    }
+
+    std::vector<std::vector<Vector3d>> frames;
+
+private:
+    static std::vector<Vector3d> restPose(const Tree& tree)
+    {
+        std::vector<Vector3d> places(size_t(tree.size()), Vector3d::Zero());
+        for (int i = 1; i < tree.size(); ++i) {
+            const int p = tree.parent[size_t(i)];
+            if (p >= 0)
+                places[size_t(i)] = places[size_t(p)] + tree.joints[i]->getExactOffset();
+        }
+        return places;
+    }
+};
 
 struct Leg
 {
@@ -190,24 +244,26 @@ double squaredLog(double ratio)
 }
 
 // The hip, knee, ankle and toe of a chain from the pelvis to a leg's end: the thigh and the
-// shank about as long, the foot after the ankle about as long as footPerThigh says; between
-// equal fits the joints nearest the pelvis.
-Leg fitLeg(const Tree& tree, const std::vector<int>& chain)
+// shank about as long, the foot after the ankle about as long as footPerThigh says, and each
+// of them one rigid bone in the posed frames (a bent knee between two joints changes their
+// distance; a twist bone inside the thigh does not); between equal fits the joints nearest the
+// pelvis.
+Leg fitLeg(const PosedSamples& samples, const std::vector<int>& chain)
 {
-    const std::vector<Vector3d> at = chainPlaces(tree, chain);
+    const std::vector<std::vector<PosedSamples::Distance>> d = samples.distances(chain);
     const size_t m = chain.size() - 1;
     Leg leg;
     double best = std::numeric_limits<double>::infinity();
     for (size_t h = 1; h < m; ++h) {
         for (size_t k = h + 1; k < m; ++k) {
             for (size_t a = k + 1; a < m; ++a) {
-                const double thigh = (at[k] - at[h]).norm(), shank = (at[a] - at[k]).norm(),
-                             foot = (at[m] - at[a]).norm(), hipOffset = at[h].norm();
+                const double thigh = d[h][k].length, shank = d[k][a].length, foot = d[a][m].length,
+                             hipOffset = d[0][h].length;
                 if (!(thigh > 0 && shank > 0 && foot > 0))
                     continue;
-                const double cost = squaredLog(shank / thigh) +
-                                    0.25 * squaredLog(foot / (footPerThigh * thigh)) +
-                                    (hipOffset > thigh ? 1.0 : 0.0);
+                const double cost =
+                    squaredLog(shank / thigh) + 0.25 * squaredLog(foot / (footPerThigh * thigh)) +
+                    (hipOffset > thigh ? 1.0 : 0.0) + d[h][k].spread + d[k][a].spread;
                 if (cost < best) {
                     best = cost;
                     leg = {chain[h], chain[k], chain[a], chain[a + 1], thigh};
@@ -219,25 +275,27 @@ Leg fitLeg(const Tree& tree, const std::vector<int>& chain)
 }
 
 // The shoulder, elbow and wrist of a chain from where the arms meet to an arm's end, for a
-// thigh of `thigh`: the upper arm and forearm as long as a human's would be, the shoulder
-// joint some way out from the spine, and a hand after the wrist.
-Arm fitArm(const Tree& tree, const std::vector<int>& chain, double thigh)
+// thigh of `thigh`: the upper arm and forearm as long as a human's would be and each one rigid
+// bone in the posed frames, the shoulder joint some way out from the spine, and a hand after
+// the wrist.
+Arm fitArm(const PosedSamples& samples, const std::vector<int>& chain, double thigh)
 {
-    const std::vector<Vector3d> at = chainPlaces(tree, chain);
+    const std::vector<std::vector<PosedSamples::Distance>> d = samples.distances(chain);
     const size_t m = chain.size() - 1;
     Arm arm;
     double best = std::numeric_limits<double>::infinity();
     for (size_t s = 1; s <= m; ++s) {
         for (size_t e = s + 1; e <= m; ++e) {
             for (size_t w = e + 1; w <= m; ++w) {
-                const double upper = (at[e] - at[s]).norm(), fore = (at[w] - at[e]).norm(),
-                             hand = (at[m] - at[w]).norm(), clavicle = at[s].norm();
+                const double upper = d[s][e].length, fore = d[e][w].length, hand = d[w][m].length,
+                             clavicle = d[0][s].length;
                 if (!(upper > 0 && fore > 0))
                     continue;
                 const double cost = squaredLog(upper / (upperArmPerThigh * thigh)) +
                                     squaredLog(fore / (forearmPerThigh * thigh)) +
                                     (clavicle < shortestClavicle * thigh ? 1.0 : 0.0) +
-                                    (hand < shortestHand * thigh ? 1.0 : 0.0);
+                                    (hand < shortestHand * thigh ? 1.0 : 0.0) + d[s][e].spread +
+                                    d[e][w].spread;
                 if (cost < best) {
                     best = cost;
                     arm = {chain[s], chain[e], chain[w]};
@@ -273,48 +331,6 @@ QString landmarkName(const Tree& tree, int joint)
     return j->getName();
 }
 
-// The posed places of the joints that tell directions, frame by frame.
-class PosedSamples
-{
-public:
-    PosedSamples(const BvhFile& motion, const Tree& tree) : tree(tree)
-    {
-        const int rows = motion.rowCount();
-        if (rows == 0) {
-            frames.push_back(restPose());
-            return;
-        }
-        PoseEvaluator pose(motion.root, PoseConvention::standard());
-        const int count = std::min(rows, sampledFrames);
-        for (int k = 0; k < count; ++k) {
-            const QList<double>& row =
-                motion.frames[int(qint64(k) * (rows - 1) / std::max(1, count - 1))];
-            pose.evaluateRow(row.constData(), row.size());
-            std::vector<Vector3d> places;
-            places.reserve(pose.getPositions().size());
-            for (const Vector3f& p : pose.getPositions())
-                places.push_back(p.cast<double>());
-            frames.push_back(std::move(places));
-        }
-    }
-
-    std::vector<std::vector<Vector3d>> frames;
-
-private:
-    std::vector<Vector3d> restPose() const
-    {
-        std::vector<Vector3d> places(size_t(tree.size()), Vector3d::Zero());
-        for (int i = 1; i < tree.size(); ++i) {
-            const int p = tree.parent[size_t(i)];
-            if (p >= 0)
-                places[size_t(i)] = places[size_t(p)] + tree.joints[i]->getExactOffset();
-        }
-        return places;
-    }
-
-    const Tree& tree;
-};
-
 Recognition failure(const QString& problem)
 {
     Recognition r;
@@ -328,10 +344,21 @@ Recognition recognise(const BvhFile& motion)
 {
     if (!motion.root)
         return failure(QStringLiteral("there is no skeleton"));
-    const Tree tree(motion.root);
+    const std::vector<int> frames = MotionSamples::rows(motion);
+    const Tree tree(motion, MotionSamples::boneLengths(motion, PoseConvention::standard(), frames));
+    const PosedSamples samples(motion, tree, frames);
+    Recognition recognition; // what was read, whether it is recognised or not
+    recognition.frames = QList<int>(frames.begin(), frames.end());
+    for (const int joint : tree.setAside)
+        recognition.setAside.append(tree.joints[joint]->getName());
+    const auto fail = [&](const QString& problem) {
+        Recognition failed = recognition;
+        failed.problem = problem;
+        return failed;
+    };
     if (tree.leaves.size() < 5)
-        return failure(QStringLiteral("the skeleton has fewer than five branches (two legs, "
-                                      "two arms and a head)"));
+        return fail(QStringLiteral("the skeleton has fewer than five branches (two legs, "
+                                   "two arms and a head)"));
 
     // The four limbs: the longest path through the skeleton, then twice the branch reaching
     // farthest from what was found.
@@ -339,11 +366,11 @@ Recognition recognise(const BvhFile& motion)
     std::vector<int> ends;
     const int first = tree.farthestLeaf(tree.reach({tree.bodyRoot}), core);
     if (first < 0)
-        return failure(QStringLiteral("its bones have no length"));
+        return fail(QStringLiteral("its bones have no length"));
     const Tree::Reach fromFirst = tree.reach({first});
     const int second = tree.farthestLeaf(fromFirst, core);
     if (second < 0)
-        return failure(QStringLiteral("its bones have no length"));
+        return fail(QStringLiteral("its bones have no length"));
     std::vector<int> coreJoints = Tree::path(second, fromFirst);
     for (int j : coreJoints)
         core[size_t(j)] = 1;
@@ -352,7 +379,7 @@ Recognition recognise(const BvhFile& motion)
         const Tree::Reach fromCore = tree.reach(coreJoints);
         const int end = tree.farthestLeaf(fromCore, core);
         if (end < 0)
-            return failure(QStringLiteral("it has fewer than four limbs"));
+            return fail(QStringLiteral("it has fewer than four limbs"));
         for (int j : Tree::path(end, fromCore)) {
             if (!core[size_t(j)])
                 coreJoints.push_back(j);
@@ -382,7 +409,7 @@ Recognition recognise(const BvhFile& motion)
         }
     }
     if (!paired)
-        return failure(QStringLiteral("its four limbs do not meet in two pairs"));
+        return fail(QStringLiteral("its four limbs do not meet in two pairs"));
     // Where each pair meets: the joint of its path nearest the other pair's.
     int meeting[2];
     for (int pair = 0; pair < 2; ++pair) {
@@ -397,7 +424,7 @@ Recognition recognise(const BvhFile& motion)
         fromRoot.distance[size_t(meeting[0])] <= fromRoot.distance[size_t(meeting[1])] ? 0 : 1;
     const int pelvis = meeting[legPair], upperSpine = meeting[1 - legPair];
     if (pelvis == upperSpine)
-        return failure(QStringLiteral("its legs and arms meet at one joint"));
+        return fail(QStringLiteral("its legs and arms meet at one joint"));
     const int legEnds[2] = {ends[size_t(pairing[size_t(2 * legPair)])],
                             ends[size_t(pairing[size_t(2 * legPair + 1)])]};
     const int armEnds[2] = {ends[size_t(pairing[size_t(2 - 2 * legPair)])],
@@ -422,7 +449,7 @@ Recognition recognise(const BvhFile& motion)
         }
     }
     if (headLeaf < 0)
-        return failure(QStringLiteral("no head leaves its trunk"));
+        return fail(QStringLiteral("no head leaves its trunk"));
     const std::vector<int> headWay = Tree::path(headLeaf, fromCore);
     const int neckStart = headWay[headWay.size() - 2];
     std::vector<int> headLeaves;
@@ -439,12 +466,12 @@ Recognition recognise(const BvhFile& motion)
         legChains[side] = between(legEnds[side], pelvis);
         std::reverse(legChains[side].begin(), legChains[side].end());
         if (legChains[side].size() < 5 || legChains[side].size() > longestLimb)
-            return failure(QStringLiteral("a leg has fewer than four joints below the pelvis, "
-                                          "or more than %1")
-                               .arg(longestLimb));
-        legs[side] = fitLeg(tree, legChains[side]);
+            return fail(QStringLiteral("a leg has fewer than four joints below the pelvis, "
+                                       "or more than %1")
+                            .arg(longestLimb));
+        legs[side] = fitLeg(samples, legChains[side]);
         if (legs[side].hip < 0)
-            return failure(QStringLiteral("a leg's bones have no length"));
+            return fail(QStringLiteral("a leg's bones have no length"));
     }
     const double thigh = (legs[0].thigh + legs[1].thigh) / 2;
     Arm arms[2];
@@ -452,35 +479,40 @@ Recognition recognise(const BvhFile& motion)
         armChains[side] = between(armEnds[side], upperSpine);
         std::reverse(armChains[side].begin(), armChains[side].end());
         if (armChains[side].size() < 4 || armChains[side].size() > longestLimb)
-            return failure(QStringLiteral("an arm has fewer than three joints, or more than %1")
-                               .arg(longestLimb));
-        arms[side] = fitArm(tree, armChains[side], thigh);
+            return fail(QStringLiteral("an arm has fewer than three joints, or more than %1")
+                            .arg(longestLimb));
+        arms[side] = fitArm(samples, armChains[side], thigh);
         if (arms[side].shoulder < 0)
-            return failure(QStringLiteral("an arm's bones have no length"));
+            return fail(QStringLiteral("an arm's bones have no length"));
     }
 
-    // Directions from the posed frames: how far each limb lies to the left, and how high each
-    // end of the head's branch.
-    const PosedSamples samples(motion, tree);
+    // Directions from the posed frames: in each, which of two limbs lies to the left, and how
+    // high each end of the head's branch; the frames then vote, so that an odd frame does not
+    // decide.
     const std::vector<Vector3d>& firstFrame = samples.frames.front();
     const Vector3d travel =
         samples.frames.back()[size_t(tree.bodyRoot)] - firstFrame[size_t(tree.bodyRoot)];
-    double legSide[2] = {0, 0}, armSide[2] = {0, 0};
+    int legVotes = 0, armVotes = 0; // for the first limb of each pair being the left one
     std::vector<double> height(headLeaves.size(), 0.0);
-    int sided = 0;
     for (const std::vector<Vector3d>& at : samples.frames) {
         const auto place = [&](int j) { return at[size_t(j)]; };
         const Vector3d up = (place(upperSpine) - place(pelvis)).normalized();
         for (size_t i = 0; i < headLeaves.size(); ++i)
             height[i] += (place(headLeaves[i]) - place(neck)).dot(up);
+        // A foot points forward where it stands off the shank's line (a toe joint straight
+        // below the ankle, as some skeletons end the leg, says nothing).
         Vector3d forward = Vector3d::Zero();
         double footLength = 0.0;
         for (const Leg& leg : legs) {
-            forward += place(leg.toe) - place(leg.ankle);
-            footLength += (place(leg.toe) - place(leg.ankle)).norm();
+            const Vector3d foot = place(leg.toe) - place(leg.ankle);
+            const Vector3d shank = place(leg.ankle) - place(leg.knee);
+            if (foot.normalized().dot(shank.normalized()) < std::sqrt(0.5)) {
+                forward += foot;
+                footLength += foot.norm();
+            }
         }
         forward -= forward.dot(up) * up;
-        if (!(forward.norm() > 0.25 * footLength)) {
+        if (!(footLength > 0 && forward.norm() > 0.25 * footLength)) {
             // Feet without a forward toe: the knees, which bend forward, or the path walked.
             forward = Vector3d::Zero();
             for (const Leg& leg : legs)
@@ -495,36 +527,37 @@ Recognition recognise(const BvhFile& motion)
         const Vector3d left = up.cross(forward).normalized();
         if (!left.allFinite())
             continue;
-        ++sided;
-        for (int side = 0; side < 2; ++side) {
-            legSide[side] +=
-                (place(legs[side].knee) + place(legs[side].ankle) - 2 * place(pelvis)).dot(left);
-            armSide[side] +=
-                (place(arms[side].elbow) + place(arms[side].shoulder) - 2 * place(upperSpine))
-                    .dot(left);
-        }
+        const auto vote = [&](double first, double second) {
+            return std::abs(first - second) > 1e-3 * thigh ? (first > second ? 1 : -1) : 0;
+        };
+        const auto legSide = [&](const Leg& leg) {
+            return (place(leg.knee) + place(leg.ankle) - 2 * place(pelvis)).dot(left);
+        };
+        const auto armSide = [&](const Arm& arm) {
+            return (place(arm.elbow) + place(arm.shoulder) - 2 * place(upperSpine)).dot(left);
+        };
+        legVotes += vote(legSide(legs[0]), legSide(legs[1]));
+        armVotes += vote(armSide(arms[0]), armSide(arms[1]));
     }
     // 0 or 1: which of the two limbs is the left one; -1 when neither geometry nor names say.
-    const auto leftOf = [&](const double side[2], const std::vector<int> chains[2]) {
-        const double tolerance = 1e-3 * thigh * std::max(1, sided);
-        if (std::isfinite(side[0] - side[1]) && std::abs(side[0] - side[1]) > tolerance)
-            return side[0] > side[1] ? 0 : 1;
+    const auto leftOf = [&](int votes, const std::vector<int> chains[2]) {
+        if (votes != 0)
+            return votes > 0 ? 0 : 1;
         const int hint = nameSide(tree, chains[0]) - nameSide(tree, chains[1]);
         return hint > 0 ? 0 : hint < 0 ? 1 : -1;
     };
-    int leftLeg = leftOf(legSide, legChains), leftArm = leftOf(armSide, armChains);
+    int leftLeg = leftOf(legVotes, legChains), leftArm = leftOf(armVotes, armChains);
     if (leftLeg < 0 || leftArm < 0) {
         // Without frames (a file whose rows are still being read) a guess does: only the
         // convention and unit are wanted then, and they do not depend on the sides.
         if (motion.rowCount() > 0)
-            return failure(QStringLiteral("its posed frames do not tell left from right"));
+            return fail(QStringLiteral("its posed frames do not tell left from right"));
         leftLeg = std::max(leftLeg, 0);
         leftArm = std::max(leftArm, 0);
     }
     const int headTop =
         headLeaves[size_t(std::max_element(height.begin(), height.end()) - height.begin())];
 
-    Recognition recognition;
     const auto add = [&](const char* name, int joint) {
         recognition.landmarks.append({QString::fromLatin1(name), {landmarkName(tree, joint)}});
     };

@@ -280,9 +280,10 @@ private slots:
         QTest::addColumn<QString>("unit");
         QTest::newRow("metres") << 0.01 << "m";
         QTest::newRow("millimetres") << 10.0 << "mm";
+        QTest::newRow("inches") << 1 / 2.54 << "in";
     }
 
-    // The walk in metres or millimetres is taken as such by the size of its skeleton, and its
+    // The walk in metres, millimetres or inches is taken as such by the size of its skeleton, and its
     // C3D points are the walk's in centimetres, in millimetres either way (to float precision).
     void c3dInTheMotionsUnit()
     {

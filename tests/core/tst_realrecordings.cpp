@@ -372,7 +372,7 @@ private slots:
 
     // A profile saved from a skeleton recognised by shape, installed, is detected by its names
     // for that skeleton, with the same landmarks; one that is no humanoid's gets no profile and
-    // says why, never another family's.
+    // says why, never another family's, and is posed under the standard convention.
     void savedProfilesAndSkeletonsNoProfileFits()
     {
         BvhFile walk, small;
@@ -400,7 +400,7 @@ private slots:
         QVERIFY2(none.summary().startsWith(QLatin1String("no profile fits")) &&
                      !none.fitProblem.isEmpty(),
                  qPrintable(none.summary()));
-        QVERIFY(none.convention == PoseConvention::ipiStudio());
+        QVERIFY(none.convention == PoseConvention::standard());
     }
 
     // A reference joint on the floor above the body, the hips' OFFSET far from it (replaced by
