@@ -1,0 +1,265 @@
+#include "export/c3dexport.h"
+#include "physics/motionanalysis.h"
+#include "physics/motionsetup.h"
+#include "physics/skeletonprofiles.h"
+#include "physics/strides.h"
+#include "support/c3dreader.h"
+#include "support/rerig.h"
+#include "support/testsupport.h"
+
+#include <QHash>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+// The same motion rigged as other exporters rig it (tests/support/rerig.h, the rigs of
+// input/rigs.txt) must give the recording's answers: the centre of mass within 1 % of the
+// stature in every frame, the gait events within a frame, the joint angles within a degree,
+// stride times and cadence within 1 %, and a C3D figure of the same height within 1 %.
+class TestRerig : public QObject
+{
+    Q_OBJECT
+
+    // A recording as the program reads it with no option, analysed once for all its rigs.
+    struct Recording
+    {
+        BvhFile motion;
+        MotionSetup setup;
+        MotionAnalysis analysis;
+        Strides strides;
+    };
+
+    std::unique_ptr<Recording> load(const QByteArray& text, const FrameRange& range)
+    {
+        auto recording = std::make_unique<Recording>();
+        if (!TestSupport::loadMotion(recording->motion, text))
+            return nullptr;
+        recording->setup = MotionSetup::choose(profiles, recording->motion, {});
+        const FrameRange frames =
+            range.isEmpty() ? FrameRange::all(recording->motion.rowCount()) : range;
+        recording->analysis =
+            MotionAnalysis::analyse(recording->motion, recording->setup, {}, frames, nullptr);
+        recording->strides = Strides::of(recording->analysis, recording->setup.unit);
+        return recording;
+    }
+
+    const Recording* original(const QString& entry)
+    {
+        std::unique_ptr<Recording>& kept = originals[entry];
+        if (!kept)
+            kept = load(TestSupport::recordingText(entry), {});
+        return kept.get();
+    }
+
+    // The joints of the recording that end its limb bones, and those that carry its toes.
+    static TestSupport::Rerig::Source sourceOf(const Recording& recording)
+    {
+        TestSupport::Rerig::Source source;
+        source.motion = &recording.motion;
+        source.convention = recording.setup.convention;
+        source.up = recording.setup.upAxisOf(recording.motion).cast<double>();
+        const QList<BvhJoint*> joints = recording.motion.root->getAllJoints();
+        const SkeletonProfile& profile = recording.setup.profile;
+        for (const char* side : {"left ", "right "}) {
+            const QString s = QLatin1String(side);
+            for (const char* end : {"knee", "ankle", "elbow", "wrist"})
+                source.limbBones.append(profile.jointIndexFor(s + QLatin1String(end), joints));
+            const int toe = profile.jointIndexFor(s + QStringLiteral("toe"), joints);
+            const bool toeJoint = toe >= 0 && joints[toe]->getName() != QLatin1String("End Site");
+            source.feet.append(
+                toeJoint ? toe : profile.jointIndexFor(s + QStringLiteral("ankle"), joints));
+        }
+        return source;
+    }
+
+    // The largest side of the box around `joints` in the middle frame of a C3D file written as
+    // the setup says: the figure's height in millimetres.
+    static double c3dFigure(const Recording& recording, int frame, const QList<int>& joints)
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("figure.c3d");
+        ExportOptions options = recording.setup.exportOptions(recording.motion);
+        options.range = {frame, frame};
+        if (!C3DExport::exportMotion(recording.motion, file, options).ok)
+            return -1;
+        TestSupport::C3DReader c3d;
+        if (!c3d.readFile(file).isEmpty())
+            return -1;
+        Eigen::Vector3d low = Eigen::Vector3d::Constant(INFINITY), high = -low;
+        for (const int joint : joints) {
+            const auto& s = c3d.samples[size_t(joint)];
+            const Eigen::Vector3d p(s[0], s[1], s[2]);
+            low = low.cwiseMin(p);
+            high = high.cwiseMax(p);
+        }
+        return (high - low).maxCoeff();
+    }
+
+    SkeletonProfiles profiles = SkeletonProfiles::load({});
+    std::map<QString, std::unique_ptr<Recording>> originals;
+
+private slots:
+    void sameAnswersWhateverTheRig_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("choices");
+        for (const QByteArray& line :
+             TestSupport::readLines(TestSupport::dataPath("expected/profiles.txt"))) {
+            const QString entry = QString::fromUtf8(line.split(' ').first());
+            if (!entry.startsWith(QLatin1String("real/")) && entry != QLatin1String("walk:"))
+                continue;
+            for (const QStringList& rig :
+                 TestSupport::tableRows(TestSupport::dataPath("input/rigs.txt"))) {
+                QTest::addRow("%s, %s", qPrintable(entry), qPrintable(rig.value(0)))
+                    << entry << rig.value(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            }
+        }
+    }
+
+    void sameAnswersWhateverTheRig()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, choices);
+        const Recording* source = original(entry);
+        QVERIFY(source && source->analysis.ok());
+
+        using TestSupport::Rerig::Rig;
+        Rig rig;
+        for (const QString& choice : choices) {
+            if (choice == QLatin1String("reference"))
+                rig.reference = Rig::Reference::WithPelvisPositions;
+            else if (choice == QLatin1String("reference-travels"))
+                rig.reference = Rig::Reference::WithoutPelvisPositions;
+            else if (choice == QLatin1String("lying"))
+                rig.lyingRest = true;
+            else if (choice == QLatin1String("local-x"))
+                rig.localXBones = true;
+            else if (choice == QLatin1String("six"))
+                rig.sixChannels = true;
+            else if (choice == QLatin1String("extra"))
+                rig.extraBones = true;
+            else if (choice == QLatin1String("scrambled"))
+                rig.scrambledNames = true;
+            else if (choice == QLatin1String("rest"))
+                rig.restFrameFirst = true;
+            else if (choice.startsWith(QLatin1String("unit=")))
+                rig.scale = source->setup.unit.millimetres /
+                            LengthUnit::fromName(choice.mid(5)).value().millimetres;
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown rig choice ") + choice));
+        }
+        // Renamed, the skeleton is recognised by shape under the standard convention; else its
+        // names bind the recording's profile, whose convention it is written in.
+        const PoseConvention convention =
+            rig.scrambledNames ? PoseConvention::standard() : source->setup.convention;
+        const TestSupport::Rerig::Rigged rigged =
+            TestSupport::Rerig::rig(sourceOf(*source), rig, convention);
+        QVERIFY2(rigged.problem.isEmpty(), qPrintable(rigged.problem));
+        const int frames = source->motion.rowCount();
+        const FrameRange range{rigged.firstFrame, rigged.firstFrame + frames - 1};
+        const std::unique_ptr<Recording> copy = load(rigged.text, range);
+        QVERIFY(copy);
+        QCOMPARE(copy->motion.rowCount(), frames + rigged.firstFrame);
+
+        // The tool proves itself: every joint lies where it lay, within 1e-6 of the stature.
+        const double stature = source->setup.stature;
+        for (int frame = 0; frame < frames; ++frame) {
+            const auto want =
+                TestSupport::Rerig::worldPlaces(source->motion, source->setup.convention, frame);
+            const auto got = TestSupport::Rerig::worldPlaces(copy->motion, rigged.convention,
+                                                             frame + rigged.firstFrame);
+            for (size_t j = 0; j < want.size(); ++j) {
+                const double miss = (got[size_t(rigged.jointOf[j])] / rig.scale - want[j]).norm();
+                QVERIFY2(miss <= 1e-6 * stature,
+                         qPrintable(QStringLiteral("frame %1, joint %2 is %3 away")
+                                        .arg(frame)
+                                        .arg(j)
+                                        .arg(miss)));
+            }
+        }
+
+        // The copy is read as a person: a profile or its shape binds every segment.
+        const MotionSetup& setup = copy->setup;
+        QVERIFY2(setup.origin == MotionSetup::Origin::Detected ||
+                     setup.origin == MotionSetup::Origin::Shape,
+                 qPrintable(setup.summary()));
+        QVERIFY2(setup.binding.isComplete(), qPrintable(setup.summary()));
+        QVERIFY2(copy->analysis.ok(), qPrintable(copy->analysis.errorString));
+        QCOMPARE(setup.convention, convention);
+
+        // The centre of mass, in millimetres, within 1 % of the stature in every frame.
+        const double millimetres = source->setup.unit.millimetres;
+        const double statureMm = stature * millimetres;
+        QVERIFY2(std::abs(setup.stature * setup.unit.millimetres - statureMm) <= 0.01 * statureMm,
+                 qPrintable(setup.summary()));
+        for (int i = 0; i < frames; ++i) {
+            const double miss = (copy->analysis.rawCentre[size_t(i)] * setup.unit.millimetres -
+                                 source->analysis.rawCentre[size_t(i)] * millimetres)
+                                    .norm();
+            QVERIFY2(miss <= 0.01 * statureMm,
+                     qPrintable(QStringLiteral("frame %1: %2 mm away").arg(i).arg(miss)));
+        }
+
+        // The gait events within a frame.
+        const std::vector<GaitEvent>& want = source->analysis.events;
+        const std::vector<GaitEvent>& got = copy->analysis.events;
+        QCOMPARE(got.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            QVERIFY2(got[i].foot == want[i].foot && got[i].kind == want[i].kind &&
+                         std::abs(got[i].frame - rigged.firstFrame - want[i].frame) <= 1,
+                     qPrintable(QStringLiteral("event %1 at %2, not %3")
+                                    .arg(i)
+                                    .arg(got[i].frame - rigged.firstFrame)
+                                    .arg(want[i].frame)));
+        }
+
+        // The joint angles within a degree, the same angles defined and left empty.
+        for (int side = 0; side < 2; ++side) {
+            for (int angle = 0; angle < JointAngles::angleCount; ++angle) {
+                const std::vector<double>& a =
+                    source->analysis.angles.degrees[size_t(side)][size_t(angle)];
+                const std::vector<double>& b =
+                    copy->analysis.angles.degrees[size_t(side)][size_t(angle)];
+                const QString name = JointAngles::nameOf(JointAngles::Angle(angle));
+                QVERIFY2(a.size() == b.size(), qPrintable(name));
+                for (size_t i = 0; i < a.size(); ++i) {
+                    QVERIFY2(std::isfinite(a[i]) == std::isfinite(b[i]) &&
+                                 !(std::abs(a[i] - b[i]) > 1.0),
+                             qPrintable(QStringLiteral("%1 of side %2 at frame %3: %4, not %5")
+                                            .arg(name)
+                                            .arg(side)
+                                            .arg(i)
+                                            .arg(b[i])
+                                            .arg(a[i])));
+                }
+            }
+        }
+
+        // Stride times and cadence within 1 %.
+        QCOMPARE(copy->strides.strides.size(), source->strides.strides.size());
+        for (size_t i = 0; i < source->strides.strides.size(); ++i) {
+            const Stride& a = source->strides.strides[i];
+            const Stride& b = copy->strides.strides[i];
+            QVERIFY2(std::abs(b.time - a.time) <= 0.01 * a.time &&
+                         std::abs(b.cadence - a.cadence) <= 0.01 * a.cadence,
+                     qPrintable(
+                         QStringLiteral("stride %1: %2 s, not %3").arg(i).arg(b.time).arg(a.time)));
+        }
+
+        // The C3D figure as tall, within 1 %.
+        QList<int> sourceJoints;
+        for (int j = 0; j < rigged.jointOf.size(); ++j)
+            sourceJoints.append(j);
+        const int middle = frames / 2;
+        const double wantHeight = c3dFigure(*source, middle, sourceJoints);
+        const double gotHeight = c3dFigure(*copy, middle + rigged.firstFrame, rigged.jointOf);
+        QVERIFY2(wantHeight > 0 && std::abs(gotHeight - wantHeight) <= 0.01 * wantHeight,
+                 qPrintable(QStringLiteral("%1 mm, not %2").arg(gotHeight).arg(wantHeight)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRerig)
+#include "tst_rerig.moc"
