@@ -123,6 +123,8 @@ void AnalysisPanel::analyse()
         analyseNow();
         if (!analysis->ok())
             emit statusMessage(tr("No analysis: %1").arg(analysis->errorString));
+        else if (!analysis->angles.notes.isEmpty())
+            emit statusMessage(tr("Joint angles: %1.").arg(analysis->angles.notes.join(tr("; "))));
         return;
     }
     pause.stop();

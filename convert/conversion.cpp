@@ -232,6 +232,13 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
             } else if (!options.c3dFile.isEmpty()) {
                 c3dEvents = c3dEventsOf(analysis, options.input);
             }
+            const bool wantsAngles =
+                !options.anglesFile.isEmpty() || !options.cyclesFile.isEmpty() ||
+                !options.reportFile.isEmpty() || !options.motFile.isEmpty() || options.c3dAngles;
+            if (analysis.ok() && wantsAngles) {
+                for (const QString& note : analysis.angles.notes)
+                    report(QStringLiteral("%1: joint angles: %2").arg(options.input, note));
+            }
             if (analysis.ok() && !analysis.hasFeet)
                 report(QStringLiteral("%1: the %2 profile names no ankles: no contacts, events "
                                       "or margins")

@@ -234,7 +234,7 @@ QList<ConvertOption> makeTable()
           << valueOption(
                  "--units", "cm|m|mm|in",
                  "length unit of the file (default: the profile's, or\n"
-                 "metres or millimetres when the skeleton's size says so)",
+                 "the one that makes a person of the skeleton when it does not)",
                  [](O& o, const QString&, const QString& value) {
                      o.unit = LengthUnit::fromName(value);
                      return o.unit

@@ -314,6 +314,22 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
         for (int side = 0; side < 2 && wanted[size_t(angle)]; ++side)
             result.degrees[size_t(side)][size_t(angle)].assign(n, notANumber);
     }
+    const auto lacks = [&](std::initializer_list<Point> points) {
+        return std::any_of(points.begin(), points.end(),
+                           [&](Point point) { return present[point] < 0; });
+    };
+    if (lacks({PelvisTop, LeftHip, RightHip}))
+        result.notes << QStringLiteral("the pelvis has no hips or no point above them: no "
+                                       "angle is measured");
+    else if (lacks({LeftKnee, RightKnee, LeftAnkle, RightAnkle}))
+        result.notes << QStringLiteral("the legs have no knees or ankles: the hip, knee and "
+                                       "ankle angles are left out");
+    else if (lacks({LeftToe, RightToe}))
+        result.notes << QStringLiteral("the feet have no toe joint: the ankle angle is left "
+                                       "out");
+    if (!lacks({PelvisTop, LeftHip, RightHip}) && lacks({Neck, LeftShoulder, RightShoulder}))
+        result.notes << QStringLiteral("there is no neck or no shoulders: the trunk angles "
+                                       "are left out");
     if (!any)
         return result;
     std::array<double, 2> restingFoot{90.0, 90.0};
@@ -354,5 +370,21 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
             }
         }
     }
+    int unmeasured = 0;
+    for (size_t i = 0; i < n; ++i) {
+        bool empty = false;
+        for (int side = 0; side < 2; ++side) {
+            for (int angle = 0; angle < angleCount; ++angle) {
+                empty = empty || (wanted[size_t(angle)] &&
+                                  !std::isfinite(result.degrees[size_t(side)][size_t(angle)][i]));
+            }
+        }
+        unmeasured += empty;
+    }
+    if (unmeasured > 0)
+        result.notes << QStringLiteral("in %1 of %2 frames joint centres coincide or lie in a "
+                                       "line, and the angles they define are left empty there")
+                            .arg(unmeasured)
+                            .arg(n);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <Eigen/Core>
 
@@ -94,6 +95,10 @@ struct JointAngles
     // Per side (GaitEvent::Foot) and angle, degrees at every frame; empty for an angle the
     // landmarks do not define, NaN where a frame's points coincide.
     std::array<std::array<std::vector<double>, angleCount>, 2> degrees;
+
+    // Why angles are missing, each said once: the landmarks an angle needs that the skeleton
+    // lacks, and how many frames could not be measured (their points coincide).
+    QStringList notes;
 
     bool has(Angle angle) const { return !degrees[0][angle].empty(); }
     int size() const;

@@ -1,5 +1,6 @@
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
+#include "model/motionsamples.h"
 #include "model/poseevaluator.h"
 #include "physics/gaitcycles.h"
 #include "physics/motionanalysis.h"
@@ -183,6 +184,52 @@ private slots:
                          made));
         }
         QVERIFY2(worst < row[5].toDouble(), qPrintable(QString::number(worst)));
+    }
+
+    void anglesSayWhyTheyAreMissing_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        for (const QStringList& row : TestSupport::tableRows(
+                 TestSupport::dataPath(QStringLiteral("expected/angle-notes.txt"))))
+            QTest::newRow(qPrintable(row[0])) << row;
+    }
+
+    void anglesSayWhyTheyAreMissing()
+    {
+        QFETCH(QStringList, row);
+        static const char* const pointNames[JointAngles::pointCount] = {
+            "PelvisTop",  "LeftHip", "RightHip", "LeftKnee", "RightKnee",    "LeftAnkle",
+            "RightAnkle", "LeftToe", "RightToe", "Neck",     "LeftShoulder", "RightShoulder"};
+        BvhFile motion;
+        QVERIFY(
+            BvhReader(motion).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok());
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), motion, {});
+        PoseEvaluator pose(motion.root, setup.convention);
+        const JointAngles::PointIndices points = JointAngles::pointIndices(
+            setup.profile, pose.getJoints(),
+            MotionSamples::poses(motion, setup.convention, MotionSamples::rows(motion)));
+        std::array<std::vector<JointAngles::Vector>, JointAngles::pointCount> tracks;
+        for (int frame = 0; frame < motion.rowCount(); ++frame) {
+            const QList<double>& values = std::as_const(motion.frames)[frame];
+            pose.evaluateRow(values.constData(), values.size());
+            for (size_t k = 0; k < JointAngles::pointCount; ++k) {
+                QVERIFY(points[k] >= 0);
+                tracks[k].push_back(pose.getPosition(points[k]).cast<double>());
+            }
+        }
+        for (int frame = 0; frame < row[2].toInt(); ++frame)
+            tracks[JointAngles::LeftHip][size_t(frame)] =
+                tracks[JointAngles::RightHip][size_t(frame)];
+        std::array<std::span<const JointAngles::Vector>, JointAngles::pointCount> spans;
+        for (size_t k = 0; k < JointAngles::pointCount; ++k) {
+            if (!row[1].split(QLatin1Char(' ')).contains(QLatin1String(pointNames[k])))
+                spans[k] = tracks[k];
+        }
+        const std::vector<JointAngles::Vector> forward(size_t(motion.rowCount()),
+                                                       JointAngles::Vector::UnitZ());
+        const JointAngles angles =
+            JointAngles::compute(spans, forward, JointAngles::Vector::UnitY());
+        QCOMPARE(angles.notes.join(QStringLiteral("; ")), row[3]);
     }
 
     // A plain CMU walk at 120 frames a second: the cadence and knee of normal walking, both
