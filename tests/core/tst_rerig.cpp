@@ -139,6 +139,8 @@ private slots:
                 rig.localXBones = true;
             else if (choice == QLatin1String("six"))
                 rig.sixChannels = true;
+            else if (choice == QLatin1String("zero-offsets"))
+                rig.zeroOffsets = true;
             else if (choice == QLatin1String("extra"))
                 rig.extraBones = true;
             else if (choice == QLatin1String("scrambled"))

@@ -401,6 +401,13 @@ Rigged Rigger::write()
                 nodes[size_t(node.parent)].rest.transpose() * joints[node.source]->getExactOffset();
     }
 
+    if (rig.zeroOffsets) {
+        for (Node& node : nodes) {
+            if (node.positions)
+                node.offset = Vector3d::Zero();
+        }
+    }
+
     // The hierarchy, in the order a reader lists the joints.
     QByteArray text = "HIERARCHY\n";
     std::vector<int> order;

@@ -35,6 +35,7 @@ struct Rig
     bool localXBones = false;    // each joint's OFFSET along its parent's local X, the rest
                                  // orientations folded into the rotations
     bool sixChannels = false;    // position channels on every joint, beside its rotations
+    bool zeroOffsets = false;    // the OFFSET of every joint with position channels left at 0
     bool extraBones = false;     // a twist bone inside and a share bone beside every limb bone,
                                  // and five toes on each foot
     bool scrambledNames = false; // every joint renamed to a meaningless token
