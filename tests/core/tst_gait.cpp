@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <numeric>
 #include <cmath>
 
 // What a gait lab reads: the strides and their spatiotemporal parameters on steady walks made
@@ -197,32 +198,31 @@ private slots:
     void anglesSayWhyTheyAreMissing()
     {
         QFETCH(QStringList, row);
-        static const char* const pointNames[JointAngles::pointCount] = {
-            "PelvisTop",  "LeftHip", "RightHip", "LeftKnee", "RightKnee",    "LeftAnkle",
-            "RightAnkle", "LeftToe", "RightToe", "Neck",     "LeftShoulder", "RightShoulder"};
+        const QStringList pointNames =
+            QStringLiteral("PelvisTop LeftHip RightHip LeftKnee RightKnee LeftAnkle RightAnkle "
+                           "LeftToe RightToe Neck LeftShoulder RightShoulder")
+                .split(QLatin1Char(' '));
         BvhFile motion;
         QVERIFY(
             BvhReader(motion).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok());
         const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), motion, {});
-        PoseEvaluator pose(motion.root, setup.convention);
-        const JointAngles::PointIndices points = JointAngles::pointIndices(
-            setup.profile, pose.getJoints(),
-            MotionSamples::poses(motion, setup.convention, MotionSamples::rows(motion)));
+        std::vector<int> frames(size_t(motion.rowCount()));
+        std::iota(frames.begin(), frames.end(), 0);
+        const auto poses = MotionSamples::poses(motion, setup.convention, frames);
+        const JointAngles::PointIndices points =
+            JointAngles::pointIndices(setup.profile, motion.root->getAllJoints(), poses);
+        QVERIFY(std::ranges::all_of(points, [](int point) { return point >= 0; }));
         std::array<std::vector<JointAngles::Vector>, JointAngles::pointCount> tracks;
-        for (int frame = 0; frame < motion.rowCount(); ++frame) {
-            const QList<double>& values = std::as_const(motion.frames)[frame];
-            pose.evaluateRow(values.constData(), values.size());
-            for (size_t k = 0; k < JointAngles::pointCount; ++k) {
-                QVERIFY(points[k] >= 0);
-                tracks[k].push_back(pose.getPosition(points[k]).cast<double>());
-            }
+        for (const std::vector<JointAngles::Vector>& pose : poses) {
+            for (size_t k = 0; k < JointAngles::pointCount; ++k)
+                tracks[k].push_back(pose[size_t(points[k])]);
         }
         for (int frame = 0; frame < row[2].toInt(); ++frame)
             tracks[JointAngles::LeftHip][size_t(frame)] =
                 tracks[JointAngles::RightHip][size_t(frame)];
         std::array<std::span<const JointAngles::Vector>, JointAngles::pointCount> spans;
         for (size_t k = 0; k < JointAngles::pointCount; ++k) {
-            if (!row[1].split(QLatin1Char(' ')).contains(QLatin1String(pointNames[k])))
+            if (!row[1].split(QLatin1Char(' ')).contains(pointNames[qsizetype(k)]))
                 spans[k] = tracks[k];
         }
         const std::vector<JointAngles::Vector> forward(size_t(motion.rowCount()),

@@ -25,11 +25,6 @@ struct Pose
     std::vector<Vector3d> local;
 };
 
-int channelAxis(BvhJoint::Channel channel, BvhJoint::Channel first)
-{
-    return int(channel) - int(first);
-}
-
 Pose posed(const QList<BvhJoint*>& joints, const std::vector<int>& parents,
            const QList<double>& row, const PoseConvention& convention)
 {
@@ -47,10 +42,10 @@ Pose posed(const QList<BvhJoint*>& joints, const std::vector<int>& parents,
             const double value = column < row.size() ? row[column] : 0.0;
             const BvhJoint::Channel channel = joint->getChannel(k);
             if (channel <= BvhJoint::Channel::Zposition) {
-                const int axis = channelAxis(channel, BvhJoint::Channel::Xposition);
+                const int axis = int(channel) - int(BvhJoint::Channel::Xposition);
                 local[axis] = replace ? value : local[axis] + value;
             } else if (channel <= BvhJoint::Channel::Zrotation) {
-                const int axis = channelAxis(channel, BvhJoint::Channel::Xrotation);
+                const int axis = int(channel) - int(BvhJoint::Channel::Xrotation);
                 const double radians = value * pi / 180.0;
                 if (convention.rotationOrder == RotationOrder::Fixed)
                     angles[axis] = radians;
@@ -80,10 +75,10 @@ std::vector<int> parentsOf(const QList<BvhJoint*>& joints)
     return parents;
 }
 
-// The shortest turn taking the unit vector `from` onto `to`.
-Matrix3d turnOnto(const Vector3d& from, const Vector3d& to)
+// The shortest turn taking the X axis onto `to`.
+Matrix3d turnFromX(const Vector3d& to)
 {
-    return Eigen::Quaterniond::FromTwoVectors(from, to).toRotationMatrix();
+    return Eigen::Quaterniond::FromTwoVectors(Vector3d::UnitX(), to).toRotationMatrix();
 }
 
 // One joint of the copy.
@@ -94,16 +89,15 @@ struct Node
         Original,  // a joint of the recording
         Reference, // the floor reference above the root
         Twist,     // halfway along the bone from `a` to `b`, turning about it
-        Share,     // beside the bone from `a` to `b`
-        Toe,       // on the foot `a`
-        EndSite    // an End Site the rig adds, at `shape` in its parent's frame
+        Side       // a share bone, a toe, a finger, a jaw or its End Site: at `shape` in the frame
+                   // its parent has in the recording
     };
     Kind kind = Original;
     QString name;
     int parent = -1;
     int source = -1; // the recording's joint, for Original (End Sites too)
     int a = -1, b = -1;
-    Vector3d shape = Vector3d::Zero();    // for Share, Toe and EndSite: place in the parent's frame
+    Vector3d shape = Vector3d::Zero();    // for Side
     Matrix3d rest = Matrix3d::Identity(); // the world turn is the recording's times this
     bool positions = false;
     bool isEndSite = false;
@@ -144,15 +138,20 @@ private:
         return index;
     }
     int addJoint(int joint, int parent);
-    void addEndSite(int parent, const Vector3d& shape)
+    // A short bone at `shape` in its parent's frame, turned a little, its End Site at `end`.
+    void addSideBone(int parent, const QString& name, const Vector3d& shape, const Vector3d& end)
     {
-        Node end;
-        end.kind = Node::EndSite;
-        end.name = QStringLiteral("End Site");
-        end.isEndSite = true;
-        end.parent = parent;
-        end.shape = shape;
-        addNode(end);
+        Node bone, tip;
+        bone.kind = tip.kind = Node::Side;
+        bone.name = name;
+        bone.parent = parent;
+        bone.shape = shape;
+        bone.positions = rig.sixChannels;
+        tip.name = QStringLiteral("End Site");
+        tip.isEndSite = true;
+        tip.shape = end;
+        tip.parent = addNode(bone);
+        addNode(tip);
     }
     void measureFloor();
     void chooseRests();
@@ -163,13 +162,8 @@ private:
     bool hasPositions(int joint) const
     {
         const BvhJoint* j = joints[joint];
-        for (int k = 0; k < j->getNumChannels(); ++k) {
-            if (j->getChannel(k) <= BvhJoint::Channel::Zposition)
-                return true;
-        }
-        return false;
+        return j->getNumChannels() > 0 && j->getChannel(0) <= BvhJoint::Channel::Zposition;
     }
-    double boneLength(int joint) const { return poses.front().local[size_t(joint)].norm(); }
 
     const Source& source;
     const Rig& rig;
@@ -196,7 +190,7 @@ int Rigger::addJoint(int joint, int parent)
     if (joint == 0 && rig.reference == Rig::Reference::WithoutPelvisPositions)
         node.positions = rig.sixChannels;
     const int self = addNode(node);
-    std::vector<std::pair<int, int>> shares; // (parent joint, bone end) of each share bone
+    std::vector<int> shares; // the ends of the bones a share bone goes beside
     for (qsizetype i = 0; i < joints.size(); ++i) {
         if (parents[size_t(i)] != joint)
             continue;
@@ -215,34 +209,29 @@ int Rigger::addJoint(int joint, int parent)
         // Halfway along a bone whose end moves along it, the twist moves too.
         twist.positions = rig.sixChannels || hasPositions(int(i));
         addJoint(int(i), addNode(twist));
-        shares.emplace_back(joint, int(i));
+        shares.push_back(int(i));
     }
-    for (const auto& [from, to] : shares) {
-        Node share;
-        share.kind = Node::Share;
-        share.name = joints[to]->getName() + QStringLiteral("Share");
-        share.parent = self;
-        share.a = from;
-        share.b = to;
-        share.positions = rig.sixChannels;
+    for (const int end : shares) {
         // A third of the way down the bone and a little to its side.
-        const Vector3d bone = poses.front().local[size_t(to)];
-        share.shape = bone / 3 + 0.15 * bone.norm() * bone.unitOrthogonal();
-        addEndSite(addNode(share), 0.1 * bone);
+        const Vector3d bone = poses.front().local[size_t(end)];
+        addSideBone(self, joints[end]->getName() + QStringLiteral("Share"),
+                    bone / 3 + 0.15 * bone.norm() * bone.unitOrthogonal(), 0.1 * bone);
     }
-    if (rig.extraBones && source.feet.contains(joint)) {
-        for (int toe = 0; toe < 5; ++toe) {
-            Node node;
-            node.kind = Node::Toe;
-            node.name = j->getName() + QStringLiteral("Toe%1").arg(toe + 1);
-            node.parent = self;
-            node.a = joint;
-            node.positions = rig.sixChannels;
-            // Fanned out in the foot's frame, each about 1 % of the figure long.
-            const double spread = (toe - 2) * 0.25;
-            node.shape = 0.01 * size * Vector3d(std::cos(spread), 0.2, std::sin(spread));
-            addEndSite(addNode(node), 0.008 * size * Vector3d(1, 0, 0.1 * (toe - 2)));
-        }
+    // Toes and fingers fanned out along the foot or hand.
+    const Vector3d along = mainChildTranslation(joint);
+    const Vector3d across = 0.2 * along.norm() * along.unitOrthogonal();
+    for (int digit = 0; rig.extraBones && along.norm() > 0 && digit < 5; ++digit) {
+        const bool toe = source.feet.contains(joint);
+        if (toe || source.hands.contains(joint))
+            addSideBone(
+                self, j->getName() + QString::fromLatin1(toe ? "Toe%1" : "Finger%1").arg(digit + 1),
+                (toe ? 0.3 : 0.6) * along + (digit - 2) * across, 0.3 * along);
+    }
+    if (rig.extraBones && joint == source.head && along.norm() > 0) {
+        // A jaw hanging from the head: down, as the head is held in the middle frame.
+        const Vector3d down = poses[poses.size() / 2].turn[size_t(joint)].transpose() *
+                              (-0.3 * along.norm() * source.up);
+        addSideBone(self, j->getName() + QStringLiteral("Jaw"), down + across, down);
     }
     return self;
 }
@@ -251,13 +240,9 @@ void Rigger::measureFloor()
 {
     const Vector3d& up = source.up;
     floor = std::numeric_limits<double>::infinity();
-    double low = floor, high = -floor;
     for (const Pose& pose : poses) {
-        for (const Vector3d& p : pose.place) {
+        for (const Vector3d& p : pose.place)
             floor = std::min(floor, p.dot(up));
-            low = std::min(low, p.minCoeff());
-            high = std::max(high, p.maxCoeff());
-        }
     }
     rootHeight = 0.0;
     for (const Pose& pose : poses)
@@ -273,7 +258,7 @@ Vector3d Rigger::mainChildTranslation(int joint) const
     // The child with the most joints below it, the first of equals.
     int best = -1, bestCount = -1;
     for (qsizetype i = 0; i < joints.size(); ++i) {
-        if (parents[size_t(i)] != joint || !(boneLength(int(i)) > 1e-9 * size))
+        if (parents[size_t(i)] != joint || !(poses.front().local[size_t(i)].norm() > 1e-9 * size))
             continue;
         const int count = int(joints[i]->getAllJoints().size());
         if (count > bestCount) {
@@ -290,15 +275,19 @@ void Rigger::chooseRests()
     for (Node& node : nodes) {
         if (node.kind == Node::Reference) {
             if (rig.localXBones)
-                node.rest = turnOnto(Vector3d::UnitX(), source.up);
+                node.rest = turnFromX(source.up);
             else if (rig.lyingRest)
                 node.rest = lying.transpose();
         } else if (node.kind == Node::Original && !node.isEndSite) {
             const Vector3d main = mainChildTranslation(node.source);
             if (rig.localXBones && main.norm() > 0)
-                node.rest = turnOnto(Vector3d::UnitX(), main.normalized());
+                node.rest = turnFromX(main.normalized());
             else if (rig.lyingRest)
                 node.rest = lying.transpose();
+        } else if (node.kind == Node::Side && !node.isEndSite) {
+            // Turned as its parent is, so that its End Site too lies where the recording's
+            // frames say.
+            node.rest = nodes[size_t(node.parent)].rest;
         }
     }
 }
@@ -343,14 +332,11 @@ void Rigger::place(size_t f, std::vector<Matrix3d>& turn, std::vector<Vector3d>&
                                       : parentTurn;
             break;
         }
-        case Node::Share:
-            turn[n] = parentTurn * AngleAxisd(0.2, Vector3d::UnitZ()).toRotationMatrix();
-            at[n] = parentAt + parentTurn * node.shape;
-            break;
-        case Node::Toe:
-        case Node::EndSite:
-            turn[n] = parentTurn;
-            at[n] = parentAt + parentTurn * node.shape;
+        case Node::Side:
+            turn[n] = node.isEndSite ? parentTurn
+                                     : Matrix3d(parentTurn * AngleAxisd(0.2, Vector3d::UnitZ()));
+            at[n] =
+                parentAt + parentTurn * nodes[size_t(node.parent)].rest.transpose() * node.shape;
             break;
         }
     }
@@ -358,9 +344,7 @@ void Rigger::place(size_t f, std::vector<Matrix3d>& turn, std::vector<Vector3d>&
 
 QByteArray number(double value)
 {
-    if (value == 0)
-        return "0";
-    return QByteArray::number(value, 'g', 13);
+    return value == 0 ? QByteArray("0") : QByteArray::number(value, 'g', 13);
 }
 
 QByteArray vectorText(const Vector3d& v)
@@ -431,8 +415,7 @@ Rigged Rigger::write()
         text += indent + "}\n";
     };
     writeNode(writeNode, 0, 0);
-    for (qsizetype j = 0; j < joints.size(); ++j)
-        result.jointOf.append(-1);
+    result.jointOf = QList<int>(joints.size(), -1);
     for (size_t i = 0; i < order.size(); ++i) {
         const Node& node = nodes[size_t(order[i])];
         if (node.kind == Node::Original)
@@ -443,7 +426,6 @@ Rigged Rigger::write()
     text += "MOTION\nFrames: " + QByteArray::number(frames) +
             "\nFrame Time: " + QByteArray::number(source.motion->frameTime, 'g', 17) + '\n';
     result.firstFrame = rig.restFrameFirst ? 1 : 0;
-    double worstStretch = 0.0;
     const auto addRow = [&](size_t f, bool rest) {
         if (!rest)
             place(f, turn, at);
@@ -461,8 +443,6 @@ Rigged Rigger::write()
                 if (!replace)
                     value -= node.offset;
                 row += vectorText(scale * value) + ' ';
-            } else if (!rest) {
-                worstStretch = std::max(worstStretch, (local - node.offset).norm());
             }
             if (rest) {
                 row += "0 0 0 ";
@@ -481,9 +461,6 @@ Rigged Rigger::write()
     }
     for (size_t f = 0; f < poses.size(); ++f)
         addRow(f, false);
-    if (worstStretch > 1e-6 * size)
-        result.problem =
-            QStringLiteral("a bone without position channels stretches by %1").arg(worstStretch);
     result.text = rig.scrambledNames ? scrambledNames(text) : text;
     return result;
 }

@@ -3,10 +3,6 @@
 #include "model/bvhfile.h"
 #include "model/poseconvention.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
 #include <Eigen/Core>
 
 #include <vector>
@@ -37,7 +33,7 @@ struct Rig
     bool sixChannels = false;    // position channels on every joint, beside its rotations
     bool zeroOffsets = false;    // the OFFSET of every joint with position channels left at 0
     bool extraBones = false;     // a twist bone inside and a share bone beside every limb bone,
-                                 // and five toes on each foot
+                                 // five toes on each foot, five fingers on each hand, a jaw
     bool scrambledNames = false; // every joint renamed to a meaningless token
     double scale = 1.0;          // every length multiplied by this: another unit
     bool restFrameFirst = false; // a frame of the rest pose (every rotation 0) before the motion
@@ -50,9 +46,12 @@ struct Source
     PoseConvention convention;                     // how the recording is posed
     Eigen::Vector3d up = Eigen::Vector3d::UnitY(); // the world axis the figure stands on
     // Joints (indices in getAllJoints()) that end a limb bone: a twist bone goes above each,
-    // a share bone beside it; and the joints that carry the five toes.
+    // a share bone beside it; the joints that carry five toes, and five fingers; and the head,
+    // which gets a jaw.
     QList<int> limbBones;
     QList<int> feet;
+    QList<int> hands;
+    int head = -1;
 };
 
 struct Rigged
@@ -62,9 +61,7 @@ struct Rigged
     // The copy's joint (index in its getAllJoints()) of each joint of the recording.
     QList<int> jointOf;
     int firstFrame = 0; // the copy's frame that holds the recording's first frame
-    // Empty unless the rig could not keep a joint where it was (a bone that stretches from frame
-    // to frame, without position channels to follow it).
-    QString problem;
+    QString problem;    // empty unless the recording has no skeleton or no frame
 };
 
 // `source` rigged as `rig` says, written for `convention` (rotations in X·Y·Z order for a
