@@ -283,8 +283,8 @@ private slots:
         QTest::newRow("inches") << 1 / 2.54 << "in";
     }
 
-    // The walk in metres, millimetres or inches is taken as such by the size of its skeleton, and its
-    // C3D points are the walk's in centimetres, in millimetres either way (to float precision).
+    // The walk in metres, millimetres or inches is taken as such by the size of its skeleton, and
+    // its C3D points are the walk's in centimetres, in millimetres either way (to float precision).
     void c3dInTheMotionsUnit()
     {
         QFETCH(double, scale);
