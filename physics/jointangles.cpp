@@ -1,6 +1,7 @@
 #include "jointangles.h"
 
 #include "model/bvhjoint.h"
+#include "model/motionsamples.h"
 #include "physics/skeletonprofile.h"
 
 #include <Eigen/Geometry>
@@ -126,9 +127,7 @@ double restingFootAngle(std::span<const Vector> ankle, std::span<const Vector> t
     std::vector<double> angles;
     for (size_t i = 0; i < still; ++i)
         angles.push_back(frames[i].second);
-    const auto middle = angles.begin() + std::ptrdiff_t(angles.size() / 2);
-    std::nth_element(angles.begin(), middle, angles.end());
-    return *middle;
+    return MotionSamples::median(std::move(angles));
 }
 
 // The Cardan angles Z, X, Y (radians) of R = Rz(a) Rx(b) Ry(c).
@@ -234,11 +233,7 @@ JointAngles::PointIndices JointAngles::pointIndices(const SkeletonProfile& profi
             const double sign = neck >= 0 && off.dot(offLine(pose[size_t(neck)])) < 0 ? -1 : 1;
             shares.push_back(sign * off.norm() / width);
         }
-        if (shares.empty())
-            return 0.0;
-        const auto middle = shares.begin() + std::ptrdiff_t(shares.size() / 2);
-        std::nth_element(shares.begin(), middle, shares.end());
-        return *middle;
+        return MotionSamples::median(std::move(shares));
     };
     if (rise(pelvis) > 0.1) {
         indices[PelvisTop] = pelvis;
@@ -338,7 +333,9 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                        restingFootAngle(tracks[P::RightAnkle], tracks[P::RightToe], up)};
     }
 
+    int unmeasured = 0; // frames with an angle left empty
     for (size_t i = 0; i < n; ++i) {
+        bool empty = false;
         const Matrix walking = frameOf(forward[i], 0, up, 1);
         const auto pointAt = [&](P point) {
             return present[point] >= 0 ? tracks[point][i] : Vector::Constant(notANumber);
@@ -365,18 +362,10 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                 -pelvis.x(), -pelvis.y(), pelvis.z(), hip.x(),   hip.y(),
                 knee,        ankle,       -trunk.x(), trunk.y(), trunk.z()};
             for (int angle = 0; angle < angleCount; ++angle) {
-                if (wanted[size_t(angle)])
-                    result.degrees[size_t(side)][size_t(angle)][i] = values[size_t(angle)];
-            }
-        }
-    }
-    int unmeasured = 0;
-    for (size_t i = 0; i < n; ++i) {
-        bool empty = false;
-        for (int side = 0; side < 2; ++side) {
-            for (int angle = 0; angle < angleCount; ++angle) {
-                empty = empty || (wanted[size_t(angle)] &&
-                                  !std::isfinite(result.degrees[size_t(side)][size_t(angle)][i]));
+                if (!wanted[size_t(angle)])
+                    continue;
+                result.degrees[size_t(side)][size_t(angle)][i] = values[size_t(angle)];
+                empty = empty || !std::isfinite(values[size_t(angle)]);
             }
         }
         unmeasured += empty;

@@ -2,6 +2,7 @@
 
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/lengthunit.h"
 #include "model/motionsamples.h"
 #include "model/poseevaluator.h"
 
@@ -173,11 +174,11 @@ public:
 class PosedSamples
 {
 public:
-    PosedSamples(const BvhFile& motion, const Tree& tree, const std::vector<int>& rows)
+    PosedSamples(const BvhFile& motion, const std::vector<int>& rows)
         : frames(MotionSamples::poses(motion, PoseConvention::standard(), rows))
     {
         if (frames.empty())
-            frames.push_back(restPose(tree));
+            frames.push_back(restPosePositions(motion.root));
     }
 
     // The distance between two joints over the frames: its median, and how much it varies
@@ -212,18 +213,6 @@ public:
     }
 
     std::vector<std::vector<Vector3d>> frames;
-
-private:
-    static std::vector<Vector3d> restPose(const Tree& tree)
-    {
-        std::vector<Vector3d> places(size_t(tree.size()), Vector3d::Zero());
-        for (int i = 1; i < tree.size(); ++i) {
-            const int p = tree.parent[size_t(i)];
-            if (p >= 0)
-                places[size_t(i)] = places[size_t(p)] + tree.joints[i]->getExactOffset();
-        }
-        return places;
-    }
 };
 
 struct Leg
@@ -346,7 +335,7 @@ Recognition recognise(const BvhFile& motion)
         return failure(QStringLiteral("there is no skeleton"));
     const std::vector<int> frames = MotionSamples::rows(motion);
     const Tree tree(motion, MotionSamples::boneLengths(motion, PoseConvention::standard(), frames));
-    const PosedSamples samples(motion, tree, frames);
+    const PosedSamples samples(motion, frames);
     Recognition recognition; // what was read, whether it is recognised or not
     recognition.frames = QList<int>(frames.begin(), frames.end());
     for (const int joint : tree.setAside)
