@@ -19,7 +19,7 @@ double median(std::vector<double> values)
     return *middle;
 }
 
-static std::vector<qsizetype> rotationColumns(const BvhFile& motion)
+std::vector<qsizetype> rotationColumns(const BvhFile& motion)
 {
     std::vector<qsizetype> columns;
     qsizetype column = 0;
@@ -33,8 +33,7 @@ static std::vector<qsizetype> rotationColumns(const BvhFile& motion)
     return columns;
 }
 
-// A rest or calibration pose, which says nothing of where the body's parts lie as it moves.
-static bool isRestRow(const QList<double>& row, const std::vector<qsizetype>& rotationColumns)
+bool isRestRow(const QList<double>& row, const std::vector<qsizetype>& rotationColumns)
 {
     return std::all_of(rotationColumns.begin(), rotationColumns.end(),
                        [&](qsizetype column) { return row.value(column) == 0.0; });

@@ -2,6 +2,8 @@
 
 #include "model/poseconvention.h"
 
+#include <QList>
+
 #include <Eigen/Core>
 
 #include <vector>
@@ -30,6 +32,12 @@ std::vector<double> boneLengths(const BvhFile& motion, const PoseConvention& con
 // Every joint's place (getAllJoints() order) in each of `rows`, posed under `convention`.
 std::vector<std::vector<Eigen::Vector3d>>
 poses(const BvhFile& motion, const PoseConvention& convention, const std::vector<int>& rows);
+
+// The columns of a motion's rows that hold rotations.
+std::vector<qsizetype> rotationColumns(const BvhFile& motion);
+// A row with every rotation 0: a rest or calibration pose, which says nothing of where the
+// body's parts lie as it moves.
+bool isRestRow(const QList<double>& row, const std::vector<qsizetype>& rotationColumns);
 
 // The median of some values; 0 for none.
 double median(std::vector<double> values);

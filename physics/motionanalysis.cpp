@@ -10,8 +10,12 @@
 #include "physics/centreofmass.h"
 #include "physics/derivative.h"
 #include "physics/motionsetup.h"
+#include "physics/restframes.h"
 
 #include <QStringList>
+
+#include <Eigen/Cholesky>
+#include <Eigen/Eigenvalues>
 
 #include <algorithm>
 #include <cmath>
@@ -136,7 +140,8 @@ SupportPolygon::Point MotionAnalysis::planeCoordinates(const Vector& p) const
 Vector MotionAnalysis::floorPoint(const SupportPolygon::Point& p) const
 {
     const Vector across = up.unitOrthogonal();
-    return p.x() * across + p.y() * up.cross(across) + floorHeight * up;
+    return p.x() * across + p.y() * up.cross(across) +
+           (floorHeight + floorSlope.dot(p - floorOrigin)) * up;
 }
 
 SupportPolygon MotionAnalysis::supportAt(int i) const
@@ -183,6 +188,8 @@ public:
     // range), or -1. Searched before anything is filtered, which would spread the sample.
     int firstNonFiniteFrame() const;
     void filterAndDifferentiate();
+    void fitFloor(const std::array<Track, landmarkCount>& speeds, double contactSpeed,
+                  double contactHeight);
     void findContacts();
     void findWalkingDirection();
     void findEvents();
@@ -292,26 +299,134 @@ void Analyser::filterAndDifferentiate()
     }
 }
 
-// The floor: the lowest level each foot joint comes down to, the lowest of them; a joint
-// touches the floor when it comes within the contact height of its own lowest level.
+// The floor's slope along the feet's path: the floor may tilt or drift over a recording, and
+// the way the feet go is where it shows. Each stretch of frames where a foot joint moves slower
+// than the contact speed gives one place, the joint's lowest in it (a heel rises slowly while
+// its toe pushes off), unless the stretch runs on past the frames. A line is fitted to those
+// places' heights against their distance along the path's main direction, by least squares,
+// with a height of its own for each joint (an ankle rests higher than a toe, and each foot's
+// own height takes up any tilt across the path); places more than the contact height above it
+// (a slow foot held up) are left out and the line fitted again. Zero, a level floor, when the
+// line rises by less than levelFloorShare of the stature across the places, when they span less
+// than shortestFloorPathShare of it (the feet stay in place, as in a dance), or when it is
+// steeper than steepestFloor (feet resting on steps or a box).
+void Analyser::fitFloor(const std::array<Track, landmarkCount>& speeds, double contactSpeed,
+                        double contactHeight)
+{
+    struct Sample
+    {
+        SupportPolygon::Point place;
+        double height;
+        int joint;
+    };
+    std::vector<Sample> samples;
+    int joints = 0;
+    for (const Landmark foot : {LeftHeel, LeftToe, RightHeel, RightToe}) {
+        if (tracks[foot].empty())
+            continue;
+        const auto slow = [&](size_t i) { return speeds[foot][i].norm() < contactSpeed; };
+        for (size_t i = 0; i < size_t(n);) {
+            if (!slow(i)) {
+                ++i;
+                continue;
+            }
+            const size_t first = i;
+            size_t lowest = i;
+            for (; i < size_t(n) && slow(i); ++i) {
+                if (tracks[foot][i].dot(a.up) < tracks[foot][lowest].dot(a.up))
+                    lowest = i;
+            }
+            if (first > 0 && i < size_t(n))
+                samples.push_back({a.planeCoordinates(tracks[foot][lowest]),
+                                   tracks[foot][lowest].dot(a.up), joints});
+        }
+        ++joints;
+    }
+    if (samples.size() < size_t(joints) + 2)
+        return;
+    SupportPolygon::Point origin = SupportPolygon::Point::Zero();
+    for (const Sample& sample : samples)
+        origin += sample.place / double(samples.size());
+    Eigen::Matrix2d spread = Eigen::Matrix2d::Zero();
+    for (const Sample& sample : samples)
+        spread += (sample.place - origin) * (sample.place - origin).transpose();
+    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d> axes(spread);
+    const SupportPolygon::Point along = axes.eigenvectors().col(1);
+    const int unknowns = 1 + joints;
+    double slope = 0.0;
+    std::vector<unsigned char> kept(samples.size(), 1);
+    for (int round = 0; round < 3; ++round) {
+        Eigen::MatrixXd normal = Eigen::MatrixXd::Zero(unknowns, unknowns);
+        Eigen::VectorXd right = Eigen::VectorXd::Zero(unknowns);
+        for (size_t k = 0; k < samples.size(); ++k) {
+            if (!kept[k])
+                continue;
+            Eigen::VectorXd row = Eigen::VectorXd::Zero(unknowns);
+            row[0] = (samples[k].place - origin).dot(along);
+            row[1 + samples[k].joint] = 1.0;
+            normal += row * row.transpose();
+            right += row * samples[k].height;
+        }
+        const Eigen::LDLT<Eigen::MatrixXd> solver(normal);
+        const Eigen::VectorXd solution = solver.solve(right);
+        if (solver.info() != Eigen::Success || !solution.allFinite())
+            return;
+        slope = solution[0];
+        for (size_t k = 0; k < samples.size(); ++k) {
+            const double above = samples[k].height - solution[1 + samples[k].joint] -
+                                 slope * (samples[k].place - origin).dot(along);
+            kept[k] = above < contactHeight;
+        }
+    }
+    double reach = 0.0;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        if (kept[k])
+            reach = std::max(reach, std::abs((samples[k].place - origin).dot(along)));
+    }
+    if (2 * reach >= AnalysisSettings::shortestFloorPathShare * a.stature &&
+        std::abs(slope) <= AnalysisSettings::steepestFloor &&
+        2 * reach * std::abs(slope) >= AnalysisSettings::levelFloorShare * a.stature) {
+        a.floorOrigin = origin;
+        a.floorSlope = slope * along;
+    }
+}
+
+// The floor: the lowest level each foot joint comes down to, measured from the floor's slope,
+// the lowest of them; a joint touches the floor when it comes within the contact height of its
+// own lowest level and moves slower than the contact speed.
 void Analyser::findContacts()
 {
     a.hasFeet = !tracks[LeftHeel].empty() && !tracks[RightHeel].empty();
+    const double contactHeight =
+        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature);
+    const double contactSpeed =
+        settings.contactSpeed.value_or(AnalysisSettings::contactSpeedShare * a.stature);
+    std::array<Track, landmarkCount> speeds;
+    for (const Landmark foot : {LeftHeel, LeftToe, RightHeel, RightToe}) {
+        if (!tracks[foot].empty())
+            speeds[foot] = gradientOf(tracks[foot], a.frameTime);
+    }
+    if (a.hasFeet && !settings.floorHeight)
+        fitFloor(speeds, contactSpeed, contactHeight);
+    // Heights above the sloping floor through the origin.
+    std::array<std::vector<double>, landmarkCount> heights;
     std::array<double, landmarkCount> lowest{};
     double feetLowest = std::numeric_limits<double>::infinity();
     for (const Landmark foot : {LeftHeel, LeftToe, RightHeel, RightToe}) {
         if (tracks[foot].empty())
             continue;
-        lowest[foot] = quantile(heightsOf(tracks[foot], a.up), 0.01);
+        heights[foot] = heightsOf(tracks[foot], a.up);
+        if (!a.floorSlope.isZero()) {
+            for (size_t i = 0; i < size_t(n); ++i)
+                heights[foot][i] -=
+                    a.floorSlope.dot(a.planeCoordinates(tracks[foot][i]) - a.floorOrigin);
+        }
+        lowest[foot] = quantile(heights[foot], 0.01);
         feetLowest = std::min(feetLowest, lowest[foot]);
     }
     a.floorHeight =
         settings.floorHeight.value_or(a.hasFeet && std::isfinite(feetLowest) ? feetLowest : 0.0);
     a.footWidth = settings.footWidth.value_or(AnalysisSettings::footWidthShare * a.stature);
-    const double contactHeight =
-        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature);
-    const double contactSpeed =
-        settings.contactSpeed.value_or(AnalysisSettings::contactSpeedShare * a.stature);
     for (size_t foot = 0; foot < 2 && a.hasFeet; ++foot) {
         const Landmark heel = foot == 0 ? LeftHeel : RightHeel;
         const Landmark toe = foot == 0 ? LeftToe : RightToe;
@@ -319,11 +434,10 @@ void Analyser::findContacts()
         a.feet[foot][MotionAnalysis::Toe] = tracks[toe];
         a.contact[foot].assign(size_t(n), 0);
         for (const Landmark joint : {heel, toe}) {
-            const Track speed = gradientOf(tracks[joint], a.frameTime);
             const double level = a.floorHeight + (lowest[joint] - feetLowest);
             for (size_t i = 0; i < size_t(n); ++i) {
-                if (tracks[joint][i].dot(a.up) - level < contactHeight &&
-                    speed[i].norm() < contactSpeed)
+                if (heights[joint][i] - level < contactHeight &&
+                    speeds[joint][i].norm() < contactSpeed)
                     a.contact[foot][i] = 1;
             }
         }
@@ -392,7 +506,7 @@ void Analyser::extrapolate()
     for (size_t i = 0; i < size_t(n); ++i) {
         const Vector hip =
             hasHips() ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis()[i];
-        hipHeights[i] = hip.dot(a.up) - a.floorHeight;
+        hipHeights[i] = a.heightAboveFloor(hip);
     }
     a.pendulumLength = settings.pendulumLength.value_or(AnalysisSettings::pendulumShare *
                                                         quantile(hipHeights, 0.9));
@@ -473,6 +587,11 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
         a.errorString = QStringLiteral("The mass-segment model does not fit this skeleton. %1")
                             .arg(binding.problems(setup.segments).join(QLatin1Char(' ')));
         return a;
+    }
+    if (!settings.keepRestFrames) {
+        const RestFrames rest = RestFrames::of(motion, setup.convention, setup.stature);
+        a.restFrames = rest.describe(a.range);
+        a.range = rest.trim(a.range);
     }
     a.frameTime = motion.frameTime;
     a.cutoffHz = appliedCutoff;

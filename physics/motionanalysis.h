@@ -30,6 +30,8 @@ struct AnalysisSettings
     // are found. (The centre of mass is a weighted sum of joint positions, so it comes out the
     // same whether the joints or the centre are filtered.)
     bool filterJoints = false;
+    // Analyse the rest or calibration poses at the motion's ends as well (RestFrames).
+    bool keepRestFrames = false;
     std::optional<double> floorHeight;    // none: the level the feet rest on
     std::optional<double> contactHeight;  // none: contactHeightShare of the stature
     std::optional<double> contactSpeed;   // per second; none: contactSpeedShare of the stature
@@ -46,6 +48,13 @@ struct AnalysisSettings
     static constexpr double walkingSpeedShare = 0.2;
     // Contacts and gaps between them shorter than this (seconds) are taken for flicker.
     static constexpr double shortestContactChange = 0.1;
+    // A floor that rises by less than this share of the stature across the feet's path is
+    // taken for a level one: what the fit finds is the noise of the feet.
+    static constexpr double levelFloorShare = 0.01;
+    // A floor's slope shows over a path at least this share of the stature long, and a
+    // capture volume's floor is no steeper than this (about 11 degrees).
+    static constexpr double shortestFloorPathShare = 0.5;
+    static constexpr double steepestFloor = 0.2;
     static constexpr double gravity = 9806.65; // mm/s^2
 };
 
@@ -63,10 +72,18 @@ struct MotionAnalysis
     };
 
     FrameRange range;
+    // What was left out of the range asked for, and what was kept ("frame 0 is a rest pose;
+    // analysed frames 1 to 343"); empty when nothing was.
+    QString restFrames;
     double frameTime = 0.0;
     Vector up = Vector::UnitY(); // the world axis the figure stands along
     double stature = 0.0;
-    double floorHeight = 0.0; // along `up`
+    // The floor: a plane that rises by floorSlope (per unit along the floor plane's coordinates,
+    // planeCoordinates) from floorHeight (along `up`) at floorOrigin. Level unless the feet
+    // rest on one that is not.
+    double floorHeight = 0.0;
+    Eigen::Vector2d floorSlope = Eigen::Vector2d::Zero();
+    Eigen::Vector2d floorOrigin = Eigen::Vector2d::Zero();
     double pendulumLength = 0.0;
     double footWidth = 0.0;
     double cutoffHz = 0.0; // as applied, corrected or not
@@ -96,7 +113,13 @@ struct MotionAnalysis
     int indexOf(int frame) const;
     // The horizontal part of a vector, and a point dropped onto the floor.
     Vector horizontal(const Vector& v) const { return v - v.dot(up) * up; }
-    Vector onFloor(const Vector& p) const { return horizontal(p) + floorHeight * up; }
+    Vector onFloor(const Vector& p) const { return horizontal(p) + floorHeightAt(p) * up; }
+    // The floor's height (along `up`) under a point, and the point's height above it.
+    double floorHeightAt(const Vector& p) const
+    {
+        return floorHeight + floorSlope.dot(planeCoordinates(p) - floorOrigin);
+    }
+    double heightAboveFloor(const Vector& p) const { return p.dot(up) - floorHeightAt(p); }
     // The base of support at index i: the hull of the floor points of the feet in contact, in
     // the floor plane's own coordinates (floorPoint() turns them back), empty in flight.
     SupportPolygon supportAt(int i) const;
@@ -107,7 +130,8 @@ struct MotionAnalysis
     static std::vector<double> axisOf(const std::vector<Vector>& track, int axis);
     int steps() const { return GaitEvents::strikeCount(events); }
 
-    // The analysis of `range` of `motion` as `setup` poses and weighs it. Fails, with
+    // The analysis of `range` of `motion` as `setup` poses and weighs it, less the rest poses
+    // at the motion's ends unless the settings keep them. Fails, with
     // errorString, when the setup's model does not fit the skeleton or the range holds no frame.
     // Without feet (the profile names no ankle) there are no contacts, events or margins.
     static MotionAnalysis analyse(const BvhFile& motion, const MotionSetup& setup,

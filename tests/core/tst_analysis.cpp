@@ -2,10 +2,13 @@
 #include "physics/butterworth.h"
 #include "physics/derivative.h"
 #include "physics/gaitevents.h"
+#include "model/motionsamples.h"
 #include "physics/motionanalysis.h"
+#include "physics/restframes.h"
 #include "physics/supportpolygon.h"
 #include "physics/motionsetup.h"
 #include "physics/skeletonprofiles.h"
+#include "support/rerig.h"
 #include "support/testsupport.h"
 
 #include <QTest>
@@ -14,7 +17,8 @@
 
 // The centre-of-mass analysis: the zero-lag Butterworth filter against scipy's filtfilt, the
 // derivatives against analytic ones, gait events and the margin of stability against known
-// answers (expected/gait.txt), and the cut-offs it refuses.
+// answers (expected/gait.txt), the cut-offs it refuses, the rest poses it leaves out and the
+// floors that are not level.
 class TestAnalysis : public QObject
 {
     Q_OBJECT
@@ -308,6 +312,138 @@ private slots:
             QVERIFY(std::abs(a.marginAlong[size_t(i)] + beyond) < 1e-4);
             QVERIFY(std::abs(a.margin[size_t(i)] + beyond) < 1e-4);
             QVERIFY(std::abs(a.marginAcross[size_t(i)] - expected("base-half-width")[0]) < 1e-4);
+        }
+    }
+
+    // Rest poses at either end (expected/rest-frames.txt), as recorded or put there: left out
+    // of the analysis and said, unless the settings keep them.
+    void restPosesAreLeftOut_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("said");
+        for (const QStringList& row :
+             TestSupport::tableRows(TestSupport::dataPath("expected/rest-frames.txt"))) {
+            const auto rows = [](const QString& cell) {
+                return cell == QLatin1String("-") ? QStringList()
+                                                  : cell.split(' ', Qt::SkipEmptyParts);
+            };
+            QTest::newRow(qPrintable(row.value(0)))
+                << row.value(1) << rows(row.value(2)) << rows(row.value(3)) << row.value(4);
+        }
+    }
+
+    void restPosesAreLeftOut()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(QString, said);
+        BvhFile motion;
+        QVERIFY(TestSupport::loadMotion(motion, TestSupport::recordingText(entry)));
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), motion, {});
+        const std::vector<qsizetype> rotations = MotionSamples::rotationColumns(motion);
+        const QList<double> middle = motion.frames[motion.rowCount() / 2];
+        const auto rowsFor = [&](const QString& choice, const QList<double>& end) {
+            QList<QList<double>> rows;
+            if (choice == QLatin1String("zero")) {
+                rows.append(end);
+                for (const qsizetype column : rotations)
+                    rows.last()[column] = 0.0;
+            } else if (choice.startsWith(QLatin1String("held="))) {
+                QList<double> held = middle;
+                held[0] += setup.stature / 2; // the root's first position channel
+                rows = QList<QList<double>>(choice.mid(5).toInt(), held);
+            }
+            return rows;
+        };
+        for (const QString& choice : before) {
+            const QList<QList<double>> rows = rowsFor(choice, motion.frames.first());
+            motion.frames = rows + motion.frames;
+        }
+        for (const QString& choice : after)
+            motion.frames += rowsFor(choice, motion.frames.last());
+        const FrameRange all = FrameRange::all(motion.rowCount());
+        MotionAnalysis analysis = MotionAnalysis::analyse(motion, setup, {}, all);
+        QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));
+        QCOMPARE(analysis.restFrames, said);
+        const FrameRange moving = RestFrames::of(motion, setup.convention, setup.stature).moving;
+        QCOMPARE(analysis.range, moving);
+        QCOMPARE(analysis.size(), moving.count());
+        AnalysisSettings keep;
+        keep.keepRestFrames = true;
+        analysis = MotionAnalysis::analyse(motion, setup, keep, all);
+        QCOMPARE(analysis.range, all);
+        QVERIFY(analysis.restFrames.isEmpty());
+    }
+
+    // The sample walk in capture volumes whose floor tilts or drifts (input/grounds.txt): the
+    // level walk's contacts, within a frame of where each changes, and its events within a
+    // frame; some foot down in every walking frame, and a margin wherever a foot is down.
+    void floorThatIsNotLevel_data()
+    {
+        QTest::addColumn<QStringList>("choices");
+        for (const QStringList& row :
+             TestSupport::tableRows(TestSupport::dataPath("input/grounds.txt")))
+            QTest::newRow(qPrintable(row.value(0))) << row.value(1).split(' ', Qt::SkipEmptyParts);
+    }
+
+    void floorThatIsNotLevel()
+    {
+        QFETCH(QStringList, choices);
+        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), walk, {});
+        TestSupport::Rerig::Source source;
+        source.motion = &walk;
+        source.convention = setup.convention;
+        source.up = setup.upAxisOf(walk).cast<double>();
+        TestSupport::Rerig::Rig rig;
+        for (const QString& choice : choices) {
+            if (choice == QLatin1String("sideways"))
+                rig.tiltSideways = true;
+            else if (choice.startsWith(QLatin1String("tilt=")))
+                rig.tiltDegrees = choice.mid(5).toDouble();
+            else if (choice.startsWith(QLatin1String("rise=")))
+                rig.rise = choice.mid(5).toDouble() * 10.0 / setup.unit.millimetres;
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown choice ") + choice));
+        }
+        const TestSupport::Rerig::Rigged rigged =
+            TestSupport::Rerig::rig(source, rig, setup.convention);
+        BvhFile moved;
+        QVERIFY(TestSupport::loadMotion(moved, rigged.text));
+        const MotionAnalysis level = analyseWalk(walk, {});
+        const MotionAnalysis a = analyseWalk(moved, {});
+        QVERIFY2(level.ok() && a.ok(), qPrintable(a.errorString));
+        QCOMPARE(a.range, level.range);
+
+        QCOMPARE(a.events.size(), level.events.size());
+        for (size_t i = 0; i < a.events.size(); ++i) {
+            const GaitEvent& got = a.events[i];
+            const GaitEvent& want = level.events[i];
+            QVERIFY2(got.foot == want.foot && got.kind == want.kind &&
+                         std::abs(got.frame - want.frame) <= 1,
+                     qPrintable(QStringLiteral("event %1 at %2, not %3")
+                                    .arg(i)
+                                    .arg(got.frame)
+                                    .arg(want.frame)));
+        }
+        const auto changesNear = [&](size_t foot, int i) {
+            const std::vector<unsigned char>& flags = level.contact[foot];
+            for (int k = std::max(1, i - 1); k <= std::min(level.size() - 1, i + 1); ++k) {
+                if (flags[size_t(k)] != flags[size_t(k) - 1])
+                    return true;
+            }
+            return false;
+        };
+        for (int i = 0; i < a.size(); ++i) {
+            const size_t at = size_t(i);
+            for (size_t foot = 0; foot < 2; ++foot)
+                QVERIFY2(a.contact[foot][at] == level.contact[foot][at] || changesNear(foot, i),
+                         qPrintable(QStringLiteral("foot %1 at frame %2").arg(foot).arg(i)));
+            const bool down = a.contact[0][at] || a.contact[1][at];
+            QVERIFY2(down || !a.walking[at], qPrintable(QStringLiteral("frame %1").arg(i)));
+            QCOMPARE(std::isfinite(a.margin[at]), down);
         }
     }
 };

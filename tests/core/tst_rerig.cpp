@@ -168,7 +168,9 @@ private slots:
         const double statureMm = stature * millimetres;
         QVERIFY2(std::abs(setup.stature * setup.unit.millimetres - statureMm) <= 0.01 * statureMm,
                  qPrintable(setup.summary()));
-        for (int i = 0; i < frames; ++i) {
+        QCOMPARE(copy->analysis.range.first - rigged.firstFrame, source->analysis.range.first);
+        QCOMPARE(copy->analysis.size(), source->analysis.size());
+        for (int i = 0; i < source->analysis.size(); ++i) {
             const double miss = (copy->analysis.rawCentre[size_t(i)] * setup.unit.millimetres -
                                  source->analysis.rawCentre[size_t(i)] * millimetres)
                                     .norm();

@@ -114,6 +114,7 @@ public:
     {
         for (const QList<double>& row : std::as_const(source.motion->frames))
             poses.push_back(posed(joints, parents, row, source.convention));
+        moveWorld();
         measureFloor();
         if (rig.reference != Rig::Reference::None) {
             Node reference;
@@ -153,6 +154,7 @@ private:
         tip.parent = addNode(bone);
         addNode(tip);
     }
+    void moveWorld();
     void measureFloor();
     void chooseRests();
     // World turn and place of every node in frame `f`.
@@ -234,6 +236,32 @@ int Rigger::addJoint(int joint, int parent)
         addSideBone(self, j->getName() + QStringLiteral("Jaw"), down + across, down);
     }
     return self;
+}
+
+void Rigger::moveWorld()
+{
+    if (rig.tiltDegrees == 0 && rig.rise == 0)
+        return;
+    const Vector3d& up = source.up;
+    const auto horizontal = [&](const Vector3d& v) { return Vector3d(v - v.dot(up) * up); };
+    const Vector3d start = poses.front().place[0];
+    Vector3d along = horizontal(poses.back().place[0] - start);
+    along = along.norm() > 0 ? along.normalized() : up.unitOrthogonal();
+    const Vector3d axis = rig.tiltSideways ? along : Vector3d(up.cross(along));
+    const Matrix3d tilt =
+        AngleAxisd(rig.tiltDegrees * std::numbers::pi / 180.0, axis).toRotationMatrix();
+    std::vector<double> way(poses.size(), 0.0);
+    for (size_t f = 1; f < poses.size(); ++f)
+        way[f] = way[f - 1] + horizontal(poses[f].place[0] - poses[f - 1].place[0]).norm();
+    for (size_t f = 0; f < poses.size(); ++f) {
+        const double raised = way.back() > 0 ? rig.rise * way[f] / way.back() : 0.0;
+        Pose& pose = poses[f];
+        for (size_t j = 0; j < pose.place.size(); ++j) {
+            pose.place[j] = start + tilt * (pose.place[j] - start) + raised * up;
+            pose.turn[j] = tilt * pose.turn[j];
+        }
+        pose.local[0] = pose.place[0];
+    }
 }
 
 void Rigger::measureFloor()

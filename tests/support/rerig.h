@@ -37,6 +37,14 @@ struct Rig
     bool scrambledNames = false; // every joint renamed to a meaningless token
     double scale = 1.0;          // every length multiplied by this: another unit
     bool restFrameFirst = false; // a frame of the rest pose (every rotation 0) before the motion
+    // A capture volume whose floor is not level. Unlike the choices above these move the
+    // world: it is turned by tiltDegrees about the horizontal axis across the root's way from
+    // its first frame to its last (along it when tiltSideways), about the root's first place,
+    // and raised by `rise` (in the recording's unit) in proportion to the way the root has
+    // come along the floor.
+    double tiltDegrees = 0.0;
+    bool tiltSideways = false;
+    double rise = 0.0;
 };
 
 // What the tool needs to know of the recording.
