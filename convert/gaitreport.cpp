@@ -65,7 +65,8 @@ private:
         font.setBold(bold);
         painter.setFont(font);
     }
-    QString unit() const { return c.setup->unit.name; }
+    // Lengths are shown in metres: one of the motion's units is this many.
+    double metres() const { return c.setup->unit.millimetres / 1000.0; }
     // The strikes of one foot as vertical lines at their times.
     std::vector<ReportPlot::Vertical> strikeLines() const;
 
@@ -83,19 +84,22 @@ void Writer::header(const QString& title)
                      Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("%1: %2").arg(title, QFileInfo(c.source).fileName()));
     setFont(7.5);
-    const QString line =
-        QStringLiteral("Frames %1 to %2 (%3 s at %4 frames/s); %5 profile, %6; unit %7; %8 left "
-                       "and %9 right strides")
-            .arg(a.range.first)
-            .arg(a.range.last)
-            .arg(number(a.range.count() * a.frameTime, 2))
-            .arg(number(1.0 / a.frameTime, 0))
-            .arg(c.setup->profile.title.isEmpty() ? c.setup->profile.name : c.setup->profile.title)
-            .arg(c.setup->originText(), unit())
+    // What was analysed: the frames, or what was left out of them and what was kept.
+    QString frames = QStringLiteral("Frames %1 to %2").arg(a.range.first).arg(a.range.last);
+    if (!a.restFrames.isEmpty())
+        frames = a.restFrames.left(1).toUpper() + a.restFrames.mid(1);
+    // Two lines: what was analysed, then how it was read.
+    const QString lines[2] = {
+        QStringLiteral("%1 (%2 s at %3 frames/s); %4 left and %5 right strides")
+            .arg(frames, number(a.range.count() * a.frameTime, 2), number(1.0 / a.frameTime, 0))
             .arg(c.strides->count(GaitEvent::Left))
-            .arg(c.strides->count(GaitEvent::Right));
-    painter.drawText(QRectF(margin, margin + 12, page.width() - 2 * margin, 12),
-                     Qt::AlignLeft | Qt::AlignVCenter, line);
+            .arg(c.strides->count(GaitEvent::Right)),
+        QStringLiteral("%1 profile, %2; lengths in m (the file's unit: %3)")
+            .arg(c.setup->profile.title.isEmpty() ? c.setup->profile.name : c.setup->profile.title,
+                 c.setup->originText(), c.setup->unit.name)};
+    for (int k = 0; k < 2; ++k)
+        painter.drawText(QRectF(margin, margin + 10 + 9 * k, page.width() - 2 * margin, 9),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[k]);
 }
 
 void Writer::skeleton(const QRectF& area)
@@ -116,9 +120,11 @@ void Writer::skeleton(const QRectF& area)
         ReportPlot plot;
         plot.title = title;
         plot.equalScale = true;
-        plot.xTitle = QStringLiteral("(%1)").arg(unit());
-        plot.yTitle = QStringLiteral("Height (%1)").arg(unit());
-        const auto place = [&](const Vector& p) { return QPointF(p.dot(across), p.dot(a.up)); };
+        plot.xTitle = QStringLiteral("(m)");
+        plot.yTitle = QStringLiteral("Height (m)");
+        const auto place = [&](const Vector& p) {
+            return QPointF(p.dot(across) * metres(), p.dot(a.up) * metres());
+        };
         QPointF low(1e300, 0), high(-1e300, 0);
         for (qsizetype i = 0; i < joints.size(); ++i) {
             const Vector p = pose.getPosition(i).cast<double>();
@@ -132,8 +138,9 @@ void Writer::skeleton(const QRectF& area)
                                    {},
                                    1.4});
         }
-        const double floor = a.floorHeight;
-        plot.curves.push_back({{QPointF(low.x() - 10, floor), QPointF(high.x() + 10, floor)},
+        // The floor under the body, its slope drawn level.
+        const double floor = a.floorHeightAt(pose.getPosition(0).cast<double>()) * metres();
+        plot.curves.push_back({{QPointF(low.x() - 0.1, floor), QPointF(high.x() + 0.1, floor)},
                                QColor(150, 150, 150),
                                {},
                                0.6,
@@ -226,10 +233,10 @@ void Writer::timePlots(const QRectF& area)
     ReportPlot centre;
     centre.title = QStringLiteral("Centre of mass");
     centre.xTitle = QStringLiteral("Time (s)");
-    centre.yTitle = QStringLiteral("Height above the floor (%1)").arg(unit());
+    centre.yTitle = QStringLiteral("Height above the floor (m)");
     ReportPlot::Curve height_{{}, Qt::black, QStringLiteral("Height"), 1.0};
     for (size_t i = 0; i < a.centre.size(); ++i)
-        height_.points.emplace_back(time(i), a.centre[i].dot(a.up) - a.floorHeight);
+        height_.points.emplace_back(time(i), a.heightAboveFloor(a.centre[i]) * metres());
     centre.curves.push_back(height_);
     centre.verticals = strikeLines();
     centre.draw(painter, QRectF(area.left(), area.top(), area.width(), height));
@@ -241,9 +248,11 @@ void Writer::timePlots(const QRectF& area)
     Vector along = a.horizontal(a.centre.back() - a.centre.front());
     along = along.norm() > 0 ? along.normalized() : a.walkingDirection.front();
     const Vector across = along.cross(a.up);
-    floor.xTitle = QStringLiteral("Along the walk (%1)").arg(unit());
-    floor.yTitle = QStringLiteral("Across, right + (%1)").arg(unit());
-    const auto onFloor = [&](const Vector& p) { return QPointF(p.dot(along), p.dot(across)); };
+    floor.xTitle = QStringLiteral("Along the walk (m)");
+    floor.yTitle = QStringLiteral("Across, right + (m)");
+    const auto onFloor = [&](const Vector& p) {
+        return QPointF(p.dot(along) * metres(), p.dot(across) * metres());
+    };
     ReportPlot::Curve path{{}, Qt::black, QStringLiteral("Centre"), 1.0};
     ReportPlot::Curve xcom{{}, QColor(0, 160, 0), QStringLiteral("Extrapolated centre"), 0.8};
     for (size_t i = 0; i < a.centre.size(); ++i) {
@@ -273,7 +282,7 @@ void Writer::timePlots(const QRectF& area)
     ReportPlot margins;
     margins.title = QStringLiteral("Margin of stability");
     margins.xTitle = QStringLiteral("Time (s)");
-    margins.yTitle = QStringLiteral("Margin (%1)").arg(unit());
+    margins.yTitle = QStringLiteral("Margin (m)");
     const std::vector<double>* tracks[3] = {&a.margin, &a.marginAlong, &a.marginAcross};
     const QString labels[3] = {QStringLiteral("Margin"), QStringLiteral("Along"),
                                QStringLiteral("Across")};
@@ -281,7 +290,7 @@ void Writer::timePlots(const QRectF& area)
     for (int k = 0; k < 3; ++k) {
         ReportPlot::Curve curve{{}, colours[k], labels[k], k == 0 ? 1.0 : 0.7};
         for (size_t i = 0; i < tracks[k]->size(); ++i)
-            curve.points.emplace_back(time(i), (*tracks[k])[i]);
+            curve.points.emplace_back(time(i), (*tracks[k])[i] * metres());
         margins.curves.push_back(curve);
     }
     margins.verticals = strikeLines();

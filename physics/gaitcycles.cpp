@@ -53,7 +53,8 @@ std::array<double, GaitCycles::points> GaitCycles::resample(std::span<const doub
     return result;
 }
 
-GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides)
+GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides,
+                          Strides::Units units)
 {
     GaitCycles cycles;
     for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
@@ -79,12 +80,20 @@ GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides
                                {&angles.degrees[0][size_t(a)], &angles.degrees[1][size_t(a)]}});
     }
     const int n = analysis.size();
+    const bool si = units == Strides::Units::SI;
+    const double scale = si ? strides.unit.millimetres / 1000.0 : 1.0;
     std::vector<double> height(static_cast<size_t>(n)), speed(static_cast<size_t>(n));
+    std::vector<double> margin = analysis.margin;
     for (size_t i = 0; i < size_t(n); ++i) {
-        height[i] = analysis.centre[i].dot(analysis.up) - analysis.floorHeight;
+        height[i] = analysis.heightAboveFloor(analysis.centre[i]);
         speed[i] = analysis.velocity[i].norm();
+        if (si) {
+            height[i] *= scale;
+            speed[i] *= scale;
+            margin[i] *= scale;
+        }
     }
-    const QString& unit = strides.unit.name;
+    const QString unit = si ? QStringLiteral("m") : strides.unit.name;
     sources.push_back({QStringLiteral("COM_HEIGHT"),
                        QStringLiteral("Height of the centre of mass (%1)").arg(unit),
                        {&height, &height}});
@@ -94,7 +103,7 @@ GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides
     if (analysis.hasFeet)
         sources.push_back({QStringLiteral("MOS"),
                            QStringLiteral("Margin of stability (%1)").arg(unit),
-                           {&analysis.margin, &analysis.margin}});
+                           {&margin, &margin}});
 
     for (const Source& source : sources) {
         Curve curve;

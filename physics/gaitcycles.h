@@ -2,6 +2,7 @@
 
 #include "model/writeresult.h"
 #include "physics/gaitevents.h"
+#include "physics/strides.h"
 
 #include <QString>
 
@@ -10,7 +11,6 @@
 #include <vector>
 
 struct MotionAnalysis;
-struct Strides;
 
 // The curves of a walk over the gait cycle: every stride resampled to 101 points (0 to 100 %,
 // from a foot strike to the next strike of that foot), and per side the mean and standard
@@ -44,8 +44,10 @@ struct GaitCycles
     static std::array<double, points> resample(std::span<const double> samples, int first,
                                                int strike, int nextStrike);
 
-    // The cycles of the strides of an analysis.
-    static GaitCycles of(const MotionAnalysis& analysis, const Strides& strides);
+    // The cycles of the strides of an analysis, lengths and speeds in metres (what a lab
+    // reads) or in the motion's own unit (as the cycles table has them).
+    static GaitCycles of(const MotionAnalysis& analysis, const Strides& strides,
+                         Strides::Units units = Strides::Units::SI);
 
     // FOOT, PERCENT, STRIDES, then each curve's NAME_MEAN and NAME_SD: 101 rows per side that
     // has a stride.

@@ -28,7 +28,7 @@ const char* const parameterNames[Strides::parameterCount] = {
     "STRIDE_LENGTH",  "STEP_LENGTH",   "STEP_WIDTH",
     "SPEED"};
 
-// The metre columns follow the motion's unit's, in this order.
+// The columns of lengths and speed after the main ones: in metres, then in the motion's unit.
 const Strides::Parameter lengths[] = {Strides::StrideLength, Strides::StepLength,
                                       Strides::StepWidth, Strides::Speed};
 
@@ -36,6 +36,13 @@ QString metreName(Strides::Parameter parameter)
 {
     return Strides::nameOf(parameter) +
            (parameter == Strides::Speed ? QStringLiteral("_M_S") : QStringLiteral("_M"));
+}
+
+QString fileUnitName(Strides::Parameter parameter)
+{
+    return Strides::nameOf(parameter) + (parameter == Strides::Speed
+                                             ? QStringLiteral("_FILE_UNIT_S")
+                                             : QStringLiteral("_FILE_UNIT"));
 }
 
 } // namespace
@@ -117,15 +124,20 @@ QString Strides::nameOf(Parameter parameter)
     return QLatin1String(parameterNames[parameter]);
 }
 
-QString Strides::titleOf(Parameter parameter) const
+QString Strides::titleOf(Parameter parameter)
 {
     static const char* const titles[parameterCount] = {
         "Stride time (s)",      "Step time (s)",       "Cadence (steps/min)",
         "Stance (% of stride)", "Swing (% of stride)", "Double support (% of stride)",
-        "Stride length (%1)",   "Step length (%1)",    "Step width (%1)",
-        "Speed (%1/s)"};
-    const QString title = QLatin1String(titles[parameter]);
-    return isLength(parameter) ? title.arg(unit.name) : title;
+        "Stride length (m)",    "Step length (m)",     "Step width (m)",
+        "Speed (m/s)"};
+    return QLatin1String(titles[parameter]);
+}
+
+double Strides::siValueOf(const Stride& stride, Parameter parameter) const
+{
+    const double value = valueOf(stride, parameter);
+    return isLength(parameter) ? value * unit.millimetres / 1000.0 : value;
 }
 
 bool Strides::isLength(Parameter parameter)
@@ -170,12 +182,15 @@ int Strides::count(GaitEvent::Foot foot) const
     return n;
 }
 
-Strides::Statistic Strides::statistic(GaitEvent::Foot foot, Parameter parameter) const
+Strides::Statistic Strides::statistic(GaitEvent::Foot foot, Parameter parameter, Units units) const
 {
+    const auto valueIn = [&](const Stride& stride) {
+        return units == Units::SI ? siValueOf(stride, parameter) : valueOf(stride, parameter);
+    };
     Statistic result;
     double sum = 0.0;
     for (const Stride& stride : strides) {
-        const double value = valueOf(stride, parameter);
+        const double value = valueIn(stride);
         if (stride.foot == foot && std::isfinite(value)) {
             ++result.count;
             sum += value;
@@ -184,7 +199,7 @@ Strides::Statistic Strides::statistic(GaitEvent::Foot foot, Parameter parameter)
     result.mean = result.count > 0 ? sum / result.count : notANumber;
     double squares = 0.0;
     for (const Stride& stride : strides) {
-        const double value = valueOf(stride, parameter);
+        const double value = valueIn(stride);
         if (stride.foot == foot && std::isfinite(value))
             squares += (value - result.mean) * (value - result.mean);
     }
@@ -209,7 +224,8 @@ std::vector<Strides::TableRow> Strides::table() const
                                  QString::number(count(GaitEvent::Right)), QString()}}};
     for (int p = 0; p < parameterCount; ++p) {
         const auto parameter = Parameter(p);
-        const int decimals = parameter == StrideTime || parameter == StepTime ? 3 : 1;
+        const int decimals =
+            parameter == StrideTime || parameter == StepTime || isLength(parameter) ? 3 : 1;
         TableRow row{titleOf(parameter), {}};
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
             const Statistic side = statistic(foot, parameter);
@@ -235,6 +251,8 @@ WriteResult Strides::writeCsv(const QString& fileName) const
         header += QLatin1Char(',') + nameOf(Parameter(parameter));
     for (const Parameter parameter : lengths)
         header += QLatin1Char(',') + metreName(parameter);
+    for (const Parameter parameter : lengths)
+        header += QLatin1Char(',') + fileUnitName(parameter);
     writer.addText(header);
     writer.endLine();
     std::array<int, 2> numbers{};
@@ -250,9 +268,11 @@ WriteResult Strides::writeCsv(const QString& fileName) const
                              cell(s.strike * frameTime),
                              unit.name};
         for (int parameter = 0; parameter < parameterCount; ++parameter)
-            cells.append(cell(valueOf(s, Parameter(parameter))));
+            cells.append(cell(siValueOf(s, Parameter(parameter))));
         for (const Parameter parameter : lengths)
-            cells.append(cell(valueOf(s, parameter) * unit.millimetres / 1000.0));
+            cells.append(cell(siValueOf(s, parameter)));
+        for (const Parameter parameter : lengths)
+            cells.append(cell(valueOf(s, parameter)));
         writer.addText(cells.join(QLatin1Char(',')));
         writer.endLine();
     }
@@ -266,6 +286,8 @@ QString Strides::summaryHeader()
         names.append(nameOf(Parameter(parameter)));
     for (const Parameter parameter : lengths)
         names.append(metreName(parameter));
+    for (const Parameter parameter : lengths)
+        names.append(fileUnitName(parameter));
     QStringList columns = {QStringLiteral("FILE"), QStringLiteral("UNIT"),
                            QStringLiteral("LEFT_STRIDES"), QStringLiteral("RIGHT_STRIDES")};
     for (const QString& name : names) {
@@ -286,18 +308,20 @@ QString Strides::summaryRow(const QString& file) const
                QLatin1Char('"');
     QStringList cells = {name, unit.name, QString::number(count(GaitEvent::Left)),
                          QString::number(count(GaitEvent::Right))};
-    const auto addParameter = [&](Parameter parameter, double scale) {
+    const auto addParameter = [&](Parameter parameter, Units units) {
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
-            const Statistic statistic = this->statistic(foot, parameter);
-            cells.append(cell(statistic.mean * scale));
-            cells.append(cell(statistic.sd * scale));
+            const Statistic statistic = this->statistic(foot, parameter, units);
+            cells.append(cell(statistic.mean));
+            cells.append(cell(statistic.sd));
         }
         cells.append(cell(symmetryIndex(parameter)));
     };
     for (int parameter = 0; parameter < parameterCount; ++parameter)
-        addParameter(Parameter(parameter), 1.0);
+        addParameter(Parameter(parameter), Units::SI);
     for (const Parameter parameter : lengths)
-        addParameter(parameter, unit.millimetres / 1000.0);
+        addParameter(parameter, Units::SI);
+    for (const Parameter parameter : lengths)
+        addParameter(parameter, Units::File);
     return cells.join(QLatin1Char(','));
 }
 

@@ -14,7 +14,7 @@ struct MotionAnalysis;
 
 // One stride: from a foot strike to the next strike of the same foot, with the other foot's
 // off and strike and this foot's off between them, in that order. Frames are the motion's;
-// times in seconds, lengths in the motion's unit.
+// times in seconds, lengths in the motion's unit (Strides shows them in metres).
 struct Stride
 {
     GaitEvent::Foot foot = GaitEvent::Left;
@@ -81,20 +81,29 @@ struct Strides
     // walk. Lengths from the heels (or ankles) as the analysis follows them.
     static Strides of(const MotionAnalysis& analysis, const LengthUnit& unit);
 
-    // "STRIDE_TIME", ...; the title with its unit ("Stride time (s)", "Stride length (cm)").
+    // "STRIDE_TIME", ...; the title with its unit ("Stride time (s)", "Stride length (m)").
     static QString nameOf(Parameter parameter);
-    QString titleOf(Parameter parameter) const;
+    static QString titleOf(Parameter parameter);
     // Whether a parameter is a length (or a speed) of the motion's unit.
     static bool isLength(Parameter parameter);
+    // A parameter of a stride in the motion's unit, and in SI units (metres, m/s).
     static double valueOf(const Stride& stride, Parameter parameter);
+    double siValueOf(const Stride& stride, Parameter parameter) const;
     int count(GaitEvent::Foot foot) const;
-    Statistic statistic(GaitEvent::Foot foot, Parameter parameter) const;
+    // The units a parameter is given in: SI (seconds, metres, m/s), or the motion's own.
+    enum class Units
+    {
+        SI,
+        File
+    };
+    // The mean and SD of a parameter over a side's strides.
+    Statistic statistic(GaitEvent::Foot foot, Parameter parameter, Units units = Units::SI) const;
     // Robinson's symmetry index (1987): 100 (right - left) / the mean of the two. NaN unless
     // both sides have a stride.
     double symmetryIndex(Parameter parameter) const;
     // The spatiotemporal table: the strides of each side, then a row per parameter with each
-    // side's "mean ± SD" (times to 3 decimals, the rest to 1) and the symmetry index; "–"
-    // where there is no value.
+    // side's "mean ± SD" in SI units (times, lengths and speeds to 3 decimals, the rest to 1)
+    // and the symmetry index; "–" where there is no value.
     std::vector<TableRow> table() const;
     // The mean share of the stride the foot is on the floor: where its mean toe off lies.
     double meanToeOffPercent(GaitEvent::Foot foot) const
@@ -102,10 +111,12 @@ struct Strides
         return statistic(foot, StancePercent).mean;
     }
 
-    // One row per stride: its foot, frames and times, then every parameter, lengths in the
-    // motion's unit (UNIT names it) and in metres.
+    // One row per stride: its foot, frames and times, then every parameter in SI units, the
+    // lengths and speed again in metres (the _M columns, as scripts read them) and in the
+    // motion's unit (UNIT names it: the _FILE_UNIT columns).
     WriteResult writeCsv(const QString& fileName) const;
-    // The summary table: a header line, then one row per file (`rows` from summaryRow).
+    // The summary table: a header line, then one row per file (`rows` from summaryRow), its
+    // columns as the strides table's.
     static QString summaryHeader();
     QString summaryRow(const QString& file) const;
     static WriteResult writeSummary(const QString& fileName, const QStringList& rows);

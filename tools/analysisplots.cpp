@@ -133,17 +133,14 @@ AnalysisPlots::AnalysisPlots(QWidget* parent) : QWidget(parent)
     addPlot(tr("Margin of stability"));
     for (QChartView* view : std::as_const(views))
         layout->addWidget(view);
-    setLengthUnit(LengthUnit::centimetres().name);
+    nameUnits();
 }
 
-void AnalysisPlots::setLengthUnit(const QString& unit)
+void AnalysisPlots::nameUnits()
 {
-    // A unit of several words ("CMU length unit (1/0.45 in)") reads better per second in words.
-    const QString perSecond =
-        unit.contains(QLatin1Char(' ')) ? tr("%1 per s").arg(unit) : tr("%1/s").arg(unit);
-    plots[0].value->setTitleText(tr("Position (%1)").arg(unit));
-    plots[1].value->setTitleText(tr("Speed (%1)").arg(perSecond));
-    plots[2].value->setTitleText(tr("Margin (%1)").arg(unit));
+    plots[0].value->setTitleText(tr("Position (m)"));
+    plots[1].value->setTitleText(tr("Speed (m/s)"));
+    plots[2].value->setTitleText(tr("Margin (m)"));
 }
 
 AnalysisPlots::Plot& AnalysisPlots::addPlot(const QString& title)
@@ -221,7 +218,6 @@ void AnalysisPlots::setDocument(MotionDocument* shown)
 
 void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit& unit)
 {
-    setLengthUnit(unit.name);
     for (Plot& plot : plots)
         plot.chart->removeAllSeries();
     frameCount = analysis && analysis->ok() ? analysis->size() : 0;
@@ -242,7 +238,11 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit
     frameTime = analysis->frameTime;
     const QColor colours[3] = {QColor(200, 40, 40), QColor(30, 150, 30), QColor(40, 70, 210)};
     const char* axes[3] = {"x", "y", "z"};
-    const auto curve = [&](const std::vector<double>& values) {
+    // Lengths in metres, whatever the motion's unit.
+    const double metres = unit.millimetres / 1000.0;
+    const auto curve = [&](std::vector<double> values) {
+        for (double& value : values)
+            value *= metres;
         return curveOf(values, firstFrame, frameTime);
     };
 
@@ -301,7 +301,7 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit
                 const int i = analysis->indexOf(event.frame);
                 if (event.foot == kind.foot && event.kind == kind.kind && i >= 0 &&
                     std::isfinite(values[size_t(i)]))
-                    marks->append(event.frame * frameTime, values[size_t(i)]);
+                    marks->append(event.frame * frameTime, values[size_t(i)] * metres);
             }
             plot.chart->addSeries(marks);
             marks->attachAxis(plot.time);

@@ -63,7 +63,7 @@ public:
     // The document whose current frame the cursor shows (null: none).
     void setDocument(MotionDocument* shown);
     // Plots `analysis` (taking what it draws; it need not outlive the call), whose lengths are
-    // in `unit`; null clears.
+    // in `unit`, in metres; null clears.
     void setAnalysis(const MotionAnalysis* analysis, const LengthUnit& unit);
     // The plots as one image: SVG (vector) for a name ending in .svg, else a PNG; both with
     // the cursor.
@@ -90,8 +90,8 @@ private:
     };
 
     Plot& addPlot(const QString& title);
-    // Names the unit (its name) in the titles of the value axes.
-    void setLengthUnit(const QString& unit);
+    // Names the units, metres, in the titles of the value axes.
+    void nameUnits();
     QLineSeries* addCurve(Plot& plot, const QString& name, const QColor& colour, qreal width);
     // The value axis spans the curves shown.
     void fitValueAxis(Plot& plot);

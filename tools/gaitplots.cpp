@@ -80,15 +80,17 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
         mean->setName(side == 0 ? QStringLiteral("Left") : QStringLiteral("Right"));
         attach(mean);
     }
-    // At least one unit from bottom to top, so that a curve that hardly moves (an angle the
-    // walk keeps at 0) reads as flat, not as noise blown up.
+    // At least a degree from bottom to top (a centimetre, or a centimetre a second, for the
+    // centre's curves, in metres), so that a curve that hardly moves (an angle the walk keeps
+    // at 0) reads as flat, not as noise blown up.
+    const double least = curve.title.endsWith(QLatin1String("(deg)")) ? 1.0 : 0.01;
     if (!(low <= high)) {
-        low = -1;
-        high = 1;
-    } else if (high - low < 1) {
+        low = -least;
+        high = least;
+    } else if (high - low < least) {
         const double middle = (high + low) / 2;
-        low = middle - 0.5;
-        high = middle + 0.5;
+        low = middle - least / 2;
+        high = middle + least / 2;
     }
     const double pad = (high - low) * 0.05;
     y->setRange(low - pad, high + pad);

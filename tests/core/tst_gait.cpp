@@ -108,6 +108,7 @@ private slots:
         const QList<QStringList> rows = TestSupport::tableRows(
             TestSupport::dataPath(QStringLiteral("expected/stride-statistics.txt")));
         Strides strides;
+        strides.unit = LengthUnit::metres();
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
             for (const double length : numbers(rows[foot][1])) {
                 Stride s;
@@ -248,7 +249,7 @@ private slots:
         QVERIFY(knee);
         std::array<double, 2> peaks{};
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
-            QVERIFY(strides.count(foot) >= 2);
+            QVERIFY(strides.count(foot) >= 1);
             const double cadence = strides.statistic(foot, Strides::Cadence).mean;
             QVERIFY2(cadence >= limits[0] && cadence <= limits[1],
                      qPrintable(QString::number(cadence)));
