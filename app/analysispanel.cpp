@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -69,7 +70,20 @@ AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindo
     connect(&document, &MotionDocument::motionReplaced, this, &AnalysisPanel::analyse);
     connect(&document, &MotionDocument::setupChanged, this, &AnalysisPanel::analyse);
     connect(&document, &MotionDocument::modelChanged, this, &AnalysisPanel::analyse);
-    connect(&document, &MotionDocument::analysisSettingsChanged, this, &AnalysisPanel::analyse);
+    connect(&document, &MotionDocument::analysisSettingsChanged, this, [this] {
+        const QSignalBlocker quiet(keepRestFrames);
+        keepRestFrames->setChecked(this->document.getAnalysisSettings().keepRestFrames);
+        analyse();
+    });
+    // Rest and calibration poses at the motion's ends are left out of the analysis unless
+    // this is checked.
+    keepRestFrames = new QAction(tr("Keep Rest Frames"), this);
+    keepRestFrames->setCheckable(true);
+    connect(keepRestFrames, &QAction::toggled, this, [this](bool on) {
+        AnalysisSettings settings = this->document.getAnalysisSettings();
+        settings.keepRestFrames = on;
+        this->document.setAnalysisSettings(settings);
+    });
     connect(&document, &MotionDocument::motionEdited, this, &AnalysisPanel::analyseLater);
     connect(&document, &MotionDocument::markedRangeChanged, this, &AnalysisPanel::analyseLater);
     connect(&document, &MotionDocument::currentFrameChanged, this, &AnalysisPanel::showOverlay);
@@ -98,6 +112,7 @@ void AnalysisPanel::fillMenu(QMenu* menu)
     menu->addSeparator();
     menu->addActions(overlayActions);
     menu->addSeparator();
+    menu->addAction(keepRestFrames);
     menu->addAction(tr("Settings..."), this, &AnalysisPanel::editSettings);
 }
 
@@ -121,10 +136,12 @@ void AnalysisPanel::analyse()
 {
     if (document.isOpen() && isWanted()) {
         analyseNow();
-        if (!analysis->ok())
+        if (!analysis->ok()) {
             emit statusMessage(tr("No analysis: %1").arg(analysis->errorString));
-        else if (!analysis->angles.notes.isEmpty())
-            emit statusMessage(tr("Joint angles: %1.").arg(analysis->angles.notes.join(tr("; "))));
+            return;
+        }
+        if (const QString said = notes(); !said.isEmpty())
+            emit statusMessage(said);
         return;
     }
     pause.stop();
@@ -134,6 +151,16 @@ void AnalysisPanel::analyse()
     plots->setAnalysis(nullptr, document.getSetup().unit);
     gaitPlots->setGait(nullptr, nullptr);
     showOverlay();
+}
+
+QString AnalysisPanel::notes() const
+{
+    QStringList said;
+    if (analysis && analysis->ok() && !analysis->restFrames.isEmpty())
+        said.append(tr("Analysis: %1.").arg(analysis->restFrames));
+    if (analysis && analysis->ok() && !analysis->angles.notes.isEmpty())
+        said.append(tr("Joint angles: %1.").arg(analysis->angles.notes.join(tr("; "))));
+    return said.join(QLatin1Char(' '));
 }
 
 void AnalysisPanel::analyseNow()

@@ -41,6 +41,9 @@ public:
     const MotionAnalysis* currentAnalysis();
     // The analysis as it stands, without analysing; null when there is none.
     const MotionAnalysis* getAnalysis() const { return analysis ? &*analysis : nullptr; }
+    // What the analysis shown tells the user beyond its numbers: the rest poses it left out,
+    // the joint angles it could not measure. Empty when there is nothing to tell.
+    QString notes() const;
     AnalysisPlots* getPlots() const { return plots; }
     GaitPlots* getGaitPlots() const { return gaitPlots; }
     QDockWidget* getDock() const { return dock; }
@@ -89,6 +92,7 @@ private:
     GaitPlots* gaitPlots = nullptr; // owned by the dock
     QDockWidget* dock = nullptr;    // owned by the window
     QList<QAction*> overlayActions;
+    QAction* keepRestFrames = nullptr;
     QTimer pause;
     bool sized = false; // the dock was given its first height
 };

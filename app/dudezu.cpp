@@ -61,8 +61,8 @@ DudEzu::DudEzu(QWidget* parent, Qt::WindowFlags flags)
     analysisPanel->fillMenu(analysisMenu);
     ui.menuExport->addAction(tr("OpenSim Markers (TRC)..."), exportCommands,
                              &ExportCommands::saveTrc);
-    ui.menuExport->addActions(
-        {exportCommands->c3dCentres, exportCommands->c3dAngles, exportCommands->c3dUniqueLabels});
+    ui.menuExport->addActions({exportCommands->c3dEvents, exportCommands->c3dCentres,
+                               exportCommands->c3dAngles, exportCommands->c3dUniqueLabels});
     analysisPanel->fillExportMenu(ui.menuExport);
     connectDocument();
     ui.bvhView->setDocument(&document);
@@ -372,6 +372,8 @@ bool DudEzu::loadFile(const QString& fileName)
                            .arg(document.getMotion().root->getAllJoints().size())};
     status += result.warnings;
     status += setupText();
+    if (const QString notes = analysisPanel->notes(); !notes.isEmpty())
+        status += notes;
     statusBar()->showMessage(status.join(QLatin1Char(' ')));
     return true;
 }

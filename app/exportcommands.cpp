@@ -1,7 +1,7 @@
 #include "exportcommands.h"
 
 #include "app/progressdialogsink.h"
-#include "convert/c3dextras.h"
+#include "convert/c3drequest.h"
 #include "convert/opensimfiles.h"
 #include "export/c3dexport.h"
 #include "model/jointtables.h"
@@ -15,6 +15,8 @@
 #include <QAction>
 #include <QDir>
 
+#include <optional>
+
 ExportCommands::ExportCommands(MotionDocument& document, QObject* parent)
     : QObject(parent), document(document)
 {
@@ -26,6 +28,8 @@ ExportCommands::ExportCommands(MotionDocument& document, QObject* parent)
     c3dCentres = option(tr("C3D: Centre of Mass Points"));
     c3dAngles = option(tr("C3D: Joint Angle Points"));
     c3dUniqueLabels = option(tr("C3D: Unique Labels"));
+    c3dEvents = option(tr("C3D: Gait Events"));
+    c3dEvents->setChecked(true);
 }
 
 QString ExportCommands::writtenText(const QString& fileName, const FrameRange& frames,
@@ -138,29 +142,35 @@ void ExportCommands::saveC3D()
         QStringLiteral("*.c3d"));
     if (fileName.isEmpty())
         return;
-    const ExportOptions options = document.getSetup().exportOptions(motion);
-    // The points for gait software come from the analysis of the whole motion, as the file.
-    C3DExport::ExtraPoints extra;
-    if (c3dCentres->isChecked() || c3dAngles->isChecked()) {
-        const MotionAnalysis analysis =
-            MotionAnalysis::analyse(motion, document.getSetup(), document.getAnalysisSettings(),
-                                    FrameRange::all(motion.rowCount()));
-        if (!analysis.ok())
+    C3DRequest request;
+    request.fileName = fileName;
+    request.options = document.getSetup().exportOptions(motion);
+    request.uniqueLabels = c3dUniqueLabels->isChecked();
+    request.centres = c3dCentres->isChecked();
+    request.angles = c3dAngles->isChecked();
+    request.events = c3dEvents->isChecked();
+    // The events and points for gait software come from the analysis of the whole motion, as
+    // the file: the converter's, for the same choices.
+    std::optional<MotionAnalysis> analysis;
+    QStringList notes;
+    if (request.needsAnalysis()) {
+        analysis = MotionAnalysis::analyse(motion, document.getSetup(),
+                                           document.getAnalysisSettings(), request.options.range);
+        if (!analysis->ok() && (request.centres || request.angles))
             return UserDialogs::warning(
                 tr("Kinovane"),
-                tr("No analysis for the C3D file's extra points: %1").arg(analysis.errorString));
-        extra = C3DExtras::of(analysis, c3dCentres->isChecked(), c3dAngles->isChecked(),
-                              options.millimetresPerUnit);
+                tr("No analysis for the C3D file's extra points: %1").arg(analysis->errorString));
+        if (!analysis->ok())
+            notes.append(tr("no gait events (no analysis: %1)").arg(analysis->errorString));
+        request.analysis = &*analysis;
     }
-    const QStringList labels =
-        c3dUniqueLabels->isChecked()
-            ? OpenSimFiles::markerNames(motion,
-                                        QList<bool>(motion.root->getAllJoints().size(), true))
-            : QStringList();
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    const WriteResult result =
-        C3DExport::exportMotion(motion, fileName, options, {}, &progress, nullptr, labels, extra);
+    const WriteResult result = request.write(motion, &progress, nullptr, &notes);
     if (!result.ok)
         return UserDialogs::writeFailure(result);
-    emit statusMessage(writtenText(fileName, options.range, motion.root->getAllJoints().size()));
+    const ExportOptions& options = request.options;
+    QString said = writtenText(fileName, options.range, motion.root->getAllJoints().size());
+    if (!notes.isEmpty())
+        said += QStringLiteral("; ") + notes.join(QStringLiteral("; "));
+    emit statusMessage(said);
 }

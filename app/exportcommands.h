@@ -36,11 +36,13 @@ public slots:
     void saveTrc();
 
 public:
-    // What the C3D export adds for gait software (checkable, off at first): the centre of mass
-    // and the extrapolated centre as points, the joint angles as points, unique labels.
+    // What the C3D export adds for gait software (checkable): the centre of mass and the
+    // extrapolated centre as points, the joint angles as points, unique labels (off at
+    // first), and the gait events (on at first).
     QAction* c3dCentres = nullptr;
     QAction* c3dAngles = nullptr;
     QAction* c3dUniqueLabels = nullptr;
+    QAction* c3dEvents = nullptr; // checked unless the user unchecks it
 
 signals:
     void statusMessage(const QString& text);

@@ -4,20 +4,27 @@
 #include "physics/motionanalysis.h"
 
 #include <array>
+#include <limits>
 #include <utility>
 
 C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centres, bool angles,
-                                     double millimetresPerUnit)
+                                     double millimetresPerUnit, FrameRange frames)
 {
     C3DExport::ExtraPoints extra;
-    const size_t n = size_t(analysis.size());
+    const size_t n = size_t(frames.count());
+    const Eigen::Vector3d none =
+        Eigen::Vector3d::Constant(std::numeric_limits<double>::quiet_NaN());
+    // Where the analysis holds the i-th frame of the file; -1 where it does not.
+    const auto at = [&](size_t i) { return analysis.indexOf(frames.first + int(i)); };
     if (centres) {
         for (const auto& [label, track] :
              {std::pair{QStringLiteral("CentreOfMass"), &analysis.centre},
               {QStringLiteral("XCoM"), &analysis.extrapolatedCentre}}) {
-            std::vector<Eigen::Vector3d> samples(n);
-            for (size_t i = 0; i < n; ++i)
-                samples[i] = C3DAxes::fromBvh((*track)[i], millimetresPerUnit);
+            std::vector<Eigen::Vector3d> samples(n, none);
+            for (size_t i = 0; i < n; ++i) {
+                if (const int k = at(i); k >= 0)
+                    samples[i] = C3DAxes::fromBvh((*track)[size_t(k)], millimetresPerUnit);
+            }
             extra.labels.append(label);
             extra.samples.push_back(std::move(samples));
         }
@@ -25,7 +32,7 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
     if (!angles)
         return extra;
     using A = JointAngles::Angle;
-    constexpr A none = JointAngles::angleCount;
+    constexpr A unused = JointAngles::angleCount;
     const struct
     {
         const char* name;
@@ -33,9 +40,9 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
     } joints[] = {
         {"PelvisAngles",
          {JointAngles::PelvisTilt, JointAngles::PelvisObliquity, JointAngles::PelvisRotation}},
-        {"HipAngles", {JointAngles::HipFlexion, JointAngles::HipAdduction, none}},
-        {"KneeAngles", {JointAngles::KneeFlexion, none, none}},
-        {"AnkleAngles", {JointAngles::AnkleDorsiflexion, none, none}},
+        {"HipAngles", {JointAngles::HipFlexion, JointAngles::HipAdduction, unused}},
+        {"KneeAngles", {JointAngles::KneeFlexion, unused, unused}},
+        {"AnkleAngles", {JointAngles::AnkleDorsiflexion, unused, unused}},
         {"TrunkAngles",
          {JointAngles::TrunkFlexion, JointAngles::TrunkLateralBending,
           JointAngles::TrunkRotation}}};
@@ -44,13 +51,17 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
         for (const auto& joint : joints) {
             if (!analysis.angles.has(joint.components[0]))
                 continue;
-            std::vector<Eigen::Vector3d> samples(n, Eigen::Vector3d::Zero());
-            for (int axis = 0; axis < 3; ++axis) {
-                const A angle = joint.components[size_t(axis)];
-                if (angle == none || !analysis.angles.has(angle))
+            std::vector<Eigen::Vector3d> samples(n, none);
+            for (size_t i = 0; i < n; ++i) {
+                const int k = at(i);
+                if (k < 0)
                     continue;
-                for (size_t i = 0; i < n; ++i)
-                    samples[i][axis] = analysis.angles.degrees[s][size_t(angle)][i];
+                samples[i].setZero();
+                for (int axis = 0; axis < 3; ++axis) {
+                    const A angle = joint.components[size_t(axis)];
+                    if (angle != unused && analysis.angles.has(angle))
+                        samples[i][axis] = analysis.angles.degrees[s][size_t(angle)][size_t(k)];
+                }
             }
             const QString label = QLatin1String(side) + QLatin1String(joint.name);
             extra.labels.append(label);

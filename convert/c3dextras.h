@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/c3dexport.h"
+#include "model/framerange.h"
 
 struct MotionAnalysis;
 
@@ -10,8 +11,9 @@ namespace C3DExtras {
 // (CentreOfMass) and the extrapolated centre (XCoM) as places in the file's axes and
 // millimetres, and each joint's angles in degrees as points (LHipAngles, RKneeAngles, ...),
 // x, y and z the flexion, ab/adduction and rotation (0 for a component the landmarks do not
-// give), listed as angles. One sample per frame analysed.
+// give), listed as angles. One sample per frame of `frames`, not finite (written as invalid)
+// where the analysis has none.
 C3DExport::ExtraPoints of(const MotionAnalysis& analysis, bool centres, bool angles,
-                          double millimetresPerUnit);
+                          double millimetresPerUnit, FrameRange frames);
 
 } // namespace C3DExtras

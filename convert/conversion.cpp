@@ -1,6 +1,6 @@
 #include "conversion.h"
 
-#include "convert/c3dextras.h"
+#include "convert/c3drequest.h"
 #include "convert/consoleprogress.h"
 #include "convert/gaitreport.h"
 #include "convert/opensimfiles.h"
@@ -85,24 +85,6 @@ static bool modelFits(const MotionSetup& setup, const QString& input)
         report(
             QStringLiteral("%1: no centre-of-mass table written (%2)").arg(input, setup.summary()));
     return problems.isEmpty();
-}
-
-// The gait events as the C3D file's EVENT group holds them: times from its first frame, at the
-// rate it declares.
-static QList<C3DEvent> c3dEventsOf(const MotionAnalysis& analysis, const QString& input)
-{
-    QList<C3DEvent> events;
-    const int rate = C3DExport::frameRate(analysis.frameTime);
-    for (const GaitEvent& event : analysis.events)
-        events.append({event.footName(), event.kindName(),
-                       double(event.frame - analysis.range.first) / rate});
-    if (events.size() > C3DParameter::maxDimension)
-        report(QStringLiteral("%1: the C3D file holds the first %2 of the %3 gait events; the "
-                              "events table holds them all")
-                   .arg(input)
-                   .arg(C3DParameter::maxDimension)
-                   .arg(events.size()));
-    return events;
 }
 
 // What writes one file of the run. Exports only read the motion, so they share it.
@@ -220,7 +202,6 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     const bool fits = (!options.wantsAnalysis() && options.massCentreFile.isEmpty()) ||
                       modelFits(setup, options.input);
     MotionAnalysis analysis;
-    QList<C3DEvent> c3dEvents;
     if (options.wantsAnalysis()) {
         if (fits) {
             analysis =
@@ -229,8 +210,6 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                 report(
                     QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
                 ok = false;
-            } else if (!options.c3dFile.isEmpty()) {
-                c3dEvents = c3dEventsOf(analysis, options.input);
             }
             const bool wantsAngles =
                 !options.anglesFile.isEmpty() || !options.cyclesFile.isEmpty() ||
@@ -239,6 +218,8 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                 for (const QString& note : analysis.angles.notes)
                     report(QStringLiteral("%1: joint angles: %2").arg(options.input, note));
             }
+            if (analysis.ok() && !analysis.restFrames.isEmpty() && !options.quiet)
+                report(QStringLiteral("%1: %2").arg(options.input, analysis.restFrames));
             if (analysis.ok() && !analysis.hasFeet)
                 report(QStringLiteral("%1: the %2 profile names no ankles: no contacts, events "
                                       "or margins")
@@ -248,18 +229,19 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
         }
     }
     std::vector<Export> exports;
-    C3DExport::ExtraPoints c3dExtras;
-    if (analysis.ok())
-        c3dExtras = C3DExtras::of(analysis, options.c3dCentres, options.c3dAngles,
-                                  tables.millimetresPerUnit);
-    const QStringList c3dLabels =
-        options.c3dUniqueLabels ? OpenSimFiles::markerNames(
-                                      motion, QList<bool>(motion.root->getAllJoints().size(), true))
-                                : QStringList();
+    // The events go into the C3D file whenever the run analyses the motion.
+    C3DRequest c3d;
+    c3d.fileName = options.c3dFile;
+    c3d.options = tables;
+    c3d.uniqueLabels = options.c3dUniqueLabels;
+    c3d.centres = options.c3dCentres;
+    c3d.angles = options.c3dAngles;
+    c3d.events = true;
+    c3d.analysis = &analysis;
+    QStringList c3dNotes;
     if (!options.c3dFile.isEmpty()) {
         exports.push_back([&](ProgressSink* progress) {
-            return C3DExport::exportMotion(motion, options.c3dFile, tables, c3dEvents, progress,
-                                           pipelined ? &pipeline : nullptr, c3dLabels, c3dExtras);
+            return c3d.write(motion, progress, pipelined ? &pipeline : nullptr, &c3dNotes);
         });
     }
     if (!options.bvhFile.isEmpty()) {
@@ -298,22 +280,24 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
                 [&](ProgressSink*) { return analysis.writeAnglesCsv(options.anglesFile); });
     }
     const Strides strides = Strides::of(analysis, setup.unit);
-    std::optional<GaitCycles> cycles;
+    // The cycles table keeps the motion's unit, as scripts read it; the report shows metres.
+    std::optional<GaitCycles> cycles, reportCycles;
     if (analysis.ok()) {
         if (!options.stridesFile.isEmpty())
             exports.push_back([&](ProgressSink*) { return strides.writeCsv(options.stridesFile); });
-        if (!options.cyclesFile.isEmpty() || !options.reportFile.isEmpty())
-            cycles = GaitCycles::of(analysis, strides);
-        if (!options.cyclesFile.isEmpty())
+        if (!options.cyclesFile.isEmpty()) {
+            cycles = GaitCycles::of(analysis, strides, Strides::Units::File);
             exports.push_back([&](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
+        }
         if (!options.reportFile.isEmpty()) {
+            reportCycles = GaitCycles::of(analysis, strides);
             exports.push_back([&](ProgressSink*) {
                 GaitReport::Content content;
                 content.motion = &motion;
                 content.setup = &setup;
                 content.analysis = &analysis;
                 content.strides = &strides;
-                content.cycles = &*cycles;
+                content.cycles = &*reportCycles;
                 content.source = options.input;
                 return GaitReport::write(options.reportFile, content);
             });
@@ -350,5 +334,7 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
         });
     }
     ok = writeAll(exports, showProgress) && ok;
+    for (const QString& note : c3dNotes)
+        report(QStringLiteral("%1: %2").arg(options.input, note));
     return ok ? ConvertExit::Done : ConvertExit::Failed;
 }

@@ -160,17 +160,21 @@ QList<ConvertOption> makeTable()
         });
     table.last().section = QStringLiteral("What is converted, and how:");
     table
-        << valueOption("--c3d-extra", "com,angles",
-                       "points the C3D file adds: the centre of mass and the\n"
-                       "extrapolated centre, the joint angles (degrees)",
+        << valueOption("--c3d-extra", "com,angles,events",
+                       "what the C3D file adds: the centre of mass and the\n"
+                       "extrapolated centre, the joint angles (degrees) as\n"
+                       "points, the gait events (which any analysis adds)",
                        [](O& o, const QString& option, const QString& value) {
                            for (const QString& kind : value.split(QLatin1Char(','))) {
                                if (kind == QLatin1String("com"))
                                    o.c3dCentres = true;
                                else if (kind == QLatin1String("angles"))
                                    o.c3dAngles = true;
+                               else if (kind == QLatin1String("events"))
+                                   o.c3dEvents = true;
                                else
-                                   return QStringLiteral("%1 %2: expected com, angles or both")
+                                   return QStringLiteral("%1 %2: expected com, angles, events "
+                                                         "or a list of them")
                                        .arg(option, value);
                            }
                            return QString();
@@ -261,10 +265,14 @@ QList<ConvertOption> makeTable()
                 [](O& o) { o.analysis.correctCutoff = true; })
         << flag("--filter-joints", "filter the feet and pelvis too",
                 [](O& o) { o.analysis.filterJoints = true; })
+        << flag("--keep-rest-frames",
+                "analyse the rest poses at the motion's ends too\n"
+                "(left out by default, and said)",
+                [](O& o) { o.analysis.keepRestFrames = true; })
         << valueOption(
                "--floor", "auto|HEIGHT",
-               "floor height (default auto: the 1 % quantile of the\n"
-               "feet's heights)",
+               "a level floor at this height (default auto: the\n"
+               "plane the feet rest on)",
                [](O& o, const QString&, const QString& value) {
                    if (value == QLatin1String("auto")) {
                        o.analysis.floorHeight.reset();

@@ -67,6 +67,7 @@ struct ConvertOptions
     bool trcInMetres = false;
     bool c3dCentres = false;      // --c3d-extra com: CentreOfMass and XCoM points
     bool c3dAngles = false;       // --c3d-extra angles: the joint angles as points
+    bool c3dEvents = false;       // --c3d-extra events: the gait events (an analysis adds them)
     bool c3dUniqueLabels = false; // --c3d-labels unique
     QString profileFile;          // the skeleton's profile, to edit and install
     bool showProfile = false;
@@ -95,7 +96,7 @@ struct ConvertOptions
         return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
                !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty() ||
                !reportFile.isEmpty() || !motFile.isEmpty() ||
-               (!c3dFile.isEmpty() && (c3dCentres || c3dAngles));
+               (!c3dFile.isEmpty() && (c3dCentres || c3dAngles || c3dEvents));
     }
 
     // Parses the arguments after the program name. Returns an empty string, or what is wrong

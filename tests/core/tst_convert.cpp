@@ -490,7 +490,15 @@ private slots:
                      path("angles.csv"), "--strides-csv", path("strides.csv"), "--cycles-csv",
                      path("cycles.csv"), "--summary-csv", path("summary.csv")},
                     empty.path());
-        QVERIFY2(run.exitCode == 0 && run.errors.isEmpty(), run.errors.constData());
+        // Nothing is said but the rest pose a recording begins with (expected/rest-frames.txt).
+        QByteArray said;
+        for (const QStringList& row :
+             TestSupport::tableRows(TestSupport::dataPath("expected/rest-frames.txt"))) {
+            if (input.endsWith(row.value(1)) && row.value(2) == "-" && row.value(3) == "-" &&
+                !row.value(4).isEmpty())
+                said = QStringLiteral("kinovane-convert: %1: %2\n").arg(input, row[4]).toUtf8();
+        }
+        QVERIFY2(run.exitCode == 0 && run.errors == said, run.errors.constData());
         QVERIFY(contents("com.csv").startsWith("TIME,X,Y,Z\n") &&
                 contents("e.csv").startsWith("FRAME,TIME,FOOT,EVENT\n"));
         // Every skeleton here has legs, pelvis and trunk: the angles of all of them.

@@ -5,8 +5,6 @@
 #include "model/jointtables.h"
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 
@@ -272,45 +270,6 @@ private slots:
         QCOMPARE(lines[0], "Time,Root.x,Root.y,Root.z" +
                                QByteArray(",End Site.x,End Site.y,End Site.z").repeated(children));
         QCOMPARE(lines[2], "0.5,-2.5,0,0" + QByteArray(",0,0,0").repeated(children));
-    }
-
-    void c3dInTheMotionsUnit_data()
-    {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<QString>("unit");
-        QTest::newRow("metres") << 0.01 << "m";
-        QTest::newRow("millimetres") << 10.0 << "mm";
-        QTest::newRow("inches") << 1 / 2.54 << "in";
-    }
-
-    // The walk in metres, millimetres or inches is taken as such by the size of its skeleton, and
-    // its C3D points are the walk's in centimetres, in millimetres either way (to float precision).
-    void c3dInTheMotionsUnit()
-    {
-        QFETCH(double, scale);
-        QFETCH(QString, unit);
-        motion.clear();
-        QVERIFY(
-            BvhReader(motion).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok());
-        C3DReader reference, scaled;
-        QVERIFY(C3DExport::exportMotion(motion, path, ExportOptions::wholeMotion(motion, ipi)).ok);
-        QCOMPARE(reference.readFile(path), QString());
-        for (BvhJoint* joint : motion.root->getAllJoints()) {
-            const Eigen::Vector3d offset = joint->getExactOffset() * scale;
-            joint->setOffset(offset.x(), offset.y(), offset.z());
-        }
-        for (QList<double>& row : motion.frames) {
-            for (int k = 0; k < 3; ++k) // the root's position channels
-                row[k] *= scale;
-        }
-        const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), motion, {});
-        QVERIFY(setup.unitJudged && setup.unit.name == unit);
-        QVERIFY(C3DExport::exportMotion(motion, path, setup.exportOptions(motion)).ok);
-        QCOMPARE(scaled.readFile(path), QString());
-        QCOMPARE(scaled.samples.size(), reference.samples.size());
-        for (size_t i = 0; i < scaled.samples.size(); ++i)
-            QVERIFY(TestSupport::nearlyEqual(Vector3f(scaled.samples[i].data()),
-                                             Vector3f(reference.samples[i].data()), 0.01f));
     }
 
     // The C3D export, from the rows converted while the file was read (C3DPipeline) and after

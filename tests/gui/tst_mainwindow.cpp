@@ -1,6 +1,7 @@
 #include "app/analysispanel.h"
 #include "app/dudezu.h"
 #include "app/timedisplay.h"
+#include "convert/conversion.h"
 #include "model/bvhreader.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
@@ -889,6 +890,11 @@ private slots:
         }
         QCOMPARE(describePlots(*panel->getPlots()).toUtf8(),
                  TestSupport::section(TestSupport::dataPath("expected/plots.txt"), unit.toUtf8()));
+        // The values too are in metres.
+        const QChart* speed = panel->getPlots()->getViews()[1]->chart();
+        QCOMPARE(static_cast<const QLineSeries*>(speed->series()[0])->at(10).y(),
+                 panel->getAnalysis()->velocity[10].norm() *
+                     LengthUnit::fromName(unit)->millimetres / 1000.0);
     }
 
     // The sample walk: the plots, the overlays and the exports show one analysis, of the marked
@@ -908,6 +914,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
         const QList<QStringList> expected =
             TestSupport::tableRows(TestSupport::dataPath("expected/gait-view.txt"));
+        // The rest frame the recording begins with is left out, and said.
+        const QString rest =
+            TestSupport::tableRows(TestSupport::dataPath("expected/rest-frames.txt"))[0][4];
+        QVERIFY2(window.statusBar()->currentMessage().endsWith(" Analysis: " + rest + "."),
+                 qPrintable(window.statusBar()->currentMessage()));
         GaitPlots* gait = panel->getGaitPlots();
         QCOMPARE(QString::number(gait->getViews().size()), expected[0][1]);
         QTableWidget* table = gait->getTable();
@@ -945,7 +956,18 @@ private slots:
         TestSupport::C3DReader reader;
         QCOMPARE(reader.readFile(path("gait.c3d")), QString());
         QVERIFY(reader.labels.contains("CentreOfMass") && reader.labels.contains("LKneeAngles") &&
-                reader.labels.contains("Head_End") && reader.find("POINT", "ANGLES"));
+                reader.labels.contains("Head_End") && reader.find("POINT", "ANGLES") &&
+                reader.find("EVENT", "LABELS"));
+        // The converter writes the same file for the same choices.
+        ConvertOptions options;
+        QVERIFY(
+            options
+                .parse({TestSupport::dataPath("real/cmu_02_01.bvh"), "--c3d", path("converted.c3d"),
+                        "--quiet", "--c3d-extra", "com,angles,events", "--c3d-labels", "unique"})
+                .isEmpty());
+        QVERIFY(runConversion(options) == ConvertExit::Done);
+        QCOMPARE(TestSupport::readFile(path("converted.c3d")),
+                 TestSupport::readFile(path("gait.c3d")));
     }
 
     void plotsOverlaysAndExportsAgree()
