@@ -192,6 +192,7 @@ public:
                   double contactHeight);
     void findContacts();
     void findWalkingDirection();
+    void keepAFootDown(double contactHeight);
     void findEvents();
     void extrapolate();
     void measureAngles();
@@ -204,6 +205,9 @@ private:
         return std::max(1, int(std::lround(std::min(seconds / a.frameTime, double(n)))));
     }
     const Track& pelvis() const { return tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis]; }
+    // The height of the middle of the hips (or the pelvis) above the floor that 90 % of the
+    // frames stay below: standing, the leg's length.
+    double standingHipHeight() const;
     bool hasHips() const { return !tracks[LeftHip].empty() && !tracks[RightHip].empty(); }
 
     MotionAnalysis& a;
@@ -215,6 +219,10 @@ private:
     JointAngles::PointIndices anglePoints{};
     std::array<Track, JointAngles::pointCount> angleTracks;
     Butterworth::Section section;
+    // Per frame: how fast the pelvis travels over the second around it; per foot, how far its
+    // lower joint is above its resting level.
+    std::vector<double> pace;
+    std::array<std::vector<double>, 2> clearance;
 };
 
 bool Analyser::pose(const BvhFile& motion, const PoseEvaluator& pose, const SegmentBinding& binding,
@@ -433,12 +441,14 @@ void Analyser::findContacts()
         a.feet[foot][MotionAnalysis::Heel] = tracks[heel];
         a.feet[foot][MotionAnalysis::Toe] = tracks[toe];
         a.contact[foot].assign(size_t(n), 0);
+        clearance[foot].assign(size_t(n), std::numeric_limits<double>::infinity());
         for (const Landmark joint : {heel, toe}) {
             const double level = a.floorHeight + (lowest[joint] - feetLowest);
             for (size_t i = 0; i < size_t(n); ++i) {
                 if (heights[joint][i] - level < contactHeight &&
                     speeds[joint][i].norm() < contactSpeed)
                     a.contact[foot][i] = 1;
+                clearance[foot][i] = std::min(clearance[foot][i], heights[joint][i] - level);
             }
         }
         GaitEvents::removeFlicker(a.contact[foot],
@@ -453,10 +463,12 @@ void Analyser::findWalkingDirection()
     const int reach = framesIn(0.5);
     a.walkingDirection.assign(size_t(n), a.up.unitOrthogonal());
     a.walking.assign(size_t(n), 0);
+    pace.assign(size_t(n), 0.0);
     for (int i = 0; i < n; ++i) {
         const int before = std::max(0, i - reach), after = std::min(n - 1, i + reach);
         const Vector way = a.horizontal(path[size_t(after)] - path[size_t(before)]);
         const double speed = after > before ? way.norm() / ((after - before) * a.frameTime) : 0;
+        pace[size_t(i)] = speed;
         Vector direction = Vector::Zero();
         if (speed > AnalysisSettings::walkingSpeedShare * a.stature) {
             a.walking[size_t(i)] = 1;
@@ -469,6 +481,42 @@ void Analyser::findWalkingDirection()
             a.walkingDirection[size_t(i)] = direction.normalized();
         else if (i > 0)
             a.walkingDirection[size_t(i)] = a.walkingDirection[size_t(i) - 1];
+    }
+}
+
+// In walking some foot is always down: a short stretch of walking frames where neither foot
+// passed the contact tests while one foot took over from the other (a threshold just missed as
+// a foot lands) gets, frame by frame, the foot whose lower joint is nearer its resting level,
+// when that is within twice the contact height. Not above the speed where people change from
+// walking to running, a Froude number v^2 / (g l) of 0.5 on the leg's length (Alexander 1989): a
+// run has flight; nor where the feet stay off the floor longer or higher, as a body that hangs or
+// jumps.
+void Analyser::keepAFootDown(double contactHeight)
+{
+    if (!a.hasFeet)
+        return;
+    const double gravity = AnalysisSettings::gravity / setup.unit.millimetres;
+    const double fastestWalk =
+        std::sqrt(AnalysisSettings::walkToRunFroude * gravity * standingHipHeight());
+    const size_t longest = size_t(framesIn(2 * AnalysisSettings::shortestContactChange));
+    const auto flying = [&](size_t i) {
+        return a.walking[i] && !a.contact[0][i] && !a.contact[1][i] && pace[i] < fastestWalk &&
+               std::min(clearance[0][i], clearance[1][i]) < 2 * contactHeight;
+    };
+    for (size_t first = 0; first < size_t(n); ++first) {
+        size_t stop = first;
+        while (stop < size_t(n) && flying(stop))
+            ++stop;
+        // One foot takes over from the other, as in a step; not both leaving and landing.
+        const bool handover = first > 0 && stop < size_t(n) &&
+                              a.contact[0][first - 1] != a.contact[1][first - 1] &&
+                              a.contact[0][stop] != a.contact[1][stop] &&
+                              a.contact[0][first - 1] != a.contact[0][stop];
+        if (stop == first || stop - first > longest || !handover)
+            continue;
+        for (size_t i = first; i < stop; ++i)
+            a.contact[clearance[1][i] < clearance[0][i] ? 1 : 0][i] = 1;
+        first = stop;
     }
 }
 
@@ -500,7 +548,7 @@ void Analyser::findEvents()
 
 // The extrapolated centre: the centre's floor point moved by its horizontal velocity over the
 // pendulum's eigenfrequency sqrt(g / l); and its margins to the base of support.
-void Analyser::extrapolate()
+double Analyser::standingHipHeight() const
 {
     std::vector<double> hipHeights(static_cast<size_t>(n));
     for (size_t i = 0; i < size_t(n); ++i) {
@@ -508,8 +556,13 @@ void Analyser::extrapolate()
             hasHips() ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis()[i];
         hipHeights[i] = a.heightAboveFloor(hip);
     }
-    a.pendulumLength = settings.pendulumLength.value_or(AnalysisSettings::pendulumShare *
-                                                        quantile(hipHeights, 0.9));
+    return quantile(hipHeights, 0.9);
+}
+
+void Analyser::extrapolate()
+{
+    a.pendulumLength =
+        settings.pendulumLength.value_or(AnalysisSettings::pendulumShare * standingHipHeight());
     const double gravity = AnalysisSettings::gravity / setup.unit.millimetres;
     const double omega = std::sqrt(gravity / a.pendulumLength);
     a.extrapolatedCentre.resize(size_t(n));
@@ -614,6 +667,8 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     analyser.filterAndDifferentiate();
     analyser.findContacts();
     analyser.findWalkingDirection();
+    analyser.keepAFootDown(
+        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature));
     analyser.findEvents();
     analyser.extrapolate();
     analyser.measureAngles();

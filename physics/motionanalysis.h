@@ -46,6 +46,8 @@ struct AnalysisSettings
     static constexpr double footWidthShare = 0.055;
     // The pelvis moves at least this share of the stature per second when the body walks.
     static constexpr double walkingSpeedShare = 0.2;
+    // Above this Froude number, v^2 / (g l) with l the leg's length, people run.
+    static constexpr double walkToRunFroude = 0.5;
     // Contacts and gaps between them shorter than this (seconds) are taken for flicker.
     static constexpr double shortestContactChange = 0.1;
     // A floor that rises by less than this share of the stature across the feet's path is

@@ -372,9 +372,10 @@ private slots:
         QVERIFY(analysis.restFrames.isEmpty());
     }
 
-    // The sample walk in capture volumes whose floor tilts or drifts (input/grounds.txt): the
-    // level walk's contacts, within a frame of where each changes, and its events within a
-    // frame; some foot down in every walking frame, and a margin wherever a foot is down.
+    // The sample walk in capture volumes whose floor tilts or drifts, and with contact tests
+    // that miss the landing foot (input/grounds.txt): the level walk's contacts, within a frame
+    // of where each changes, and its events within a frame; some foot down in every walking
+    // frame, and a margin wherever a foot is down.
     void floorThatIsNotLevel_data()
     {
         QTest::addColumn<QStringList>("choices");
@@ -392,6 +393,7 @@ private slots:
         source.convention = setup.convention;
         source.up = setup.upAxisOf(walk).cast<double>();
         TestSupport::Rerig::Rig rig;
+        AnalysisSettings settings;
         for (const QString& choice : choices) {
             if (choice == QLatin1String("sideways"))
                 rig.tiltSideways = true;
@@ -399,6 +401,8 @@ private slots:
                 rig.tiltDegrees = choice.mid(5).toDouble();
             else if (choice.startsWith(QLatin1String("rise=")))
                 rig.rise = choice.mid(5).toDouble() * 10.0 / setup.unit.millimetres;
+            else if (choice.startsWith(QLatin1String("contact-height=")))
+                settings.contactHeight = choice.mid(15).toDouble() * 10.0 / setup.unit.millimetres;
             else
                 QFAIL(qPrintable(QStringLiteral("unknown choice ") + choice));
         }
@@ -406,8 +410,8 @@ private slots:
             TestSupport::Rerig::rig(source, rig, setup.convention);
         BvhFile moved;
         QVERIFY(TestSupport::loadMotion(moved, rigged.text));
-        const MotionAnalysis level = analyseWalk(walk, {});
-        const MotionAnalysis a = analyseWalk(moved, {});
+        const MotionAnalysis level = analyseWalk(walk, settings);
+        const MotionAnalysis a = analyseWalk(moved, settings);
         QVERIFY2(level.ok() && a.ok(), qPrintable(a.errorString));
         QCOMPARE(a.range, level.range);
 
