@@ -342,20 +342,17 @@ private slots:
         BvhFile motion;
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::recordingText(entry)));
         const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), motion, {});
-        const std::vector<qsizetype> rotations = MotionSamples::rotationColumns(motion);
-        const QList<double> middle = motion.frames[motion.rowCount() / 2];
-        const auto rowsFor = [&](const QString& choice, const QList<double>& end) {
-            QList<QList<double>> rows;
-            if (choice == QLatin1String("zero")) {
-                rows.append(end);
-                for (const qsizetype column : rotations)
-                    rows.last()[column] = 0.0;
-            } else if (choice.startsWith(QLatin1String("held="))) {
-                QList<double> held = middle;
-                held[0] += setup.stature / 2; // the root's first position channel
-                rows = QList<QList<double>>(choice.mid(5).toInt(), held);
+        // A row of zero rotations, or copies of the middle frame half the stature away.
+        const auto rowsFor = [&](const QString& choice, QList<double> row) {
+            const bool zero = choice == QLatin1String("zero");
+            if (zero) {
+                for (const qsizetype column : MotionSamples::rotationColumns(motion))
+                    row[column] = 0.0;
+            } else {
+                row = motion.frames[motion.rowCount() / 2];
+                row[0] += setup.stature / 2; // the root's first position channel
             }
-            return rows;
+            return QList<QList<double>>(zero ? 1 : choice.section('=', 1).toInt(), row);
         };
         for (const QString& choice : before)
             motion.frames = rowsFor(choice, motion.frames.first()) + motion.frames;
@@ -388,10 +385,8 @@ private slots:
     {
         QFETCH(QStringList, choices);
         const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load(), walk, {});
-        TestSupport::Rerig::Source source;
-        source.motion = &walk;
-        source.convention = setup.convention;
-        source.up = setup.upAxisOf(walk).cast<double>();
+        const TestSupport::Rerig::Source source{
+            &walk, setup.convention, setup.upAxisOf(walk).cast<double>(), {}, {}, {}, -1};
         TestSupport::Rerig::Rig rig;
         AnalysisSettings settings;
         for (const QString& choice : choices) {
@@ -413,7 +408,6 @@ private slots:
         const MotionAnalysis level = analyseWalk(walk, settings);
         const MotionAnalysis a = analyseWalk(moved, settings);
         QVERIFY2(level.ok() && a.ok(), qPrintable(a.errorString));
-        QCOMPARE(a.range, level.range);
 
         QCOMPARE(a.events.size(), level.events.size());
         for (size_t i = 0; i < a.events.size(); ++i) {
@@ -422,8 +416,24 @@ private slots:
                          std::abs(a.events[i].frame - want.frame) <= 1,
                      qPrintable(QStringLiteral("event %1 at %2").arg(i).arg(a.events[i].frame)));
         }
+        // A foot down lies no higher above its resting level than one in the air (within 1 cm).
+        const auto clearance = [&](size_t foot, size_t i) {
+            double least = std::numeric_limits<double>::infinity();
+            for (const std::vector<MotionAnalysis::Vector>& joint : a.feet[foot]) {
+                double resting = std::numeric_limits<double>::infinity();
+                for (const MotionAnalysis::Vector& p : joint)
+                    resting = std::min(resting, a.heightAboveFloor(p));
+                least = std::min(least, a.heightAboveFloor(joint[i]) - resting);
+            }
+            return least;
+        };
         for (int i = 0; i < a.size(); ++i) {
             const size_t at = size_t(i);
+            const size_t on = a.contact[0][at] ? 0 : 1;
+            const bool down = a.contact[0][at] || a.contact[1][at];
+            QVERIFY2((down || !a.walking[at]) && (a.contact[0][at] == a.contact[1][at] ||
+                                                  clearance(on, at) <= clearance(1 - on, at) + 1.0),
+                     qPrintable(QStringLiteral("frame %1").arg(i)));
             // A contact may begin or end a frame apart from the level walk's.
             for (const std::vector<unsigned char>& flags : level.contact) {
                 const size_t foot = size_t(&flags - &level.contact[0]);
@@ -432,8 +442,6 @@ private slots:
                 QVERIFY2(a.contact[foot][at] == flags[at] || changes,
                          qPrintable(QStringLiteral("foot %1 at frame %2").arg(foot).arg(i)));
             }
-            const bool down = a.contact[0][at] || a.contact[1][at];
-            QVERIFY2(down || !a.walking[at], qPrintable(QStringLiteral("frame %1").arg(i)));
             QCOMPARE(std::isfinite(a.margin[at]), down);
         }
     }

@@ -188,8 +188,10 @@ private slots:
     void analysisOutputs_data()
     {
         QTest::addColumn<int>("first");
-        QTest::newRow("whole walk") << 0;
-        QTest::newRow("from frame 60") << 60;
+        QTest::addColumn<bool>("restFirst"); // a row of zeros before the walk
+        QTest::newRow("whole walk") << 0 << false;
+        QTest::newRow("from frame 60") << 60 << false;
+        QTest::newRow("after a rest frame") << 0 << true;
     }
 
     // The walk's analysis and events tables as expected, and its events in the C3D file's
@@ -197,11 +199,17 @@ private slots:
     void analysisOutputs()
     {
         QFETCH(int, first);
+        QFETCH(bool, restFirst);
+        QByteArray text = TestSupport::readFile(walk);
+        if (restFirst)
+            text.insert(text.indexOf('\n', text.indexOf("Frame Time:")) + 1,
+                        QByteArray("0 ").repeated(69) + '\n');
+        const QString input = TestSupport::writeFile(dir, "input.bvh", text);
         const QString range = QStringLiteral("%1:239").arg(first);
-        const Run run = convert({walk, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d",
-                                 "w.c3d", "--range", range});
+        const Run run = convert({input, "--analysis-csv", "a.csv", "--events-csv", "e.csv", "--c3d",
+                                 "w.c3d", "--range", range, "--quiet"});
         QVERIFY2(run.exitCode == 0 && run.errors.isEmpty(), run.errors.constData());
-        if (first == 0) {
+        if (first == 0 && !restFirst) {
             QCOMPARE(contents("a.csv"), TestSupport::readFile(TestSupport::dataPath(
                                             QStringLiteral("expected/walk-analysis.csv"))));
             QCOMPARE(contents("e.csv"), TestSupport::readFile(TestSupport::dataPath(
@@ -432,7 +440,7 @@ private slots:
     // POINT:ANGLES (degrees) equal to the angle table's; without the options, as before.
     void c3dExtraPoints()
     {
-        const Run run = convert({path("cmu.bvh"), "--range", "50:249", "--c3d", path("x.c3d"),
+        const Run run = convert({path("cmu.bvh"), "--range", "0:199", "--c3d", path("x.c3d"),
                                  "--c3d-extra", "com,angles", "--c3d-labels", "unique",
                                  "--analysis-csv", path("xa.csv"), "--angles-csv", path("xg.csv")});
         QVERIFY2(run.exitCode == 0, run.errors.constData());
@@ -453,13 +461,15 @@ private slots:
         const QList<QByteArray> angleTable = TestSupport::readLines(path("xg.csv"));
         const qsizetype kneeColumn = angleTable[0].split(',').indexOf("LEFT_KNEE_FLEXION");
         const double mm = 56.4444; // the CMU unit
-        for (int f = 0; f < 200; f += 33) {
-            const auto& com = reader.samples[size_t(f * reader.pointCount + centre)];
+        // The analysis leaves out the rest frame 0: the file's frame f + 1 is its row f.
+        QCOMPARE(reader.samples[size_t(centre)][3], -1.0f); // invalid
+        for (int f = 0; f < 199; f += 33) {
+            const auto& com = reader.samples[size_t((f + 1) * reader.pointCount + centre)];
             const QList<QByteArray> row = analysis[1 + f].split(',');
             QVERIFY(std::abs(com[0] + mm * row[1].toDouble()) < 0.01 &&
                     std::abs(com[1] - mm * row[3].toDouble()) < 0.01 &&
                     std::abs(com[2] - mm * row[2].toDouble()) < 0.01);
-            const auto& bend = reader.samples[size_t(f * reader.pointCount + knee)];
+            const auto& bend = reader.samples[size_t((f + 1) * reader.pointCount + knee)];
             QVERIFY(std::abs(bend[0] - angleTable[1 + f].split(',')[kneeColumn].toDouble()) < 1e-3);
             QCOMPARE(bend[3], 0.0f); // valid
         }

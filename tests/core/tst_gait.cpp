@@ -273,6 +273,8 @@ private slots:
             }
         }
         QVERIFY(largest > 1); // the walk does sway and turn its pelvis
+        for (size_t i = 0; i < size_t(analysis.size()); ++i) // on a floor that rises
+            QVERIFY(!analysis.walking[i] || analysis.contact[0][i] || analysis.contact[1][i]);
         for (const Stride& s : strides.strides) {
             QCOMPARE(s.time, (s.nextStrike - s.strike) * motion.frameTime);
             QCOMPARE(s.stancePercent, 100.0 * (s.off - s.strike) / (s.nextStrike - s.strike));

@@ -86,9 +86,10 @@ private:
         QTest::keyClick(box, Qt::Key_Return);
     }
 
+    // The entry of File > Export, or else of any menu, with this text.
     static QAction* exportAction(DudEzu& window, const QString& text)
     {
-        for (QAction* action : window.ui.menuExport->actions()) {
+        for (QAction* action : window.ui.menuExport->actions() + window.findChildren<QAction*>()) {
             if (action->text() == text)
                 return action;
         }
@@ -919,6 +920,9 @@ private slots:
             TestSupport::tableRows(TestSupport::dataPath("expected/rest-frames.txt"))[0][4];
         QVERIFY2(window.statusBar()->currentMessage().endsWith(" Analysis: " + rest + "."),
                  qPrintable(window.statusBar()->currentMessage()));
+        exportAction(window, "Keep Rest Frames")->setChecked(true);
+        QCOMPARE(panel->currentAnalysis()->range.first, 0);
+        exportAction(window, "Keep Rest Frames")->setChecked(false); // the table below has 1
         GaitPlots* gait = panel->getGaitPlots();
         QCOMPARE(QString::number(gait->getViews().size()), expected[0][1]);
         QTableWidget* table = gait->getTable();
