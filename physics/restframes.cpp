@@ -61,8 +61,9 @@ int restAtEnd(const BvhFile& motion, const PoseConvention& convention, double st
     const auto isZero = [&](int k) {
         return MotionSamples::isRestRow(motion.frames[atStart ? k : n - 1 - k], rotations);
     };
-    const double quarterSecond = motion.frameTime > 0 ? 0.25 / motion.frameTime : 0.0;
-    const int after = int(std::clamp(quarterSecond, 3.0, double(n)));
+    const double rate = motion.frameTime > 0 ? 1.0 / motion.frameTime : 0.0;
+    const int after = int(std::clamp(0.25 * rate, 3.0, double(n)));
+    const int held = int(std::clamp(RestFrames::longestHeldSeconds * rate, 1.0, double(longest)));
     const bool sized = stature > 0 && std::isfinite(stature);
     Steps steps(motion, convention, atStart);
     int rest = 0;
@@ -75,7 +76,7 @@ int restAtEnd(const BvhFile& motion, const PoseConvention& convention, double st
         if (zero > longest)
             return 0;
         int jump = rest;
-        for (int k = rest; sized && k < longest && k < steps.available(); ++k) {
+        for (int k = rest; sized && k < rest + held && k < longest && k < steps.available(); ++k) {
             if (steps[k] > RestFrames::jumpShare * stature) {
                 std::vector<double> following;
                 for (int m = k + 1; m <= k + after && m < steps.available(); ++m)

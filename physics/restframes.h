@@ -23,8 +23,11 @@ struct RestFrames
     // than jumpRatio times the median step of the quarter second after it.
     static constexpr double jumpShare = 0.1;
     static constexpr double jumpRatio = 5.0;
-    // A held pose moves no joint farther than this share of the stature in a frame.
+    // A held pose moves no joint farther than this share of the stature in a frame, and is
+    // left within this many seconds (a motion held longer, a person standing still, is looked
+    // at no further).
     static constexpr double heldShare = 0.01;
+    static constexpr double longestHeldSeconds = 10.0;
 
     // The rest poses of `motion` posed under `convention`; `stature`, in the motion's unit,
     // sizes what counts as a jump.
