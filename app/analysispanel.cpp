@@ -156,9 +156,11 @@ void AnalysisPanel::analyse()
 QString AnalysisPanel::notes() const
 {
     QStringList said;
-    if (analysis && analysis->ok() && !analysis->restFrames.isEmpty())
+    if (!analysis || !analysis->ok())
+        return {};
+    if (!analysis->restFrames.isEmpty())
         said.append(tr("Analysis: %1.").arg(analysis->restFrames));
-    if (analysis && analysis->ok() && !analysis->angles.notes.isEmpty())
+    if (!analysis->angles.notes.isEmpty())
         said.append(tr("Joint angles: %1.").arg(analysis->angles.notes.join(tr("; "))));
     return said.join(QLatin1Char(' '));
 }

@@ -3,7 +3,6 @@
 #include "app/progressdialogsink.h"
 #include "convert/c3drequest.h"
 #include "convert/opensimfiles.h"
-#include "export/c3dexport.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
 #include "physics/motionanalysis.h"

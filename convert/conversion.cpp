@@ -4,7 +4,6 @@
 #include "convert/consoleprogress.h"
 #include "convert/gaitreport.h"
 #include "convert/opensimfiles.h"
-#include "export/c3dexport.h"
 #include "export/c3dpipeline.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"

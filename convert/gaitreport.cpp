@@ -66,7 +66,7 @@ private:
         painter.setFont(font);
     }
     // Lengths are shown in metres: one of the motion's units is this many.
-    double metres() const { return c.setup->unit.millimetres / 1000.0; }
+    double metres() const { return c.setup->unit.metresPerUnit(); }
     // The strikes of one foot as vertical lines at their times.
     std::vector<ReportPlot::Vertical> strikeLines() const;
 

@@ -17,6 +17,9 @@ struct LengthUnit
     QString name;              // "cm", "m", "mm", "in", or a profile's own name
     double millimetres = 10.0; // one unit in millimetres
 
+    // One unit in metres: what a length of the unit is multiplied by to be shown in metres.
+    double metresPerUnit() const { return millimetres / 1000.0; }
+
     static LengthUnit centimetres() { return {QStringLiteral("cm"), 10.0}; }
     static LengthUnit metres() { return {QStringLiteral("m"), 1000.0}; }
     static LengthUnit millimetresUnit() { return {QStringLiteral("mm"), 1.0}; }

@@ -81,17 +81,13 @@ GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides
     }
     const int n = analysis.size();
     const bool si = units == Strides::Units::SI;
-    const double scale = si ? strides.unit.millimetres / 1000.0 : 1.0;
+    const double scale = si ? strides.unit.metresPerUnit() : 1.0;
     std::vector<double> height(static_cast<size_t>(n)), speed(static_cast<size_t>(n));
     std::vector<double> margin = analysis.margin;
     for (size_t i = 0; i < size_t(n); ++i) {
-        height[i] = analysis.heightAboveFloor(analysis.centre[i]);
-        speed[i] = analysis.velocity[i].norm();
-        if (si) {
-            height[i] *= scale;
-            speed[i] *= scale;
-            margin[i] *= scale;
-        }
+        height[i] = analysis.heightAboveFloor(analysis.centre[i]) * scale;
+        speed[i] = analysis.velocity[i].norm() * scale;
+        margin[i] *= scale;
     }
     const QString unit = si ? QStringLiteral("m") : strides.unit.name;
     sources.push_back({QStringLiteral("COM_HEIGHT"),

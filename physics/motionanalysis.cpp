@@ -140,8 +140,7 @@ SupportPolygon::Point MotionAnalysis::planeCoordinates(const Vector& p) const
 Vector MotionAnalysis::floorPoint(const SupportPolygon::Point& p) const
 {
     const Vector across = up.unitOrthogonal();
-    return p.x() * across + p.y() * up.cross(across) +
-           (floorHeight + floorSlope.dot(p - floorOrigin)) * up;
+    return p.x() * across + p.y() * up.cross(across) + (floorHeight + floorRise(p)) * up;
 }
 
 SupportPolygon MotionAnalysis::supportAt(int i) const
@@ -176,7 +175,11 @@ class Analyser
 {
 public:
     Analyser(MotionAnalysis& a, const MotionSetup& setup, const AnalysisSettings& settings)
-        : a(a), setup(setup), settings(settings)
+        : a(a), setup(setup), settings(settings),
+          contactHeight(
+              settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature)),
+          contactSpeed(
+              settings.contactSpeed.value_or(AnalysisSettings::contactSpeedShare * a.stature))
     {
     }
 
@@ -188,11 +191,10 @@ public:
     // range), or -1. Searched before anything is filtered, which would spread the sample.
     int firstNonFiniteFrame() const;
     void filterAndDifferentiate();
-    void fitFloor(const std::array<Track, landmarkCount>& speeds, double contactSpeed,
-                  double contactHeight);
+    void fitFloor(const std::array<Track, landmarkCount>& speeds);
     void findContacts();
     void findWalkingDirection();
-    void keepAFootDown(double contactHeight);
+    void keepAFootDown();
     void findEvents();
     void extrapolate();
     void measureAngles();
@@ -206,13 +208,20 @@ private:
     }
     const Track& pelvis() const { return tracks[Pelvis].empty() ? a.rawCentre : tracks[Pelvis]; }
     // The height of the middle of the hips (or the pelvis) above the floor that 90 % of the
-    // frames stay below: standing, the leg's length.
-    double standingHipHeight() const;
+    // frames stay below: standing, the leg's length. Measured once the floor is known.
+    double standingHipHeight();
+    // Gravity in the motion's unit per second squared.
+    double gravity() const { return AnalysisSettings::gravity / setup.unit.millimetres; }
     bool hasHips() const { return !tracks[LeftHip].empty() && !tracks[RightHip].empty(); }
 
     MotionAnalysis& a;
     const MotionSetup& setup;
     const AnalysisSettings& settings;
+    // A foot joint touches the floor within this height of its resting level, slower than
+    // this speed.
+    const double contactHeight;
+    const double contactSpeed;
+    std::optional<double> hipHeight; // standingHipHeight(), once measured
     int n = 0;
     std::array<Track, landmarkCount> tracks; // empty for a landmark the skeleton lacks
     // The places the joint angles are made from.
@@ -318,8 +327,7 @@ void Analyser::filterAndDifferentiate()
 // line rises by less than levelFloorShare of the stature across the places, when they span less
 // than shortestFloorPathShare of it (the feet stay in place, as in a dance), or when it is
 // steeper than steepestFloor (feet resting on steps or a box).
-void Analyser::fitFloor(const std::array<Track, landmarkCount>& speeds, double contactSpeed,
-                        double contactHeight)
+void Analyser::fitFloor(const std::array<Track, landmarkCount>& speeds)
 {
     struct Sample
     {
@@ -405,17 +413,13 @@ void Analyser::fitFloor(const std::array<Track, landmarkCount>& speeds, double c
 void Analyser::findContacts()
 {
     a.hasFeet = !tracks[LeftHeel].empty() && !tracks[RightHeel].empty();
-    const double contactHeight =
-        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature);
-    const double contactSpeed =
-        settings.contactSpeed.value_or(AnalysisSettings::contactSpeedShare * a.stature);
     std::array<Track, landmarkCount> speeds;
     for (const Landmark foot : {LeftHeel, LeftToe, RightHeel, RightToe}) {
         if (!tracks[foot].empty())
             speeds[foot] = gradientOf(tracks[foot], a.frameTime);
     }
     if (a.hasFeet && !settings.floorHeight)
-        fitFloor(speeds, contactSpeed, contactHeight);
+        fitFloor(speeds);
     // Heights above the sloping floor through the origin.
     std::array<std::vector<double>, landmarkCount> heights;
     std::array<double, landmarkCount> lowest{};
@@ -426,8 +430,7 @@ void Analyser::findContacts()
         heights[foot] = heightsOf(tracks[foot], a.up);
         if (!a.floorSlope.isZero()) {
             for (size_t i = 0; i < size_t(n); ++i)
-                heights[foot][i] -=
-                    a.floorSlope.dot(a.planeCoordinates(tracks[foot][i]) - a.floorOrigin);
+                heights[foot][i] -= a.floorRise(a.planeCoordinates(tracks[foot][i]));
         }
         lowest[foot] = quantile(heights[foot], 0.01);
         feetLowest = std::min(feetLowest, lowest[foot]);
@@ -491,13 +494,12 @@ void Analyser::findWalkingDirection()
 // walking to running, a Froude number v^2 / (g l) of 0.5 on the leg's length (Alexander 1989): a
 // run has flight; nor where the feet stay off the floor longer or higher, as a body that hangs or
 // jumps.
-void Analyser::keepAFootDown(double contactHeight)
+void Analyser::keepAFootDown()
 {
     if (!a.hasFeet)
         return;
-    const double gravity = AnalysisSettings::gravity / setup.unit.millimetres;
     const double fastestWalk =
-        std::sqrt(AnalysisSettings::walkToRunFroude * gravity * standingHipHeight());
+        std::sqrt(AnalysisSettings::walkToRunFroude * gravity() * standingHipHeight());
     const size_t longest = size_t(framesIn(2 * AnalysisSettings::shortestContactChange));
     const auto flying = [&](size_t i) {
         return a.walking[i] && !a.contact[0][i] && !a.contact[1][i] && pace[i] < fastestWalk &&
@@ -546,25 +548,27 @@ void Analyser::findEvents()
                      [](const GaitEvent& x, const GaitEvent& y) { return x.frame < y.frame; });
 }
 
-// The extrapolated centre: the centre's floor point moved by its horizontal velocity over the
-// pendulum's eigenfrequency sqrt(g / l); and its margins to the base of support.
-double Analyser::standingHipHeight() const
+double Analyser::standingHipHeight()
 {
+    if (hipHeight)
+        return *hipHeight;
     std::vector<double> hipHeights(static_cast<size_t>(n));
     for (size_t i = 0; i < size_t(n); ++i) {
         const Vector hip =
             hasHips() ? Vector((tracks[LeftHip][i] + tracks[RightHip][i]) / 2) : pelvis()[i];
         hipHeights[i] = a.heightAboveFloor(hip);
     }
-    return quantile(hipHeights, 0.9);
+    hipHeight = quantile(hipHeights, 0.9);
+    return *hipHeight;
 }
 
+// The extrapolated centre: the centre's floor point moved by its horizontal velocity over the
+// pendulum's eigenfrequency sqrt(g / l); and its margins to the base of support.
 void Analyser::extrapolate()
 {
     a.pendulumLength =
         settings.pendulumLength.value_or(AnalysisSettings::pendulumShare * standingHipHeight());
-    const double gravity = AnalysisSettings::gravity / setup.unit.millimetres;
-    const double omega = std::sqrt(gravity / a.pendulumLength);
+    const double omega = std::sqrt(gravity() / a.pendulumLength);
     a.extrapolatedCentre.resize(size_t(n));
     a.margin.assign(size_t(n), notANumber);
     a.marginAlong.assign(size_t(n), notANumber);
@@ -667,8 +671,7 @@ MotionAnalysis MotionAnalysis::analyse(const BvhFile& motion, const MotionSetup&
     analyser.filterAndDifferentiate();
     analyser.findContacts();
     analyser.findWalkingDirection();
-    analyser.keepAFootDown(
-        settings.contactHeight.value_or(AnalysisSettings::contactHeightShare * a.stature));
+    analyser.keepAFootDown();
     analyser.findEvents();
     analyser.extrapolate();
     analyser.measureAngles();

@@ -119,7 +119,12 @@ struct MotionAnalysis
     // The floor's height (along `up`) under a point, and the point's height above it.
     double floorHeightAt(const Vector& p) const
     {
-        return floorHeight + floorSlope.dot(planeCoordinates(p) - floorOrigin);
+        return floorHeight + floorRise(planeCoordinates(p));
+    }
+    // How far the floor rises from floorOrigin to a point of the floor plane's coordinates.
+    double floorRise(const SupportPolygon::Point& p) const
+    {
+        return floorSlope.dot(p - floorOrigin);
     }
     double heightAboveFloor(const Vector& p) const { return p.dot(up) - floorHeightAt(p); }
     // The base of support at index i: the hull of the floor points of the feet in contact, in

@@ -106,15 +106,14 @@ QString restText(int first, int last)
 
 RestFrames RestFrames::of(const BvhFile& motion, const PoseConvention& convention, double stature)
 {
-    RestFrames result;
-    result.rowCount = motion.rowCount();
-    result.moving = FrameRange::all(result.rowCount);
-    if (!motion.root || result.rowCount < 3)
+    const int rowCount = motion.rowCount();
+    RestFrames result{FrameRange::all(rowCount)};
+    if (!motion.root || rowCount < 3)
         return result;
-    result.moving.first = restAtEnd(motion, convention, stature, true);
-    result.moving.last = result.rowCount - 1 - restAtEnd(motion, convention, stature, false);
-    if (result.moving.isEmpty())
-        result.moving = FrameRange::all(result.rowCount);
+    const FrameRange moving{restAtEnd(motion, convention, stature, true),
+                            rowCount - 1 - restAtEnd(motion, convention, stature, false)};
+    if (!moving.isEmpty())
+        result.moving = moving;
     return result;
 }
 

@@ -15,7 +15,6 @@ struct RestFrames
 {
     // The frames between the rest poses: the whole motion when it has none.
     FrameRange moving;
-    int rowCount = 0;
 
     // The most a rest pose may take of each end of a motion, as a share of its frames.
     static constexpr double longestShare = 0.25;
@@ -33,8 +32,6 @@ struct RestFrames
     // sizes what counts as a jump.
     static RestFrames of(const BvhFile& motion, const PoseConvention& convention, double stature);
 
-    int leading() const { return moving.isEmpty() ? 0 : moving.first; }
-    int trailing() const { return moving.isEmpty() ? 0 : rowCount - 1 - moving.last; }
     // The frames of `range` to analyse: those between the rest poses, or all of `range` when
     // nothing else would be left.
     FrameRange trim(FrameRange range) const;

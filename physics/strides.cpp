@@ -137,7 +137,7 @@ QString Strides::titleOf(Parameter parameter)
 double Strides::siValueOf(const Stride& stride, Parameter parameter) const
 {
     const double value = valueOf(stride, parameter);
-    return isLength(parameter) ? value * unit.millimetres / 1000.0 : value;
+    return isLength(parameter) ? value * unit.metresPerUnit() : value;
 }
 
 bool Strides::isLength(Parameter parameter)

@@ -239,7 +239,7 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit
     const QColor colours[3] = {QColor(200, 40, 40), QColor(30, 150, 30), QColor(40, 70, 210)};
     const char* axes[3] = {"x", "y", "z"};
     // Lengths in metres, whatever the motion's unit.
-    const double metres = unit.millimetres / 1000.0;
+    const double metres = unit.metresPerUnit();
     const auto curve = [&](std::vector<double> values) {
         for (double& value : values)
             value *= metres;
