@@ -1,6 +1,6 @@
 #include "backgroundread.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QTimer>
@@ -37,32 +37,44 @@ namespace BackgroundRead {
 BvhReadResult read(BvhFile& motion, const QString& path, QWidget* window)
 {
     RowProgress progress;
+    std::atomic<bool> canceled{false};
+    std::atomic<bool> done{false};
     BvhReadResult result;
-    QEventLoop loop;
+    QProgressDialog dialog(window);
     std::thread reading;
     try {
         reading = std::thread([&] {
-            result = BvhReader(motion, &progress).read(path);
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            BvhReader reader(motion, &progress);
+            reader.setCancelFlag(&canceled);
+            result = reader.read(path);
+            done = true;
+            // Wakes the window's thread, which waits for events.
+            QMetaObject::invokeMethod(
+                &dialog, [] {}, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
         return BvhReader(motion).read(path); // no thread to be had: read here
     }
 
-    QProgressDialog dialog(window);
     dialog.setWindowTitle(QObject::tr("Kinovane"));
     dialog.setLabelText(QObject::tr("Opening %1...").arg(QFileInfo(path).fileName()));
-    dialog.setCancelButton(nullptr);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setRange(0, 1000);
     dialog.setMinimumDuration(300);
     dialog.setValue(0);
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog,
+                     [&canceled] { canceled = true; });
     QTimer ticks;
     QObject::connect(&ticks, &QTimer::timeout, &dialog,
                      [&dialog, &progress] { dialog.setValue(progress.permille()); });
     ticks.start(40);
-    // The window is drawn meanwhile; what the user does to it waits for the motion.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The window is drawn meanwhile; what the user does to it waits for the motion, but once
+    // the dialog shows, its Cancel button works (the dialog keeps input from the window).
+    while (!done) {
+        const QEventLoop::ProcessEventsFlags input =
+            dialog.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+        QCoreApplication::processEvents(input | QEventLoop::WaitForMoreEvents);
+    }
     reading.join();
     return result;
 }

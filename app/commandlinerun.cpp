@@ -173,12 +173,13 @@ void CommandLineRun::convertToC3D(const QString& entry, ProgressSink* progress,
                                   FileReport& report) const
 {
     BvhFile motion;
-    // Converts the rows on another thread while this one reads them.
+    // Converts the rows and writes them on another thread while this one reads them.
+    const QString output = outputName(entry, QStringLiteral("c3d"));
     C3DPipeline pipeline;
+    pipeline.setOutput(output);
     const std::optional<MotionSetup> setup = readMotion(entry, motion, report, &pipeline);
     if (!setup)
         return;
-    const QString output = outputName(entry, QStringLiteral("c3d"));
     report.outputs.append(announcement(output));
     report.recordWrite(C3DExport::exportMotion(motion, output, setup->exportOptions(motion), {},
                                                progress, &pipeline));
@@ -214,8 +215,8 @@ void CommandLineRun::writeFootTable(const QString& entry, ProgressSink* progress
     format.time = FrameTable::TimeColumn::RunningSum;
     report.recordWrite(
         FrameTable::write(output, format, progress, [&](CsvWriter& table, int frame) {
-            const QList<double>& row = std::as_const(motion.frames)[frame];
-            pose.evaluateRow(row.constData(), row.size());
+            const std::span<const double> row = motion.frames[frame];
+            pose.evaluateRow(row);
             for (const int foot : {left, right}) {
                 const Eigen::Vector3d p =
                     C3DAxes::fromBvh(pose.getPosition(foot), setup->unit.millimetres);

@@ -358,6 +358,12 @@ bool DudEzu::loadFile(const QString& fileName)
     const BvhReadResult result = BackgroundRead::read(loaded, fileName, this);
     if (result.ok())
         document.open(loaded, fileName);
+    if (result.status == BvhReadResult::Status::Canceled) {
+        // What was open stays open.
+        statusBar()->showMessage(
+            tr("Opening %1 was canceled.").arg(QFileInfo(fileName).fileName()));
+        return false;
+    }
     if (!result.ok()) {
         UserDialogs::warning(
             tr("Kinovane"),
@@ -821,14 +827,11 @@ void DudEzu::editInterpolateJointRotations()
     const FrameRange range = dialog.getRange().clampedTo(motion.rowCount());
     if (!selection.contains(true) || range.isEmpty())
         return;
-    // Worked out on a copy (sharing the rows it leaves alone), then applied as one undoable
-    // edit.
-    const std::unique_ptr<BvhFile> interpolated = motion.copy();
+    // Worked out on a copy of the rows it replaces, then applied as one undoable edit.
     ProgressDialogSink progress(ProgressDialogSink::Cancel::Ignored);
-    Interpolation::interpolateJoints(*interpolated, selection, range,
-                                     document.getSetup().convention.rotationOrder, &progress);
-    const QVector<QList<double>> before = motion.frames.mid(range.first, range.count());
-    const QVector<QList<double>> after = interpolated->frames.mid(range.first, range.count());
+    const FrameRows after = Interpolation::interpolatedRows(
+        motion, selection, range, document.getSetup().convention.rotationOrder, &progress);
+    const FrameRows before = motion.frames.mid(range.first, range.count());
     if (after != before)
         undoStack.push(
             new RowsEdit(document, range.first, before, after, tr("Interpolate Joint Rotations")));

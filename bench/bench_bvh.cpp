@@ -117,9 +117,9 @@ static bool longLinesCostTheirSize()
 static QByteArray digestOf(const BvhFile& motion)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const QList<double>& row : motion.frames)
-        hash.addData(QByteArrayView(reinterpret_cast<const char*>(row.constData()),
-                                    row.size() * qsizetype(sizeof(double))));
+    hash.addData(QByteArrayView(reinterpret_cast<const char*>(motion.frames.constData()),
+                                motion.frames.rowCount() * motion.frames.channelCount() *
+                                    qsizetype(sizeof(double))));
     return hash.result().toHex();
 }
 
@@ -217,7 +217,7 @@ int main(int argc, char* argv[])
     const BvhReadResult result = BvhReader(motion).read(path);
     const double firstRead = double(timer.nsecsElapsed()) / 1e9;
     const qint64 peak = BenchMotion::peakResidentBytes() - residentBefore;
-    const double tableBytes = double(motion.frames.size()) * 180 * sizeof(double);
+    const double tableBytes = double(motion.frames.rowCount()) * 180 * sizeof(double);
     std::printf("first BvhReader::read, one thread per core: %.3f s, %s, %d rows\n", firstRead,
                 result.ok() ? "ok" : "FAILED", motion.rowCount());
     std::printf("peak memory of the load: %.1f MB for %.1f MB of doubles (%.2fx; goal <= 1.1x "

@@ -101,10 +101,9 @@ static void fillFrames(BvhFile& motion, int frames)
     int channels = 0;
     for (const BvhJoint* joint : motion.root->getAllJoints())
         channels += joint->getNumChannels();
-    motion.frames.resize(frames);
+    motion.frames = FrameRows(frames, channels);
     for (int f = 0; f < frames; ++f) {
-        QList<double>& row = motion.frames[f];
-        row.resize(channels);
+        const std::span<double> row = motion.frames.rowToChange(f);
         row[0] = 5 * std::sin(f * 0.01);
         row[1] = 90 + 2 * std::sin(f * 0.2);
         row[2] = f * 1.5 / 60;
@@ -197,8 +196,8 @@ int main(int argc, char** argv)
         CentresOfMass centres;
         double sum = 0;
         for (int f = 0; f < frames; ++f) {
-            const QList<double>& row = std::as_const(motion.frames)[f];
-            pose.evaluateRow(row.constData(), row.size());
+            const std::span<const double> row = motion.frames[f];
+            pose.evaluateRow(row);
             CentreOfMass::compute(model.segments, binding, pose.getPositions(), centres);
             sum += double(centres.body.y());
         }

@@ -50,15 +50,15 @@ static bool writeLongWalk(const QString& path, int frames)
     BvhFile walk;
     if (!BvhReader(walk).read(QStringLiteral(KINOVANE_SOURCE_DIR "/samples/walk.bvh")).ok())
         return false;
-    const QVector<QList<double>> cycle = walk.frames;
-    const int n = int(cycle.size());
+    const FrameRows cycle = walk.frames;
+    const int n = int(cycle.rowCount());
     // The root's z channel (the third) goes on by the walk's distance per repetition.
     const double stride = cycle[n - 1][2] - cycle[0][2] + (cycle[1][2] - cycle[0][2]);
-    walk.frames.clear();
+    walk.frames = FrameRows(frames, cycle.channelCount());
     for (int f = 0; f < frames; ++f) {
-        QList<double> row = cycle[f % n];
+        const std::span<double> row = walk.frames.rowToChange(f);
+        std::copy(cycle[f % n].begin(), cycle[f % n].end(), row.begin());
         row[2] += (f / n) * stride;
-        walk.frames.append(row);
     }
     walk.numFrames = frames;
     return BvhWriter(walk).write(path, FrameRange::all(frames)).ok;

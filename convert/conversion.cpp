@@ -141,7 +141,7 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     return exit;
 }
 
-ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles)
+static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProfiles& profiles)
 {
     const SetupRequest request{options.profile, options.convention, options.unit,
                                options.modelFile};
@@ -151,10 +151,13 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     }
 
     BvhFile motion;
-    // The C3D conversion of a whole motion starts while the file is still being read, once the
-    // setup (convention and unit) is chosen from the hierarchy.
+    // The C3D file of a whole motion, without events or other points, is written while the
+    // file is still being read, once the setup (convention and unit) is chosen from the
+    // hierarchy.
     C3DPipeline pipeline;
-    const bool pipelined = !options.c3dFile.isEmpty() && !options.range;
+    const bool pipelined = !options.c3dFile.isEmpty() && !options.range &&
+                           !options.wantsAnalysis() && !options.c3dUniqueLabels;
+    pipeline.setOutput(options.c3dFile);
     SetupObserver observer(motion, profiles, request, pipelined ? &pipeline : nullptr,
                            [&](const MotionSetup& chosen) {
                                pipeline.setPosing(chosen.convention, chosen.unit.millimetres);
@@ -336,4 +339,15 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     for (const QString& note : c3dNotes)
         report(QStringLiteral("%1: %2").arg(options.input, note));
     return ok ? ConvertExit::Done : ConvertExit::Failed;
+}
+
+ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles)
+{
+    try {
+        return convertFile(options, profiles);
+    } catch (const std::bad_alloc&) {
+        // Outputs under way were given up (a save file not committed leaves the old one).
+        report(QStringLiteral("cannot convert %1: there is not enough memory").arg(options.input));
+        return ConvertExit::Failed;
+    }
 }

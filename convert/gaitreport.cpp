@@ -105,9 +105,9 @@ void Writer::header(const QString& title)
 void Writer::skeleton(const QRectF& area)
 {
     const int frame = c.frame;
-    const QList<double>& row = c.motion->frames[frame];
+    const std::span<const double> row = c.motion->frames[frame];
     PoseEvaluator pose(c.motion->root, c.setup->convention);
-    pose.evaluateRow(row.constData(), row.size());
+    pose.evaluateRow(row);
     const QList<BvhJoint*>& joints = pose.getJoints();
     QHash<const BvhJoint*, qsizetype> indexOf;
     for (qsizetype i = 0; i < joints.size(); ++i)

@@ -43,8 +43,8 @@ OpenSimFiles::Frame OpenSimFiles::frameOf(const BvhFile& motion, const MotionSet
     // Then the way the root went, on the floor, onto +X.
     PoseEvaluator pose(motion.root, options.convention);
     const auto rootAt = [&](int row) {
-        const QList<double>& values = motion.frames[row];
-        pose.evaluateRow(values.constData(), values.size());
+        const std::span<const double> values = motion.frames[row];
+        pose.evaluateRow(values);
         return Vector(upright * pose.getPosition(0).cast<double>());
     };
     Vector travel = rootAt(options.range.last) - rootAt(options.range.first);
@@ -126,8 +126,8 @@ WriteResult OpenSimFiles::writeTrc(const BvhFile& motion, const QString& fileNam
     file.endLine();
     PoseEvaluator pose(motion.root, options.convention);
     for (int row = options.range.first; row <= options.range.last; ++row) {
-        const QList<double>& values = motion.frames[row];
-        pose.evaluateRow(values.constData(), values.size());
+        const std::span<const double> values = motion.frames[row];
+        pose.evaluateRow(values);
         QString line = QStringLiteral("%1\t%2")
                            .arg(row - options.range.first + 1)
                            .arg(number(row * motion.frameTime));

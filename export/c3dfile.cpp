@@ -50,7 +50,13 @@ void C3DFile::setupPointGroup(int pointCount, int frameRate, const QString& unit
                               const QStringList& labels)
 {
     usedPoints = std::max(pointCount, 0);
-    const qsizetype frameCount = getFrameCount();
+    setupPointGroup(pointCount, getFrameCount(), frameRate, units, labels);
+}
+
+void C3DFile::setupPointGroup(int pointCount, qsizetype frameCount, int frameRate,
+                              const QString& units, const QStringList& labels)
+{
+    usedPoints = std::max(pointCount, 0);
     const int shortFrameCount = int(std::min<qsizetype>(frameCount, maxShortFrames));
 
     header = C3DHeader();
@@ -211,7 +217,7 @@ QByteArray C3DFile::buildHeadBlocks(int parameterBlocks)
     return head;
 }
 
-WriteResult C3DFile::writeC3D(const QString& fileName)
+WriteResult C3DFile::buildHead(const QString& fileName, QByteArray& head)
 {
     for (const C3DParameter& parameter : std::as_const(parameters)) {
         if (parameter.calculateNextEntry() > C3DParameter::maxNextEntry)
@@ -237,33 +243,43 @@ WriteResult C3DFile::writeC3D(const QString& fileName)
     parameterHeader[2] = quint8(parameterBlocks);
     header.dataBlock = quint16(2 + parameterBlocks);
     setIntegerParameter("DATA_START", pointGroup, header.dataBlock);
-    const QByteArray head = buildHeadBlocks(parameterBlocks);
+    head = buildHeadBlocks(parameterBlocks);
+    return WriteResult::success(fileName);
+}
 
+bool C3DFile::writeSamples(QIODevice& device, const C3DPoint* samples, qsizetype count)
+{
+    // On a little-endian machine the samples in memory are already the file's bytes and go
+    // out as they are; elsewhere through a small buffer that orders their bytes.
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        static_assert(sizeof(C3DPoint) == C3DPoint::size);
+        const qint64 bytes = qint64(count) * C3DPoint::size;
+        return bytes <= 0 || device.write(reinterpret_cast<const char*>(samples), bytes) == bytes;
+    } else {
+        constexpr qsizetype pointsPerChunk = 4096;
+        char chunk[pointsPerChunk * C3DPoint::size];
+        for (qsizetype first = 0; first < count; first += pointsPerChunk) {
+            const qsizetype chunkCount = std::min(pointsPerChunk, count - first);
+            for (qsizetype i = 0; i < chunkCount; ++i)
+                samples[first + i].writeTo(chunk + i * C3DPoint::size);
+            const qint64 bytes = qint64(chunkCount) * C3DPoint::size;
+            if (device.write(chunk, bytes) != bytes)
+                return false;
+        }
+        return true;
+    }
+}
+
+WriteResult C3DFile::writeC3D(const QString& fileName)
+{
+    QByteArray head;
+    const WriteResult built = buildHead(fileName, head);
+    if (!built.ok)
+        return built;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return WriteResult::failure(fileName, file.errorString());
-    qCDebug(c3dLog) << "Writing header at" << 0;
-    bool failed = file.write(head) != head.size();
-    qCDebug(c3dLog) << "Writing data at" << head.size() << file.pos();
-
-    // The file is little-endian. On a little-endian machine the samples in memory are already
-    // the file's bytes and go out as they are; elsewhere through a small buffer that orders
-    // their bytes.
-    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
-        static_assert(sizeof(C3DPoint) == C3DPoint::size);
-        const char* data = reinterpret_cast<const char*>(points.data());
-        const qint64 bytes = qint64(points.size()) * C3DPoint::size;
-        failed = failed || (bytes > 0 && file.write(data, bytes) != bytes);
-    } else {
-        constexpr size_t pointsPerChunk = 4096;
-        char chunk[pointsPerChunk * C3DPoint::size];
-        for (size_t first = 0; first < points.size() && !failed; first += pointsPerChunk) {
-            const size_t count = std::min(pointsPerChunk, points.size() - first);
-            for (size_t i = 0; i < count; ++i)
-                points[first + i].writeTo(chunk + i * C3DPoint::size);
-            const qint64 bytes = qint64(count * C3DPoint::size);
-            failed = file.write(chunk, bytes) != bytes;
-        }
-    }
+    const bool failed = file.write(head) != head.size() ||
+                        !writeSamples(file, points.data(), qsizetype(points.size()));
     return WriteResult::commit(file, failed);
 }

@@ -31,6 +31,8 @@ struct C3DEvent
     double time = 0.0;
 };
 
+class QIODevice;
+
 class C3DFile : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,9 @@ public:
     // BodyPart2 and so on.
     void setupPointGroup(int pointCount, int frameRate, const QString& units,
                          const QStringList& labels);
+    // The same for a file of `frameCount` frames whose samples are not held (C3DStream).
+    void setupPointGroup(int pointCount, qsizetype frameCount, int frameRate, const QString& units,
+                         const QStringList& labels);
     // Adds the EVENT group for `events` after setupPointGroup: USED, CONTEXTS, LABELS and
     // TIMES, the last as whole minutes and seconds, as gait software reads them. A parameter
     // holds at most C3DParameter::maxDimension events; the later ones are left out. Nothing
@@ -67,6 +72,11 @@ public:
     void addPointText(const QString& name, const QStringList& values);
     // Writes the file. An existing file is replaced only when everything was written.
     WriteResult writeC3D(const QString& fileName);
+    // The header block and the parameter section as the file begins, or why they cannot be
+    // written (a parameter or the points too many for the format), named after `fileName`.
+    WriteResult buildHead(const QString& fileName, QByteArray& head);
+    // Writes samples as the file stores them, little-endian; false when the device failed.
+    static bool writeSamples(QIODevice& device, const C3DPoint* samples, qsizetype count);
 
     // Frames held: the samples divided by the points per frame.
     qsizetype getFrameCount() const;
@@ -84,6 +94,8 @@ private:
     void appendLabels(int group, const QStringList& labels);
     void appendLongFrameCount(qsizetype frameCount);
     QByteArray buildHeadBlocks(int parameterBlocks);
+    void setupPointGroup(int pointCount, qsizetype frameCount, int frameRate, const QString& units,
+                         const QStringList& labels, bool keepPoints);
     void setIntegerParameter(const QByteArray& name, int group, int value);
 
     int usedPoints = 0;

@@ -5,10 +5,10 @@
 
 namespace C3DSamples {
 
-void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetresPerUnit,
+void convertRow(PoseEvaluator& pose, std::span<const double> row, double millimetresPerUnit,
                 C3DPoint* samples)
 {
-    pose.evaluateRow(row.constData(), row.size());
+    pose.evaluateRow(row);
     convertPose(pose, millimetresPerUnit, samples);
 }
 

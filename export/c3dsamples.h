@@ -2,7 +2,7 @@
 
 #include "export/c3dpoint.h"
 
-#include <QList>
+#include <span>
 
 class PoseEvaluator;
 
@@ -12,7 +12,7 @@ namespace C3DSamples {
 // unit is `millimetresPerUnit` millimetres) from `samples` on.
 void convertPose(const PoseEvaluator& pose, double millimetresPerUnit, C3DPoint* samples);
 // Evaluates one frame row and converts its pose.
-void convertRow(PoseEvaluator& pose, const QList<double>& row, double millimetresPerUnit,
+void convertRow(PoseEvaluator& pose, std::span<const double> row, double millimetresPerUnit,
                 C3DPoint* samples);
 
 } // namespace C3DSamples

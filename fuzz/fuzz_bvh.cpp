@@ -56,10 +56,10 @@ static void compareSplitRead(const QByteArray& text, const BvhFile& motion,
     if (splitResult.status != result.status || splitResult.errorString != result.errorString ||
         splitResult.warnings != result.warnings || split.frames != motion.frames ||
         split.numFrames != motion.numFrames) {
-        std::fprintf(stderr, "read whole: %s %lld rows; read split: %s %lld rows\n",
-                     qPrintable(result.errorString), static_cast<long long>(motion.frames.size()),
-                     qPrintable(splitResult.errorString),
-                     static_cast<long long>(split.frames.size()));
+        std::fprintf(
+            stderr, "read whole: %s %lld rows; read split: %s %lld rows\n",
+            qPrintable(result.errorString), static_cast<long long>(motion.frames.rowCount()),
+            qPrintable(splitResult.errorString), static_cast<long long>(split.frames.rowCount()));
         __builtin_trap();
     }
 }
@@ -90,11 +90,11 @@ static void walkFrames(BvhFile& motion, const PoseConvention& convention)
     PoseEvaluator fromRows(motion.root, convention);
     PoseEvaluator fromJoints(motion.root, convention);
     const QList<BvhJoint*>& joints = fromRows.getJoints();
-    if (motion.frames.size() > affordableRows(joints))
-        motion.frames.resize(affordableRows(joints));
+    if (motion.frames.rowCount() > affordableRows(joints))
+        motion.frames.truncate(affordableRows(joints));
     for (int frame = 0; frame < motion.rowCount(); ++frame) {
-        const QList<double>& row = std::as_const(motion.frames)[frame];
-        fromRows.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = motion.frames[frame];
+        fromRows.evaluateRow(row);
         motion.loadFrame(frame);
         fromJoints.evaluate();
         for (qsizetype i = 0; i < joints.size(); ++i) {

@@ -56,8 +56,8 @@ static void computeCentres(const MassSegmentModel& segments)
         __builtin_trap();
     CentresOfMass centres;
     for (int frame = 0; frame < motion.rowCount(); ++frame) {
-        const QList<double>& row = std::as_const(motion.frames)[frame];
-        pose.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = motion.frames[frame];
+        pose.evaluateRow(row);
         CentreOfMass::compute(segments, binding, pose.getPositions(), centres);
         for (const qsizetype segment : centres.segmentIndices) {
             if (segment < 0 || segment >= segments.size() ||

@@ -21,7 +21,7 @@ void BvhFile::clear()
 {
     delete root.data();
     root = nullptr;
-    frames = {}; // releases the storage, unlike clear()
+    frames.clear();
     numFrames = 0;
     frameTime = 0.0;
 }
@@ -38,7 +38,7 @@ std::unique_ptr<BvhFile> BvhFile::copy() const
 
 void BvhFile::swap(BvhFile& other) noexcept
 {
-    frames.swap(other.frames);
+    std::swap(frames, other.frames);
     std::swap(root, other.root);
     std::swap(numFrames, other.numFrames);
     std::swap(frameTime, other.frameTime);
@@ -46,10 +46,9 @@ void BvhFile::swap(BvhFile& other) noexcept
 
 void BvhFile::loadFrame(int frame)
 {
-    if (!root || frame < 0 || frame >= frames.size())
+    if (!root || frame < 0 || frame >= rowCount())
         return;
-    const QList<double>& row = std::as_const(frames)[frame];
-    root->setFrameValues(row.constData(), row.size());
+    root->setFrameValues(frames[frame]);
 }
 
 qsizetype BvhFile::firstChannelOf(const BvhJoint* joint) const

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "model/bvhjoint.h"
+#include "model/framerows.h"
 
-#include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QVector>
 
 #include <memory>
 
@@ -33,14 +32,14 @@ public:
 
     bool isLoaded() const { return !root.isNull(); }
     // Number of rows actually held; numFrames is only what the file declared.
-    int rowCount() const { return int(frames.size()); }
+    int rowCount() const { return int(frames.rowCount()); }
     // Loads row `frame` into the joints. An index outside the table, or a call without a joint
     // tree, changes nothing.
     void loadFrame(int frame);
     // Index of the joint's first channel in a row; -1 for a joint not in this motion.
     qsizetype firstChannelOf(const BvhJoint* joint) const;
 
-    QVector<QList<double>> frames;
+    FrameRows frames;
     QPointer<BvhJoint> root;
     int numFrames = 0;
     double frameTime = 0.0;

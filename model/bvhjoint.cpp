@@ -159,13 +159,9 @@ BvhJoint* BvhJoint::getJointByName(const QString& jointName) const
     return nullptr;
 }
 
-void BvhJoint::setFrameValues(const QList<double>& row)
+void BvhJoint::setFrameValues(std::span<const double> row)
 {
-    setFrameValues(row.constData(), row.size());
-}
-
-void BvhJoint::setFrameValues(const double* row, qsizetype rowLength)
-{
+    const qsizetype rowLength = qsizetype(row.size());
     qsizetype index = 0;
     QList<BvhJoint*> pending{this};
     while (!pending.isEmpty()) {

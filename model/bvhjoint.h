@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <span>
+
 // One joint of a motion's skeleton, End Sites included (named "End Site", no channels, no
 // children). A joint holds the channel values of one frame only, the motion's current frame;
 // BvhFile moves rows of its frame table into the joints. A joint owns its children: deleting
@@ -83,9 +85,7 @@ public:
 
     // Distributes one frame row over the channels of this joint's subtree in DOF order;
     // channels beyond the row's end get 0.0.
-    void setFrameValues(const QList<double>& row);
-    // The same for a row given as a pointer and a length.
-    void setFrameValues(const double* row, qsizetype rowLength);
+    void setFrameValues(std::span<const double> row);
 
     // The axes of this joint's rotation product left to right under `order`: x, y, z under
     // Fixed; under Declared the rotation channels in CHANNELS order, then any axis they leave

@@ -41,14 +41,61 @@ static bool joinsTo(std::string_view first, std::string_view second, std::string
 // NumberFormat::tokenToDouble spelled out, as it runs for every value of a motion: one test
 // covers a text that is no number or not the whole token, and a value beyond the double or
 // the float range (a NaN fails the comparison too).
+// A number too small or too large for a double: true when it is too small, from the place of
+// its first significant digit and its exponent.
+static bool isTiny(std::string_view number)
+{
+    size_t i = 0;
+    if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+        ++i;
+    qint64 digitsBeforePoint = 0;
+    qint64 zerosAfterPoint = 0; // before the first significant digit
+    bool afterPoint = false;
+    bool significant = false;
+    for (; i < number.size() && (std::isdigit(uchar(number[i])) || number[i] == '.'); ++i) {
+        if (number[i] == '.')
+            afterPoint = true;
+        else if (number[i] != '0' || significant)
+            significant = true, digitsBeforePoint += afterPoint ? 0 : 1;
+        else if (afterPoint)
+            ++zerosAfterPoint;
+    }
+    qint64 exponent = 0;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+            ++i;
+        for (; i < number.size() && std::isdigit(uchar(number[i])); ++i)
+            exponent = std::min<qint64>(exponent * 10 + (number[i] - '0'), qint64(1) << 40);
+        exponent = negative ? -exponent : exponent;
+    }
+    const qint64 leading = digitsBeforePoint > 0 ? digitsBeforePoint - 1 : -zerosAfterPoint - 1;
+    return leading + exponent < 0;
+}
+
 static inline bool isTrusted(std::string_view token, double& value)
 {
     token = NumberFormat::withoutLeadingPlus(token);
     value = 0.0;
     const char* end = token.data() + token.size();
     const auto parsed = std::from_chars(token.data(), end, value);
+    if (parsed.ec == std::errc::result_out_of_range && parsed.ptr == end && isTiny(token)) {
+        // Below the smallest double: 0, keeping its sign as a correctly rounded read would.
+        value = token.front() == '-' ? -0.0 : 0.0;
+        return true;
+    }
     return parsed.ec == std::errc() && parsed.ptr == end &&
            std::abs(value) <= BvhReader::largestValue;
+}
+
+// A text that could be the start of a number cut short: only signs, digits, points and
+// exponent marks ("-", "1.5e", "2e-").
+static bool couldBeCutNumber(std::string_view token)
+{
+    return std::all_of(token.begin(), token.end(), [](char c) {
+        return std::isdigit(uchar(c)) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+    });
 }
 
 // "1 frame", "2 frames".
@@ -84,19 +131,24 @@ BvhReadResult BvhReader::read(const QString& fileName)
 BvhReadResult BvhReader::read(QIODevice& input)
 {
     device = &input;
-    // A small file needs no full chunk (a batch run or the fuzzer reads thousands of them).
-    buffer.resize(std::min<qint64>(chunkSize, bytesLeft() + 1));
-    while (result.ok() && nextLine()) {
-        if (contains(line, "HIERARCHY"))
-            readHierarchy();
-        else if (contains(line, "MOTION"))
-            readMotion();
+    try {
+        // A small file needs no full chunk (a batch run or the fuzzer reads thousands of them).
+        buffer.resize(std::min<qint64>(chunkSize, bytesLeft() + 1));
+        while (result.ok() && nextLine()) {
+            if (contains(line, "HIERARCHY"))
+                readHierarchy();
+            else if (contains(line, "MOTION"))
+                readMotion();
+        }
+    } catch (const std::bad_alloc&) {
+        buffer = QByteArray();
+        refuseForMemory();
     }
     device = nullptr;
     buffer = QByteArray();
     if (result.ok() && !file.root) {
         // Rows without a skeleton are no motion: a refused file leaves nothing loaded.
-        file.frames.clear();
+        dropRows();
         file.numFrames = 0;
         result.warnings.clear();
         result.status = BvhReadResult::Status::NoHierarchy;
@@ -144,7 +196,12 @@ void BvhReader::readMore()
     const qsizetype wanted = qsizetype(std::min<qint64>(chunkSize, bytesLeft() - kept + 1));
     if (buffer.size() - bufferEnd < (wanted + 1) / 2)
         buffer.resize(std::max(buffer.size() * 2, bufferEnd + wanted));
-    const qint64 count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
+    qint64 count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
+    // A pipe or a socket may have nothing yet: only the device knows when it is at its end.
+    while (count == 0 && !device->atEnd()) {
+        device->waitForReadyRead(100);
+        count = device->read(buffer.data() + bufferEnd, buffer.size() - bufferEnd);
+    }
     if (count <= 0)
         deviceDone = true;
     else
@@ -237,10 +294,10 @@ void BvhReader::readHierarchy()
         // Rows read before any skeleton fit no channels (they were only counted).
         result.warnings.append(QStringLiteral("The %1 frame rows before the HIERARCHY section "
                                               "at line %2 were dropped.")
-                                   .arg(file.frames.size())
+                                   .arg(file.rowCount())
                                    .arg(lineNumber));
     }
-    file.frames.clear();
+    dropRows();
     file.numFrames = 0;
     file.frameTime = 0.0;
     newRoot->setParentJoint(nullptr);
@@ -340,7 +397,10 @@ struct BvhReader::Piece
     const char* end = nullptr;
     qsizetype wanted = 0;
 
-    std::vector<QList<double>> rows;
+    // The rows' values, one after the other, each row as long as the skeleton has channels;
+    // kept from block to block, so that only the motion's table takes fresh memory.
+    std::vector<double> values;
+    qsizetype rows = 0;
     struct RowEnd
     {
         const char* next; // the line after the row's
@@ -350,8 +410,15 @@ struct BvhReader::Piece
     std::vector<ShortRow> shortRows; // rows with some values but fewer than a frame's
     qint64 lines = 0;                // lines parsed, the one of a bad value included
     std::string_view badValue;       // the first value that cannot be trusted, if any
+    // Where the line of the bad value ends, and whether that value could be a number cut
+    // short at the line's end, with `cutValues` whole values before it on the line.
+    const char* badLineEnd = nullptr;
+    bool badValueCut = false;
+    qsizetype cutValues = 0;
+    bool outOfMemory = false;
 
     void parse(qsizetype rowLimit);
+    void parseLines(qsizetype rowLimit);
 };
 
 // The text of the value at `p`: up to the next blank.
@@ -365,31 +432,45 @@ static std::string_view tokenAt(const char* p, const char* lineEnd)
 
 void BvhReader::Piece::parse(qsizetype rowLimit)
 {
+    // Runs on a thread of its own: running out of memory is told, not thrown.
+    try {
+        parseLines(rowLimit);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+}
+
+void BvhReader::Piece::parseLines(qsizetype rowLimit)
+{
     // The hot loop of loading. Each value is converted straight from the text where it starts
-    // into a row allocated at its final size; that the conversion stops at a blank shows it
-    // took the whole value. Anything else (a value beginning with '+', or no number at all)
-    // goes the rare way, checked as a whole token.
-    rows.clear();
+    // into its place in the row; that the conversion stops at a blank shows it took the whole
+    // value. Anything else (a value beginning with '+', or no number at all) goes the rare
+    // way, checked as a whole token.
+    values.clear();
+    rows = 0;
     rowEnds.clear();
     shortRows.clear();
     lines = 0;
     badValue = {};
+    badValueCut = false;
+    outOfMemory = false;
     // Values beyond the skeleton's channels belong to no channel and are not read. Rows before
     // any skeleton are counted and checked but not kept: the skeleton that comes drops them,
     // and without one the file is refused.
     const qsizetype limit = rowLimit >= 0 ? rowLimit : std::numeric_limits<qsizetype>::max();
     const char* p = begin;
-    while (p < end && qsizetype(rows.size()) < wanted) {
+    while (p < end && rows < wanted) {
         const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         const char* lineEnd = newline ? newline : end;
         ++lines;
-        // A row is allocated at the skeleton's channel count, but never larger than the line
-        // can fill (n values take at least 2n - 1 characters): a hostile skeleton of a million
+        // A row takes room for the skeleton's channels, but never more than the line can fill
+        // (n values take at least 2n - 1 characters): a hostile skeleton of a million
         // channels costs no more than its short lines' text.
         const qsizetype room =
             rowLimit >= 0 ? std::min<qsizetype>(rowLimit, (lineEnd - p + 1) / 2) : 0;
-        QList<double> row(room);
-        double* values = row.data();
+        const size_t rowStart = values.size();
+        values.resize(rowStart + size_t(room));
+        double* row = values.data() + rowStart;
         qsizetype count = 0;
         for (const char* q = p;;) {
             while (q < lineEnd && isBlank(*q))
@@ -405,21 +486,28 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
                 const std::string_view token = tokenAt(q, lineEnd);
                 if (!isTrusted(token, value)) {
                     badValue = token;
+                    badLineEnd = newline ? newline + 1 : end;
+                    const char* after = token.data() + token.size();
+                    badValueCut = count < rowLimit && couldBeCutNumber(token) &&
+                                  std::all_of(after, lineEnd, isBlank);
+                    cutValues = count;
+                    values.resize(rowStart);
                     return;
                 }
                 q = token.data() + token.size();
             }
             if (count < room)
-                values[count] = value;
+                row[count] = value;
             ++count;
         }
         p = newline ? newline + 1 : end;
         if (count < rowLimit) {
             if (count > 0)
                 shortRows.push_back({lines - 1, count});
+            values.resize(rowStart);
             continue;
         }
-        rows.push_back(std::move(row));
+        ++rows;
         rowEnds.push_back({p, lines});
     }
 }
@@ -474,12 +562,20 @@ void BvhReader::readRows()
         for (const BvhJoint* joint : file.root->getAllJoints())
             rowLimit += joint->getNumChannels();
     }
-    // Never trust the declared count alone: every row takes at least one byte of the file.
-    const qint64 possibleRows = std::min<qint64>(file.numFrames, bytesLeft() + 1);
+    const qsizetype channels = std::max<qsizetype>(rowLimit, 0);
+    if (file.frames.isEmpty())
+        file.frames.reset(channels);
+    // Never trust the declared count alone: a row takes at least two bytes per channel (a
+    // value and a blank or line end), and at least one byte without channels.
+    const qint64 bytes = bytesLeft() + 1;
+    const qint64 possibleRows =
+        std::clamp<qint64>(std::min<qint64>(file.numFrames - file.rowCount(),
+                                            channels > 0 ? bytes / (2 * channels) : bytes),
+                           0, std::numeric_limits<int>::max());
     if (possibleRows > 0)
-        file.frames.reserve(file.frames.size() + possibleRows);
+        file.frames.reserveRows(file.rowCount() + possibleRows);
     if (observer && file.root)
-        observer->motionStarted(file, std::max<qint64>(0, possibleRows));
+        observer->motionStarted(file, possibleRows);
 
     // Rows are read until the declared count is complete. A blank line is no row; a row with
     // fewer values than the skeleton's channels (a file cut short mid-row, a damaged line) is
@@ -488,8 +584,24 @@ void BvhReader::readRows()
     qint64 firstShortLine = 0;
     qsizetype firstShortValues = 0;
     qint64 shortRows = 0;
+    const auto countShortRow = [&](qint64 line, qsizetype values) {
+        if (shortRows++ == 0) {
+            firstShortLine = line;
+            firstShortValues = values;
+        }
+    };
     std::vector<Piece> pieces;
     while (file.rowCount() < file.numFrames) {
+        if (cancelFlag && cancelFlag->load()) {
+            delete file.root.data();
+            file.root = nullptr;
+            dropRows();
+            file.numFrames = 0;
+            result.warnings.clear();
+            result.status = BvhReadResult::Status::Canceled;
+            result.errorString = QStringLiteral("The reading was canceled.");
+            return;
+        }
         qsizetype linesEnd = completeLinesEnd(blockBytes);
         if (linesEnd == bufferStart)
             break; // the file ended
@@ -502,37 +614,65 @@ void BvhReader::readRows()
         }
         parseBlock(linesEnd, pieces);
 
-        // The pieces' rows in file order, up to the declared count.
+        // The rows the motion takes from each piece, up to the declared count, and the lines
+        // that many rows span.
         const int rowsBefore = file.rowCount();
         const char* stop = buffer.constData() + linesEnd;
-        for (Piece& piece : pieces) {
-            const qsizetype wanted = file.numFrames - file.rowCount();
-            const bool countReached = qsizetype(piece.rows.size()) >= wanted;
-            // The lines the motion takes from this piece: up to its last wanted row, or all.
+        qsizetype taking = 0;
+        const Piece* badPiece = nullptr;
+        std::vector<qint64> linesTaken;
+        for (const Piece& piece : pieces) {
+            if (piece.outOfMemory)
+                throw std::bad_alloc();
+            const qsizetype wanted = file.numFrames - file.rowCount() - taking;
+            const bool countReached = piece.rows >= wanted;
             qint64 lines = piece.lines;
             if (countReached) {
                 stop = piece.rowEnds[size_t(wanted - 1)].next;
                 lines = piece.rowEnds[size_t(wanted - 1)].lines;
             }
-            for (const Piece::ShortRow& shortRow : piece.shortRows) {
-                if (shortRow.line >= lines)
-                    break;
-                if (shortRows++ == 0) {
-                    firstShortLine = lineNumber + shortRow.line + 1;
-                    firstShortValues = shortRow.values;
-                }
-            }
-            const auto taken = std::min<qsizetype>(qsizetype(piece.rows.size()), wanted);
-            std::move(piece.rows.begin(), piece.rows.begin() + taken,
-                      std::back_inserter(file.frames));
-            if (!countReached && !piece.badValue.empty()) {
-                lineNumber += piece.lines;
-                refuseBadValue(piece.badValue);
-                return;
-            }
-            lineNumber += lines;
+            linesTaken.push_back(lines);
+            taking += std::min(piece.rows, wanted);
             if (countReached)
                 break;
+            if (!piece.badValue.empty()) {
+                badPiece = &piece;
+                break;
+            }
+        }
+        // Where the rows go: a table that must grow moves, which the observer hears first.
+        if (file.rowCount() + taking > file.frames.reservedRows() && observer)
+            observer->rowsMoving(file);
+        double* target = file.frames.appendRows(taking);
+        for (size_t k = 0; k < linesTaken.size(); ++k) {
+            const Piece& piece = pieces[k];
+            for (const Piece::ShortRow& shortRow : piece.shortRows) {
+                if (shortRow.line >= linesTaken[k])
+                    break;
+                countShortRow(lineNumber + shortRow.line + 1, shortRow.values);
+            }
+            const qsizetype rows = std::min(piece.rows, taking);
+            if (rows > 0 && channels > 0) {
+                std::memcpy(target, piece.values.data(), size_t(rows * channels) * sizeof(double));
+                target += rows * channels;
+            }
+            taking -= rows;
+            lineNumber += linesTaken[k];
+        }
+        if (badPiece) {
+            // The file's last row cut inside a number is a row cut short; anything else fails
+            // the file.
+            const std::string badValue(badPiece->badValue);
+            const qint64 badLine = lineNumber;
+            if (!(badPiece->badValueCut &&
+                  onlyBlanksFollow(badPiece->badLineEnd - buffer.constData()))) {
+                refuseBadValue(badValue);
+                return;
+            }
+            countShortRow(badLine, badPiece->cutValues);
+            if (observer && file.rowCount() > rowsBefore)
+                observer->rowsAppended(file);
+            break;
         }
         bufferStart = stop - buffer.constData();
         if (observer && file.rowCount() > rowsBefore)
@@ -560,11 +700,48 @@ void BvhReader::readRows()
     }
 }
 
+void BvhReader::dropRows()
+{
+    if (observer && !file.frames.isEmpty())
+        observer->rowsMoving(file);
+    file.frames.clear();
+}
+
+bool BvhReader::onlyBlanksFollow(qsizetype offset)
+{
+    for (;;) {
+        const char* p = buffer.constData() + offset;
+        const char* end = buffer.constData() + bufferEnd;
+        if (!std::all_of(p, end, [](char c) { return isBlank(c) || c == '\n'; }))
+            return false;
+        if (deviceDone)
+            return true;
+        // Only what follows is kept: the bytes up to `offset` were looked at.
+        bufferStart = bufferEnd;
+        readMore();
+        offset = bufferStart;
+    }
+}
+
+void BvhReader::refuseForMemory()
+{
+    const qsizetype channels = file.frames.channelCount();
+    delete file.root.data();
+    file.root = nullptr;
+    dropRows();
+    file.numFrames = 0;
+    result.warnings.clear();
+    result.status = BvhReadResult::Status::OutOfMemory;
+    result.errorString = QStringLiteral("There is not enough memory to hold its frames (%1 "
+                                        "values each).")
+                             .arg(channels);
+}
+
 void BvhReader::refuseBadValue(std::string_view value)
 {
     delete file.root.data();
     file.root = nullptr;
-    file.frames.clear();
+    dropRows();
     file.numFrames = 0;
     result.warnings.clear();
     result.status = BvhReadResult::Status::BadValue;

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,9 @@ class BvhJoint;
 // What reading a BVH file gave. The reader is forgiving about the layout: whatever it understood
 // stays loaded, and a file that cannot be opened or holds no joint hierarchy is a failure. A
 // value it cannot trust is not forgiven: a frame row holding a text that is no finite number
-// in single precision ("nan", "inf", "1e39", "abc") fails the whole file, named by its line.
+// in single precision ("nan", "inf", "1e39", "abc") fails the whole file, named by its line,
+// unless it is the file's last row cut inside a number ("7 -", "7 1.5e"), which is left out
+// like any row cut short. A value too small for a double ("1e-400") reads as 0.
 struct BvhReadResult
 {
     enum class Status
@@ -26,7 +29,9 @@ struct BvhReadResult
         Ok,
         CannotOpen,
         NoHierarchy,
-        BadValue // a frame row holds a text that is no number, or one too large for a pose
+        BadValue,    // a frame row holds a text that is no number, or one too large for a pose
+        OutOfMemory, // the frames need more memory than there is
+        Canceled     // the reading was canceled (BvhReader::setCancelFlag)
     };
 
     Status status = Status::Ok;
@@ -48,12 +53,15 @@ struct BvhReadResult
 //   a carriage return inside a line separates like a blank, blank lines are skipped, and a row
 //   with fewer values than the skeleton's channels is left out with a warning.
 // The frame rows are read in blocks of whole lines, each block split at line ends into pieces
-// that threads parse at once, each into rows of its own; the rows are then taken in file order.
+// that threads parse at once, each into rows of its own; the rows are then appended to the
+// motion's one table in file order.
 // What is read, warned about or refused is the same whatever the number of threads.
 // Bounds against hostile files: a hierarchy deeper than maxDepth levels ends there, a joint
 // takes at most maxChannelsPerJoint channels, a row keeps at most as many values as the
 // skeleton has channels, rows read before a hierarchy are dropped when it comes, storage is
-// reserved only as far as the file's size justifies, and only regular files are opened.
+// reserved only for as many rows as the bytes left can fill (a row takes at least two bytes
+// per channel), running out of memory fails the read (nothing stays loaded), and only regular
+// files are opened.
 class BvhReader
 {
 public:
@@ -78,9 +86,13 @@ public:
     // to have small files read in many blocks and pieces.
     void setThreads(int count) { threads = count; }
     void setBlockBytes(qsizetype bytes) { blockBytes = std::max<qsizetype>(1, bytes); }
+    // A flag another thread may set to end the reading after the block of rows under way;
+    // nothing read stays loaded.
+    void setCancelFlag(const std::atomic<bool>* flag) { cancelFlag = flag; }
 
     BvhReadResult read(const QString& fileName);
-    // Reads from an open device; the same rules as for a file.
+    // Reads from an open device; the same rules as for a file. A read that gives no bytes
+    // before the device is at its end waits for more.
     BvhReadResult read(QIODevice& device);
 
 private:
@@ -108,6 +120,12 @@ private:
     std::string_view token(size_t index) const;
     // Fails the whole read over `value` of the current line: nothing read stays loaded.
     void refuseBadValue(std::string_view value);
+    // Fails the whole read for want of memory.
+    void refuseForMemory();
+    // Empties the frame table, telling the observer first.
+    void dropRows();
+    // True when nothing but blanks and line ends follows `offset` in the whole file.
+    bool onlyBlanksFollow(qsizetype offset);
     qint64 bytesLeft() const;
 
     BvhFile& file;
@@ -125,4 +143,5 @@ private:
     qsizetype rowLimit = -1; // values kept per row, -1 for no limit
     int threads = 0;
     qsizetype blockBytes = defaultBlockBytes;
+    const std::atomic<bool>* cancelFlag = nullptr;
 };

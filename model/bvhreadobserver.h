@@ -20,4 +20,6 @@ public:
     virtual void motionStarted(const BvhFile& file, qsizetype possibleRows) = 0;
     // Rows were appended to file.frames, which now holds file.rowCount() rows.
     virtual void rowsAppended(const BvhFile& file) = 0;
+    // The rows told of are about to move or go; on return nobody looks at them any more.
+    virtual void rowsMoving(const BvhFile& file) { Q_UNUSED(file); }
 };

@@ -141,8 +141,8 @@ void BvhWriter::writeMotion(const FrameRange& range)
     writeNumber(file.frameTime, 10);
     text.append("\n");
     for (int i = rows.first; i <= rows.last; ++i) {
-        const QList<double>& row = std::as_const(file.frames)[i];
-        for (qsizetype k = 0; k < row.size(); ++k) {
+        const std::span<const double> row = file.frames[i];
+        for (size_t k = 0; k < row.size(); ++k) {
             text.append("\t");
             writeNumber(row[k], k < 3 ? 4 : 6);
         }

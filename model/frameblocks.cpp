@@ -55,8 +55,8 @@ void poseFrames(const BvhFile& motion, const FrameRange& frames, const PoseEvalu
         computeBlock(block, stop, [&](int first, int blockStop, int lane) {
             PoseEvaluator& evaluator = lanes[size_t(lane)];
             for (int frame = first; frame < blockStop; ++frame) {
-                const QList<double>& row = motion.frames[frame];
-                evaluator.evaluateRow(row.constData(), row.size());
+                const std::span<const double> row = motion.frames[frame];
+                evaluator.evaluateRow(row);
                 use(frame, lane, evaluator);
             }
         });

@@ -55,8 +55,8 @@ WriteResult writeRotations(const BvhFile& motion, const QString& fileName,
         selectedIndices(options.jointSelection, evaluator.getJoints());
     return FrameTable::write(fileName, formatOf(motion, options, evaluator.getJoints(), selected),
                              progress, [&](CsvWriter& writer, int frame) {
-                                 const QList<double>& row = std::as_const(motion.frames)[frame];
-                                 evaluator.loadRow(row.constData(), row.size());
+                                 const std::span<const double> row = motion.frames[frame];
+                                 evaluator.loadRow(row);
                                  for (const qsizetype i : selected)
                                      addCells(writer, evaluator.getRotation(i));
                              });
@@ -74,8 +74,8 @@ WriteResult writePositions(const BvhFile& motion, const QString& fileName,
     format.progressTitle = QStringLiteral("Please be patient");
     format.progressLabel = QStringLiteral("Doing a lot of math. This may take a while.");
     return FrameTable::write(fileName, format, progress, [&](CsvWriter& writer, int frame) {
-        const QList<double>& row = std::as_const(motion.frames)[frame];
-        evaluator.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = motion.frames[frame];
+        evaluator.evaluateRow(row);
         for (const qsizetype i : selected)
             addCells(writer, evaluator.getPosition(i));
     });

@@ -33,10 +33,10 @@ std::vector<qsizetype> rotationColumns(const BvhFile& motion)
     return columns;
 }
 
-bool isRestRow(const QList<double>& row, const std::vector<qsizetype>& rotationColumns)
+bool isRestRow(std::span<const double> row, const std::vector<qsizetype>& rotationColumns)
 {
     return std::all_of(rotationColumns.begin(), rotationColumns.end(),
-                       [&](qsizetype column) { return row.value(column) == 0.0; });
+                       [&](qsizetype column) { return row[size_t(column)] == 0.0; });
 }
 
 std::vector<int> rows(const BvhFile& motion, int count)
@@ -93,11 +93,11 @@ std::vector<double> boneLengths(const BvhFile& motion, const PoseConvention& con
         if (i > 0 && moved && !rows.empty()) {
             std::vector<double> posed;
             for (const int row : rows) {
-                const QList<double>& values = motion.frames[row];
+                const std::span<const double> values = motion.frames[row];
                 Eigen::Vector3d translation = offset;
                 for (int axis = 0; axis < 3; ++axis) {
                     if (const qsizetype c = positionColumns[size_t(axis)]; c >= 0)
-                        translation[axis] = (replace ? 0.0 : offset[axis]) + values.value(c);
+                        translation[axis] = (replace ? 0.0 : offset[axis]) + values[size_t(c)];
                 }
                 posed.push_back(translation.norm());
             }
@@ -118,8 +118,8 @@ poses(const BvhFile& motion, const PoseConvention& convention, const std::vector
         return result;
     PoseEvaluator pose(motion.root, convention);
     for (const int row : rows) {
-        const QList<double>& values = motion.frames[row];
-        pose.evaluateRow(values.constData(), values.size());
+        const std::span<const double> values = motion.frames[row];
+        pose.evaluateRow(values);
         std::vector<Eigen::Vector3d> places;
         places.reserve(pose.getPositions().size());
         for (const Vector3f& p : pose.getPositions())

@@ -6,6 +6,7 @@
 
 #include <Eigen/Core>
 
+#include <span>
 #include <vector>
 
 class BvhFile;
@@ -37,7 +38,7 @@ poses(const BvhFile& motion, const PoseConvention& convention, const std::vector
 std::vector<qsizetype> rotationColumns(const BvhFile& motion);
 // A row with every rotation 0: a rest or calibration pose, which says nothing of where the
 // body's parts lie as it moves.
-bool isRestRow(const QList<double>& row, const std::vector<qsizetype>& rotationColumns);
+bool isRestRow(std::span<const double> row, const std::vector<qsizetype>& rotationColumns);
 
 // The median of some values; 0 for none.
 double median(std::vector<double> values);

@@ -100,14 +100,15 @@ Vector3f PoseEvaluator::positionOf(const BvhJoint& joint, const PoseConvention& 
     return evaluator.getPosition(evaluator.getJoints().indexOf(const_cast<BvhJoint*>(&joint)));
 }
 
-void PoseEvaluator::evaluateRow(const double* row, qsizetype length)
+void PoseEvaluator::evaluateRow(std::span<const double> row)
 {
-    loadRow(row, length);
+    loadRow(row);
     evaluateValues();
 }
 
-void PoseEvaluator::loadRow(const double* row, qsizetype length)
+void PoseEvaluator::loadRow(std::span<const double> row)
 {
+    const qsizetype length = qsizetype(row.size());
     std::copy(heldValues.begin(), heldValues.end(), values.begin());
     float* flat = values.empty() ? nullptr : values.front().data();
     const qsizetype channels = qsizetype(channelTargets.size());

@@ -6,6 +6,7 @@
 #include <QList>
 
 #include <array>
+#include <span>
 #include <vector>
 
 class BvhJoint;
@@ -34,12 +35,12 @@ public:
     bool hasSameSetup(const PoseEvaluator& other) const;
     // Recomputes every position from the joints' current values.
     void evaluate();
-    // Computes the positions the joints would have after setFrameValues(row, length), without
+    // Computes the positions the joints would have after setFrameValues(row), without
     // touching them: each channel takes its row value rounded to float (0 past the row's end),
     // and every value without a channel is the one the joint held when the evaluator was made.
-    void evaluateRow(const double* row, qsizetype length);
+    void evaluateRow(std::span<const double> row);
     // Takes the values of evaluateRow without computing positions (for getRotation alone).
-    void loadRow(const double* row, qsizetype length);
+    void loadRow(std::span<const double> row);
     // Rotation values (degrees) of joint `index` in the last row loaded or evaluated.
     Vector3f getRotation(qsizetype index) const
     {

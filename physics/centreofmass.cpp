@@ -55,8 +55,8 @@ WriteResult writeCsv(const BvhFile& motion, const MassSegmentModel& segments,
     format.frameTime = motion.frameTime;
     CentresOfMass centres;
     return FrameTable::write(fileName, format, progress, [&](CsvWriter& writer, int frame) {
-        const QList<double>& row = std::as_const(motion.frames)[frame];
-        evaluator.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = motion.frames[frame];
+        evaluator.evaluateRow(row);
         compute(segments, binding, evaluator.getPositions(), centres);
         writer.addNumberCell(centres.body.x());
         writer.addNumberCell(centres.body.y());

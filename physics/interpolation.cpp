@@ -38,14 +38,14 @@ static RotationColumns rotationColumns(const BvhFile& motion, const BvhJoint& jo
 }
 
 // The joint's rotation in `row`, as the joint would hold it with the row loaded.
-static Vector3f rotationIn(const QList<double>& row, const RotationColumns& columns,
+static Vector3f rotationIn(std::span<const double> row, const RotationColumns& columns,
                            const Vector3f& held)
 {
     Vector3f rotation = held;
     for (int axis = 0; axis < 3; ++axis) {
         const qsizetype column = columns[size_t(axis)];
         if (column >= 0)
-            rotation[axis] = float(column < row.size() ? row[column] : 0.0);
+            rotation[axis] = float(row[size_t(column)]);
     }
     return rotation;
 }
@@ -68,11 +68,47 @@ static Vector3f rotationAngles(const BvhJoint& joint, RotationOrder order, const
     return BvhJoint::matrixToEuler(matrix);
 }
 
-void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
-                       RotationOrder order, ProgressSink* progress)
+// Blends the joint's rotation across all of `rows` (a copy of the motion's rows), from the
+// first row's to the last's.
+static void blendRows(FrameRows& rows, const BvhFile& motion, const BvhJoint& joint,
+                      RotationOrder order)
 {
-    if (!motion.root)
+    const qsizetype steps = rows.rowCount() - 1;
+    if (steps < 1 || motion.firstChannelOf(&joint) < 0)
         return;
+    const RotationColumns columns = rotationColumns(motion, joint);
+    const Vector3f held = joint.getRotation();
+    const Vector4f q0 = rotationQuaternion(joint, order, rotationIn(rows[0], columns, held));
+    Vector4f q1 = rotationQuaternion(joint, order, rotationIn(rows[steps], columns, held));
+    // q and -q are the same rotation, and both ends come with w >= 0 whatever the angle
+    // between them; blending across a negative dot product would take the long way round
+    // (and pass through zero for opposite quaternions).
+    if (q0.dot(q1) < 0.0f)
+        q1 = -q1;
+
+    for (qsizetype k = 1; k <= steps; ++k) {
+        const float t = float(double(k) / double(steps));
+        const float u = 1.0f - t;
+        Vector4f q(u * q0.x() + t * q1.x(), u * q0.y() + t * q1.y(), u * q0.z() + t * q1.z(),
+                   u * q0.w() + t * q1.w());
+        normalizeQuaternion(q);
+        const Vector3f angles = rotationAngles(joint, order, BvhJoint::quaternionToMatrix(q));
+        const std::span<double> row = rows.rowToChange(k);
+        for (int axis = 0; axis < 3; ++axis) {
+            const qsizetype column = columns[size_t(axis)];
+            if (column >= 0)
+                row[size_t(column)] = NumberFormat::decimalOf(angles[axis]);
+        }
+    }
+}
+
+FrameRows interpolatedRows(const BvhFile& motion, const QList<bool>& selection,
+                           const FrameRange& range, RotationOrder order, ProgressSink* progress)
+{
+    const FrameRange rows = range.clampedTo(motion.rowCount());
+    if (!motion.root || rows.isEmpty())
+        return {};
+    FrameRows blended = motion.frames.mid(rows.first, rows.count());
     const QList<BvhJoint*> joints = motion.root->getAllJoints();
     if (progress)
         progress->begin({}, {}, int(selection.size()));
@@ -80,51 +116,32 @@ void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const Fram
     // interpolated.
     for (qsizetype i = 0; i < selection.size(); ++i) {
         if (selection[i] && i < joints.size())
-            interpolateJoint(motion, *joints[i], range, order);
+            blendRows(blended, motion, *joints[i], order);
         if (progress)
             progress->setValue(int(i));
     }
     if (progress)
         progress->end();
+    return blended;
+}
+
+void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
+                       RotationOrder order, ProgressSink* progress)
+{
+    const FrameRange rows = range.clampedTo(motion.rowCount());
+    motion.frames.replaceRows(rows.first,
+                              interpolatedRows(motion, selection, range, order, progress));
 }
 
 void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range,
                       RotationOrder order)
 {
     const FrameRange rows = range.clampedTo(motion.rowCount());
-    const int steps = rows.last - rows.first;
-    if (steps < 1 || motion.firstChannelOf(&joint) < 0)
+    if (rows.isEmpty())
         return;
-    const RotationColumns columns = rotationColumns(motion, joint);
-    const Vector3f held = joint.getRotation();
-    const Vector4f q0 =
-        rotationQuaternion(joint, order, rotationIn(motion.frames[rows.first], columns, held));
-    Vector4f q1 =
-        rotationQuaternion(joint, order, rotationIn(motion.frames[rows.last], columns, held));
-    // q and -q are the same rotation, and both ends come with w >= 0 whatever the angle
-    // between them; blending across a negative dot product would take the long way round
-    // (and pass through zero for opposite quaternions).
-    if (q0.dot(q1) < 0.0f)
-        q1 = -q1;
-
-    for (int k = 1; k <= steps; ++k) {
-        const float t = float(double(k) / double(steps));
-        const float u = 1.0f - t;
-        Vector4f q(u * q0.x() + t * q1.x(), u * q0.y() + t * q1.y(), u * q0.z() + t * q1.z(),
-                   u * q0.w() + t * q1.w());
-        normalizeQuaternion(q);
-        const Vector3f angles = rotationAngles(joint, order, BvhJoint::quaternionToMatrix(q));
-        QList<double>& row = motion.frames[rows.first + k];
-        for (int axis = 0; axis < 3; ++axis) {
-            const qsizetype column = columns[size_t(axis)];
-            if (column < 0)
-                continue;
-            // A short row (a truncated line) read as zeros; pad it so the value is kept.
-            if (column >= row.size())
-                row.resize(column + 1, 0.0);
-            row[column] = NumberFormat::decimalOf(angles[axis]);
-        }
-    }
+    FrameRows blended = motion.frames.mid(rows.first, rows.count());
+    blendRows(blended, motion, joint, order);
+    motion.frames.replaceRows(rows.first, blended);
 }
 
 } // namespace Interpolation

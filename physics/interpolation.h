@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/framerange.h"
+#include "model/framerows.h"
 #include "model/progresssink.h"
 #include "model/rotationorder.h"
 #include "model/vectortypes.h"
@@ -21,6 +22,11 @@ namespace Interpolation {
 // Interpolates the rotations of the selected joints (flags in getAllJoints() order) between
 // range.first and range.last, in the rows of `motion`; the range is cut to the rows that
 // exist. The joints keep the values they hold.
+// The rows of the range (cut to the rows that exist) as interpolating the selected joints
+// leaves them; the motion is not changed.
+FrameRows interpolatedRows(const BvhFile& motion, const QList<bool>& selection,
+                           const FrameRange& range, RotationOrder order,
+                           ProgressSink* progress = nullptr);
 void interpolateJoints(BvhFile& motion, const QList<bool>& selection, const FrameRange& range,
                        RotationOrder order, ProgressSink* progress = nullptr);
 void interpolateJoint(BvhFile& motion, const BvhJoint& joint, const FrameRange& range,

@@ -25,8 +25,7 @@ double MotionDocument::getValue(int frame, qsizetype column) const
 {
     if (frame < 0 || frame >= rowCount() || column < 0)
         return 0.0;
-    const QList<double>& row = std::as_const(motion.frames)[frame];
-    return column < row.size() ? row[column] : 0.0;
+    return column < motion.frames.channelCount() ? motion.frames[frame][size_t(column)] : 0.0;
 }
 
 std::vector<Vector3f> MotionDocument::posedJoints(int frame) const
@@ -34,8 +33,8 @@ std::vector<Vector3f> MotionDocument::posedJoints(int frame) const
     if (!motion.root || frame < 0 || frame >= rowCount())
         return {};
     PoseEvaluator pose(motion.root, setup.convention);
-    const QList<double>& row = std::as_const(motion.frames)[frame];
-    pose.evaluateRow(row.constData(), row.size());
+    const std::span<const double> row = motion.frames[frame];
+    pose.evaluateRow(row);
     return pose.getPositions();
 }
 
@@ -161,15 +160,12 @@ void MotionDocument::setAnalysisSettings(const AnalysisSettings& settings)
 
 void MotionDocument::setValue(int frame, qsizetype column, double value)
 {
-    if (!motion.root || frame < 0 || frame >= rowCount() || column < 0)
+    if (!motion.root || frame < 0 || frame >= rowCount() || column < 0 ||
+        column >= motion.frames.channelCount())
         return;
-    QList<double>& row = motion.frames[frame];
-    // A short row (a cut-off line) reads as zeros past its end; padded, the edit is kept.
-    if (column >= row.size())
-        row.resize(column + 1, 0.0);
-    if (std::memcmp(&row[column], &value, sizeof value) == 0)
+    if (std::memcmp(&motion.frames[frame][size_t(column)], &value, sizeof value) == 0)
         return;
-    row[column] = value;
+    motion.frames.rowToChange(frame)[size_t(column)] = value;
     emit motionEdited({frame, frame});
 }
 
@@ -184,14 +180,13 @@ void MotionDocument::setOffset(qsizetype joint, const Eigen::Vector3d& offset)
     emit motionEdited(FrameRange::all(rowCount()));
 }
 
-void MotionDocument::replaceRows(int first, const QVector<QList<double>>& rows)
+void MotionDocument::replaceRows(int first, const FrameRows& rows)
 {
     const FrameRange replaced =
-        FrameRange{first, first + int(rows.size()) - 1}.clampedTo(rowCount());
+        FrameRange{first, first + int(rows.rowCount()) - 1}.clampedTo(rowCount());
     if (!motion.root || replaced.isEmpty())
         return;
-    for (int frame = replaced.first; frame <= replaced.last; ++frame)
-        motion.frames[frame] = rows[frame - first];
+    motion.frames.replaceRows(replaced.first, rows.mid(replaced.first - first, replaced.count()));
     emit motionEdited(replaced);
 }
 

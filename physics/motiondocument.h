@@ -91,7 +91,7 @@ public:
     // Joint `joint`'s OFFSET, as typed (every pose changes).
     void setOffset(qsizetype joint, const Eigen::Vector3d& offset);
     // Rows first, first + 1, ... take `rows`, as far as the table reaches.
-    void replaceRows(int first, const QVector<QList<double>>& rows);
+    void replaceRows(int first, const FrameRows& rows);
     // The mass-segment model, bound to the open skeleton; `fromUser` for a model the user
     // opened or edited (kept while it fits the motions opened later), else the setup's;
     // `modelFile` names where it came from, when it came from a file.

@@ -143,8 +143,9 @@ Vector3f MotionSetup::upAxisOf(const BvhFile& motion) const
     const int rows = motion.rowCount();
     Eigen::Vector3d rise = Eigen::Vector3d::Zero();
     for (int k = 0; k < std::min(rows, samples); ++k) {
-        const QList<double>& row = motion.frames[int(qint64(k) * rows / std::min(rows, samples))];
-        pose.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row =
+            motion.frames[int(qint64(k) * rows / std::min(rows, samples))];
+        pose.evaluateRow(row);
         const Vector3f step = pose.getPosition(headTop) - pose.getPosition(pelvis);
         if (step.allFinite())
             rise += step.cast<double>();

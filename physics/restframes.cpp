@@ -26,9 +26,9 @@ public:
     {
         while (int(steps.size()) <= k) {
             const int next = int(steps.size()) + (previous.empty() ? 0 : 1);
-            const QList<double>& row =
+            const std::span<const double> row =
                 motion.frames[fromStart ? next : motion.rowCount() - 1 - next];
-            pose.evaluateRow(row.constData(), row.size());
+            pose.evaluateRow(row);
             const std::vector<Vector3f>& places = pose.getPositions();
             if (!previous.empty()) {
                 double farthest = 0.0;

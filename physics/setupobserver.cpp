@@ -23,6 +23,12 @@ void SetupObserver::motionStarted(const BvhFile& file, qsizetype possibleRows)
         next->motionStarted(file, possibleRows);
 }
 
+void SetupObserver::rowsMoving(const BvhFile& file)
+{
+    if (next)
+        next->rowsMoving(file);
+}
+
 void SetupObserver::rowsAppended(const BvhFile& file)
 {
     if (next)

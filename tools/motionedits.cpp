@@ -94,8 +94,8 @@ bool OffsetEdit::mergeWith(const QUndoCommand* other)
     return true;
 }
 
-RowsEdit::RowsEdit(MotionDocument& document, int first, const QVector<QList<double>>& before,
-                   const QVector<QList<double>>& after, const QString& text)
+RowsEdit::RowsEdit(MotionDocument& document, int first, const FrameRows& before,
+                   const FrameRows& after, const QString& text)
     : MotionEdit(text), document(&document), first(first), before(before), after(after)
 {
 }

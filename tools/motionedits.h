@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/framerows.h"
 #include "physics/masssegment.h"
 
 #include <QList>
 #include <QPointer>
 #include <QUndoCommand>
-#include <QVector>
 
 #include <Eigen/Core>
 
@@ -64,13 +64,13 @@ private:
     double after;
 };
 
-// Rows of the frame table replaced at once (an interpolation): the rows before and after, which
-// share their storage with the table where they are the same.
+// Rows of the frame table replaced at once (an interpolation): copies of the rows before and
+// after, no more than the edit replaces.
 class RowsEdit : public MotionEdit
 {
 public:
-    RowsEdit(MotionDocument& document, int first, const QVector<QList<double>>& before,
-             const QVector<QList<double>>& after, const QString& text);
+    RowsEdit(MotionDocument& document, int first, const FrameRows& before, const FrameRows& after,
+             const QString& text);
 
     void redo() override;
     void undo() override;
@@ -78,8 +78,8 @@ public:
 private:
     QPointer<MotionDocument> document;
     int first;
-    QVector<QList<double>> before;
-    QVector<QList<double>> after;
+    FrameRows before;
+    FrameRows after;
 };
 
 // Another mass-segment model, the user's own.

@@ -142,10 +142,10 @@ static void poseCurrentFrame(PoseEvaluator& pose, const MotionDocument& document
     const BvhFile& motion = document.getMotion();
     const int frame = document.getCurrentFrame();
     if (frame >= 0 && frame < motion.rowCount()) {
-        const QList<double>& row = motion.frames[frame];
-        pose.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = motion.frames[frame];
+        pose.evaluateRow(row);
     } else {
-        pose.evaluateRow(nullptr, 0);
+        pose.evaluateRow({});
     }
 }
 
@@ -302,9 +302,9 @@ void BvhView::fit(bool wholeMotion)
         constexpr int samples = 300;
         const int rows = motion->rowCount();
         for (int k = 0; k < std::min(rows, samples); ++k) {
-            const QList<double>& row =
+            const std::span<const double> row =
                 motion->frames[int(qint64(k) * rows / std::min(rows, samples))];
-            sampler.evaluateRow(row.constData(), row.size());
+            sampler.evaluateRow(row);
             Vector3f low = Vector3f::Constant(infinity), high = -low;
             growBox(sampler.getPositions(), toShown, low, high);
             motionLow = motionLow.cwiseMin(low);

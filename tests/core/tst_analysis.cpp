@@ -227,8 +227,8 @@ private slots:
             MotionAnalysis::analyse(walk, setup, {}, FrameRange::all(walk.rowCount()));
         QVERIFY2(a.ok(), qPrintable(a.errorString));
         PoseEvaluator pose(walk.root, setup.convention);
-        const QList<double>& row = walk.frames[100];
-        pose.evaluateRow(row.constData(), row.size());
+        const std::span<const double> row = walk.frames[100];
+        pose.evaluateRow(row);
         const qsizetype index = pose.getJoints().indexOf(walk.root->getJointByName(joint));
         QCOMPARE(a.feet[size_t(foot)][size_t(part)][100], pose.getPosition(index).cast<double>());
     }
@@ -278,7 +278,8 @@ private slots:
     void posesBeyondTheFloatRangeAreRefused()
     {
         walk.root->setOffset(3.4e38, 0, 0);
-        walk.frames[40][0] = 3.4e38; // the root's x: its OFFSET plus this leaves the floats
+        walk.frames.rowToChange(40)[0] =
+            3.4e38; // the root's x: its OFFSET plus this leaves the floats
         const MotionAnalysis analysis = analyseWalk(walk, {});
         QVERIFY2(!analysis.ok() && analysis.errorString.startsWith(QLatin1String("At frame 40 ")),
                  qPrintable(analysis.errorString));
@@ -289,8 +290,8 @@ private slots:
     void extrapolatedCentreAndMargin()
     {
         for (int frame = 0; frame < walk.rowCount(); ++frame) {
-            QList<double>& row = walk.frames[frame];
-            row.fill(0.0);
+            const std::span<double> row = walk.frames.rowToChange(frame);
+            std::fill(row.begin(), row.end(), 0.0);
             row[1] = 100;
             row[2] = 50 * frame * walk.frameTime;
         }
@@ -349,15 +350,17 @@ private slots:
                 for (const qsizetype column : MotionSamples::rotationColumns(motion))
                     row[column] = 0.0;
             } else {
-                row = motion.frames[motion.rowCount() / 2];
+                row = TestSupport::rowList(motion.frames)[motion.rowCount() / 2];
                 row[0] += setup.stature / 2; // the root's first position channel
             }
             return QList<QList<double>>(zero ? 1 : choice.section('=', 1).toInt(), row);
         };
+        QList<QList<double>> rows = TestSupport::rowList(motion.frames);
         for (const QString& choice : before)
-            motion.frames = rowsFor(choice, motion.frames.first()) + motion.frames;
+            rows = rowsFor(choice, rows.first()) + rows;
         for (const QString& choice : after)
-            motion.frames += rowsFor(choice, motion.frames.last());
+            rows += rowsFor(choice, rows.last());
+        motion.frames = TestSupport::frameRows(rows);
         const FrameRange all = FrameRange::all(motion.rowCount());
         MotionAnalysis analysis = MotionAnalysis::analyse(motion, setup, {}, all);
         QVERIFY2(analysis.ok(), qPrintable(analysis.errorString));

@@ -74,7 +74,7 @@ private slots:
             BvhFile back;
             QVERIFY(TestSupport::loadMotion(back, written(motion)));
             QCOMPARE(written(back), written(motion));
-            QVERIFY(motion.frames.capacity() <= 64);
+            QVERIFY(motion.frames.reservedRows() <= 64);
             QTemporaryDir dir;
             const ExportOptions options =
                 ExportOptions::wholeMotion(motion, PoseConvention::ipiStudio());

@@ -156,14 +156,14 @@ private slots:
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("column");
         QTest::addColumn<double>("value");
-        QTest::addColumn<int>("rowSize"); // after the edit
-        QTest::addColumn<int>("edits");   // motionEdited signals
-        QTest::newRow("a typed value, kept as typed") << 7 << 2 << 1234.5678 << 12 << 1;
-        QTest::newRow("more digits than a float holds") << 7 << 4 << -37.123456789 << 12 << 1;
-        QTest::newRow("past a short row's end, padded") << 9 << 11 << 5.25 << 12 << 1;
-        QTest::newRow("the same value") << 7 << 1 << 71.0 << 12 << 0;
-        QTest::newRow("a frame outside the motion") << 100 << 1 << 5.0 << 12 << 0;
-        QTest::newRow("a column outside the row") << 7 << -1 << 5.0 << 12 << 0;
+        QTest::addColumn<int>("edits"); // motionEdited signals
+        QTest::newRow("a typed value, kept as typed") << 7 << 2 << 1234.5678 << 1;
+        QTest::newRow("more digits than a float holds") << 7 << 4 << -37.123456789 << 1;
+        QTest::newRow("the last column") << 9 << 11 << 5.25 << 1;
+        QTest::newRow("the same value") << 7 << 1 << 71.0 << 0;
+        QTest::newRow("a frame outside the motion") << 100 << 1 << 5.0 << 0;
+        QTest::newRow("a column before the row") << 7 << -1 << 5.0 << 0;
+        QTest::newRow("a column past the row") << 7 << 12 << 5.0 << 0;
     }
 
     // A value goes into the frame table as given, the very double; the poses of that frame
@@ -173,17 +173,18 @@ private slots:
         QFETCH(int, frame);
         QFETCH(int, column);
         QFETCH(double, value);
-        QFETCH(int, rowSize);
         QFETCH(int, edits);
-        QList<double>& shortRow = const_cast<BvhFile&>(document->getMotion()).frames[9];
-        shortRow.resize(4); // a cut-off line
+        const FrameRows before = document->getMotion().frames;
         Spies spies(*document);
         document->setValue(frame, column, value);
         QCOMPARE(spies.edited.count(), edits);
-        if (edits == 0)
+        if (edits == 0) {
+            QVERIFY(document->getMotion().frames == before);
             return;
+        }
         QCOMPARE(document->getValue(frame, column), value);
-        QCOMPARE(document->getMotion().frames[frame].size(), rowSize);
+        // The copy taken before the edit keeps the old value: the rows were shared, not changed.
+        QVERIFY(before[frame][size_t(column)] != value);
         QCOMPARE(spies.edited.first().first().value<FrameRange>(), (FrameRange{frame, frame}));
     }
 
@@ -204,9 +205,9 @@ private slots:
         QCOMPARE(spies.edited.count(), 1);
 
         const QList<double> row(12, 0.5);
-        document->replaceRows(98, {row, row, row});
+        document->replaceRows(98, TestSupport::frameRows({row, row, row}));
         QCOMPARE(spies.edited.last().first().value<FrameRange>(), (FrameRange{98, 99}));
-        QCOMPARE(document->getMotion().frames[99], row);
+        QCOMPARE(TestSupport::rowList(document->getMotion().frames)[99], row);
         QCOMPARE(document->rowCount(), 100);
     }
 
@@ -216,13 +217,13 @@ private slots:
     {
         document->setOffset(0, Eigen::Vector3d(0, 90, 0));
         Spies spies(*document);
-        const QList<double>& row = document->getMotion().frames[3];
+        const std::span<const double> row = document->getMotion().frames[3];
         for (const auto& [name, hipsHeight] :
              {std::pair("ipi", 90.0f + float(row[1])), std::pair("cmu", float(row[1]))}) {
             document->setSetupRequest(TestDocument::profile(name));
             QCOMPARE(document->posedJoints(3)[0].y(), hipsHeight);
             PoseEvaluator pose(document->getMotion().root, document->getSetup().convention);
-            pose.evaluateRow(row.constData(), row.size());
+            pose.evaluateRow(row);
             QVERIFY(TestSupport::sameBits(pose.getPosition(4), document->posedJoints(3)[4]));
         }
         QCOMPARE(spies.setup.count(), 2);

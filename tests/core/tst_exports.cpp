@@ -243,7 +243,7 @@ private slots:
         // Hips' x position: with the OFFSET beyond the floats at frame 5 only (in millimetres,
         // as the C3D file holds it, the OFFSET alone is just within them).
         motion.root->setOffset(3.4e37, 0, 0);
-        motion.frames[5][0] = 3.4e38;
+        motion.frames.rowToChange(5)[0] = 3.4e38;
         const WriteResult result =
             writer == C3D
                 ? C3DExport::exportMotion(motion, path, ExportOptions::wholeMotion(motion, ipi))
@@ -325,13 +325,16 @@ private slots:
         C3DPipeline pipeline;
         pipeline.setPosing(convention, millimetres);
         for (int piped = 0; piped < 2; ++piped) {
+            const QString output = dir.filePath(QStringLiteral("out%1.c3d").arg(piped));
+            pipeline.setOutput(output);
             QVERIFY(BvhReader(motions[piped], piped ? &pipeline : nullptr).read(input).ok());
             if (frontRow)
-                motions[piped].frames.prepend(QList<double>(12, 0.5));
+                motions[piped].frames =
+                    TestSupport::frameRows(QList<QList<double>>{QList<double>(12, 0.5)} +
+                                           TestSupport::rowList(motions[piped].frames));
             if (!piped) // the pipeline converted rows for joints holding what they were read with
                 motions[piped].loadFrame(3);
             sinks[piped].cancelAtValue = cancelAt;
-            const QString output = dir.filePath(QStringLiteral("out%1.c3d").arg(piped));
             QVERIFY(C3DExport::exportMotion(motions[piped], output,
                                             ExportOptions::wholeMotion(motions[piped], ipi), {},
                                             &sinks[piped], piped ? &pipeline : nullptr)
@@ -365,8 +368,8 @@ private slots:
         PoseEvaluator pose(motion.root, ipi);
         const int joints = int(pose.getJoints().size());
         for (int frame : {0, done - 1}) {
-            pose.evaluateRow(motion.frames.value(frame).constData(),
-                             motion.frames.value(frame).size());
+            pose.evaluateRow(frame >= 0 && frame < motion.rowCount() ? motion.frames[frame]
+                                                                     : std::span<const double>());
             for (int i = 0; i < joints && done > 0; ++i)
                 QVERIFY(TestSupport::sameBits(
                     Vector3f(reader.samples[size_t(frame * joints + i)].data()),
@@ -405,7 +408,7 @@ private slots:
         QVERIFY(BvhReader(motion, piped ? &pipeline : nullptr)
                     .read(TestSupport::writeFile(dir, QStringLiteral("m.bvh"), text))
                     .ok());
-        const QList<QList<double>> rows = motion.frames;
+        const FrameRows rows = motion.frames;
         QList<double> numbers; // an event's time, and its minutes and seconds
         for (const QByteArray& line :
              TestSupport::readLines(TestSupport::dataPath("expected/gait.txt"))) {

@@ -178,7 +178,7 @@ private slots:
         const double sign = row[4].toDouble();
         double worst = 0;
         for (int frame = 0; frame < motion.rowCount(); ++frame) {
-            pose.loadRow(motion.frames[frame].constData(), motion.frames[frame].size());
+            pose.loadRow(motion.frames[frame]);
             const double made = sign * double(pose.getRotation(joint).x());
             worst = std::max(
                 worst,

@@ -17,14 +17,14 @@ private:
 
     void setSpine(int frame, const Vector3f& degrees)
     {
-        motion.frames[frame][6] = degrees.z();
-        motion.frames[frame][7] = degrees.x();
-        motion.frames[frame][8] = degrees.y();
+        motion.frames.rowToChange(frame)[6] = degrees.z();
+        motion.frames.rowToChange(frame)[7] = degrees.x();
+        motion.frames.rowToChange(frame)[8] = degrees.y();
     }
 
     Vector3f spine(int frame) const
     {
-        const QList<double>& row = motion.frames[frame];
+        const std::span<const double> row = motion.frames[frame];
         return Vector3f(float(row[7]), float(row[8]), float(row[6]));
     }
 
@@ -134,7 +134,7 @@ private slots:
         Interpolation::interpolateJoint(motion, joint, range, RotationOrder::Fixed);
         QVERIFY2(TestSupport::nearlyEqual(spine(5), Vector3f(-40, 50, 60), 1e-3f),
                  qPrintable(TestSupport::toString(spine(5))));
-        motion.frames[5] = before[5];
+        motion.frames.replaceRows(5, before.mid(5, 1));
         QCOMPARE(motion.frames, before);
     }
 
@@ -142,7 +142,7 @@ private slots:
     // values of the frame they hold.
     void positionChannelsOtherJointsAndHeldValuesAreKept()
     {
-        motion.frames[5][0] = 0.1; // not a float: rounding it would change it
+        motion.frames.rowToChange(5)[0] = 0.1; // not a float: rounding it would change it
         motion.loadFrame(5);
         const auto before = motion.frames;
         Interpolation::interpolateJoint(motion, *motion.root, {1, 9}, RotationOrder::Fixed);
@@ -174,7 +174,7 @@ private slots:
         QFETCH(bool, spineChanges);
         QFETCH(bool, legChanges);
         for (int f = 0; f < frameCount; ++f)
-            motion.frames[f][9] = 7 * f; // LeftLeg's Zrotation
+            motion.frames.rowToChange(f)[9] = 7 * f; // LeftLeg's Zrotation
         const auto before = motion.frames;
         TestSupport::RecordingProgress progress;
         Interpolation::interpolateJoints(motion, selection, {0, 10}, RotationOrder::Fixed,

@@ -29,7 +29,7 @@ private:
     std::vector<Vector3f> pose(int frame) const
     {
         PoseEvaluator evaluator(motion.root, PoseConvention::ipiStudio());
-        evaluator.evaluateRow(motion.frames[frame].constData(), motion.frames[frame].size());
+        evaluator.evaluateRow(motion.frames[frame]);
         return evaluator.getPositions();
     }
 
@@ -43,8 +43,8 @@ private slots:
     {
         motion.clear();
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(2)));
-        motion.frames = {{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                         {1, 22, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+        motion.frames = TestSupport::frameRows(
+            {{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 22, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}});
     }
 
     // The cases of expected/centres.txt.
@@ -64,7 +64,7 @@ private slots:
         QFETCH(QString, segments);
         QFETCH(double, hipsZRotation);
         QFETCH(Vector3f, expected);
-        motion.frames[0][3] = hipsZRotation;
+        motion.frames.rowToChange(0)[3] = hipsZRotation;
         const MassSegmentModel model = segmentModel(segments);
         CentresOfMass centres;
         CentreOfMass::compute(model, SegmentBinding::bind(model, motion.root->getAllJoints()),
@@ -347,10 +347,10 @@ private slots:
         QFETCH(Vector3f, up);
         BvhFile walk;
         QVERIFY(BvhReader(walk).read(samples + "walk.bvh").ok());
-        for (QList<double>& row : walk.frames)
-            row[4] += turn; // the root's Xrotation
+        for (int row = 0; row < walk.rowCount(); ++row)
+            walk.frames.rowToChange(row)[4] += turn; // the root's Xrotation
         if (brokenFrame >= 0)
-            walk.frames[brokenFrame][4] = std::numeric_limits<double>::infinity();
+            walk.frames.rowToChange(brokenFrame)[4] = std::numeric_limits<double>::infinity();
         const MotionSetup setup = MotionSetup::choose(SkeletonProfiles::load({}), walk, {});
         QCOMPARE(setup.upAxisOf(walk), up);
     }

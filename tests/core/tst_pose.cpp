@@ -125,8 +125,9 @@ private slots:
         joints[1]->setPosition(Vector3f(0.5f, -0.25f, 2));
         joints[0]->setRotation(Vector3f(11, 12, 13));
         PoseEvaluator evaluator(motion.root, ipi);
-        evaluator.evaluateRow(row.constData(), row.size());
-        motion.root->setFrameValues(row);
+        const std::span<const double> values(row.constData(), size_t(row.size()));
+        evaluator.evaluateRow(values);
+        motion.root->setFrameValues(values);
         for (qsizetype i = 0; i < joints.size(); ++i)
             QVERIFY2(TestSupport::sameBits(evaluator.getPosition(i),
                                            PoseEvaluator::positionOf(*joints[i], ipi)),
@@ -166,7 +167,7 @@ private slots:
         QVERIFY(TestSupport::loadMotion(motion, TestSupport::smallMotion(1)));
         motion.root->setOffset(0, 90, 0);
         PoseEvaluator evaluator(motion.root, convention);
-        evaluator.evaluateRow(row.constData(), row.size());
+        evaluator.evaluateRow({row.constData(), size_t(row.size())});
         QVERIFY2(TestSupport::nearlyEqual(evaluator.getPosition(joint), expected, 1e-5f),
                  qPrintable(TestSupport::toString(evaluator.getPosition(joint))));
         PoseConvention otherPi = convention; // all else equal, the poses differ

@@ -85,10 +85,10 @@ private slots:
              TestSupport::Rerig::worldPlaces(declared, PoseConvention::standard(), 0))
             extent = std::max(extent, p.cwiseAbs().maxCoeff());
         for (int frame = 0; frame < frames; ++frame) {
-            const QList<double>& row = std::as_const(declared.frames)[frame];
-            fromDeclared.evaluateRow(row.constData(), row.size());
-            fromFixed.evaluateRow(row.constData(), row.size());
-            fromCopy.evaluateRow(row.constData(), row.size());
+            const std::span<const double> row = declared.frames[frame];
+            fromDeclared.evaluateRow(row);
+            fromFixed.evaluateRow(row);
+            fromCopy.evaluateRow(row);
             const auto wantDeclared =
                 TestSupport::Rerig::worldPlaces(declared, PoseConvention::standard(), frame);
             const auto wantFixed =
@@ -154,8 +154,8 @@ private slots:
         PoseEvaluator pose(motion.root, setup.convention);
         CentresOfMass centres;
         for (int frame = 0; frame < motion.rowCount(); ++frame) {
-            const QList<double>& row = std::as_const(motion.frames)[frame];
-            pose.evaluateRow(row.constData(), row.size());
+            const std::span<const double> row = motion.frames[frame];
+            pose.evaluateRow(row);
             CentreOfMass::compute(setup.segments, setup.binding, pose.getPositions(), centres);
             Vector3f low = pose.getPosition(0), high = low;
             for (const Vector3f& p : pose.getPositions()) {

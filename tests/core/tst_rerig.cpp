@@ -39,7 +39,7 @@ class TestRerig : public QObject
         if (!TestSupport::loadMotion(recording->motion, text))
             return nullptr;
         frames = frames.clampedTo(recording->motion.rowCount());
-        recording->motion.frames.resize(frames.last + 1);
+        recording->motion.frames.truncate(frames.last + 1);
         recording->setup = MotionSetup::choose(profiles, recording->motion, {});
         recording->analysis =
             MotionAnalysis::analyse(recording->motion, recording->setup, {}, frames, nullptr);

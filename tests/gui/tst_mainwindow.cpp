@@ -300,7 +300,7 @@ private slots:
         QVERIFY(!editor.xPosSpinBox->isEnabled() && editor.xRotSpinBox->isEnabled());
         type(editor.xRotSpinBox, "-37.123456"); // column 7
         QVERIFY(window.isWindowModified());
-        QCOMPARE(window.bvhFile.frames[5].mid(0, 8),
+        QCOMPARE(TestSupport::rowList(window.bvhFile.frames)[5].mid(0, 8),
                  QList<double>({50, 51, 1234.5678, 53, 54, 55, 56, -37.123456}));
         chooseJoint(window);
         QCOMPARE(editor.zPosSpinBox->text(), QStringLiteral("1234.5678"));
@@ -368,13 +368,13 @@ private slots:
         QVERIFY(window.isWindowModified());
 
         // An interpolation is one edit.
-        const QVector<QList<double>> before = window.bvhFile.frames;
+        const FrameRows before = window.bvhFile.frames;
         mark(window, 20, 60);
         trigger(window.ui.actionInterpolateJointRotations, {}, [](CheckableListDialog& dialog) {
             dialog.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
             dialog.checkableList->okButton->click();
         });
-        QVERIFY(window.bvhFile.frames[40] != before[40]);
+        QVERIFY(window.bvhFile.frames.mid(40, 1) != before.mid(40, 1));
         undo->trigger();
         QCOMPARE(window.bvhFile.frames, before);
         undo->trigger();
@@ -567,7 +567,7 @@ private slots:
 
         goTo(window, 25);
         window.jointInfoWidget->setJoint(window.bvhFile.root->getJointByName("Spine"));
-        const QVector<QList<double>> before = window.bvhFile.frames;
+        const FrameRows before = window.bvhFile.frames;
         trigger(ui.actionInterpolateJointRotations, {}, [](auto& d) {
             QCOMPARE(d.checkStates(), QList<bool>(5, false));
             d.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
@@ -576,10 +576,10 @@ private slots:
         const RotationAxes spineAxes =
             window.bvhFile.root->getJointByName("Spine")->getRotationAxes(
                 window.getSetup().convention.rotationOrder);
-        const auto spineTurn = [&](const QList<double>& row) { // columns 6, 7, 8: z, x, y
+        const auto spineTurn = [&](std::span<const double> row) { // columns 6, 7, 8: z, x, y
             return BvhJoint::eulerToMatrix(Vector3f(row[7], row[8], row[6]), spineAxes);
         };
-        const QVector<QList<double>>& frames = window.bvhFile.frames;
+        const FrameRows& frames = window.bvhFile.frames;
         for (int f : {19, 20, 21, 25, 59, 60, 61})
             QVERIFY2(spineTurn(frames[f]).isApprox(spineTurn(before[f]), 1e-4f) ==
                          (f <= 20 || f >= 60),

@@ -26,7 +26,7 @@ struct Pose
 };
 
 Pose posed(const QList<BvhJoint*>& joints, const std::vector<int>& parents,
-           const QList<double>& row, const PoseConvention& convention)
+           std::span<const double> row, const PoseConvention& convention)
 {
     const size_t n = size_t(joints.size());
     Pose pose{std::vector<Matrix3d>(n), std::vector<Vector3d>(n), std::vector<Vector3d>(n)};
@@ -39,7 +39,7 @@ Pose posed(const QList<BvhJoint*>& joints, const std::vector<int>& parents,
         Vector3d angles = Vector3d::Zero();
         Matrix3d own = Matrix3d::Identity();
         for (int k = 0; k < joint->getNumChannels(); ++k, ++column) {
-            const double value = column < row.size() ? row[column] : 0.0;
+            const double value = size_t(column) < row.size() ? row[size_t(column)] : 0.0;
             const BvhJoint::Channel channel = joint->getChannel(k);
             if (channel <= BvhJoint::Channel::Zposition) {
                 const int axis = int(channel) - int(BvhJoint::Channel::Xposition);
@@ -112,8 +112,8 @@ public:
         : source(source), rig(rig), convention(convention),
           joints(source.motion->root->getAllJoints()), parents(parentsOf(joints))
     {
-        for (const QList<double>& row : std::as_const(source.motion->frames))
-            poses.push_back(posed(joints, parents, row, source.convention));
+        for (qsizetype row = 0; row < source.motion->frames.rowCount(); ++row)
+            poses.push_back(posed(joints, parents, source.motion->frames[row], source.convention));
         moveWorld();
         measureFloor();
         if (rig.reference != Rig::Reference::None) {
@@ -511,7 +511,7 @@ std::vector<Vector3d> worldPlaces(const BvhFile& motion, const PoseConvention& c
     if (!motion.root || frame < 0 || frame >= motion.rowCount())
         return {};
     const QList<BvhJoint*> joints = motion.root->getAllJoints();
-    return posed(joints, parentsOf(joints), std::as_const(motion.frames)[frame], convention).place;
+    return posed(joints, parentsOf(joints), motion.frames[frame], convention).place;
 }
 
 } // namespace TestSupport::Rerig

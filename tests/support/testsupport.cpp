@@ -10,6 +10,23 @@
 
 namespace TestSupport {
 
+QList<QList<double>> rowList(const FrameRows& rows)
+{
+    QList<QList<double>> list;
+    for (qsizetype r = 0; r < rows.rowCount(); ++r)
+        list.append(QList<double>(rows[r].begin(), rows[r].end()));
+    return list;
+}
+
+FrameRows frameRows(const QList<QList<double>>& rows)
+{
+    FrameRows table(rows.size(), rows.isEmpty() ? 0 : rows.first().size());
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        std::copy_n(rows[r].begin(), std::min(rows[r].size(), table.channelCount()),
+                    table.rowToChange(r).begin());
+    return table;
+}
+
 QString dataPath(const QString& relativePath)
 {
     return QStringLiteral(KINOVANE_TEST_DATA "/") + relativePath;

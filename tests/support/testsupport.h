@@ -18,6 +18,9 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 QByteArray readFile(const QString& path);
 // Reads BVH text from memory, as BvhReader reads a file.
 BvhReadResult readBvh(BvhFile& file, const QByteArray& text);
+// A frame table as a list of rows, and back (rows as long as the first one).
+QList<QList<double>> rowList(const FrameRows& rows);
+FrameRows frameRows(const QList<QList<double>>& rows);
 
 // Float results are compared to this absolute tolerance unless a test says otherwise: pose
 // arithmetic is single precision, so values of order 100 carry errors of order 1e-5.
