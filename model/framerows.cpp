@@ -7,10 +7,6 @@
 #include <cstring>
 #include <new>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
-
 // The values, allocated with malloc so that growing can move them with realloc (which for a
 // large buffer remaps its pages instead of copying them) and so that appended rows are not
 // first filled with zeros only to be overwritten.
@@ -35,25 +31,10 @@ public:
             throw std::bad_alloc();
         values = static_cast<double*>(moved);
         capacity = wanted;
-        adviseLargePages();
     }
 
     double* values = nullptr;
     qsizetype capacity = 0; // values
-
-private:
-    // A table of many megabytes is first written row by row as it is read; the kernel's large
-    // pages take a few hundred faults for what small pages take a hundred thousand.
-    void adviseLargePages()
-    {
-#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
-        constexpr quintptr largePage = quintptr(2) << 20;
-        const quintptr begin = (quintptr(values) + largePage - 1) & ~(largePage - 1);
-        const quintptr end = (quintptr(values + capacity)) & ~(largePage - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), size_t(end - begin), MADV_HUGEPAGE);
-#endif
-    }
 };
 
 FrameRows::FrameRows() = default;

@@ -99,6 +99,17 @@ private slots:
         const float actual[2] = {m(1, 1), m(2, 1)};
         const float expected[2] = {float(std::cos(double(angle))), float(std::sin(double(angle)))};
         QVERIFY(sameFloats(actual, expected, 2));
+        // The poses take three angles at once, each in a lane of its own: the same values (up
+        // to the sign of a zero, which the product with the other, unturned, axes changes).
+        const Matrix3f turns[3] = {RotationMath::fromRadians(angle, 0, 0),
+                                   RotationMath::fromRadians(0, angle, 0),
+                                   RotationMath::fromRadians(0, 0, angle)};
+        const float batch[3][2] = {{turns[0](1, 1), turns[0](2, 1)},
+                                   {turns[1](0, 0), turns[1](0, 2)},
+                                   {turns[2](0, 0), turns[2](1, 0)}};
+        for (const auto& lane : batch)
+            for (int k = 0; k < 2; ++k)
+                QVERIFY(lane[k] == expected[k] || (std::isnan(lane[k]) && std::isnan(expected[k])));
     }
 
     // Missing values become 0, extra values are ignored, and a value without a channel (here
