@@ -30,53 +30,6 @@
 #include <thread>
 #include <vector>
 
-// Splits every line after "Frame Time:" at blanks and converts each piece; returns the sum so
-// that nothing can be optimised away.
-static double bareLoop(const QString& path, qint64* values)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    std::vector<char> buffer(1 << 20);
-    size_t kept = 0;
-    bool inMotion = false;
-    double sum = 0;
-    for (;;) {
-        const qint64 count = file.read(buffer.data() + kept, qint64(buffer.size() - kept));
-        if (count <= 0)
-            break;
-        const char* p = buffer.data();
-        const char* end = p + kept + size_t(count);
-        for (;;) {
-            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-            if (!newline)
-                break;
-            if (inMotion) {
-                const char* q = p;
-                while (q < newline) {
-                    while (q < newline && (*q == ' ' || *q == '\t'))
-                        ++q;
-                    const char* start = q;
-                    while (q < newline && *q != ' ' && *q != '\t')
-                        ++q;
-                    if (q > start) {
-                        double value = 0;
-                        std::from_chars(start, q, value);
-                        sum += value;
-                        ++*values;
-                    }
-                }
-            } else if (newline - p >= 11 && std::memcmp(p, "Frame Time:", 11) == 0) {
-                inMotion = true;
-            }
-            p = newline + 1;
-        }
-        kept = size_t(end - p);
-        std::memmove(buffer.data(), p, kept);
-    }
-    return sum;
-}
-
 // Reads a 100 MB frame row and a 100 MB CHANNELS line from memory; false when either is read
 // wrong or costs more than 1.25 times its size (the high-water mark is reset first, where
 // /proc/self/clear_refs allows it).
@@ -184,7 +137,7 @@ int main(int argc, char* argv[])
     for (int run = 0; run < 3; ++run) {
         values = 0;
         timer.restart();
-        sum = bareLoop(path, &values);
+        sum = BenchMotion::bareLoop(path, &values);
         bare = std::min(bare, double(timer.nsecsElapsed()) / 1e9);
     }
     std::printf("bare split + from_chars: %.3f s (%lld values, checksum %.1f)\n", bare,

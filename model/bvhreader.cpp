@@ -443,9 +443,10 @@ void BvhReader::Piece::parse(qsizetype rowLimit)
 void BvhReader::Piece::parseLines(qsizetype rowLimit)
 {
     // The hot loop of loading. Each value is converted straight from the text where it starts
-    // into its place in the row; that the conversion stops at a blank shows it took the whole
-    // value. Anything else (a value beginning with '+', or no number at all) goes the rare
-    // way, checked as a whole token.
+    // into its place in the row, a plain decimal by the short way, any other number by
+    // std::from_chars; that the conversion stops at a blank shows it took the whole value.
+    // Anything else (a value beginning with '+', or no number at all) goes the rare way,
+    // checked as a whole token.
     values.clear();
     rows = 0;
     rowEnds.clear();
@@ -478,9 +479,13 @@ void BvhReader::Piece::parseLines(qsizetype rowLimit)
             if (q == lineEnd || count == limit)
                 break;
             double value = 0.0;
-            const auto parsed = std::from_chars(q, lineEnd, value);
-            if (parsed.ec == std::errc() && (parsed.ptr == lineEnd || isBlank(*parsed.ptr)) &&
-                std::abs(value) <= largestValue) [[likely]] {
+            const char* next = NumberFormat::readPlainDecimal(q, lineEnd, value);
+            if (next && (next == lineEnd || isBlank(*next))) [[likely]] {
+                q = next; // at most 2^53: always within the float range
+            } else if (const auto parsed = std::from_chars(q, lineEnd, value);
+                       parsed.ec == std::errc() &&
+                       (parsed.ptr == lineEnd || isBlank(*parsed.ptr)) &&
+                       std::abs(value) <= largestValue) {
                 q = parsed.ptr;
             } else {
                 const std::string_view token = tokenAt(q, lineEnd);

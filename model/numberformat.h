@@ -36,6 +36,41 @@ int writeGeneral(char* buffer, double value, int significant);
 QString fixed(double value, int decimals);
 QString general(double value, int significant = 6);
 
+// The common form of a frame value, a plain decimal ("-12.345678", "90", ".5", "-0.0") whose
+// digits make an integer of at most 2^53 with at most 22 of them after the point, read
+// exactly as std::from_chars reads it, only faster: the digits m and the power 10^k are both
+// exact doubles, so their correctly rounded quotient m / 10^k is the correctly rounded value
+// of the decimal. Returns where the number ends, or nullptr for any other text (an exponent
+// follows, more digits, no digit at all), which std::from_chars is left to read.
+inline const char* readPlainDecimal(const char* p, const char* end, double& value)
+{
+    static constexpr double powersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const bool negative = p < end && *p == '-';
+    p += negative ? 1 : 0;
+    quint64 digits = 0;
+    const char* first = p;
+    while (p < end && unsigned(*p - '0') < 10 && p - first < 19)
+        digits = digits * 10 + unsigned(*p++ - '0');
+    const char* point = p;
+    qsizetype decimals = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        const char* firstDecimal = p;
+        while (p < end && unsigned(*p - '0') < 10 && p - first < 20)
+            digits = digits * 10 + unsigned(*p++ - '0');
+        decimals = p - firstDecimal;
+    }
+    const bool anyDigit = point > first || decimals > 0;
+    if (!anyDigit || decimals > 22 || digits > (quint64(1) << 53) ||
+        (p < end && (unsigned(*p - '0') < 10 || *p == 'e' || *p == 'E' || *p == '.')))
+        return nullptr;
+    const double magnitude = double(digits) / powersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
 // A number token without blanks, as the BVH reader splits its rows into: "1.5", "+1.5", ".5",
 // "1.", "1e-5". Anything else, and values outside the double range, NaN and infinities, give
 // false and 0. Inline, as it runs once for every value of a motion.

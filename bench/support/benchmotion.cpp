@@ -5,6 +5,11 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+#include <sys/resource.h>
 #include <cstdio>
 #include <string>
 
@@ -86,6 +91,59 @@ static qint64 statusField(const char* field)
                    1024;
     }
     return 0;
+}
+
+double bareLoop(const QString& path, qint64* values)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    std::vector<char> buffer(1 << 20);
+    size_t kept = 0;
+    bool inMotion = false;
+    double sum = 0;
+    for (;;) {
+        const qint64 count = file.read(buffer.data() + kept, qint64(buffer.size() - kept));
+        if (count <= 0)
+            break;
+        const char* p = buffer.data();
+        const char* end = p + kept + size_t(count);
+        for (;;) {
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!newline)
+                break;
+            if (inMotion) {
+                const char* q = p;
+                while (q < newline) {
+                    while (q < newline && (*q == ' ' || *q == '\t'))
+                        ++q;
+                    const char* start = q;
+                    while (q < newline && *q != ' ' && *q != '\t')
+                        ++q;
+                    if (q > start) {
+                        double value = 0;
+                        std::from_chars(start, q, value);
+                        sum += value;
+                        ++*values;
+                    }
+                }
+            } else if (newline - p >= 11 && std::memcmp(p, "Frame Time:", 11) == 0) {
+                inMotion = true;
+            }
+            p = newline + 1;
+        }
+        kept = size_t(end - p);
+        std::memmove(buffer.data(), p, kept);
+    }
+    return sum;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6 +
+           double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
 }
 
 qint64 peakResidentBytes()

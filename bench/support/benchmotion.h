@@ -16,6 +16,14 @@ bool ensure(const QString& path, int frames = frameCount);
 // (at least 1) when set, else `byDefault`.
 int runCount(int byDefault);
 
+// The yardstick of reading: one thread splitting every line after "Frame Time:" at blanks and
+// converting each piece with std::from_chars, what one core can do. Returns the sum, so that
+// nothing can be optimised away, and counts the values.
+double bareLoop(const QString& path, qint64* values);
+
+// CPU time this process took so far, all threads, user and system.
+double cpuSeconds();
+
 // Peak and current resident memory of this process, in bytes.
 qint64 peakResidentBytes();
 qint64 residentBytes();

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 using Limits = std::numeric_limits<double>;
@@ -106,6 +107,61 @@ private slots:
         QCOMPARE(std::bit_cast<quint64>(decimal),
                  std::bit_cast<quint64>(parsed(text.constData(), text.size())));
         QCOMPARE(std::bit_cast<quint32>(float(decimal)), std::bit_cast<quint32>(value));
+    }
+
+    // The reader's short way for plain decimals gives std::from_chars's double, bit for bit,
+    // and ends where it ends, on random texts of each form; texts it does not take (an
+    // exponent, too many digits) it leaves to from_chars whole.
+    void plainDecimalsReadAsFromChars_data()
+    {
+        QTest::addColumn<int>("integerDigits"); // at most; 0 to that many
+        QTest::addColumn<int>("decimals");      // at most; -1 for no point
+        QTest::addColumn<QByteArray>("suffix");
+        QTest::addColumn<bool>("taken"); // by the short way, when the digits allow
+        QTest::newRow("motion values") << 3 << 6 << QByteArray() << true;
+        QTest::newRow("integers") << 19 << -1 << QByteArray() << true;
+        QTest::newRow("about 2^53 digits") << 10 << 10 << QByteArray() << true;
+        QTest::newRow("many decimals") << 2 << 25 << QByteArray() << true;
+        QTest::newRow("points without decimals") << 4 << 0 << QByteArray() << true;
+        QTest::newRow("exponents") << 3 << 4 << QByteArray("e-7") << false;
+        QTest::newRow("followed by a blank") << 3 << 4 << QByteArray(" 5") << true;
+    }
+
+    void plainDecimalsReadAsFromChars()
+    {
+        QFETCH(int, integerDigits);
+        QFETCH(int, decimals);
+        QFETCH(QByteArray, suffix);
+        QFETCH(bool, taken);
+        std::srand(uint(integerDigits * 100 + decimals));
+        int takenCount = 0;
+        for (int n = 0; n < 100000; ++n) {
+            QByteArray text = std::rand() % 3 == 0 ? "-" : "";
+            const auto digitsUpTo = [](int most) {
+                return most <= 0 ? 0 : std::rand() % (most + 1);
+            };
+            // Texts of zeros only, or leading zeros, are frequent.
+            const bool zeros = std::rand() % 4 == 0;
+            for (int k = digitsUpTo(integerDigits); k > 0; --k)
+                text += char(zeros || std::rand() % 3 == 0 ? '0' : '0' + std::rand() % 10);
+            if (decimals >= 0) {
+                text += '.';
+                for (int k = digitsUpTo(decimals); k > 0; --k)
+                    text += char('0' + std::rand() % 10);
+            }
+            text += suffix;
+            double expected = 0.0, actual = 0.0;
+            const char* end = text.constData() + text.size();
+            const auto parsed = std::from_chars(text.constData(), end, expected);
+            const char* stop = NumberFormat::readPlainDecimal(text.constData(), end, actual);
+            if (!stop)
+                continue;
+            ++takenCount;
+            QVERIFY2(parsed.ec == std::errc() && stop == parsed.ptr &&
+                         std::bit_cast<quint64>(actual) == std::bit_cast<quint64>(expected),
+                     text.constData());
+        }
+        QVERIFY(taken ? takenCount > 10000 : takenCount == 0);
     }
 };
 
