@@ -397,9 +397,11 @@ struct BvhReader::Piece
     const char* end = nullptr;
     qsizetype wanted = 0;
 
-    // The rows' values, one after the other, each row as long as the skeleton has channels;
-    // kept from block to block, so that only the motion's table takes fresh memory.
+    // The rows' values, one after the other, each row as long as the skeleton has channels:
+    // the first `used` of `values`, which is kept from block to block (so that only the
+    // motion's table takes fresh memory) and only grows.
     std::vector<double> values;
+    size_t used = 0;
     qsizetype rows = 0;
     struct RowEnd
     {
@@ -447,7 +449,7 @@ void BvhReader::Piece::parseLines(qsizetype rowLimit)
     // std::from_chars; that the conversion stops at a blank shows it took the whole value.
     // Anything else (a value beginning with '+', or no number at all) goes the rare way,
     // checked as a whole token.
-    values.clear();
+    used = 0;
     rows = 0;
     rowEnds.clear();
     shortRows.clear();
@@ -469,9 +471,9 @@ void BvhReader::Piece::parseLines(qsizetype rowLimit)
         // channels costs no more than its short lines' text.
         const qsizetype room =
             rowLimit >= 0 ? std::min<qsizetype>(rowLimit, (lineEnd - p + 1) / 2) : 0;
-        const size_t rowStart = values.size();
-        values.resize(rowStart + size_t(room));
-        double* row = values.data() + rowStart;
+        if (values.size() < used + size_t(room))
+            values.resize(std::max(2 * values.size(), used + size_t(room)));
+        double* row = values.data() + used;
         qsizetype count = 0;
         for (const char* q = p;;) {
             while (q < lineEnd && isBlank(*q))
@@ -496,7 +498,6 @@ void BvhReader::Piece::parseLines(qsizetype rowLimit)
                     badValueCut = count < rowLimit && couldBeCutNumber(token) &&
                                   std::all_of(after, lineEnd, isBlank);
                     cutValues = count;
-                    values.resize(rowStart);
                     return;
                 }
                 q = token.data() + token.size();
@@ -509,10 +510,10 @@ void BvhReader::Piece::parseLines(qsizetype rowLimit)
         if (count < rowLimit) {
             if (count > 0)
                 shortRows.push_back({lines - 1, count});
-            values.resize(rowStart);
             continue;
         }
         ++rows;
+        used += size_t(std::max<qsizetype>(rowLimit, 0));
         rowEnds.push_back({p, lines});
     }
 }
