@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -57,6 +58,11 @@ Measure run(const QString& program, const QStringList& arguments, const Options&
         }
         if (!cpus.empty())
             pinTo(cpus);
+        if (options.quiet) {
+            const int nothing = open("/dev/null", O_WRONLY);
+            dup2(nothing, STDOUT_FILENO);
+            dup2(nothing, STDERR_FILENO);
+        }
         if (options.offscreen)
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("QT_LOGGING_RULES", "*.debug=false", 1);

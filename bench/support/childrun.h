@@ -24,6 +24,7 @@ struct Options
     qint64 addressSpaceLimit = 0; // bytes, as `ulimit -v` sets; 0 for none
     QString cpuList;              // as `taskset -c` takes it ("0"); empty for any core
     bool offscreen = true;        // QT_QPA_PLATFORM=offscreen for the child
+    bool quiet = false;           // standard output and error to /dev/null
 };
 
 Measure run(const QString& program, const QStringList& arguments, const Options& options = {});
