@@ -237,6 +237,18 @@ private slots:
         QCOMPARE(trickled.frames, whole.frames);
     }
 
+    // A canceled reading (the window's Cancel) leaves nothing loaded and says so.
+    void canceledReadLeavesNothing()
+    {
+        const std::atomic<bool> canceled{true};
+        BvhFile motion;
+        BvhReader reader(motion);
+        reader.setCancelFlag(&canceled);
+        const BvhReadResult result = reader.read(TestSupport::dataPath("real/cmu_02_01.bvh"));
+        QCOMPARE(result.status, BvhReadResult::Status::Canceled);
+        QVERIFY(!motion.root && motion.frames.isEmpty() && motion.numFrames == 0);
+    }
+
     // Opening a named pipe would wait for a writer for ever; a directory is no file, nor is
     // one that is not there.
     void unreadableFilesAreRefused_data()
