@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 static void report(const QString& message)
@@ -121,7 +122,16 @@ int CommandLineRun::runOverDirectory(FileWork processFile, const QString& label)
         [](const QString& entry) { return !entry.toLower().endsWith(QLatin1String(".bvh")); });
     std::vector<FileReport> reports(size_t(entries.size()));
     FileQueue queue(entries.size(), jobs, [&](qsizetype i, ProgressSink* progress) {
-        (this->*processFile)(entries[i], progress, reports[size_t(i)]);
+        FileReport& report = reports[size_t(i)];
+        try {
+            (this->*processFile)(entries[i], progress, report);
+        } catch (const std::bad_alloc&) {
+            // Its output was given up (a save file not committed leaves the old one).
+            report.outputs.clear();
+            report.outcome = Outcome::Failed;
+            report.problems.append(
+                QStringLiteral("%1: there is not enough memory to convert it").arg(entries[i]));
+        }
     });
     readThreads = queue.coresPerFile();
     // Prints the lines of each file done, in the order of the files.

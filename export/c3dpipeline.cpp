@@ -73,6 +73,11 @@ void C3DPipeline::rowsMoving(const BvhFile&)
     rows = nullptr;
 }
 
+void C3DPipeline::readingDone(const BvhFile&)
+{
+    stop();
+}
+
 void C3DPipeline::convert()
 {
     const qsizetype jointCount = evaluator->getJoints().size();

@@ -40,6 +40,8 @@ public:
     void motionStarted(const BvhFile& file, qsizetype possibleRows) override;
     void rowsAppended(const BvhFile& file) override;
     void rowsMoving(const BvhFile& file) override;
+    // Stops the conversion: the export converts the rows still left, on every core.
+    void readingDone(const BvhFile& file) override;
 
     // What the pipeline wrote: the file, open, holding the samples of the motion's first
     // `frames` rows.

@@ -142,10 +142,14 @@ BvhReadResult BvhReader::read(QIODevice& input)
         }
     } catch (const std::bad_alloc&) {
         buffer = QByteArray();
-        refuseForMemory();
+        refuse(BvhReadResult::Status::OutOfMemory,
+               QStringLiteral("There is not enough memory to hold its frames (%1 values each).")
+                   .arg(file.frames.channelCount()));
     }
     device = nullptr;
     buffer = QByteArray();
+    if (observer)
+        observer->readingDone(file);
     if (result.ok() && !file.root) {
         // Rows without a skeleton are no motion: a refused file leaves nothing loaded.
         dropRows();
@@ -599,13 +603,7 @@ void BvhReader::readRows()
     std::vector<Piece> pieces;
     while (file.rowCount() < file.numFrames) {
         if (cancelFlag && cancelFlag->load()) {
-            delete file.root.data();
-            file.root = nullptr;
-            dropRows();
-            file.numFrames = 0;
-            result.warnings.clear();
-            result.status = BvhReadResult::Status::Canceled;
-            result.errorString = QStringLiteral("The reading was canceled.");
+            refuse(BvhReadResult::Status::Canceled, QStringLiteral("The reading was canceled."));
             return;
         }
         qsizetype linesEnd = completeLinesEnd(blockBytes);
@@ -729,30 +727,22 @@ bool BvhReader::onlyBlanksFollow(qsizetype offset)
     }
 }
 
-void BvhReader::refuseForMemory()
+void BvhReader::refuse(BvhReadResult::Status status, const QString& reason)
 {
-    const qsizetype channels = file.frames.channelCount();
     delete file.root.data();
     file.root = nullptr;
     dropRows();
     file.numFrames = 0;
     result.warnings.clear();
-    result.status = BvhReadResult::Status::OutOfMemory;
-    result.errorString = QStringLiteral("There is not enough memory to hold its frames (%1 "
-                                        "values each).")
-                             .arg(channels);
+    result.status = status;
+    result.errorString = reason;
 }
 
 void BvhReader::refuseBadValue(std::string_view value)
 {
-    delete file.root.data();
-    file.root = nullptr;
-    dropRows();
-    file.numFrames = 0;
-    result.warnings.clear();
-    result.status = BvhReadResult::Status::BadValue;
-    result.errorString = QStringLiteral("Line %1 holds \"%2\", which is not a finite number "
-                                        "in single precision.")
-                             .arg(lineNumber)
-                             .arg(decodeName(value.substr(0, 40)));
+    refuse(BvhReadResult::Status::BadValue,
+           QStringLiteral("Line %1 holds \"%2\", which is not a finite number in single "
+                          "precision.")
+               .arg(lineNumber)
+               .arg(decodeName(value.substr(0, 40))));
 }

@@ -118,10 +118,10 @@ private:
     bool openBlock();
     void tokenise();
     std::string_view token(size_t index) const;
-    // Fails the whole read over `value` of the current line: nothing read stays loaded.
+    // Fails the whole read: nothing read stays loaded.
+    void refuse(BvhReadResult::Status status, const QString& reason);
+    // Fails the whole read over `value` of the current line.
     void refuseBadValue(std::string_view value);
-    // Fails the whole read for want of memory.
-    void refuseForMemory();
     // Empties the frame table, telling the observer first.
     void dropRows();
     // True when nothing but blanks and line ends follows `offset` in the whole file.

@@ -22,4 +22,7 @@ public:
     virtual void rowsAppended(const BvhFile& file) = 0;
     // The rows told of are about to move or go; on return nobody looks at them any more.
     virtual void rowsMoving(const BvhFile& file) { Q_UNUSED(file); }
+    // The reading is over, whatever it gave; on return nobody looks at the rows any more, as
+    // the reader's caller may change them from now on.
+    virtual void readingDone(const BvhFile& file) { Q_UNUSED(file); }
 };

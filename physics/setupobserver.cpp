@@ -29,6 +29,12 @@ void SetupObserver::rowsMoving(const BvhFile& file)
         next->rowsMoving(file);
 }
 
+void SetupObserver::readingDone(const BvhFile& file)
+{
+    if (next)
+        next->readingDone(file);
+}
+
 void SetupObserver::rowsAppended(const BvhFile& file)
 {
     if (next)

@@ -22,6 +22,7 @@ public:
     void motionStarted(const BvhFile& file, qsizetype possibleRows) override;
     void rowsAppended(const BvhFile& file) override;
     void rowsMoving(const BvhFile& file) override;
+    void readingDone(const BvhFile& file) override;
 
     // Call once the reading is over: the setup of the skeleton the motion now has (chosen
     // again, as the file may have held no rows or a second hierarchy).
