@@ -43,10 +43,11 @@ int frameRate(double frameTime);
 // options' unit and declared as millimetres; the joint names are the labels. Reads the frame
 // rows and leaves the motion as it was. Reports each frame to `progress` (which may be null)
 // before converting it and stops after a frame once the sink is canceled; the frames converted
-// so far are still written. With a `pipeline` that was given to the BvhReader of the motion,
-// the frames it converted while the file was read are taken from it, and the result is the
-// same, byte for byte. `events` go to the EVENT group (C3DFile::addEvents), their times counted
-// from the range's first frame.
+// so far are still written. The samples go to the file block by block as they are made, and
+// the head's frame count is written last. With a `pipeline` that was given to the BvhReader of
+// the motion and wrote this very file while it was read, the file goes on from the frames it
+// wrote, and the result is the same, byte for byte. `events` go to the EVENT group
+// (C3DFile::addEvents), their times counted from the range's first frame.
 // `labels` replace the joint names (one per joint) when given; `extra` points follow the
 // joints'.
 WriteResult exportMotion(const BvhFile& motion, const QString& fileName,

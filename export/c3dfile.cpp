@@ -23,19 +23,6 @@ static constexpr int eventGroup = 4;
 
 C3DFile::C3DFile() = default;
 
-void C3DFile::reservePoints(qsizetype count)
-{
-    if (count > 0)
-        points.reserve(size_t(count));
-}
-
-C3DPoint* C3DFile::addPoints(qsizetype count)
-{
-    const size_t first = points.size();
-    points.resize(first + size_t(std::max<qsizetype>(count, 0)));
-    return points.data() + first;
-}
-
 qsizetype C3DFile::getFrameCount() const
 {
     return usedPoints > 0 ? qsizetype(points.size()) / usedPoints : 0;

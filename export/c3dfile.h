@@ -14,9 +14,11 @@
 #include <array>
 #include <vector>
 
-// A C3D point file: the header block, the parameter section and the 3D samples, written
-// once per export. Fill the samples (addPoint, frame by frame, point by point within a frame),
-// describe them (setupPointGroup) and write (writeC3D).
+// A C3D point file: the header block, the parameter section and the 3D samples. An export
+// describes the file (setupPointGroup, then events and texts), builds its head (buildHead)
+// and writes the samples block by block as it makes them (C3DStream); a small file may also
+// hold its samples (addPoint, frame by frame, point by point within a frame) and write itself
+// whole (writeC3D).
 //
 // The file: the header in block 1, the parameter section from block 2 (its 4-byte header,
 // then the records one after the other, each group followed by its parameters, then zeros),
@@ -49,12 +51,7 @@ public:
 
     C3DFile();
 
-    void reservePoints(qsizetype count);
     void addPoint(float x, float y, float z) { points.push_back({x, y, z, 0}); }
-    // Appends `count` zero samples and returns where they start, for filling a block of frames
-    // at once (from several threads, each its own part). The pointer is valid until the next
-    // change of the point table.
-    C3DPoint* addPoints(qsizetype count);
     // Rebuilds the header and the parameter section for the samples held now: pointCount
     // points per frame at frameRate frames per second. An empty label list gives BodyPart1,
     // BodyPart2 and so on.

@@ -7,11 +7,6 @@ C3DStream::C3DStream(const QString& fileName, int pointsPerFrame, Describe descr
 {
 }
 
-C3DStream::~C3DStream()
-{
-    cancel();
-}
-
 WriteResult C3DStream::open(qsizetype plannedFrames)
 {
     C3DFile head;
@@ -59,7 +54,7 @@ WriteResult C3DStream::finish(qsizetype frames)
     QByteArray bytes;
     const WriteResult built = head.buildHead(name, bytes);
     if (!built.ok) {
-        cancel();
+        file.reset(); // a save file not committed leaves the old file as it was
         return built;
     }
     frames = std::clamp<qsizetype>(frames, 0, written);
@@ -73,9 +68,4 @@ WriteResult C3DStream::finish(qsizetype frames)
     const WriteResult result = WriteResult::commit(*file, failed);
     file.reset();
     return result;
-}
-
-void C3DStream::cancel()
-{
-    file.reset(); // a save file not committed leaves the old file as it was
 }

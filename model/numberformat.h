@@ -36,17 +36,17 @@ int writeGeneral(char* buffer, double value, int significant);
 QString fixed(double value, int decimals);
 QString general(double value, int significant = 6);
 
-// The common form of a frame value, a plain decimal ("-12.345678", "90", ".5", "-0.0") whose
-// digits make an integer of at most 2^53 with at most 22 of them after the point, read
-// exactly as std::from_chars reads it, only faster: the digits m and the power 10^k are both
-// exact doubles, so their correctly rounded quotient m / 10^k is the correctly rounded value
-// of the decimal. Returns where the number ends, or nullptr for any other text (an exponent
-// follows, more digits, no digit at all), which std::from_chars is left to read.
+// The common form of a frame value, a plain decimal ("-12.345678", "90", ".5", "-0.0") of at
+// most 19 digits that make an integer of at most 2^53, read exactly as std::from_chars reads
+// it, only faster: the digits m and the power 10^k (k <= 19) are both exact doubles, so their
+// correctly rounded quotient m / 10^k is the correctly rounded value of the decimal. Returns where
+// the number ends, or nullptr for any other text (an exponent follows, more digits, no digit at
+// all), which std::from_chars is left to read.
 inline const char* readPlainDecimal(const char* p, const char* end, double& value)
 {
-    static constexpr double powersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double powersOfTen[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                               1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                               1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
     const bool negative = p < end && *p == '-';
     p += negative ? 1 : 0;
     quint64 digits = 0;
@@ -63,7 +63,7 @@ inline const char* readPlainDecimal(const char* p, const char* end, double& valu
         decimals = p - firstDecimal;
     }
     const bool anyDigit = point > first || decimals > 0;
-    if (!anyDigit || decimals > 22 || digits > (quint64(1) << 53) ||
+    if (!anyDigit || digits > (quint64(1) << 53) ||
         (p < end && (unsigned(*p - '0') < 10 || *p == 'e' || *p == 'E' || *p == '.')))
         return nullptr;
     const double magnitude = double(digits) / powersOfTen[decimals];

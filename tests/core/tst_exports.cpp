@@ -1,6 +1,7 @@
 #include "export/c3dexport.h"
 #include "export/c3dfile.h"
 #include "export/c3dpipeline.h"
+#include "export/c3dstream.h"
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "model/poseevaluator.h"
@@ -281,6 +282,60 @@ private slots:
     // to the one it was seen at). Each sample is the pose of its frame; the joints keep the
     // frame they hold. More frames than the 16-bit header words hold come back whole. The
     // unusable frame time of -0.5 s gives the fallback rate, in the header and POINT:RATE.
+    // A file written as its samples are made, planned for one frame count, is the file of the
+    // frames kept written whole: a cancel keeps fewer than were written, a reading may give
+    // more than planned. A head that would change size (a plan past the 16-bit count) does
+    // not fit, and the export then writes the file again.
+    void c3dStreamIsTheWholeFile_data()
+    {
+        QTest::addColumn<int>("planned");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("as planned") << 6 << 6 << 6 << 2 << true;
+        QTest::newRow("a cancel keeps fewer") << 6 << 6 << 2 << 2 << true;
+        QTest::newRow("more than planned") << 3 << 6 << 6 << 2 << true;
+        QTest::newRow("planned past the 16-bit count") << 70000 << 6 << 6 << 2 << true;
+        // 20 labels of 243 letters fill the head to a block's end: the long count's records
+        // need a block more.
+        QTest::newRow("a head a block longer") << 70000 << 6 << 6 << 20 << false;
+    }
+
+    void c3dStreamIsTheWholeFile()
+    {
+        QFETCH(int, planned);
+        QFETCH(int, written);
+        QFETCH(int, kept);
+        QFETCH(int, points);
+        QFETCH(bool, fits);
+        QStringList labels;
+        for (int p = 0; p < points; ++p)
+            labels.append(QString(points > 2 ? 243 : 1, QLatin1Char('a' + p)));
+        C3DFile whole;
+        std::vector<C3DPoint> samples;
+        for (int i = 0; i < written * points; ++i) {
+            const float x = sampleValue(i / points, i % points, 0);
+            samples.push_back({x, -x, 2 * x, 0});
+            if (i < kept * points)
+                whole.addPoint(x, -x, 2 * x);
+        }
+        whole.setupPointGroup(points, 60, QStringLiteral("mm "), labels);
+        QVERIFY(whole.writeC3D(dir.filePath(QStringLiteral("whole.c3d"))).ok);
+        const QString streamed = dir.filePath(QStringLiteral("streamed.c3d"));
+        C3DStream stream(streamed, points, [&](C3DFile& head, qsizetype frames) {
+            head.setupPointGroup(points, frames, 60, QStringLiteral("mm "), labels);
+        });
+        QVERIFY(stream.open(planned).ok);
+        QVERIFY(stream.write(samples.data(), written));
+        QCOMPARE(stream.fits(kept), fits);
+        if (fits) {
+            QVERIFY(stream.finish(kept).ok);
+            QVERIFY(TestSupport::readFile(streamed) ==
+                    TestSupport::readFile(dir.filePath(QStringLiteral("whole.c3d"))));
+        }
+    }
+
     void c3dExport_data()
     {
         QTest::addColumn<QByteArray>("contents");
