@@ -1,8 +1,8 @@
 #pragma once
 
-#include "physics/gaitcycles.h"
-#include "physics/motionanalysis.h"
-#include "physics/strides.h"
+#include "gait/gaitcycles.h"
+#include "gait/motionanalysis.h"
+#include "gait/strides.h"
 
 #include <QList>
 #include <QObject>

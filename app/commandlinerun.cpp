@@ -10,7 +10,7 @@
 #include "model/bvhreader.h"
 #include "model/frametable.h"
 #include "model/poseevaluator.h"
-#include "physics/setupobserver.h"
+#include "skeleton/setupobserver.h"
 
 #include "version.h"
 

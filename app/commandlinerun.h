@@ -1,7 +1,7 @@
 #pragma once
 
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 
 #include <QString>
 

@@ -8,7 +8,7 @@
 #include "model/bvhwriter.h"
 #include "model/numberformat.h"
 #include "physics/interpolation.h"
-#include "physics/skeletonprofilefile.h"
+#include "skeleton/skeletonprofilefile.h"
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointinfowidget.h"
@@ -16,7 +16,7 @@
 #include "tools/jointnames.h"
 #include "tools/jointtreewidget.h"
 #include "tools/masssegmentwidget.h"
-#include "tools/motionedits.h"
+#include "document/motionedits.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 

@@ -4,7 +4,7 @@
 #include "app/playbackclock.h"
 #include "model/bvhfile.h"
 #include "model/framerange.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 
 #include <QDockWidget>
 #include <QMainWindow>

@@ -9,8 +9,8 @@
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
-#include "physics/setupobserver.h"
-#include "physics/skeletonprofiles.h"
+#include "skeleton/setupobserver.h"
+#include "skeleton/skeletonprofiles.h"
 #include "support/benchmotion.h"
 
 #include <QBuffer>

@@ -3,12 +3,12 @@
 //
 //   bench_physics [frames]
 
-#include "physics/gaitcycles.h"
-#include "physics/motionanalysis.h"
-#include "physics/strides.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
-#include "physics/skeletonshape.h"
+#include "gait/gaitcycles.h"
+#include "gait/motionanalysis.h"
+#include "gait/strides.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
+#include "skeleton/skeletonshape.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"

@@ -2,7 +2,7 @@
 // painting it at 1280x720. Run under a display (xvfb-run -a for the software renderer).
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
 

@@ -7,7 +7,7 @@
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "physics/masssegmentfile.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 #include "view/bvhview.h"
 
 #include <QApplication>

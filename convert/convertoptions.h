@@ -3,7 +3,7 @@
 #include "model/framerange.h"
 #include "model/lengthunit.h"
 #include "model/poseconvention.h"
-#include "physics/motionanalysis.h"
+#include "gait/motionanalysis.h"
 
 #include <QList>
 #include <QString>

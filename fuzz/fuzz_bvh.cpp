@@ -18,9 +18,9 @@
 #include "model/jointtables.h"
 #include "model/lengthunit.h"
 #include "model/poseevaluator.h"
-#include "physics/motionanalysis.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "gait/motionanalysis.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 
 #include <QBuffer>
 

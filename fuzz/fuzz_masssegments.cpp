@@ -11,7 +11,7 @@
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
 #include "physics/masssegmentfile.h"
-#include "physics/skeletonprofilefile.h"
+#include "skeleton/skeletonprofilefile.h"
 
 #include <QBuffer>
 #include <QFile>

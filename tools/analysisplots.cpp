@@ -1,7 +1,7 @@
 #include "analysisplots.h"
 
-#include "physics/motionanalysis.h"
-#include "physics/motiondocument.h"
+#include "gait/motionanalysis.h"
+#include "document/motiondocument.h"
 #include "tools/imagefile.h"
 
 #include <QGraphicsLayout>

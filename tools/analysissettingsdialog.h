@@ -1,6 +1,6 @@
 #pragma once
 
-#include "physics/motionanalysis.h"
+#include "gait/motionanalysis.h"
 
 #include <QDialog>
 

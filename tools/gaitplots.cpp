@@ -1,7 +1,7 @@
 #include "gaitplots.h"
 
-#include "physics/gaitcycles.h"
-#include "physics/strides.h"
+#include "gait/gaitcycles.h"
+#include "gait/strides.h"
 
 #include <QAreaSeries>
 #include <QChart>

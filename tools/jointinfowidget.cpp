@@ -1,7 +1,7 @@
 #include "jointinfowidget.h"
 
-#include "physics/motiondocument.h"
-#include "tools/motionedits.h"
+#include "document/motiondocument.h"
+#include "document/motionedits.h"
 #include "tools/valuespinbox.h"
 
 #include <QDoubleSpinBox>

@@ -3,8 +3,8 @@
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
-#include "physics/motiondocument.h"
-#include "tools/motionedits.h"
+#include "document/motiondocument.h"
+#include "document/motionedits.h"
 #include "tools/userdialogs.h"
 
 #include <QColor>

@@ -3,7 +3,7 @@
 #include "model/bvhjoint.h"
 #include "model/vectortypes.h"
 #include "physics/centreofmass.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 #include "view/orbitcamera.h"
 #include "view/scenerenderer.h"
 #include "view/skeletonscene.h"

@@ -4,8 +4,8 @@
 #include "model/bvhwriter.h"
 #include "model/jointtables.h"
 #include "physics/centreofmass.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 

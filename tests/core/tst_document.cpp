@@ -1,6 +1,6 @@
 #include "model/bvhjoint.h"
 #include "model/poseevaluator.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 #include "support/testsupport.h"
 
 #include <QSignalSpy>

@@ -2,11 +2,11 @@
 #include "model/bvhreader.h"
 #include "model/motionsamples.h"
 #include "model/poseevaluator.h"
-#include "physics/gaitcycles.h"
-#include "physics/motionanalysis.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
-#include "physics/strides.h"
+#include "gait/gaitcycles.h"
+#include "gait/motionanalysis.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
+#include "gait/strides.h"
 #include "support/testsupport.h"
 
 #include <QTest>

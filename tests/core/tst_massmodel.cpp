@@ -1,8 +1,8 @@
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
 #include "physics/masssegmentfile.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 #include "support/testsupport.h"
 
 #include <QDir>

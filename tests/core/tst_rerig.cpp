@@ -1,7 +1,7 @@
-#include "physics/motionanalysis.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
-#include "physics/strides.h"
+#include "gait/motionanalysis.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
+#include "gait/strides.h"
 #include "support/rerig.h"
 #include "support/testsupport.h"
 

@@ -1,5 +1,5 @@
-#include "physics/motiondocument.h"
-#include "physics/skeletonprofiles.h"
+#include "document/motiondocument.h"
+#include "skeleton/skeletonprofiles.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
 #include "view/mesh.h"

@@ -1,8 +1,8 @@
 #include "app/commandlinerun.h"
 #include "export/c3dexport.h"
 #include "model/bvhreader.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 

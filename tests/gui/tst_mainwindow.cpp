@@ -5,7 +5,7 @@
 #include "model/bvhreader.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
-#include "physics/skeletonprofilefile.h"
+#include "skeleton/skeletonprofilefile.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
 #include "tools/analysisplots.h"

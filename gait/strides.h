@@ -2,7 +2,7 @@
 
 #include "model/lengthunit.h"
 #include "model/writeresult.h"
-#include "physics/gaitevents.h"
+#include "gait/gaitevents.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,8 +2,8 @@
 
 #include "physics/masssegment.h"
 #include "physics/segmentbinding.h"
-#include "physics/skeletonprofile.h"
-#include "physics/skeletonshape.h"
+#include "skeleton/skeletonprofile.h"
+#include "skeleton/skeletonshape.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "model/csvwriter.h"
 #include "model/numberformat.h"
-#include "physics/motionanalysis.h"
+#include "gait/motionanalysis.h"
 
 #include <cmath>
 #include <limits>

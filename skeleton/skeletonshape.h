@@ -1,6 +1,6 @@
 #pragma once
 
-#include "physics/skeletonprofile.h"
+#include "skeleton/skeletonprofile.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "c3dextras.h"
 
 #include "export/c3daxes.h"
-#include "physics/motionanalysis.h"
+#include "gait/motionanalysis.h"
 
 #include <array>
 #include <limits>

@@ -2,8 +2,8 @@
 
 #include "model/csvwriter.h"
 #include "model/numberformat.h"
-#include "physics/motionanalysis.h"
-#include "physics/strides.h"
+#include "gait/motionanalysis.h"
+#include "gait/strides.h"
 
 #include <QStringList>
 

@@ -6,8 +6,8 @@
 #include "model/poseevaluator.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
-#include "physics/skeletonprofiles.h"
-#include "physics/skeletonshape.h"
+#include "skeleton/skeletonprofiles.h"
+#include "skeleton/skeletonshape.h"
 
 #include <QDir>
 #include <QFile>

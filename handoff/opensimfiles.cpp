@@ -6,8 +6,8 @@
 #include "model/csvwriter.h"
 #include "model/numberformat.h"
 #include "model/poseevaluator.h"
-#include "physics/motionanalysis.h"
-#include "physics/motionsetup.h"
+#include "gait/motionanalysis.h"
+#include "skeleton/motionsetup.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -6,7 +6,7 @@
 #include "model/poseconvention.h"
 #include "physics/masssegment.h"
 #include "physics/segmentbinding.h"
-#include "physics/skeletonprofile.h"
+#include "skeleton/skeletonprofile.h"
 
 #include <QString>
 #include <QStringList>

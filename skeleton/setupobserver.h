@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/bvhreadobserver.h"
-#include "physics/motionsetup.h"
+#include "skeleton/motionsetup.h"
 
 #include <functional>
 #include <optional>

@@ -4,9 +4,9 @@
 #include "model/progresssink.h"
 #include "model/vectortypes.h"
 #include "model/writeresult.h"
-#include "physics/gaitevents.h"
-#include "physics/jointangles.h"
-#include "physics/supportpolygon.h"
+#include "gait/gaitevents.h"
+#include "gait/jointangles.h"
+#include "gait/supportpolygon.h"
 
 #include <Eigen/Core>
 #include <Eigen/Geometry>

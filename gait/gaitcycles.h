@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/writeresult.h"
-#include "physics/gaitevents.h"
-#include "physics/strides.h"
+#include "gait/gaitevents.h"
+#include "gait/strides.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/writeresult.h"
-#include "physics/skeletonprofile.h"
+#include "skeleton/skeletonprofile.h"
 
 #include <QString>
 #include <QStringList>

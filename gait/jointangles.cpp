@@ -2,7 +2,7 @@
 
 #include "model/bvhjoint.h"
 #include "model/motionsamples.h"
-#include "physics/skeletonprofile.h"
+#include "skeleton/skeletonprofile.h"
 
 #include <Eigen/Geometry>
 

@@ -5,9 +5,9 @@
 #include "model/framerange.h"
 #include "model/vectortypes.h"
 #include "physics/masssegmentfile.h"
-#include "physics/motionanalysis.h"
-#include "physics/motionsetup.h"
-#include "physics/skeletonprofiles.h"
+#include "gait/motionanalysis.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
 
 #include <QObject>
 #include <QString>

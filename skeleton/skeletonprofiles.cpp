@@ -1,7 +1,7 @@
 #include "skeletonprofiles.h"
 
 #include "physics/masssegmentfile.h"
-#include "physics/skeletonprofilefile.h"
+#include "skeleton/skeletonprofilefile.h"
 
 #include <QCoreApplication>
 #include <QDir>

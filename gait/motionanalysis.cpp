@@ -9,8 +9,8 @@
 #include "physics/butterworth.h"
 #include "physics/centreofmass.h"
 #include "physics/derivative.h"
-#include "physics/motionsetup.h"
-#include "physics/restframes.h"
+#include "skeleton/motionsetup.h"
+#include "gait/restframes.h"
 
 #include <QStringList>
 

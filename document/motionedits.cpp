@@ -1,7 +1,7 @@
 #include "motionedits.h"
 
 #include "model/bvhjoint.h"
-#include "physics/motiondocument.h"
+#include "document/motiondocument.h"
 
 #include <QUndoStack>
 
