@@ -26,7 +26,7 @@
 // Pixels of the Plots dock's title bar and frame above and around the plots.
 static constexpr int dockTitleAllowance = 30;
 
-AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindow& window)
+AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView* view, QMainWindow& window)
     : QObject(&window), document(document), view(view), window(window)
 {
     plots = new AnalysisPlots;
@@ -123,7 +123,7 @@ void AnalysisPanel::fillExportMenu(QMenu* menu)
     menu->addAction(tr("Events CSV..."), this, &AnalysisPanel::exportEvents);
     menu->addAction(tr("Report..."), this, &AnalysisPanel::exportReport);
     menu->addAction(tr("Plots Image..."), this, &AnalysisPanel::exportPlots);
-    menu->addAction(tr("View Image..."), this, &AnalysisPanel::exportView);
+    menu->addAction(tr("View Image..."), this, &AnalysisPanel::exportView)->setEnabled(view);
 }
 
 bool AnalysisPanel::isWanted() const
@@ -223,7 +223,8 @@ void AnalysisPanel::showOverlay()
                 overlay.support.push_back(point(a.floorPoint(corner)));
         }
     }
-    view.setFloorOverlay(overlay);
+    if (view)
+        view->setFloorOverlay(overlay);
 }
 
 const MotionAnalysis* AnalysisPanel::analysisToExport()
@@ -334,7 +335,7 @@ void AnalysisPanel::exportPlots()
 
 void AnalysisPanel::exportView()
 {
-    if (!document.isOpen())
+    if (!document.isOpen() || !view)
         return;
     const QString fileName = UserDialogs::getSaveFileName(
         tr("Export View"), document.suggestedName(QStringLiteral("view"), QStringLiteral("png")),
@@ -342,7 +343,7 @@ void AnalysisPanel::exportView()
     if (fileName.isEmpty())
         return;
     // The 3D view is a picture of pixels: an SVG file holds it as an image.
-    const QImage image = view.grabFramebuffer();
+    const QImage image = view->grabFramebuffer();
     const WriteResult written = ImageFile::save(
         fileName, image.size(), [&](QPainter& painter) { painter.drawImage(0, 0, image); });
     if (!written.ok)

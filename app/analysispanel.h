@@ -29,7 +29,8 @@ class AnalysisPanel : public QObject
 
 public:
     // The dock goes into `window`, the overlays into `view`.
-    AnalysisPanel(MotionDocument& document, BvhView& view, QMainWindow& window);
+    // `view` may be null (no OpenGL): the overlay and the view export are then left out.
+    AnalysisPanel(MotionDocument& document, BvhView* view, QMainWindow& window);
 
     // The Analysis menu: the dock, the overlays and the settings.
     void fillMenu(QMenu* menu);
@@ -82,7 +83,7 @@ private:
     void showOverlay();
 
     MotionDocument& document;
-    BvhView& view;
+    BvhView* view;
     QMainWindow& window;
     std::optional<MotionAnalysis> analysis;
     // Its strides and gait cycles, when it succeeded.

@@ -1,8 +1,12 @@
 #include "backgroundread.h"
 
+#include "model/bvhjoint.h"
+#include "model/threadstart.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -41,20 +45,23 @@ BvhReadResult read(BvhFile& motion, const QString& path, QWidget* window)
     std::atomic<bool> done{false};
     BvhReadResult result;
     QProgressDialog dialog(window);
-    std::thread reading;
-    try {
-        reading = std::thread([&] {
-            BvhReader reader(motion, &progress);
-            reader.setCancelFlag(&canceled);
-            result = reader.read(path);
-            done = true;
-            // Wakes the window's thread, which waits for events.
-            QMetaObject::invokeMethod(
-                &dialog, [] {}, Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
+    QThread* const home = QThread::currentThread();
+    std::thread reading = ThreadStart::tryStart([&] {
+        BvhReader reader(motion, &progress);
+        reader.setCancelFlag(&canceled);
+        result = reader.read(path);
+        // The joints were made on this thread, which ends: they belong to the window's.
+        if (motion.root) {
+            for (BvhJoint* joint : motion.root->getAllJoints())
+                joint->moveToThread(home);
+        }
+        done = true;
+        // Wakes the window's thread, which waits for events.
+        QMetaObject::invokeMethod(
+            &dialog, [] {}, Qt::QueuedConnection);
+    });
+    if (!reading.joinable())
         return BvhReader(motion).read(path); // no thread to be had: read here
-    }
 
     dialog.setWindowTitle(QObject::tr("Kinovane"));
     dialog.setLabelText(QObject::tr("Opening %1...").arg(QFileInfo(path).fileName()));

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -52,7 +53,7 @@ static QAction* action(QMainWindow* window, const char* name)
     return named(new QAction(window), name);
 }
 
-void DudEzuForm::setupUi(QMainWindow* window)
+void DudEzuForm::setupUi(QMainWindow* window, const QString& noViewReason)
 {
     window->setObjectName(QStringLiteral("DudEzuClass"));
     window->resize(1255, 700);
@@ -90,10 +91,24 @@ void DudEzuForm::setupUi(QMainWindow* window)
 
     viewLayout = named(new QHBoxLayout(), "viewLayout");
     viewLayout->setSpacing(6);
-    bvhView = named(new BvhView(centralWidget), "bvhView");
-    bvhView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    bvhView->setMinimumSize(320, 200);
-    viewLayout->addWidget(bvhView);
+    QWidget* shown = nullptr;
+    if (noViewReason.isEmpty()) {
+        bvhView = named(new BvhView(centralWidget), "bvhView");
+        shown = bvhView;
+    } else {
+        // Without OpenGL no 3D view can be made; the tables, plots, editors and exports work.
+        bvhView = nullptr;
+        auto* notice = named(new QLabel(centralWidget), "viewNotice");
+        notice->setText(tr("No 3D view: %1. The tables, plots, editors and exports work as "
+                           "always.")
+                            .arg(noViewReason));
+        notice->setWordWrap(true);
+        notice->setAlignment(Qt::AlignCenter);
+        shown = notice;
+    }
+    shown->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    shown->setMinimumSize(320, 200);
+    viewLayout->addWidget(shown);
     centralLayout->addLayout(viewLayout);
 
     playbackLayout = named(new QHBoxLayout(), "playbackLayout");

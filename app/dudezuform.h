@@ -27,7 +27,9 @@ struct DudEzuForm
     Q_DECLARE_TR_FUNCTIONS(DudEzuClass)
 
 public:
-    void setupUi(QMainWindow* window);
+    // Builds the tree; with a `noViewReason` the 3D view is a notice saying it, and bvhView is
+    // null.
+    void setupUi(QMainWindow* window, const QString& noViewReason = {});
     void retranslateUi(QMainWindow* window);
     // What each control of the playback bar and the timeline does, with its key.
     void setToolTips();
@@ -54,7 +56,7 @@ public:
     QWidget* centralWidget;
     QVBoxLayout* centralLayout;
     QHBoxLayout* viewLayout;
-    BvhView* bvhView;
+    BvhView* bvhView; // null where no OpenGL is to be had
     QHBoxLayout* playbackLayout;
     QCheckBox* segmentMassCheckBox;
     QCheckBox* bodyMassCheckBox;

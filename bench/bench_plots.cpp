@@ -8,6 +8,7 @@
 // (xvfb-run -a for the software renderer).
 #include "app/analysispanel.h"
 #include "app/dudezu.h"
+#include "app/playbackcontrols.h"
 #include "model/bvhreader.h"
 #include "model/bvhwriter.h"
 #include "support/eventloop.h"
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
     const double loaded = double(clock.elapsed()) / 1000;
     // The window analyses the motion as it opens (the overlays are on): measured apart here.
     clock.restart();
-    window.document.setAnalysisSettings(window.document.getAnalysisSettings());
+    window.getDocument().setAnalysisSettings(window.getDocument().getAnalysisSettings());
     const double analysed = double(clock.elapsed()) / 1000;
     BenchEventLoop::run(1000);
 
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
         if (auto* tabs = panel->getDock()->findChild<QTabWidget*>())
             tabs->setCurrentIndex(1);
         BenchEventLoop::run(500);
-        window.ui.bvhView->installEventFilter(&counter);
+        window.getForm().bvhView->installEventFilter(&counter);
     } else {
         panel->getPlots()->getViews().first()->viewport()->installEventFilter(&counter);
     }
@@ -118,7 +119,7 @@ int main(int argc, char** argv)
     QTimer mover;
     mover.setInterval(4);
     QObject::connect(&mover, &QTimer::timeout, [&] {
-        QSlider* slider = window.ui.slider;
+        QSlider* slider = window.getForm().slider;
         slider->setValue((slider->value() + 97) % (slider->maximum() + 1));
         ++moves;
     });
@@ -128,21 +129,22 @@ int main(int argc, char** argv)
     const int scrubPaints = counter.paints;
     BenchEventLoop::run(300);
     counter.paints = 0;
-    const int startFrame = window.getCurrentFrame();
-    window.togglePlayback();
+    const int startFrame = window.getDocument().getCurrentFrame();
+    window.getPlayback().togglePlayback();
     BenchEventLoop::run(seconds * 1000);
-    window.togglePlayback();
+    window.getPlayback().togglePlayback();
     // Playing loops: a short motion may have gone round once (a long one does not in 3 s).
-    const int rows = std::max(window.bvhFile.rowCount(), 1);
-    const int played = (window.getCurrentFrame() - startFrame + rows) % rows;
+    const int rows = std::max(window.getDocument().getMotion().rowCount(), 1);
+    const int played = (window.getDocument().getCurrentFrame() - startFrame + rows) % rows;
     std::printf("%s of %d frames: window analysis %.3f s (file opened in %.2f s)\n"
                 "scrubbing: %.0f slider moves/s, redrawn %.0f times/s (goal >= 30)\n"
                 "playing: %.0f frames/s shown, redrawn %.0f times/s (goal >= 30)\n",
-                gaitShown ? "3D view beside the Gait view" : "plots", window.bvhFile.rowCount(),
-                analysed, loaded, moves / double(seconds), scrubPaints / double(seconds),
-                played / double(seconds), counter.paints / double(seconds));
+                gaitShown ? "3D view beside the Gait view" : "plots",
+                window.getDocument().getMotion().rowCount(), analysed, loaded,
+                moves / double(seconds), scrubPaints / double(seconds), played / double(seconds),
+                counter.paints / double(seconds));
     if (!snapshot.isEmpty()) {
-        window.goToFrame(qEnvironmentVariableIntValue("KINOVANE_SNAPSHOT_FRAME"));
+        window.getPlayback().goToFrame(qEnvironmentVariableIntValue("KINOVANE_SNAPSHOT_FRAME"));
         BenchEventLoop::run(500);
         if (!window.grab().save(snapshot))
             std::fprintf(stderr, "cannot write %s\n", qPrintable(snapshot));

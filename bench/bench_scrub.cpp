@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     DudEzu window;
     window.resize(1600, 1000);
     window.show();
-    BvhView* view = window.ui.bvhView;
+    BvhView* view = window.getForm().bvhView;
     int swaps = 0;
     QObject::connect(view, &QOpenGLWidget::frameSwapped, [&swaps] { ++swaps; });
     BenchEventLoop::runUntil([&swaps] { return swaps > 0; }, 2000);
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     QTimer mover;
     mover.setInterval(4);
     QObject::connect(&mover, &QTimer::timeout, [&] {
-        QSlider* slider = window.ui.slider;
+        QSlider* slider = window.getForm().slider;
         slider->setValue((slider->value() + 97) % (slider->maximum() + 1));
         ++moves;
     });
@@ -60,12 +60,13 @@ int main(int argc, char** argv)
     BenchEventLoop::run(seconds * 1000);
     mover.stop();
     const int framesShown = swaps;
-    const int last = window.getCurrentFrame();
+    const int last = window.getDocument().getCurrentFrame();
     swaps = 0;
     BenchEventLoop::run(500);
     std::printf("scrubbing %d frames at %dx%d: %.0f slider moves/s, %.0f frames shown/s; "
                 "frames drawn in the 500 ms after the last move: %d; frame shown %d, slider %d\n",
-                window.bvhFile.rowCount(), view->width(), view->height(), moves / double(seconds),
-                double(framesShown) / seconds, swaps, last, window.ui.slider->value());
-    return last == window.ui.slider->value() && swaps <= 1 ? 0 : 1;
+                window.getDocument().getMotion().rowCount(), view->width(), view->height(),
+                moves / double(seconds), double(framesShown) / seconds, swaps, last,
+                window.getForm().slider->value());
+    return last == window.getForm().slider->value() && swaps <= 1 ? 0 : 1;
 }

@@ -45,15 +45,15 @@ private slots:
         MassSegmentModel segments;
         for (int k = 0; k < 14; ++k)
             segments.append({names[k + 1], names[k + 2], 0.45, 1.0 / 14});
-        document.setModel(segments, true);
+        document.setModel(segments);
     }
 
     void updateSkeletons()
     {
         BvhView view;
         view.setDocument(&document); // framed as on opening: follows the root if it travels
-        view.setHighlightedJoint(
-            document.getMotion().root->getJointByName(QStringLiteral("Joint20")));
+        document.setSelectedJoint(
+            document.indexOf(document.getMotion().root->getJointByName(QStringLiteral("Joint20"))));
         QBENCHMARK
         {
             view.updateSkeletons();

@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
             err << "Cannot read mass segments: " << model.errorString << "\n";
             return 1;
         }
-        document.setModel(model.segments, true, parser.value(segmentsOption));
+        document.setModel(model.segments, parser.value(segmentsOption));
     }
 
     const QStringList size = parser.value(sizeOption).split(QLatin1Char('x'));
@@ -62,8 +62,8 @@ int main(int argc, char* argv[])
     view.resize(size.value(0).toInt(), size.value(1).toInt());
     view.setDocument(&document);
     if (parser.isSet(highlightOption))
-        view.setHighlightedJoint(
-            document.getMotion().root->getJointByName(parser.value(highlightOption)));
+        document.setSelectedJoint(document.indexOf(
+            document.getMotion().root->getJointByName(parser.value(highlightOption))));
     view.centerCameraOnRoot();
     const QImage image = view.grabFramebuffer();
     if (!image.save(imageName)) {

@@ -1,5 +1,6 @@
 #include "conversion.h"
 
+#include "model/threadstart.h"
 #include "handoff/c3drequest.h"
 #include "convert/consoleprogress.h"
 #include "handoff/gaitreport.h"
@@ -106,15 +107,12 @@ static bool writeAll(const std::vector<Export>& exports, bool showProgress)
         results[i] = exports[i](console ? console->sink(int(i)) : nullptr);
     };
     std::vector<std::thread> threads;
-    for (size_t i = 0; i < exports.size(); ++i) {
-        try {
-            threads.emplace_back(write, i);
-        } catch (const std::system_error&) {
-            write(i); // no thread to be had: this one writes it
-        }
+    for (size_t i = 0; i < exports.size(); ++i)
+        threads.push_back(ThreadStart::startOrRun([&, i] { write(i); }));
+    for (std::thread& thread : threads) {
+        if (thread.joinable())
+            thread.join();
     }
-    for (std::thread& thread : threads)
-        thread.join();
     if (console)
         console->finish();
     bool ok = true;

@@ -1,5 +1,7 @@
 #include "filequeue.h"
 
+#include "model/threadstart.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -66,9 +68,11 @@ void FileQueue::start()
         running = jobs;
     }
     for (int k = 0; k < jobs; ++k) {
-        try {
-            threads.emplace_back(&FileQueue::runThread, this, std::ref(*progresses[size_t(k)]));
-        } catch (const std::system_error&) {
+        std::thread thread = ThreadStart::tryStart(
+            [this, &progress = *progresses[size_t(k)]] { runThread(progress); });
+        if (thread.joinable()) {
+            threads.push_back(std::move(thread));
+        } else {
             // Fewer threads: the others take more files.
             const std::lock_guard lock(mutex);
             running -= jobs - k;

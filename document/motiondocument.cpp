@@ -1,5 +1,6 @@
 #include "motiondocument.h"
 
+#include "document/motionedits.h"
 #include "model/bvhjoint.h"
 #include "model/poseevaluator.h"
 
@@ -10,6 +11,43 @@ MotionDocument::MotionDocument(const SkeletonProfiles& profiles, QObject* parent
     : QObject(parent), profiles(profiles)
 {
     chooseSetup();
+}
+
+MotionDocument::~MotionDocument()
+{
+    // The commands hold the document by a guarded pointer; they go first.
+    undoStack.clear();
+}
+
+bool MotionDocument::hasUnsavedEdits() const
+{
+    return isOpen() && hasUnsavedMotionEdits(undoStack);
+}
+
+void MotionDocument::markSaved(const QString& path)
+{
+    undoStack.setClean();
+    if (path == fileName || !isOpen())
+        return;
+    fileName = path;
+    emit fileNameChanged(fileName);
+}
+
+BvhJoint* MotionDocument::selectedJointPointer() const
+{
+    if (!motion.root || selectedJoint < 0)
+        return nullptr;
+    return motion.root->getAllJoints().value(selectedJoint);
+}
+
+void MotionDocument::setSelectedJoint(qsizetype joint)
+{
+    const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
+    const qsizetype selected = joint >= 0 && joint < joints ? joint : -1;
+    if (selected == selectedJoint)
+        return;
+    selectedJoint = selected;
+    emit selectedJointChanged(selectedJoint);
 }
 
 QString MotionDocument::suggestedName(const QString& what, const QString& extension) const
@@ -26,6 +64,13 @@ double MotionDocument::getValue(int frame, qsizetype column) const
     if (frame < 0 || frame >= rowCount() || column < 0)
         return 0.0;
     return column < motion.frames.channelCount() ? motion.frames[frame][size_t(column)] : 0.0;
+}
+
+Eigen::Vector3d MotionDocument::getOffset(qsizetype joint) const
+{
+    const QList<BvhJoint*> joints = motion.root ? motion.root->getAllJoints() : QList<BvhJoint*>();
+    return joint >= 0 && joint < joints.size() ? joints[joint]->getExactOffset()
+                                               : Eigen::Vector3d::Zero();
 }
 
 std::vector<Vector3f> MotionDocument::posedJoints(int frame) const
@@ -64,6 +109,9 @@ void MotionDocument::open(BvhFile& loaded, const QString& path)
     chooseSetup();
     currentFrame = 0;
     markedRange = FrameRange::all(rowCount());
+    selectedJoint = -1;
+    // Edits of another motion cannot be undone on this one.
+    undoStack.clear();
     emit motionReplaced();
 }
 
@@ -77,6 +125,8 @@ void MotionDocument::close()
     chooseSetup();
     currentFrame = 0;
     markedRange = FrameRange();
+    selectedJoint = -1;
+    undoStack.clear();
     emit motionReplaced();
 }
 
@@ -142,23 +192,103 @@ void MotionDocument::markLast(int frame)
     setMarkedRange(range);
 }
 
-void MotionDocument::setSetupRequest(const SetupRequest& newRequest)
+void MotionDocument::setSetupRequest(const SetupRequest& newRequest, const QString& text)
 {
+    if (newRequest == request)
+        return;
+    undoStack.push(new SetupEdit(*this, newRequest, text.isEmpty() ? tr("Skeleton Setup") : text));
+}
+
+void MotionDocument::setAnalysisSettings(const AnalysisSettings& settings, const QString& text)
+{
+    if (settings == analysisSettings)
+        return;
+    undoStack.push(
+        new AnalysisSettingsEdit(*this, settings, text.isEmpty() ? tr("Analysis Settings") : text));
+}
+
+void MotionDocument::setValue(int frame, qsizetype column, double value, const QString& text)
+{
+    if (!motion.root || frame < 0 || frame >= rowCount() || column < 0 ||
+        column >= motion.frames.channelCount())
+        return;
+    if (std::memcmp(&motion.frames[frame][size_t(column)], &value, sizeof value) == 0)
+        return;
+    undoStack.push(new ChannelValueEdit(*this, frame, column, value,
+                                        text.isEmpty() ? tr("Edit Value") : text));
+}
+
+void MotionDocument::setOffset(qsizetype joint, int axis, double value, const QString& text)
+{
+    const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
+    if (joint < 0 || joint >= joints || axis < 0 || axis > 2)
+        return;
+    const double before = getOffset(joint)[axis];
+    if (std::memcmp(&before, &value, sizeof value) == 0)
+        return;
+    undoStack.push(
+        new OffsetEdit(*this, joint, axis, value, text.isEmpty() ? tr("Edit Offset") : text));
+}
+
+void MotionDocument::replaceRows(int first, const FrameRows& rows, const QString& text)
+{
+    const FrameRange replaced =
+        FrameRange{first, first + int(rows.rowCount()) - 1}.clampedTo(rowCount());
+    if (!motion.root || replaced.isEmpty() || rows.channelCount() != motion.frames.channelCount())
+        return;
+    // No more than the table holds, and nothing when nothing would change.
+    const FrameRows after = rows.mid(replaced.first - first, replaced.count());
+    if (after == motion.frames.mid(replaced.first, replaced.count()))
+        return;
+    undoStack.push(
+        new RowsEdit(*this, replaced.first, after, text.isEmpty() ? tr("Replace Rows") : text));
+}
+
+void MotionDocument::setModel(const MassSegmentModel& segments, const QString& modelFile,
+                              const QString& text)
+{
+    if (setup.userModel && setup.segments == segments && setup.modelFile == modelFile)
+        return;
+    undoStack.push(new ModelEdit(*this, segments, modelFile,
+                                 text.isEmpty() ? tr("Mass Segment Model") : text));
+}
+
+void MotionDocument::applySetupRequest(const SetupRequest& newRequest)
+{
+    const SetupState old = setupState();
     request = newRequest;
-    const MassSegmentModel segments = setup.segments;
     chooseSetup();
-    emit setupChanged();
-    if (!(setup.segments == segments))
+    announceSetup(old);
+}
+
+void MotionDocument::restoreSetup(const SetupState& state)
+{
+    const SetupState old = setupState();
+    request = state.request;
+    setup = state.setup;
+    announceSetup(old);
+}
+
+void MotionDocument::announceSetup(const SetupState& old)
+{
+    if (!(setup.profile.name == old.setup.profile.name &&
+          setup.convention == old.setup.convention && setup.unit == old.setup.unit &&
+          request == old.request))
+        emit setupChanged();
+    if (!(setup.segments == old.setup.segments) || setup.modelFile != old.setup.modelFile ||
+        setup.userModel != old.setup.userModel)
         emit modelChanged();
 }
 
-void MotionDocument::setAnalysisSettings(const AnalysisSettings& settings)
+void MotionDocument::applyAnalysisSettings(const AnalysisSettings& settings)
 {
+    if (settings == analysisSettings)
+        return;
     analysisSettings = settings;
     emit analysisSettingsChanged();
 }
 
-void MotionDocument::setValue(int frame, qsizetype column, double value)
+void MotionDocument::applyValue(int frame, qsizetype column, double value)
 {
     if (!motion.root || frame < 0 || frame >= rowCount() || column < 0 ||
         column >= motion.frames.channelCount())
@@ -169,18 +299,22 @@ void MotionDocument::setValue(int frame, qsizetype column, double value)
     emit motionEdited({frame, frame});
 }
 
-void MotionDocument::setOffset(qsizetype joint, const Eigen::Vector3d& offset)
+void MotionDocument::applyOffsetComponent(qsizetype joint, int axis, double value)
 {
-    if (!motion.root)
+    if (!motion.root || axis < 0 || axis > 2)
         return;
     const QList<BvhJoint*> joints = motion.root->getAllJoints();
-    if (joint < 0 || joint >= joints.size() || joints[joint]->getExactOffset() == offset)
+    if (joint < 0 || joint >= joints.size())
         return;
+    Eigen::Vector3d offset = joints[joint]->getExactOffset();
+    if (std::memcmp(&offset[axis], &value, sizeof value) == 0)
+        return;
+    offset[axis] = value;
     joints[joint]->setOffset(offset.x(), offset.y(), offset.z());
     emit motionEdited(FrameRange::all(rowCount()));
 }
 
-void MotionDocument::replaceRows(int first, const FrameRows& rows)
+void MotionDocument::applyRows(int first, const FrameRows& rows)
 {
     const FrameRange replaced =
         FrameRange{first, first + int(rows.rowCount()) - 1}.clampedTo(rowCount());
@@ -190,13 +324,17 @@ void MotionDocument::replaceRows(int first, const FrameRows& rows)
     emit motionEdited(replaced);
 }
 
-void MotionDocument::setModel(const MassSegmentModel& segments, bool fromUser,
-                              const QString& modelFile)
+MotionDocument::Model MotionDocument::currentModel() const
 {
-    setup.segments = segments;
-    setup.binding = SegmentBinding::bind(segments, motion.root ? motion.root->getAllJoints()
-                                                               : QList<BvhJoint*>());
-    setup.userModel = fromUser;
-    setup.modelFile = modelFile;
+    return {setup.segments, setup.userModel, setup.modelFile};
+}
+
+void MotionDocument::applyModel(const Model& model)
+{
+    setup.segments = model.segments;
+    setup.binding = SegmentBinding::bind(model.segments, motion.root ? motion.root->getAllJoints()
+                                                                     : QList<BvhJoint*>());
+    setup.userModel = model.fromUser;
+    setup.modelFile = model.file;
     emit modelChanged();
 }

@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 #include <Eigen/Core>
 
@@ -20,14 +21,32 @@
 // settings. The window, the tool windows, the plots and the 3D view show it and keep no copy
 // of any of it; it says what changed through its signals, each emitted only on a real change.
 //
-// Opening a file is one call. The motion and the model change only through the edit functions
-// below, which the window's undo commands call (redo applies, undo restores).
+// Opening a file is one call. Every change of what it holds (values, rows, offsets, the model,
+// the profile, convention and unit, the analysis settings) is a command on its undo stack, made
+// by the edit functions below; opening or closing a motion empties the stack. The frame shown,
+// the marked range and the selected joint are where the user looks, not what the document
+// holds: they change at once and are not undone.
 class MotionDocument : public QObject
 {
     Q_OBJECT
 
 public:
+    // What a model edit replaces and restores.
+    struct Model
+    {
+        MassSegmentModel segments;
+        bool fromUser = false;
+        QString file;
+    };
+    // What a setup edit replaces and restores.
+    struct SetupState
+    {
+        SetupRequest request;
+        MotionSetup setup;
+    };
+
     explicit MotionDocument(const SkeletonProfiles& profiles, QObject* parent = nullptr);
+    ~MotionDocument() override;
 
     bool isOpen() const { return motion.isLoaded(); }
     const BvhFile& getMotion() const { return motion; }
@@ -52,10 +71,24 @@ public:
     // motion (empty only for a motion without rows).
     const FrameRange& getMarkedRange() const { return markedRange; }
     const AnalysisSettings& getAnalysisSettings() const { return analysisSettings; }
+    // The joint selected in the tool windows and highlighted in the view (its index in
+    // getAllJoints()); -1 for none.
+    qsizetype getSelectedJoint() const { return selectedJoint; }
+    // The selected joint itself; null for none.
+    BvhJoint* selectedJointPointer() const;
 
-    // A value of the frame table: column `column` of row `frame`, 0 past the end of a short
-    // row or outside the table.
+    // The edits of the open motion; its clean state is the motion as last saved whole.
+    QUndoStack& getUndoStack() { return undoStack; }
+    const QUndoStack& getUndoStack() const { return undoStack; }
+    // True when the motion differs from the one last saved whole (see hasUnsavedMotionEdits).
+    bool hasUnsavedEdits() const;
+    // The motion as it is now was saved whole as `path`, whose name it takes from now on.
+    void markSaved(const QString& path);
+
+    // A value of the frame table: column `column` of row `frame`, 0 outside the table.
     double getValue(int frame, qsizetype column) const;
+    // Joint `joint`'s OFFSET as typed; zero for a joint not in this motion.
+    Eigen::Vector3d getOffset(qsizetype joint) const;
     // The absolute position of every joint (getAllJoints() order) in `frame`, posed as the
     // setup says; empty outside the table.
     std::vector<Vector3f> posedJoints(int frame) const;
@@ -81,21 +114,25 @@ public:
     void markFirst(int frame);
     void markLast(int frame);
 
-    // The profile, convention and unit asked for (each left open is chosen from the skeleton).
-    void setSetupRequest(const SetupRequest& newRequest);
-    void setAnalysisSettings(const AnalysisSettings& settings);
+    // Selects joint `joint` of getAllJoints() (-1, or any index of no joint: none).
+    void setSelectedJoint(qsizetype joint);
 
-    // The edits. Each signals motionEdited or modelChanged.
-    // Column `column` of row `frame` takes `value` (a short row is padded with zeros first).
-    void setValue(int frame, qsizetype column, double value);
-    // Joint `joint`'s OFFSET, as typed (every pose changes).
-    void setOffset(qsizetype joint, const Eigen::Vector3d& offset);
+    // The edits: each one command on the undo stack, named `text` in the Edit menu; one that
+    // would change nothing pushes none. Each signals what it changed.
+    // The profile, convention and unit asked for (each left open is chosen from the skeleton).
+    void setSetupRequest(const SetupRequest& newRequest, const QString& text = {});
+    void setAnalysisSettings(const AnalysisSettings& settings, const QString& text = {});
+    // Column `column` of row `frame` takes `value`.
+    void setValue(int frame, qsizetype column, double value, const QString& text = {});
+    // Component `axis` of joint `joint`'s OFFSET, as typed (every pose changes).
+    void setOffset(qsizetype joint, int axis, double value, const QString& text = {});
     // Rows first, first + 1, ... take `rows`, as far as the table reaches.
-    void replaceRows(int first, const FrameRows& rows);
-    // The mass-segment model, bound to the open skeleton; `fromUser` for a model the user
-    // opened or edited (kept while it fits the motions opened later), else the setup's;
-    // `modelFile` names where it came from, when it came from a file.
-    void setModel(const MassSegmentModel& segments, bool fromUser, const QString& modelFile = {});
+    void replaceRows(int first, const FrameRows& rows, const QString& text = {});
+    // The user's own mass-segment model (opened or edited; kept while it fits the motions
+    // opened later), bound to the open skeleton; `modelFile` names where it came from, when it
+    // came from a file.
+    void setModel(const MassSegmentModel& segments, const QString& modelFile = {},
+                  const QString& text = {});
 
 signals:
     // A motion was opened or closed: everything changed.
@@ -109,8 +146,30 @@ signals:
     // Values of the motion were edited: the poses of `frames` changed.
     void motionEdited(const FrameRange& frames);
     void analysisSettingsChanged();
+    void selectedJointChanged(qsizetype joint);
+    // The motion was saved under another name.
+    void fileNameChanged(const QString& path);
 
 private:
+    // What the commands on the stack call: redo applies, undo restores.
+    friend class ChannelValueEdit;
+    friend class OffsetEdit;
+    friend class RowsEdit;
+    friend class ModelEdit;
+    friend class SetupEdit;
+    friend class AnalysisSettingsEdit;
+    void applyValue(int frame, qsizetype column, double value);
+    void applyOffsetComponent(qsizetype joint, int axis, double value);
+    void applyRows(int first, const FrameRows& rows);
+    Model currentModel() const;
+    void applyModel(const Model& model);
+    SetupState setupState() const { return {request, setup}; }
+    void applySetupRequest(const SetupRequest& newRequest);
+    void restoreSetup(const SetupState& state);
+    // Signals what differs from `old`.
+    void announceSetup(const SetupState& old);
+    void applyAnalysisSettings(const AnalysisSettings& settings);
+
     // The setup for `request` and the skeleton open now, keeping a user model that fits.
     void chooseSetup();
     FrameRange clamped(FrameRange range) const;
@@ -123,4 +182,6 @@ private:
     int currentFrame = 0;
     FrameRange markedRange;
     AnalysisSettings analysisSettings;
+    qsizetype selectedJoint = -1;
+    QUndoStack undoStack;
 };

@@ -1,7 +1,6 @@
 #include "motionedits.h"
 
 #include "model/bvhjoint.h"
-#include "document/motiondocument.h"
 
 #include <QUndoStack>
 
@@ -15,8 +14,7 @@ static bool sameDouble(double a, double b)
 
 ChannelValueEdit::ChannelValueEdit(MotionDocument& document, int frame, qsizetype column,
                                    double value, const QString& text)
-    : MotionEdit(text), document(&document), frame(frame), column(column),
-      before(document.getValue(frame, column)), after(value)
+    : MotionEdit(text), document(&document), frame(frame), column(column), after(value)
 {
 }
 
@@ -24,117 +22,147 @@ void ChannelValueEdit::redo()
 {
     if (!document)
         return;
+    if (!before)
+        before = document->getValue(frame, column);
     // The edit is shown where it was made, also when undone or redone from another frame.
     document->setCurrentFrame(frame);
-    document->setValue(frame, column, after);
+    document->applyValue(frame, column, after);
 }
 
 void ChannelValueEdit::undo()
 {
-    if (!document)
+    if (!document || !before)
         return;
     document->setCurrentFrame(frame);
-    document->setValue(frame, column, before);
+    document->applyValue(frame, column, *before);
 }
 
 bool ChannelValueEdit::mergeWith(const QUndoCommand* other)
 {
     const auto* next = static_cast<const ChannelValueEdit*>(other);
-    if (next->document != document || next->frame != frame || next->column != column)
+    if (next->document != document || next->frame != frame || next->column != column || !before)
         return false;
     after = next->after;
-    setObsolete(sameDouble(after, before));
+    setObsolete(sameDouble(after, *before));
     return true;
-}
-
-static double offsetComponent(const MotionDocument& document, qsizetype joint, int axis)
-{
-    const BvhJoint* root = document.getMotion().root;
-    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
-    return joint >= 0 && joint < joints.size() ? joints[joint]->getExactOffset()[axis] : 0.0;
-}
-
-static void setOffsetComponent(MotionDocument& document, qsizetype joint, int axis, double value)
-{
-    const BvhJoint* root = document.getMotion().root;
-    const QList<BvhJoint*> joints = root ? root->getAllJoints() : QList<BvhJoint*>();
-    if (joint < 0 || joint >= joints.size())
-        return;
-    Eigen::Vector3d offset = joints[joint]->getExactOffset();
-    offset[axis] = value;
-    document.setOffset(joint, offset);
 }
 
 OffsetEdit::OffsetEdit(MotionDocument& document, qsizetype joint, int axis, double value,
                        const QString& text)
     : MotionEdit(text), document(&document), joint(joint), axis(std::clamp(axis, 0, 2)),
-      before(offsetComponent(document, joint, this->axis)), after(value)
+      after(value)
 {
 }
 
 void OffsetEdit::redo()
 {
-    if (document)
-        setOffsetComponent(*document, joint, axis, after);
+    if (!document)
+        return;
+    if (!before)
+        before = document->getOffset(joint)[axis];
+    document->applyOffsetComponent(joint, axis, after);
 }
 
 void OffsetEdit::undo()
 {
-    if (document)
-        setOffsetComponent(*document, joint, axis, before);
+    if (document && before)
+        document->applyOffsetComponent(joint, axis, *before);
 }
 
 bool OffsetEdit::mergeWith(const QUndoCommand* other)
 {
     const auto* next = static_cast<const OffsetEdit*>(other);
-    if (next->document != document || next->joint != joint || next->axis != axis)
+    if (next->document != document || next->joint != joint || next->axis != axis || !before)
         return false;
     after = next->after;
-    setObsolete(sameDouble(after, before));
+    setObsolete(sameDouble(after, *before));
     return true;
 }
 
-RowsEdit::RowsEdit(MotionDocument& document, int first, const FrameRows& before,
-                   const FrameRows& after, const QString& text)
-    : MotionEdit(text), document(&document), first(first), before(before), after(after)
+RowsEdit::RowsEdit(MotionDocument& document, int first, const FrameRows& after, const QString& text)
+    : MotionEdit(text), document(&document), first(first), after(after)
 {
 }
 
 void RowsEdit::redo()
 {
-    if (document)
-        document->replaceRows(first, after);
+    if (!document)
+        return;
+    if (!before)
+        before = document->getMotion().frames.mid(first, after.rowCount());
+    document->applyRows(first, after);
 }
 
 void RowsEdit::undo()
 {
-    if (document)
-        document->replaceRows(first, before);
+    if (document && before)
+        document->applyRows(first, *before);
 }
 
 ModelEdit::ModelEdit(MotionDocument& document, const MassSegmentModel& segments,
                      const QString& modelFile, const QString& text)
-    : QUndoCommand(text),
-      document(&document), before{document.getSetup().segments, document.getSetup().userModel,
-                                  document.getSetup().modelFile},
-      after{segments, true, modelFile}
+    : QUndoCommand(text), document(&document), after{segments, true, modelFile}
 {
-}
-
-void ModelEdit::apply(const Model& model)
-{
-    if (document)
-        document->setModel(model.segments, model.fromUser, model.file);
 }
 
 void ModelEdit::redo()
 {
-    apply(after);
+    if (!document)
+        return;
+    if (!before)
+        before = document->currentModel();
+    document->applyModel(after);
 }
 
 void ModelEdit::undo()
 {
-    apply(before);
+    if (document && before)
+        document->applyModel(*before);
+}
+
+SetupEdit::SetupEdit(MotionDocument& document, const SetupRequest& request, const QString& text)
+    : QUndoCommand(text), document(&document), request(request)
+{
+}
+
+void SetupEdit::redo()
+{
+    if (!document)
+        return;
+    if (after) {
+        document->restoreSetup(*after);
+        return;
+    }
+    before = document->setupState();
+    document->applySetupRequest(request);
+    after = document->setupState();
+}
+
+void SetupEdit::undo()
+{
+    if (document && before)
+        document->restoreSetup(*before);
+}
+
+AnalysisSettingsEdit::AnalysisSettingsEdit(MotionDocument& document,
+                                           const AnalysisSettings& settings, const QString& text)
+    : QUndoCommand(text), document(&document), after(settings)
+{
+}
+
+void AnalysisSettingsEdit::redo()
+{
+    if (!document)
+        return;
+    if (!before)
+        before = document->getAnalysisSettings();
+    document->applyAnalysisSettings(after);
+}
+
+void AnalysisSettingsEdit::undo()
+{
+    if (document && before)
+        document->applyAnalysisSettings(*before);
 }
 
 bool hasUnsavedMotionEdits(const QUndoStack& stack)

@@ -1,22 +1,23 @@
 #pragma once
 
+#include "document/motiondocument.h"
 #include "model/framerows.h"
 #include "physics/masssegment.h"
 
-#include <QList>
 #include <QPointer>
 #include <QUndoCommand>
 
 #include <Eigen/Core>
 
-class MotionDocument;
 class QUndoStack;
 
-// The changes a user makes to the open motion and its mass-segment model, as commands on the
-// window's undo stack: redo() applies one through MotionDocument's edit functions, undo()
-// restores exactly what was there. A command outliving its document does nothing.
+// The changes of what a MotionDocument holds, as commands on its undo stack. Each records the
+// state it replaces when it is first applied (not when it is made), so that it restores what
+// was there whatever came between; redo applies it again, undo restores exactly what was
+// there. A command outliving its document does nothing.
 
-// A change of the motion itself (what Save BVH writes), as opposed to one of the model.
+// A change of the motion itself (what Save BVH writes), as opposed to one of the model, the
+// setup or the analysis settings.
 class MotionEdit : public QUndoCommand
 {
 public:
@@ -24,7 +25,8 @@ public:
 };
 
 // One value of the frame table. Repeated changes of the same value (spin-box steps) fold into
-// one command; a command that ends where it began drops out of the stack.
+// one command; a command that ends where it began drops out of the stack. Changes of another
+// value, even in the same row, stay steps of their own.
 class ChannelValueEdit : public MotionEdit
 {
 public:
@@ -40,7 +42,7 @@ private:
     QPointer<MotionDocument> document;
     int frame;
     qsizetype column;
-    double before;
+    std::optional<double> before;
     double after;
 };
 
@@ -60,7 +62,7 @@ private:
     QPointer<MotionDocument> document;
     qsizetype joint;
     int axis;
-    double before;
+    std::optional<double> before;
     double after;
 };
 
@@ -69,8 +71,7 @@ private:
 class RowsEdit : public MotionEdit
 {
 public:
-    RowsEdit(MotionDocument& document, int first, const FrameRows& before, const FrameRows& after,
-             const QString& text);
+    RowsEdit(MotionDocument& document, int first, const FrameRows& after, const QString& text);
 
     void redo() override;
     void undo() override;
@@ -78,7 +79,7 @@ public:
 private:
     QPointer<MotionDocument> document;
     int first;
-    FrameRows before;
+    std::optional<FrameRows> before;
     FrameRows after;
 };
 
@@ -93,20 +94,45 @@ public:
     void undo() override;
 
 private:
-    struct Model
-    {
-        MassSegmentModel segments;
-        bool fromUser = false;
-        QString file;
-    };
-    void apply(const Model& model);
-
     QPointer<MotionDocument> document;
-    Model before;
-    Model after;
+    std::optional<MotionDocument::Model> before;
+    MotionDocument::Model after;
+};
+
+// Another profile, convention or unit: the setup is chosen again for the skeleton, which may
+// bring another model.
+class SetupEdit : public QUndoCommand
+{
+public:
+    SetupEdit(MotionDocument& document, const SetupRequest& request, const QString& text);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    QPointer<MotionDocument> document;
+    SetupRequest request;
+    std::optional<MotionDocument::SetupState> before;
+    std::optional<MotionDocument::SetupState> after;
+};
+
+// Other analysis settings (filter, floor, contacts, rest frames).
+class AnalysisSettingsEdit : public QUndoCommand
+{
+public:
+    AnalysisSettingsEdit(MotionDocument& document, const AnalysisSettings& settings,
+                         const QString& text);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    QPointer<MotionDocument> document;
+    std::optional<AnalysisSettings> before;
+    AnalysisSettings after;
 };
 
 // True when the motion differs from the one last saved whole (the stack's clean state): some
 // motion edit lies between the clean state and now, or the clean state can no longer be
-// reached. Edits of the model alone leave the motion as saved.
+// reached. Edits of the model, the setup or the settings leave the motion as saved.
 bool hasUnsavedMotionEdits(const QUndoStack& stack);

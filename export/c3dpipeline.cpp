@@ -1,5 +1,6 @@
 #include "c3dpipeline.h"
 
+#include "model/threadstart.h"
 #include "export/c3dexport.h"
 #include "export/c3dsamples.h"
 #include "model/bvhfile.h"
@@ -42,9 +43,8 @@ void C3DPipeline::motionStarted(const BvhFile& file, qsizetype possibleRows)
         stream.reset(); // the export says why
         return;
     }
-    try {
-        thread = std::thread(&C3DPipeline::convert, this);
-    } catch (const std::system_error&) {
+    thread = ThreadStart::tryStart([this] { convert(); });
+    if (!thread.joinable()) {
         stream.reset(); // no thread to be had: the export does it all
         return;
     }

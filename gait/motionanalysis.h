@@ -38,6 +38,8 @@ struct AnalysisSettings
     std::optional<double> pendulumLength; // none: pendulumShare of the hips' standing height
     std::optional<double> footWidth;      // none: footWidthShare of the stature
 
+    bool operator==(const AnalysisSettings&) const = default;
+
     static constexpr double contactHeightShare = 0.03;
     static constexpr double contactSpeedShare = 0.5;
     static constexpr double pendulumShare = 1.2; // Hof (2008) for the inverted pendulum

@@ -1,5 +1,6 @@
 #include "bvhreader.h"
 
+#include "model/threadstart.h"
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
 
@@ -552,16 +553,13 @@ void BvhReader::parseBlock(qsizetype linesEnd, std::vector<Piece>& pieces) const
         pieceBegin = pieceEnd;
     }
     std::vector<std::thread> helpers;
-    for (size_t i = 1; i < pieces.size(); ++i) {
-        try {
-            helpers.emplace_back(&Piece::parse, &pieces[i], rowLimit);
-        } catch (const std::system_error&) {
-            pieces[i].parse(rowLimit); // no thread to be had: this one parses it
-        }
-    }
+    for (size_t i = 1; i < pieces.size(); ++i)
+        helpers.push_back(ThreadStart::startOrRun([&, i] { pieces[i].parse(rowLimit); }));
     pieces[0].parse(rowLimit);
-    for (std::thread& helper : helpers)
-        helper.join();
+    for (std::thread& helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
 }
 
 void BvhReader::readRows()

@@ -1,5 +1,6 @@
 #include "frameblocks.h"
 
+#include "model/threadstart.h"
 #include "model/bvhfile.h"
 #include "model/poseevaluator.h"
 
@@ -28,16 +29,11 @@ void computeBlock(int first, int stop, const std::function<void(int, int, int)>&
         return;
     }
     const int middle = first + (stop - first) / 2;
-    std::thread helper;
-    try {
-        helper = std::thread(compute, middle, stop, 1);
-    } catch (const std::system_error&) {
-        // No thread to be had (a process at its limit): the calling thread does it all.
-        compute(first, stop, 0);
-        return;
-    }
+    // Without a helper thread the calling thread does both halves.
+    std::thread helper = ThreadStart::startOrRun([&] { compute(middle, stop, 1); });
     compute(first, middle, 0);
-    helper.join();
+    if (helper.joinable())
+        helper.join();
 }
 
 } // namespace FrameBlocks

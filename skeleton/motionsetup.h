@@ -24,6 +24,8 @@ struct SetupRequest
     std::optional<PoseConvention> convention; // none: the profile's
     std::optional<LengthUnit> unit;           // none: the profile's, judged by the stature
     QString modelFile;                        // empty: see MotionSetup::choose
+
+    bool operator==(const SetupRequest&) const = default;
 };
 
 // How one motion is posed, scaled and weighed: its profile, the convention its joints take,

@@ -65,9 +65,10 @@ void AboutWidget::retranslateUi()
         tr("<p style=\"font-size:8pt;\">Kinovane plays BVH motion-capture recordings, computes "
            "the centres of mass of the body segments and of the whole body from a mass-segment "
            "model, cleans and cuts the motion, and exports BVH, CSV tables and C3D point files. "
-           "It was made first for iPi Studio recordings; for files of other producers (CMU, "
-           "Rokoko, Axis Neuron and most others) choose Edit \u25b8 Rotation Order: As Declared "
-           "in File, which composes each joint's rotation in the order its CHANNELS line "
-           "gives.</p>"));
+           "It was made first for iPi Studio recordings; files of other producers (CMU, "
+           "Rokoko, Axis Neuron and most others) are recognised by their skeleton and posed as "
+           "they declare. Where a file is not, choose Edit \u25b8 Convention: Standard "
+           "(Declared Order, Positions Replace OFFSET), which composes each joint's rotation in "
+           "the order its CHANNELS line gives.</p>"));
     okButton->setText(tr("OK"));
 }

@@ -19,6 +19,13 @@ CheckableListDialog::CheckableListDialog(QWidget* parent)
     connect(checkableList, &CheckableListWidget::okButtonPressed, this,
             &CheckableListDialog::acceptIfRangeOrdered);
     connect(checkableList, &CheckableListWidget::cancelButtonPressed, this, &QDialog::reject);
+    // The refusal goes as soon as the range is in order again.
+    for (QSpinBox* box : {checkableList->fromSpinBox, checkableList->toSpinBox}) {
+        connect(box, &QSpinBox::valueChanged, this, [this] {
+            if (!getRange().isEmpty())
+                rangeProblem->hide();
+        });
+    }
 }
 
 CheckableListDialog::~CheckableListDialog() = default;

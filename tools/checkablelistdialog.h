@@ -8,7 +8,8 @@
 class QLabel;
 
 // CheckableListWidget as a modal dialog: OK accepts, Cancel (or closing) rejects. A frame range
-// whose first frame comes after its last is refused: OK then says so and the dialog stays.
+// whose first frame comes after its last is refused: OK then says so and the dialog stays,
+// until the range is in order again.
 class CheckableListDialog : public QDialog
 {
     Q_OBJECT

@@ -1,7 +1,6 @@
 #include "jointinfowidget.h"
 
 #include "document/motiondocument.h"
-#include "document/motionedits.h"
 #include "tools/valuespinbox.h"
 
 #include <QDoubleSpinBox>
@@ -98,31 +97,32 @@ void JointInfoWidget::retranslateUi()
     }
 }
 
-void JointInfoWidget::setDocument(MotionDocument* shown, QUndoStack* edits)
+void JointInfoWidget::setDocument(MotionDocument* shown)
 {
     if (document)
         disconnect(document, nullptr, this, nullptr);
     document = shown;
-    undoStack = edits;
-    clearJointInfo();
+    updateJointInfo();
     if (!document)
         return;
-    connect(document, &MotionDocument::motionReplaced, this, &JointInfoWidget::clearJointInfo);
+    for (const auto signal : {&MotionDocument::motionReplaced, &MotionDocument::setupChanged})
+        connect(document, signal, this, &JointInfoWidget::updateJointInfo);
     connect(document, &MotionDocument::currentFrameChanged, this,
             &JointInfoWidget::updateJointInfo);
     connect(document, &MotionDocument::motionEdited, this, &JointInfoWidget::updateJointInfo);
-    connect(document, &MotionDocument::setupChanged, this, &JointInfoWidget::updateJointInfo);
+    connect(document, &MotionDocument::selectedJointChanged, this,
+            &JointInfoWidget::updateJointInfo);
 }
 
-void JointInfoWidget::setJoint(BvhJoint* jointObject)
+BvhJoint* JointInfoWidget::getJoint() const
 {
-    joint = jointObject;
-    updateJointInfo();
+    return document ? document->selectedJointPointer() : nullptr;
 }
 
 qsizetype JointInfoWidget::columnOf(Field field, int axis) const
 {
-    if (!document || !joint || field == Field::Offset)
+    const BvhJoint* joint = getJoint();
+    if (!joint || field == Field::Offset)
         return -1;
     const qsizetype first = document->getMotion().firstChannelOf(joint);
     if (first < 0)
@@ -137,9 +137,11 @@ qsizetype JointInfoWidget::columnOf(Field field, int axis) const
 
 void JointInfoWidget::updateJointInfo()
 {
-    if (!joint || !document)
-        return;
+    const BvhJoint* joint = getJoint();
+    if (!joint)
+        return clearJointInfo();
     updating = true;
+    offsetGroupBox->setEnabled(true);
     jointNameLabel->setText(joint->getName());
     const BvhJoint* parent = joint->getParentJoint();
     jointParentLabel->setText(parent ? parent->getName() : QString());
@@ -186,7 +188,8 @@ void JointInfoWidget::changeJointRotation(int axis)
 
 void JointInfoWidget::changeJointValue(Field field, int axis)
 {
-    if (updating || !joint || !document || axis < 0 || axis > 2)
+    BvhJoint* joint = getJoint();
+    if (updating || !joint || axis < 0 || axis > 2)
         return;
     QDoubleSpinBox* const boxes[3][3] = {{xOffsetSpinBox, yOffsetSpinBox, zOffsetSpinBox},
                                          {xPosSpinBox, yPosSpinBox, zPosSpinBox},
@@ -197,30 +200,25 @@ void JointInfoWidget::changeJointValue(Field field, int axis)
                          : field == Field::Position ? tr("Position")
                                                     : tr("Rotation");
     const QString text = tr("%1 %2 %3").arg(joint->getName(), QLatin1String(axisNames[axis]), what);
-    std::unique_ptr<QUndoCommand> edit;
     if (field == Field::Offset) {
-        const qsizetype index = document->indexOf(joint);
         // The box read back what it showed (Enter without an edit): nothing to store.
-        if (index < 0 || joint->getExactOffset()[axis] == value)
+        if (joint->getExactOffset()[axis] == value)
             return;
-        edit = std::make_unique<OffsetEdit>(*document, index, axis, value, text);
+        document->setOffset(document->getSelectedJoint(), axis, value, text);
     } else {
         const qsizetype column = columnOf(field, axis);
         const int frame = document->getCurrentFrame();
         if (column < 0 || document->getValue(frame, column) == value)
             return;
-        edit = std::make_unique<ChannelValueEdit>(*document, frame, column, value, text);
+        document->setValue(frame, column, value, text);
     }
-    if (undoStack)
-        undoStack->push(edit.release());
-    else
-        edit->redo();
     emit jointUpdated(joint);
 }
 
 void JointInfoWidget::clearJointInfo()
 {
-    joint = nullptr;
+    for (QGroupBox* group : {offsetGroupBox, posGroupBox, rotGroupBox})
+        group->setEnabled(false);
     jointNameLabel->setText(QString());
     jointParentLabel->setText(QString());
     updating = true;

@@ -7,16 +7,16 @@
 
 class MotionDocument;
 class QDoubleSpinBox;
-class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QVBoxLayout;
 
-// The "Joint Info" tool window: the chosen joint's name and parent, its offset, its position
-// and rotation in the document's current frame, and its absolute position. Offset, position and
-// rotation are editable where the joint has the channel: each edit goes on the undo stack as a
-// command that stores the value as typed into the document (and is announced with
-// jointUpdated); the window follows the document, whoever changed it.
+// The "Joint Info" tool window: the document's selected joint's name and parent, its offset,
+// its position and rotation in the document's current frame, and its absolute position. Offset,
+// position and rotation are editable where the joint has the channel: each edit is one of the
+// document's undoable edits, storing the value as typed (and is announced with jointUpdated);
+// the window follows the document, whoever changed it. Without a selected joint nothing can be
+// typed.
 class JointInfoWidget : public QWidget
 {
     Q_OBJECT
@@ -24,11 +24,10 @@ class JointInfoWidget : public QWidget
 public:
     explicit JointInfoWidget(QWidget* parent = nullptr);
 
-    // The document shown and the undo stack its edits go on (null: none).
-    void setDocument(MotionDocument* shown, QUndoStack* edits);
-    // Shows no joint any more: labels empty, the nine editable boxes at 0.
-    void clearJointInfo();
-    BvhJoint* getJoint() const { return joint; }
+    // The document shown (null: none).
+    void setDocument(MotionDocument* shown);
+    // The joint shown: the document's selected one.
+    BvhJoint* getJoint() const;
 
     QLabel* jointNameLabel = nullptr;
     QLabel* jointParentLabel = nullptr;
@@ -53,8 +52,8 @@ signals:
     void jointUpdated(BvhJoint* joint);
 
 public slots:
-    void setJoint(BvhJoint* jointObject);
-    // Refreshes every field from the document; never emits jointUpdated.
+    // Refreshes every field from the document; never emits jointUpdated. Without a joint
+    // selected, the labels are empty, every box is 0 and none takes input.
     void updateJointInfo();
     // Apply the value of one box (axis 0, 1, 2 for x, y, z) to the joint. Only that component
     // changes, and only when the box holds another value than the document.
@@ -76,10 +75,9 @@ private:
     void setupUi();
     void retranslateUi();
     QGroupBox* makeGroup(QDoubleSpinBox* boxes[3]);
+    void clearJointInfo();
 
-    QPointer<BvhJoint> joint;
     QPointer<MotionDocument> document;
-    QPointer<QUndoStack> undoStack;
     bool updating = false;
 
     QVBoxLayout* windowLayout = nullptr;

@@ -1,5 +1,6 @@
 #include "jointlistwidget.h"
 
+#include "document/motiondocument.h"
 #include "tools/jointnames.h"
 
 #include <QHBoxLayout>
@@ -32,18 +33,23 @@ void JointListWidget::retranslateUi()
     setWindowTitle(tr("Joint DOF Index List"));
 }
 
-void JointListWidget::clearModel()
+void JointListWidget::setDocument(MotionDocument* shown)
 {
-    rootJoint = nullptr;
-    model.clear();
+    if (document)
+        disconnect(document, nullptr, this, nullptr);
+    document = shown;
+    refresh();
+    if (document)
+        connect(document, &MotionDocument::motionReplaced, this, &JointListWidget::refresh);
 }
 
 void JointListWidget::refresh()
 {
+    model.clear();
+    const BvhJoint* rootJoint = document ? document->getMotion().root.data() : nullptr;
     if (!rootJoint)
         return;
     const QList<BvhJoint*> joints = rootJoint->getAllJoints();
-    model.clear();
     model.setColumnCount(1);
     int column = 0;
     for (const BvhJoint* joint : joints) {

@@ -6,6 +6,7 @@
 #include <QStandardItemModel>
 #include <QWidget>
 
+class MotionDocument;
 class QHBoxLayout;
 class QListView;
 
@@ -19,18 +20,17 @@ class JointListWidget : public QWidget
 public:
     explicit JointListWidget(QWidget* parent = nullptr);
 
-    void clearModel();
+    // The document shown (null: none).
+    void setDocument(MotionDocument* shown);
 
-    QPointer<BvhJoint> rootJoint; // set by the main window
     QListView* listView = nullptr;
 
-public slots:
-    void refresh();
-
 private:
+    void refresh();
     void setupUi();
     void retranslateUi();
 
     QHBoxLayout* horizontalLayout = nullptr;
     QStandardItemModel model;
+    QPointer<MotionDocument> document;
 };

@@ -1,5 +1,6 @@
 #include "jointtreewidget.h"
 
+#include "document/motiondocument.h"
 #include "tools/jointnames.h"
 
 #include <QHeaderView>
@@ -18,6 +19,7 @@ JointTreeWidget::JointTreeWidget(QWidget* parent) : QWidget(parent)
     setupUi();
     bvhTreeView->setModel(&model);
     connect(bvhTreeView, &QTreeView::clicked, this, &JointTreeWidget::processClick);
+    connect(bvhTreeView, &QTreeView::activated, this, &JointTreeWidget::processClick);
 }
 
 void JointTreeWidget::setupUi()
@@ -47,20 +49,28 @@ void JointTreeWidget::retranslateUi()
     setWindowTitle(tr("Joint Hierarchy"));
 }
 
-void JointTreeWidget::clearModel()
+void JointTreeWidget::setDocument(MotionDocument* shown)
 {
-    rootJoint = nullptr;
-    model.clear();
+    if (document)
+        disconnect(document, nullptr, this, nullptr);
+    document = shown;
+    showSkeleton();
+    if (!document)
+        return;
+    connect(document, &MotionDocument::motionReplaced, this, &JointTreeWidget::showSkeleton);
+    connect(document, &MotionDocument::selectedJointChanged, this, &JointTreeWidget::showSelection);
 }
 
-void JointTreeWidget::refreshModel()
+void JointTreeWidget::showSkeleton()
 {
+    model.clear();
+    const BvhJoint* rootJoint = document ? document->getMotion().root.data() : nullptr;
     if (!rootJoint)
         return;
     // Built with an explicit stack: hierarchies can be a thousand levels deep.
     auto* top = new QStandardItem(JointNames::shown(*rootJoint));
     top->setEditable(false);
-    std::vector<std::pair<const BvhJoint*, QStandardItem*>> pending{{rootJoint.data(), top}};
+    std::vector<std::pair<const BvhJoint*, QStandardItem*>> pending{{rootJoint, top}};
     int index = 0;
     // Pre-order again, so the running index matches getAllJoints().
     while (!pending.empty()) {
@@ -87,12 +97,24 @@ void JointTreeWidget::refreshModel()
 void JointTreeWidget::processClick(const QModelIndex& index)
 {
     const QStandardItem* item = model.itemFromIndex(index);
-    if (!item || !rootJoint)
+    if (!item || !document)
         return;
-    const QList<BvhJoint*> joints = rootJoint->getAllJoints();
     bool ok = false;
     const int jointIndex = item->data(jointIndexRole).toInt(&ok);
-    if (ok && jointIndex >= 0 && jointIndex < joints.size() &&
-        JointNames::shown(*joints[jointIndex]) == item->text())
-        emit jointClicked(joints[jointIndex]);
+    if (ok)
+        document->setSelectedJoint(jointIndex);
+}
+
+void JointTreeWidget::showSelection()
+{
+    const qsizetype selected = document ? document->getSelectedJoint() : -1;
+    const QModelIndexList rows = selected < 0
+                                     ? QModelIndexList()
+                                     : model.match(model.index(0, 0), jointIndexRole, int(selected),
+                                                   1, Qt::MatchExactly | Qt::MatchRecursive);
+    const QSignalBlocker quiet(bvhTreeView);
+    if (rows.isEmpty())
+        bvhTreeView->clearSelection();
+    else
+        bvhTreeView->setCurrentIndex(rows.first());
 }

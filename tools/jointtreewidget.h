@@ -7,11 +7,13 @@
 #include <QStandardItemModel>
 #include <QWidget>
 
+class MotionDocument;
 class QTreeView;
 class QVBoxLayout;
 
-// The "Joint Hierarchy" tool window: the skeleton as a tree. Clicking a row chooses that joint
-// for the whole application (jointClicked); it is the only place where joints are chosen.
+// The "Joint Hierarchy" tool window: the document's skeleton as a tree. Clicking a row selects
+// that joint in the document, for the whole application; the row of the selected joint is
+// the current one.
 class JointTreeWidget : public QWidget
 {
     Q_OBJECT
@@ -19,26 +21,20 @@ class JointTreeWidget : public QWidget
 public:
     explicit JointTreeWidget(QWidget* parent = nullptr);
 
-    // Sets rootJoint to null and removes every row.
-    void clearModel();
+    // The document shown (null: none).
+    void setDocument(MotionDocument* shown);
 
-    QPointer<BvhJoint> rootJoint; // set by the main window
     QTreeView* bvhTreeView = nullptr;
 
-signals:
-    void jointClicked(BvhJoint* joint);
-
-public slots:
-    // Appends the tree of rootJoint as a new top-level row and expands it.
-    void refreshModel();
-
-private slots:
-    void processClick(const QModelIndex& index);
-
 private:
+    // The document's skeleton as the one top-level row, expanded; none without a motion.
+    void showSkeleton();
+    void showSelection();
+    void processClick(const QModelIndex& index);
     void setupUi();
     void retranslateUi();
 
     QVBoxLayout* verticalLayout = nullptr;
     QStandardItemModel model;
+    QPointer<MotionDocument> document;
 };

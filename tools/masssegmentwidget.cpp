@@ -4,9 +4,9 @@
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
 #include "document/motiondocument.h"
-#include "document/motionedits.h"
 #include "tools/userdialogs.h"
 
+#include <QAction>
 #include <QColor>
 #include <QDoubleValidator>
 #include <QLineEdit>
@@ -30,16 +30,55 @@ static QString cellText(const QTableWidget* table, int row, int column)
     return item ? item->text() : QString();
 }
 
-QWidget* NumberDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                                      const QModelIndex&) const
+QWidget* LiveCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                        const QModelIndex&) const
 {
     auto* editor = new QLineEdit(parent);
-    auto* validator = new QDoubleValidator(editor);
-    validator->setLocale(QLocale::c());
-    validator->setNotation(QDoubleValidator::ScientificNotation);
-    editor->setValidator(validator);
+    if (numbers) {
+        auto* validator = new QDoubleValidator(editor);
+        validator->setLocale(QLocale::c());
+        validator->setNotation(QDoubleValidator::ScientificNotation);
+        editor->setValidator(validator);
+    }
+    connect(editor, &QLineEdit::textEdited, this,
+            [this, editor] { emit const_cast<LiveCellDelegate*>(this)->commitData(editor); });
     return editor;
 }
+
+// The table as it was before and after one edit.
+class TableEdit : public QUndoCommand
+{
+public:
+    TableEdit(QList<QStringList> before, QList<QStringList> after, int cell,
+              const std::function<void(const QList<QStringList>&)>& show)
+        : QUndoCommand(MassSegmentWidget::tr("Edit Table")), before(std::move(before)),
+          after(std::move(after)), cell(cell), show(show)
+    {
+    }
+    void redo() override
+    {
+        if (!first)
+            show(after);
+        first = false;
+    }
+    void undo() override { show(before); }
+    int id() const override { return cell >= 0 ? 1 : -1; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* next = static_cast<const TableEdit*>(other);
+        if (next->cell != cell)
+            return false;
+        after = next->after;
+        return true;
+    }
+
+private:
+    QList<QStringList> before;
+    QList<QStringList> after;
+    int cell;
+    std::function<void(const QList<QStringList>&)> show;
+    bool first = true; // the table already shows the edit when it is recorded
+};
 
 MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
 {
@@ -52,10 +91,54 @@ MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
     connect(deleteButton, &QPushButton::clicked, this, &MassSegmentWidget::deleteRow);
     connect(tableWidget, &QTableWidget::cellClicked, this, &MassSegmentWidget::processTableClick);
     connect(listView, &QListView::clicked, this, &MassSegmentWidget::processListClick);
-    connect(tableWidget, &QTableWidget::itemChanged, this, [this] {
+    connect(tableWidget, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         showTotal();
         markUnboundRows();
+        recordTable(item->row() * 4 + item->column());
     });
+    tableEdits = new QUndoStack(this);
+    QAction* undo = tableEdits->createUndoAction(this, tr("Undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = tableEdits->createRedoAction(this, tr("Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    addActions({undo, redo});
+}
+
+QList<QStringList> MassSegmentWidget::tableCells() const
+{
+    QList<QStringList> cells;
+    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < 4; ++column)
+            texts.append(cellText(tableWidget, row, column));
+        cells.append(texts);
+    }
+    return cells;
+}
+
+void MassSegmentWidget::showCells(const QList<QStringList>& cells)
+{
+    {
+        const QSignalBlocker quiet(tableWidget);
+        tableWidget->setRowCount(int(cells.size()));
+        for (int row = 0; row < cells.size(); ++row) {
+            for (int column = 0; column < 4; ++column)
+                tableWidget->setItem(row, column, new QTableWidgetItem(cells[row].value(column)));
+        }
+    }
+    recordedCells = cells;
+    markUnboundRows();
+    showTotal();
+}
+
+void MassSegmentWidget::recordTable(int cell)
+{
+    QList<QStringList> cells = tableCells();
+    if (cells == recordedCells)
+        return;
+    tableEdits->push(new TableEdit(recordedCells, cells, cell,
+                                   [this](const QList<QStringList>& shown) { showCells(shown); }));
+    recordedCells = std::move(cells);
 }
 
 void MassSegmentWidget::setupUi()
@@ -87,7 +170,10 @@ void MassSegmentWidget::setupUi()
     totalLabel->setObjectName(QStringLiteral("totalLabel"));
     windowLayout->addWidget(totalLabel);
     // The number columns take numbers only: other text is refused as it is typed.
-    numberDelegate = new NumberDelegate(this);
+    numberDelegate = new LiveCellDelegate(true, this);
+    nameDelegate = new LiveCellDelegate(false, this);
+    tableWidget->setItemDelegateForColumn(0, nameDelegate);
+    tableWidget->setItemDelegateForColumn(1, nameDelegate);
     tableWidget->setItemDelegateForColumn(2, numberDelegate);
     tableWidget->setItemDelegateForColumn(3, numberDelegate);
     tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -152,6 +238,8 @@ void MassSegmentWidget::showModel(const MassSegmentModel& segments)
         for (int column = 0; column < 4; ++column)
             tableWidget->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+    recordedCells = tableCells();
+    tableEdits->clear();
     markUnboundRows();
     refreshJointList();
     showTotal();
@@ -216,16 +304,8 @@ void MassSegmentWidget::applyTable()
 {
     if (!document)
         return;
-    const MassSegmentModel segments = tableModel();
     // Bound to the open motion at once, so that the view and the exports use the edited model.
-    if (segments == document->getSetup().segments && document->hasUserModel())
-        return;
-    auto edit =
-        std::make_unique<ModelEdit>(*document, segments, openedFile, tr("Mass Segment Model"));
-    if (undoStack)
-        undoStack->push(edit.release());
-    else
-        edit->redo();
+    document->setModel(tableModel(), openedFile, tr("Mass Segment Model"));
 }
 
 void MassSegmentWidget::refreshJointList()
@@ -283,6 +363,17 @@ void MassSegmentWidget::cancel()
 
 void MassSegmentWidget::saveAndClose()
 {
+    if (document && document->isOpen()) {
+        const QStringList problems =
+            SegmentBinding::bind(tableModel(), document->getMotion().root->getAllJoints())
+                .problems(tableModel());
+        if (!problems.isEmpty() &&
+            !UserDialogs::confirm(tr("Mass Segment Editor"),
+                                  tr("This model does not fit the open motion, so it gives no body "
+                                     "centre of mass:\n%1\n\nMake it the model all the same?")
+                                      .arg(problems.join(QLatin1Char('\n')))))
+            return;
+    }
     applyTable();
     accept();
 }
@@ -293,15 +384,23 @@ void MassSegmentWidget::addRow()
     tableWidget->insertRow(row);
     if (tableWidget->columnCount() < 4)
         tableWidget->setColumnCount(4);
-    for (int column = 0; column < 4; ++column)
-        tableWidget->setItem(row, column, new QTableWidgetItem);
+    {
+        const QSignalBlocker quiet(tableWidget);
+        for (int column = 0; column < 4; ++column)
+            tableWidget->setItem(row, column, new QTableWidgetItem);
+    }
+    recordTable(-1);
 }
 
 void MassSegmentWidget::deleteRow()
 {
     const int row = tableWidget->currentRow();
-    if (row >= 0 && row < tableWidget->rowCount())
-        tableWidget->removeRow(row);
+    if (row < 0 || row >= tableWidget->rowCount())
+        return;
+    tableWidget->removeRow(row);
+    showTotal();
+    markUnboundRows();
+    recordTable(-1);
 }
 
 void MassSegmentWidget::processTableClick(int, int)

@@ -15,22 +15,29 @@ class QListView;
 class QPushButton;
 class QTableWidget;
 
-// Edits a number cell with a field that takes numbers only.
-class NumberDelegate : public QStyledItemDelegate
+// Edits a cell with a field whose text reaches the table as it is typed, so that the table
+// judges the row at each key; for a number cell the field takes numbers only.
+class LiveCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    LiveCellDelegate(bool numbers, QObject* parent) : QStyledItemDelegate(parent), numbers(numbers)
+    {
+    }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+
+private:
+    bool numbers;
 };
 
 // The "Mass Segment Editor": the mass-segment model as a table (start joint, end joint,
 // proximal distance, mass fraction) beside the joint names of the open motion. The table is a
 // working copy: Open XML fills it from a file, Save XML writes it, Save and Close makes it the
-// model (an undoable edit), Close discards it. Rows whose joints the open motion lacks are red
-// as the table is edited.
+// model (an undoable edit; a model that does not fit the open motion only when the user says
+// so), Close discards it. Rows whose joints the open motion lacks are red as the table is
+// typed. Undo and Redo (Ctrl+Z, Ctrl+Shift+Z) step through the table's own edits.
 class MassSegmentWidget : public QDialog
 {
     Q_OBJECT
@@ -40,15 +47,16 @@ public:
 
     // Fills the table from the document's model.
     void refreshTable();
-    // Makes the table's rows the document's model, through the undo stack when there is one.
+    // Makes the table's rows the document's model (one of its undoable edits).
     void applyTable();
     void refreshJointList();
     // The model the table holds: text that is no number counts 0.
     MassSegmentModel tableModel() const;
 
-    // The document edited and the undo stack its edits go on; set by the main window.
+    // The document edited; set by the main window.
     QPointer<MotionDocument> document;
-    QPointer<QUndoStack> undoStack;
+    // The edits of the table since it was last filled.
+    QUndoStack* tableEdits = nullptr;
 
     QTableWidget* tableWidget = nullptr;
     QListView* listView = nullptr;
@@ -78,12 +86,20 @@ private:
     // Colours the rows the open motion cannot carry red, and every other one plain.
     void markUnboundRows();
     void retranslateUi();
+    // The table's cells, row by row, and the table made of them.
+    QList<QStringList> tableCells() const;
+    void showCells(const QList<QStringList>& cells);
+    // Records the table as it is now as one undoable step (`cell`: the cell typed in, whose
+    // keystrokes fold into one step; -1 for a step of its own).
+    void recordTable(int cell);
 
-    QString openedFile; // the file the table was last filled from, if any
+    QString openedFile;               // the file the table was last filled from, if any
+    QList<QStringList> recordedCells; // the table as the last step left it
 
     QStringListModel jointListModel;
     QLabel* jointListLabel = nullptr;
-    NumberDelegate* numberDelegate = nullptr;
+    LiveCellDelegate* numberDelegate = nullptr;
+    LiveCellDelegate* nameDelegate = nullptr;
 
 public:
     QLabel* totalLabel = nullptr;

@@ -81,4 +81,12 @@ SaveChoice askToSave(const QString& title, const QString& text)
     return SaveChoice::Cancel;
 }
 
+bool confirm(const QString& title, const QString& text)
+{
+    if (current().confirm)
+        return current().confirm(title, text);
+    return QMessageBox::warning(nullptr, title, text, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
 } // namespace UserDialogs

@@ -27,6 +27,7 @@ struct Handler
     std::function<void(const QString& title, const QString& text)> warning;
     std::function<void(const QString& title, const QString& text)> information;
     std::function<SaveChoice(const QString& title, const QString& text)> askToSave;
+    std::function<bool(const QString& title, const QString& text)> confirm;
 };
 
 // Replaces the dialogs by `handler` until it is removed (an empty function falls back to the
@@ -43,5 +44,7 @@ void information(const QString& title, const QString& text);
 void writeFailure(const WriteResult& result);
 // Save, discard or cancel, for a document with unsaved changes.
 SaveChoice askToSave(const QString& title, const QString& text);
+// Yes or no to a step the user may not mean (No is the default); true for yes.
+bool confirm(const QString& title, const QString& text);
 
 } // namespace UserDialogs

@@ -3,6 +3,7 @@
 #include "model/numberformat.h"
 
 #include <QLocale>
+#include <QKeyEvent>
 #include <QWheelEvent>
 
 #include <charconv>
@@ -43,6 +44,21 @@ double ValueSpinBox::valueFromText(const QString& text) const
     bool ok = false;
     const double value = NumberFormat::toDouble(text.toStdString(), &ok);
     return ok ? value : QDoubleSpinBox::valueFromText(text);
+}
+
+bool ValueSpinBox::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool undoKey = key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+                             key->keyCombination() == (Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        // The text shows the value entered: nothing typed is left to undo here.
+        if (undoKey && cleanText() == textFromValue(value())) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QDoubleSpinBox::event(event);
 }
 
 void ValueSpinBox::wheelEvent(QWheelEvent* event)

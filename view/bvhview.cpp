@@ -2,6 +2,7 @@
 
 #include "model/poseevaluator.h"
 
+#include <QGuiApplication>
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -77,6 +78,7 @@ void BvhView::setDocument(MotionDocument* shown)
         connect(document, &MotionDocument::setupChanged, this, &BvhView::frameNewSetup);
         connect(document, &MotionDocument::currentFrameChanged, this, &BvhView::updateSkeletons);
         connect(document, &MotionDocument::modelChanged, this, &BvhView::updateSkeletons);
+        connect(document, &MotionDocument::selectedJointChanged, this, &BvhView::updateSkeletons);
         // An edited offset moves every joint below it: the evaluator takes offsets once.
         connect(document, &MotionDocument::motionEdited, this, [this] {
             poseEvaluator.reset();
@@ -105,10 +107,23 @@ void BvhView::frameNewSetup()
     fitSkeleton();
 }
 
-void BvhView::setHighlightedJoint(BvhJoint* jointPtr)
+QString BvhView::missingOpenGl()
 {
-    highlightedJoint = jointPtr;
-    updateSkeletons();
+    // Qt's platforms that draw into memory or a remote frame buffer have no OpenGL.
+    const QString platform = QGuiApplication::platformName();
+    for (const char* name : {"offscreen", "minimal", "vnc", "linuxfb"}) {
+        if (platform == QLatin1String(name))
+            return tr("the \"%1\" platform has no OpenGL").arg(platform);
+    }
+    QOpenGLContext context;
+    if (!context.create())
+        return tr("no OpenGL context can be made on this display");
+    return QString();
+}
+
+BvhJoint* BvhView::getHighlightedJoint() const
+{
+    return document ? document->selectedJointPointer() : nullptr;
 }
 
 void BvhView::refreshPoseEvaluator()
@@ -181,8 +196,7 @@ void BvhView::updateSkeletons()
     if (segmentMassDisplayed)
         shownSegments = segmentCentres;
 
-    const qsizetype highlighted =
-        highlightedJoint ? poseEvaluator->getJoints().indexOf(highlightedJoint.data()) : -1;
+    const qsizetype highlighted = document ? document->getSelectedJoint() : -1;
     scene.place(shownPositions, parentIndices, highlighted, shownSegments, bodyCentre);
     placeFloorOverlay();
     update();
@@ -380,8 +394,8 @@ void BvhView::aimAt(const Vector3f& point)
 
 void BvhView::centerCameraOnSelectedJoint()
 {
-    if (highlightedJoint)
-        aimAt(placedPosition(highlightedJoint));
+    if (const BvhJoint* selected = getHighlightedJoint())
+        aimAt(placedPosition(selected));
 }
 
 void BvhView::centerCameraOnRoot()

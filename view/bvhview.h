@@ -42,12 +42,17 @@ public:
     explicit BvhView(QWidget* parent = nullptr);
     ~BvhView() override;
 
+    // Why no view can be drawn here (a platform without OpenGL, or no context to be had);
+    // empty when one can. Asked before a view is made: making one there fails.
+    static QString missingOpenGl();
+
     // The document shown from now on (null: none), framed at once.
     void setDocument(MotionDocument* shown);
 
     const OrbitCamera& getCamera() const { return camera; }
     const SkeletonScene& getScene() const { return scene; }
-    BvhJoint* getHighlightedJoint() const { return highlightedJoint; }
+    // The joint drawn larger: the document's selected one; null for none.
+    BvhJoint* getHighlightedJoint() const;
     const BvhJoint* getRootJoint() const;
     // The segment centres of the last update that displayed a marker.
     const std::vector<Vector3f>& getSegmentCentres() const { return segmentCentres; }
@@ -67,7 +72,6 @@ signals:
     void followingRootChanged(bool following);
 
 public slots:
-    void setHighlightedJoint(BvhJoint* jointPtr);
     // Places the skeleton and markers for the document's current frame and schedules a paint.
     void updateSkeletons();
     // Back to the view of the last fit (the default view before any).
@@ -150,7 +154,6 @@ private:
     OrbitCamera fittedCamera; // what resetCamera goes back to
     Matrix3f toShown = Matrix3f::Identity();
     std::vector<Vector3f> shownPositions; // the current frame's joints, as shown
-    QPointer<BvhJoint> highlightedJoint;
     double jointDiameter = 2.0;
     double boneDiameter = 2.5;
     int poolSize = 78; // initial size; the scene grows its pools for larger skeletons

@@ -194,14 +194,14 @@ private slots:
     {
         Spies spies(*document);
         const Vector3f before = document->posedJoints(0)[1];
-        document->setOffset(1, Eigen::Vector3d(0, 10.123456789, 0)); // Spine, 10 before
+        document->setOffset(1, 1, 10.123456789); // Spine, 10 before
         QCOMPARE(document->getMotion().root->getChild(0)->getExactOffset().y(), 10.123456789);
         QCOMPARE(spies.edited.first().first().value<FrameRange>(), FrameRange::all(100));
         // Spine moves along its parent's turn by the change of its offset.
         const Vector3f moved = document->posedJoints(0)[1] - before;
         QVERIFY2(std::abs(moved.norm() - 0.123457f) < 1e-5f,
                  qPrintable(TestSupport::toString(moved)));
-        document->setOffset(9, Eigen::Vector3d(1, 2, 3)); // no such joint
+        document->setOffset(9, 1, 2); // no such joint
         QCOMPARE(spies.edited.count(), 1);
 
         const QList<double> row(12, 0.5);
@@ -215,7 +215,7 @@ private slots:
     // channels replace its offset instead of adding to it.
     void posesFollowTheSetup()
     {
-        document->setOffset(0, Eigen::Vector3d(0, 90, 0));
+        document->setOffset(0, 1, 90);
         Spies spies(*document);
         const std::span<const double> row = document->getMotion().frames[3];
         for (const auto& [name, hipsHeight] :
@@ -236,7 +236,7 @@ private slots:
         const MassSegmentModel own =
             TestSupport::segmentModel("Hips>Spine 0.5 0.5;LeftLeg>Hips 0.5 0.5");
         Spies spies(*document);
-        document->setModel(own, true);
+        document->setModel(own);
         QCOMPARE(spies.model.count(), 1);
         QVERIFY(document->getSetup().binding.isComplete());
         QVERIFY(document->getSetup().summary().endsWith(", your own model"));

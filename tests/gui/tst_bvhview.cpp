@@ -99,7 +99,7 @@ struct Figure
         SetupRequest ipi;
         ipi.profileName = QStringLiteral("ipi");
         document.setSetupRequest(ipi);
-        document.setModel(TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;"), true);
+        document.setModel(TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;"));
         return true;
     }
 
@@ -263,7 +263,7 @@ private slots:
         view.segmentMassDisplayed = segments;
         view.bodyMassDisplayed = body;
         figure.document.setCurrentFrame(1);
-        view.setHighlightedJoint(figure.joint("Head"));
+        figure.document.setSelectedJoint(figure.document.indexOf(figure.joint("Head")));
         QList<QVector3D> white;
         const std::vector<Vector3f> posed = figure.document.posedJoints(1);
         for (size_t i = 0; i < posed.size(); ++i) {
@@ -281,13 +281,12 @@ private slots:
         QCOMPARE(view.getSegmentCentres() == frameZero, !segments && !body);
         // A model that leaves part of the body out has no body centre to show.
         figure.document.setModel(
-            TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;Tail>Hips 0.5 0;"),
-            true);
+            TestSupport::segmentModel("Chest>LeftArm 0.5 0;Hips>Chest 0.5 1;Tail>Hips 0.5 0;"));
         QVERIFY(nearlyEqual(centres(view, scene.redMaterial), segments ? red : none));
         QVERIFY(centres(view, scene.magentaMaterial).isEmpty());
 
-        figure.document.setModel({}, true);
-        view.setHighlightedJoint(nullptr);
+        figure.document.setModel({});
+        figure.document.setSelectedJoint(-1);
         QCOMPARE(centres(view, scene.whiteMaterial).size(), 8);
         QCOMPARE(visibleCount(scene.getSphereNodes()), 8);
         figure.document.close();
@@ -342,7 +341,7 @@ private slots:
             QVERIFY(nearlyEqual(state(), fitted));
         }
 
-        view.setHighlightedJoint(figure.joint("Head"));
+        figure.document.setSelectedJoint(figure.document.indexOf(figure.joint("Head")));
         view.centerCameraOnSelectedJoint();
         QVERIFY(nearlyEqual(
             state(), {figure.at("Head"), figure.at("Head") + fitted[1] - fitted[0], fitted[2]}));
@@ -504,7 +503,7 @@ private slots:
         BvhView view;
         view.resize(640, 480);
         view.setDocument(&figure.document);
-        view.setHighlightedJoint(figure.joint("LeftArm"));
+        figure.document.setSelectedJoint(figure.document.indexOf(figure.joint("LeftArm")));
         view.centerCameraOnRoot();
         view.show(); // the first paint must show the state set before
         QVERIFY(QTest::qWaitForWindowExposed(&view));

@@ -1,5 +1,9 @@
 #include "app/analysispanel.h"
 #include "app/dudezu.h"
+#include "app/filecommands.h"
+#include "app/playbackcontrols.h"
+#include "app/setupmenus.h"
+#include "app/tooldocks.h"
 #include "app/timedisplay.h"
 #include "convert/conversion.h"
 #include "model/bvhreader.h"
@@ -66,16 +70,16 @@ private:
 
     static void goTo(DudEzu& window, int frame)
     {
-        window.ui.frameLineEdit->setText(QString::number(frame));
-        window.ui.gotoButton->click();
+        window.getForm().frameLineEdit->setText(QString::number(frame));
+        window.getForm().gotoButton->click();
     }
 
     static void mark(DudEzu& window, int first, int last)
     {
         goTo(window, first);
-        QTest::keyClick(&window, Qt::Key_BracketLeft);
+        window.getForm().leftBracketButton->click();
         goTo(window, last);
-        QTest::keyClick(&window, Qt::Key_BracketRight);
+        window.getForm().rightBracketButton->click();
     }
 
     // Types `text` into a box and presses Enter, as a user edits a value.
@@ -89,7 +93,8 @@ private:
     // The entry of File > Export, or else of any menu, with this text.
     static QAction* exportAction(DudEzu& window, const QString& text)
     {
-        for (QAction* action : window.ui.menuExport->actions() + window.findChildren<QAction*>()) {
+        for (QAction* action :
+             window.getForm().menuExport->actions() + window.findChildren<QAction*>()) {
             if (action->text() == text)
                 return action;
         }
@@ -148,7 +153,7 @@ private:
     // Chooses a joint in the hierarchy tree: the Hips (0), or a child of them.
     static void chooseJoint(DudEzu& window, int child = -1)
     {
-        QTreeView* tree = window.jointTreeWidget->bvhTreeView;
+        QTreeView* tree = window.getToolDocks().jointTree()->bvhTreeView;
         const QModelIndex hips = tree->model()->index(0, 0);
         emit tree->clicked(child < 0 ? hips : tree->model()->index(child, 0, hips));
     }
@@ -210,36 +215,38 @@ private slots:
     void openAndMove()
     {
         DudEzu window;
-        auto& ui = window.ui;
+        const DudEzuForm& ui = window.getForm();
         for (const QString& file :
              {motionPath, TestSupport::writeFile(dir, "junk.bvh", "no\n"), path("missing.bvh")})
             trigger(ui.actionOpenBVH, file);
         QVERIFY(dialogs.warnings.size() == 2 && dialogs.warnings[0].contains("junk.bvh") &&
                 dialogs.warnings[1].contains("missing.bvh"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
-        QCOMPARE(window.getMarkedRange(), FrameRange::all(100));
-        QCOMPARE(std::pair(ui.slider->maximum(), window.timer.interval()), std::pair(99, 40));
+        QCOMPARE(window.getDocument().getMarkedRange(), FrameRange::all(100));
+        QCOMPARE(std::pair(ui.slider->maximum(), window.getPlayback().getTimer().interval()),
+                 std::pair(99, 40));
         ui.rightButton->click();
         QCOMPARE(ui.frameLineEdit->text(), QStringLiteral("1"));
         ui.leftButton->click();
         ui.leftButton->click();
-        QCOMPARE(window.getCurrentFrame(), 0);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 0);
         goTo(window, 10);
         QCOMPARE(std::pair(ui.subSlider->value(), ui.timeLineEdit->text()),
                  std::pair(10, QStringLiteral("00:00:00.400")));
         ui.slider->setValue(42);
-        QCOMPARE(std::pair(window.getCurrentFrame(), ui.subSlider->value()), std::pair(42, 42));
+        QCOMPARE(std::pair(window.getDocument().getCurrentFrame(), ui.subSlider->value()),
+                 std::pair(42, 42));
         ui.slider->setValue(100);
         ui.rightButton->click();
-        QCOMPARE(window.getCurrentFrame(), 99);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 99);
 
         QByteArray text = TestSupport::smallMotion(5);
         QVERIFY(window.loadFile(
             TestSupport::writeFile(dir, "cut.bvh", text.replace("Frames:\t5", "Frames:\t50"))));
         for (int i = 0; i < 10; ++i)
             ui.rightButton->click();
-        QCOMPARE(window.getCurrentFrame(), 4);
-        const QAbstractItemModel* list = window.jointListWidget->listView->model();
+        QCOMPARE(window.getDocument().getCurrentFrame(), 4);
+        const QAbstractItemModel* list = window.getToolDocks().jointList()->listView->model();
         QStringList lines;
         for (int row = 0; row < list->rowCount(); ++row)
             lines << list->index(row, 0).data().toString();
@@ -247,12 +254,12 @@ private slots:
                                      "(9-11) LeftLeg", "(none) End Site (LeftLeg)"}));
         // No profile fits this skeleton: it is posed under the standard convention until
         // another is chosen, and opening a file chooses anew.
-        QCOMPARE(window.getSetup().convention, PoseConvention::standard());
+        QCOMPARE(window.getDocument().getSetup().convention, PoseConvention::standard());
         ui.actionRotationOrderFixed->trigger();
         QVERIFY(!ui.actionRotationOrderDeclared->isChecked());
-        QCOMPARE(window.getSetup().convention.rotationOrder, RotationOrder::Fixed);
+        QCOMPARE(window.getDocument().getSetup().convention.rotationOrder, RotationOrder::Fixed);
         QVERIFY(window.loadFile(motionPath));
-        QCOMPARE(window.getSetup().convention, PoseConvention::standard());
+        QCOMPARE(window.getDocument().getSetup().convention, PoseConvention::standard());
         QVERIFY(ui.actionRotationOrderDeclared->isChecked());
 
         // The window goes on handling events while a motion is read (here a timer's), and the
@@ -267,7 +274,7 @@ private slots:
         const int ticksWhileOpening = ticks;
         ticker.stop();
         QVERIFY(ticksWhileOpening > 0);
-        QCOMPARE(window.getMarkedRange(), FrameRange::all(20000));
+        QCOMPARE(window.getDocument().getMarkedRange(), FrameRange::all(20000));
     }
 
     // A row of the tree shows its own joint in the editor (of the two End Sites, the one
@@ -279,13 +286,13 @@ private slots:
     {
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
-        JointInfoWidget& editor = *window.jointInfoWidget;
-        QTreeView* tree = window.jointTreeWidget->bvhTreeView;
+        JointInfoWidget& editor = *window.getToolDocks().jointInfo();
+        QTreeView* tree = window.getToolDocks().jointTree()->bvhTreeView;
         const QAbstractItemModel* rows = tree->model();
         emit tree->clicked(rows->index(0, 0, rows->index(1, 0, rows->index(0, 0))));
-        const BvhJoint* endSite = window.bvhFile.root->getAllJoints()[4];
+        const BvhJoint* endSite = window.getDocument().getMotion().root->getAllJoints()[4];
         QVERIFY(editor.getJoint() == endSite &&
-                window.ui.bvhView->getHighlightedJoint() == endSite);
+                window.getForm().bvhView->getHighlightedJoint() == endSite);
         goTo(window, 5);
         chooseJoint(window);
         QVERIFY(!window.isWindowModified());
@@ -300,7 +307,7 @@ private slots:
         QVERIFY(!editor.xPosSpinBox->isEnabled() && editor.xRotSpinBox->isEnabled());
         type(editor.xRotSpinBox, "-37.123456"); // column 7
         QVERIFY(window.isWindowModified());
-        QCOMPARE(TestSupport::rowList(window.bvhFile.frames)[5].mid(0, 8),
+        QCOMPARE(TestSupport::rowList(window.getDocument().getMotion().frames)[5].mid(0, 8),
                  QList<double>({50, 51, 1234.5678, 53, 54, 55, 56, -37.123456}));
         chooseJoint(window);
         QCOMPARE(editor.zPosSpinBox->text(), QStringLiteral("1234.5678"));
@@ -309,13 +316,13 @@ private slots:
         // offset does not move the joint.
         QCOMPARE(editor.yPosAbsSpinBox->value(), 51.0);
 
-        trigger(window.ui.actionSaveBVH, path("typed.bvh"));
+        trigger(window.getForm().actionSaveBVH, path("typed.bvh"));
         const QByteArray saved = TestSupport::readFile(path("typed.bvh"));
         QVERIFY(saved.contains("OFFSET\t0.0000\t7.123456789\t0.0000") &&
                 saved.contains("\t1234.5678\t") && saved.contains("\t-37.123456\t"));
         BvhFile back;
         QVERIFY(BvhReader(back).read(path("typed.bvh")).ok());
-        QCOMPARE(back.frames, window.bvhFile.frames);
+        QCOMPARE(back.frames, window.getDocument().getMotion().frames);
         QVERIFY(!window.isWindowModified());
     }
 
@@ -331,52 +338,53 @@ private slots:
         QVERIFY(window.loadFile(motionPath));
         goTo(window, 5);
         chooseJoint(window);
-        QAbstractSpinBox* box = window.jointInfoWidget->xPosSpinBox;
+        QAbstractSpinBox* box = window.getToolDocks().jointInfo()->xPosSpinBox;
         const auto wheel = [&] {
             QWheelEvent event(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(),
                               QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                               false);
             QCoreApplication::sendEvent(box, &event);
         };
-        window.ui.frameLineEdit->setFocus();
+        window.getForm().frameLineEdit->setFocus();
         wheel();
-        QCOMPARE(window.bvhFile.frames[5][0], 50.0);
+        QCOMPARE(window.getDocument().getMotion().frames[5][0], 50.0);
         QVERIFY(!window.isWindowModified());
         box->setFocus();
         QTRY_VERIFY(box->hasFocus());
         QTest::keyClick(box, Qt::Key_Return); // nothing typed: nothing stored, no edit
-        QVERIFY(window.getUndoStack().count() == 0 && !window.isWindowModified());
+        QVERIFY(window.getDocument().getUndoStack().count() == 0 && !window.isWindowModified());
         wheel();
         wheel();
-        QCOMPARE(window.bvhFile.frames[5][0], 52.0);
+        QCOMPARE(window.getDocument().getMotion().frames[5][0], 52.0);
 
-        QUndoStack& stack = window.getUndoStack();
+        QUndoStack& stack = window.getDocument().getUndoStack();
         QCOMPARE(stack.count(), 1); // two steps, one edit
-        QAction* undo = window.ui.menuEdit->actions().at(0);
-        QAction* redo = window.ui.menuEdit->actions().at(1);
+        QAction* undo = window.getForm().menuEdit->actions().at(0);
+        QAction* redo = window.getForm().menuEdit->actions().at(1);
         QCOMPARE(std::pair(undo->shortcut(), redo->shortcut()),
                  std::pair(QKeySequence(QKeySequence::Undo),
                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
         goTo(window, 60);
         undo->trigger();
-        QCOMPARE(window.bvhFile.frames[5][0], 50.0);
-        QCOMPARE(window.getCurrentFrame(), 5); // shown where it was made
+        QCOMPARE(window.getDocument().getMotion().frames[5][0], 50.0);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 5); // shown where it was made
         QVERIFY(!window.isWindowModified());
-        QCOMPARE(window.jointInfoWidget->xPosSpinBox->value(), 50.0);
+        QCOMPARE(window.getToolDocks().jointInfo()->xPosSpinBox->value(), 50.0);
         redo->trigger();
-        QCOMPARE(window.bvhFile.frames[5][0], 52.0);
+        QCOMPARE(window.getDocument().getMotion().frames[5][0], 52.0);
         QVERIFY(window.isWindowModified());
 
         // An interpolation is one edit.
-        const FrameRows before = window.bvhFile.frames;
+        const FrameRows before = window.getDocument().getMotion().frames;
         mark(window, 20, 60);
-        trigger(window.ui.actionInterpolateJointRotations, {}, [](CheckableListDialog& dialog) {
-            dialog.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
-            dialog.checkableList->okButton->click();
-        });
-        QVERIFY(window.bvhFile.frames.mid(40, 1) != before.mid(40, 1));
+        trigger(window.getForm().actionInterpolateJointRotations, {},
+                [](CheckableListDialog& dialog) {
+                    dialog.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
+                    dialog.checkableList->okButton->click();
+                });
+        QVERIFY(window.getDocument().getMotion().frames.mid(40, 1) != before.mid(40, 1));
         undo->trigger();
-        QCOMPARE(window.bvhFile.frames, before);
+        QCOMPARE(window.getDocument().getMotion().frames, before);
         undo->trigger();
         QVERIFY(!window.isWindowModified());
     }
@@ -390,31 +398,32 @@ private slots:
         QVERIFY(window.loadFile(motionPath));
         goTo(window, 10);
         chooseJoint(window, 0);
-        type(window.jointInfoWidget->zRotSpinBox, "12.5");
+        type(window.getToolDocks().jointInfo()->zRotSpinBox, "12.5");
         mark(window, 39, 85);
-        trigger(window.ui.actionSaveBVH, path("clip.bvh"));
+        trigger(window.getForm().actionSaveBVH, path("clip.bvh"));
         BvhFile clip;
         QVERIFY(BvhReader(clip).read(path("clip.bvh")).ok());
         QCOMPARE(clip.rowCount(), 47);
         QCOMPARE(dialogs.proposed.last(), path("walk-clip.bvh"));
         QVERIFY(window.isWindowModified());
         QVERIFY(window.statusBar()->currentMessage().contains("a clip"));
-        trigger(window.ui.actionCloseBVH);
+        trigger(window.getForm().actionCloseBVH);
         QCOMPARE(dialogs.questions, 1); // cancelled: still open
-        QVERIFY(window.document.isOpen());
+        QVERIFY(window.getDocument().isOpen());
         dialogs.choices = {UserDialogs::SaveChoice::Cancel, UserDialogs::SaveChoice::Save};
-        trigger(window.ui.actionCloseBVH, path("whole.bvh")); // saves every frame, then closes
-        QVERIFY(!window.document.isOpen());
+        trigger(window.getForm().actionCloseBVH,
+                path("whole.bvh")); // saves every frame, then closes
+        QVERIFY(!window.getDocument().isOpen());
         QVERIFY(BvhReader(clip).read(path("whole.bvh")).ok());
         QCOMPARE(clip.rowCount(), 100);
 
         QVERIFY(window.loadFile(motionPath));
         chooseJoint(window);
-        type(window.jointInfoWidget->zOffsetSpinBox, "3");
+        type(window.getToolDocks().jointInfo()->zOffsetSpinBox, "3");
         dialogs = {};
         dialogs.choices = {UserDialogs::SaveChoice::Discard};
         window.show();
-        window.exit();
+        window.getForm().actionExit->trigger();
         QCOMPARE(dialogs.questions, 1);
         QVERIFY(!window.isVisible());
     }
@@ -425,7 +434,7 @@ private slots:
     void withoutAMotionAndPlaying()
     {
         DudEzu window;
-        auto& ui = window.ui;
+        const DudEzuForm& ui = window.getForm();
         const auto nothingShown = [&] {
             return ui.frameLineEdit->text().isEmpty() && ui.leftBracketLineEdit->text().isEmpty() &&
                    ui.rightBracketLineEdit->text().isEmpty() && ui.timeLineEdit->text().isEmpty() &&
@@ -438,30 +447,30 @@ private slots:
         ui.bodyMassCheckBox->setChecked(false);
         ui.segmentMassCheckBox->setChecked(false);
         QVERIFY(!ui.bvhView->bodyMassDisplayed && !ui.bvhView->segmentMassDisplayed);
-        window.showProperties();
-        window.saveBVH();
+        window.getSetupMenus().showProperties();
+        window.getFileCommands().saveBVH();
         QVERIFY(dialogs.informations == 0 && dialogs.proposed.isEmpty());
         ui.startButton->click();
-        QVERIFY(!window.timer.isActive());
+        QVERIFY(!window.getPlayback().isPlaying());
 
         QVERIFY(window.loadFile(walkPath));
         window.getAnalysisPanel()->getDock()->show();
         QVERIFY(!window.getAnalysisPanel()->getPlots()->getViews()[0]->chart()->series().isEmpty());
         ui.startButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.getDocument().getCurrentFrame() >= 3, 5000);
         ui.pauseButton->click();
-        const int stopped = window.getCurrentFrame();
+        const int stopped = window.getDocument().getCurrentFrame();
         QTest::qWait(100);
-        QCOMPARE(window.getCurrentFrame(), stopped);
+        QCOMPARE(window.getDocument().getCurrentFrame(), stopped);
         goTo(window, 60);
         ui.startButton->click();
         QVERIFY(window.loadFile(motionPath));
-        QVERIFY(window.timer.isActive() && window.getCurrentFrame() < 2);
-        QTRY_VERIFY_WITH_TIMEOUT(window.getCurrentFrame() >= 2, 5000);
-        QVERIFY(window.getCurrentFrame() < 50); // not going on from frame 60
+        QVERIFY(window.getPlayback().isPlaying() && window.getDocument().getCurrentFrame() < 2);
+        QTRY_VERIFY_WITH_TIMEOUT(window.getDocument().getCurrentFrame() >= 2, 5000);
+        QVERIFY(window.getDocument().getCurrentFrame() < 50); // not going on from frame 60
         mark(window, 10, 20);
         ui.actionCloseBVH->trigger();
-        QVERIFY(!window.timer.isActive());
+        QVERIFY(!window.getPlayback().isPlaying());
         QVERIFY(nothingShown());
         QVERIFY(window.getAnalysisPanel()->getPlots()->getViews()[0]->chart()->series().isEmpty());
     }
@@ -473,15 +482,15 @@ private slots:
         DudEzu window;
         QVERIFY(window.loadFile(motionPath));
         goTo(window, 34);
-        QTest::keyClick(&window, Qt::Key_BracketRight);
+        window.getForm().rightBracketButton->click();
         goTo(window, 79);
-        QTest::keyClick(&window, Qt::Key_BracketLeft);
-        QCOMPARE(window.ui.leftBracketLineEdit->text() + "," +
-                     window.ui.rightBracketLineEdit->text(),
+        window.getForm().leftBracketButton->click();
+        QCOMPARE(window.getForm().leftBracketLineEdit->text() + "," +
+                     window.getForm().rightBracketLineEdit->text(),
                  "79,79");
-        QCOMPARE(window.getMarkedRange(), (FrameRange{79, 79}));
-        for (QAction* command :
-             {window.ui.actionExportAbsJointPositions, window.ui.actionInterpolateJointRotations}) {
+        QCOMPARE(window.getDocument().getMarkedRange(), (FrameRange{79, 79}));
+        for (QAction* command : {window.getForm().actionExportAbsJointPositions,
+                                 window.getForm().actionInterpolateJointRotations}) {
             bool refused = false;
             trigger(command, path("reversed.csv"), [&](CheckableListDialog& dialog) {
                 dialog.checkableList->fromSpinBox->setValue(150);
@@ -505,7 +514,7 @@ private slots:
     void commandsOnTheMarkedRange()
     {
         DudEzu window;
-        auto& ui = window.ui;
+        const DudEzuForm& ui = window.getForm();
         QVERIFY(window.loadFile(motionPath));
         mark(window, 20, 60);
         goTo(window, 7);
@@ -541,8 +550,8 @@ private slots:
         // is asked for, not a table.
         trigger(ui.actionExportMassCenter);
         QVERIFY(dialogs.warnings.size() == 1 && dialogs.warnings.last().contains("does not fit"));
-        window.document.setModel(
-            TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>End Site 0.5 0.25;"), true);
+        window.getDocument().setModel(
+            TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>End Site 0.5 0.25;"));
         trigger(ui.actionExportMassCenter, path("com.csv"));
         QCOMPARE(TestSupport::readLines(path("com.csv")).size(), 1 + 41); // 20 to 60
         QCOMPARE(dialogs.informations, 1);
@@ -554,7 +563,7 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(),
                  "Wrote " + QDir::toNativeSeparators(path("noextension.c3d")) +
                      ": frames 0 to 99, 5 joints");
-        QCOMPARE(window.getCurrentFrame(), 7);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 7);
         trigger(ui.actionExportJointRotations, {},
                 [](auto& d) { d.checkableList->cancelButton->click(); });
         QCOMPARE(dialogs.proposed.size(), 5); // cancelled: no file name asked for
@@ -566,27 +575,29 @@ private slots:
         QCOMPARE(dialogs.proposed.filter("walk-rotations.csv").size(), 2);
 
         goTo(window, 25);
-        window.jointInfoWidget->setJoint(window.bvhFile.root->getJointByName("Spine"));
-        const FrameRows before = window.bvhFile.frames;
+        window.getDocument().setSelectedJoint(1); // Spine
+        const FrameRows before = window.getDocument().getMotion().frames;
         trigger(ui.actionInterpolateJointRotations, {}, [](auto& d) {
-            QCOMPARE(d.checkStates(), QList<bool>(5, false));
+            // Joints with channels only: the End Sites have nothing to interpolate.
+            QCOMPARE(d.checkableList->listWidget->item(2)->text(), QStringLiteral("LeftLeg"));
+            QCOMPARE(d.checkStates(), QList<bool>(3, false));
             d.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
             d.checkableList->okButton->click();
         });
         const RotationAxes spineAxes =
-            window.bvhFile.root->getJointByName("Spine")->getRotationAxes(
-                window.getSetup().convention.rotationOrder);
+            window.getDocument().getMotion().root->getJointByName("Spine")->getRotationAxes(
+                window.getDocument().getSetup().convention.rotationOrder);
         const auto spineTurn = [&](std::span<const double> row) { // columns 6, 7, 8: z, x, y
             return BvhJoint::eulerToMatrix(Vector3f(row[7], row[8], row[6]), spineAxes);
         };
-        const FrameRows& frames = window.bvhFile.frames;
+        const FrameRows& frames = window.getDocument().getMotion().frames;
         for (int f : {19, 20, 21, 25, 59, 60, 61})
             QVERIFY2(spineTurn(frames[f]).isApprox(spineTurn(before[f]), 1e-4f) ==
                          (f <= 20 || f >= 60),
                      qPrintable(QString::number(f)));
         QVERIFY(window.isWindowModified());
-        QCOMPARE(window.getCurrentFrame(), 25);
-        QCOMPARE(window.jointInfoWidget->xRotSpinBox->value(), frames[25][7]);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 25);
+        QCOMPARE(window.getToolDocks().jointInfo()->xRotSpinBox->value(), frames[25][7]);
     }
 
     // The table is a working copy of the document's model. A row whose joints the open motion
@@ -602,11 +613,10 @@ private slots:
         const MassSegmentModel model =
             TestSupport::segmentModel("Hips>Spine 0.5 0.75;Spine>Tail 0.0123456789 0.25;");
         QVERIFY(MassSegmentFile::write(path("model.xml"), model).ok);
-        window.document.setModel(model, true);
-        window.getUndoStack().clear();
+        window.getDocument().setModel(model);
+        window.getDocument().getUndoStack().clear();
         MassSegmentWidget editor;
-        editor.document = &window.document;
-        editor.undoStack = &window.getUndoStack();
+        editor.document = &window.getDocument();
         editor.refreshTable();
         QTableWidget* table = editor.tableWidget;
         const auto red = [&](int row) {
@@ -637,9 +647,9 @@ private slots:
         dialogs.files = {path("other.xml")};
         editor.openButton->click();
         QCOMPARE(editor.tableModel(), other);
-        QCOMPARE(window.getSetup().segments, model); // not yet
+        QCOMPARE(window.getDocument().getSetup().segments, model); // not yet
         editor.closeButton->click();
-        QCOMPARE(window.getSetup().segments, model);
+        QCOMPARE(window.getDocument().getSetup().segments, model);
         editor.refreshTable();
         dialogs.files = {path("other.xml")};
         editor.openButton->click();
@@ -652,14 +662,14 @@ private slots:
         editor.saveButton->click();
         QVERIFY(dialogs.warnings.size() == 1 && dialogs.warnings[0].contains("/nonexistent/dir"));
         editor.saveCloseButton->click();
-        QCOMPARE(window.getSetup().segments, editor.tableModel());
-        QVERIFY(window.getSetup().binding.isComplete());
+        QCOMPARE(window.getDocument().getSetup().segments, editor.tableModel());
+        QVERIFY(window.getDocument().getSetup().binding.isComplete());
         QVERIFY2(window.statusBar()->currentMessage().contains("your own model") &&
                      !window.statusBar()->currentMessage().contains("does not fit"),
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(!window.isWindowModified()); // the motion is as it was
-        window.getUndoStack().undo();
-        QCOMPARE(window.getSetup().segments, model);
+        window.getDocument().getUndoStack().undo();
+        QCOMPARE(window.getDocument().getSetup().segments, model);
         QVERIFY(window.statusBar()->currentMessage().contains("does not fit"));
         table->setCurrentCell(0, 0);
         editor.deleteButton->click();
@@ -675,13 +685,13 @@ private slots:
         QVERIFY(window.loadFile(TestSupport::dataPath("real/rokoko_jesse_dance.bvh")));
         const auto status = [&] { return window.statusBar()->currentMessage(); };
         QVERIFY2(status().contains("Rokoko profile (detected)"), qPrintable(status()));
-        QCOMPARE(window.getSetup().convention, PoseConvention::standard());
-        QVERIFY(window.getSetup().binding.isComplete());
-        window.ui.actionProperties->trigger();
+        QCOMPARE(window.getDocument().getSetup().convention, PoseConvention::standard());
+        QVERIFY(window.getDocument().getSetup().binding.isComplete());
+        window.getForm().actionProperties->trigger();
         QVERIFY(dialogs.lastInformation.contains("Skeleton profile: Rokoko (detected)") &&
                 dialogs.lastInformation.contains("The model fits the skeleton."));
         const auto choose = [&](const QString& name) {
-            for (QAction* action : window.ui.menuProfile->actions()) {
+            for (QAction* action : window.getForm().menuProfile->actions()) {
                 if (!action->isSeparator() && action->data().toString() == name)
                     return action->trigger();
             }
@@ -689,19 +699,20 @@ private slots:
         };
         // The hips' rest height is in OFFSET and their place in the channels: the iPi
         // convention adds the two.
-        const auto hipsHeight = [&] { return window.document.posedJoints(0)[0].y(); };
+        const auto hipsHeight = [&] { return window.getDocument().posedJoints(0)[0].y(); };
         const float rokokoHeight = hipsHeight();
         choose(QStringLiteral("ipi"));
-        QCOMPARE(hipsHeight(), rokokoHeight + window.bvhFile.root->getOffset().y());
-        QCOMPARE(window.getSetup().profile.name, QStringLiteral("ipi"));
+        QCOMPARE(hipsHeight(),
+                 rokokoHeight + window.getDocument().getMotion().root->getOffset().y());
+        QCOMPARE(window.getDocument().getSetup().profile.name, QStringLiteral("ipi"));
         QVERIFY(status().contains("does not fit") && status().contains("LThigh"));
-        QVERIFY(window.ui.actionRotationOrderFixed->isChecked());
+        QVERIFY(window.getForm().actionRotationOrderFixed->isChecked());
         choose(QString());
-        QCOMPARE(window.getSetup().profile.name, QStringLiteral("rokoko"));
+        QCOMPARE(window.getDocument().getSetup().profile.name, QStringLiteral("rokoko"));
         QCOMPARE(hipsHeight(), rokokoHeight);
-        window.ui.menuUnit->actions().at(3)->trigger(); // metres
-        QCOMPARE(window.getSetup().unit, LengthUnit::metres());
-        QVERIFY(window.ui.menuUnit->actions().at(3)->isChecked());
+        window.getForm().menuUnit->actions().at(3)->trigger(); // metres
+        QCOMPARE(window.getDocument().getSetup().unit, LengthUnit::metres());
+        QVERIFY(window.getForm().menuUnit->actions().at(3)->isChecked());
     }
 
     // A skeleton no profile names is recognised by its shape: the status bar says so,
@@ -718,13 +729,13 @@ private slots:
         QVERIFY2(status().contains("Humanoid profile (recognised by shape)") &&
                      !status().contains("does not fit"),
                  qPrintable(status()));
-        window.ui.actionProperties->trigger();
-        const QString pelvis = window.bvhFile.root->getName();
+        window.getForm().actionProperties->trigger();
+        const QString pelvis = window.getDocument().getMotion().root->getName();
         QVERIFY2(dialogs.lastInformation.contains("(recognised by shape)") &&
                      dialogs.lastInformation.contains("Landmarks: pelvis " + pelvis + ", ") &&
                      !dialogs.lastInformation.contains("(none)"),
                  qPrintable(dialogs.lastInformation));
-        QAction* save = window.ui.menuProfile->actions().constLast();
+        QAction* save = window.getForm().menuProfile->actions().constLast();
         trigger(save, path("saved.profile.xml"));
         QVERIFY(SkeletonProfileFile::read(path("saved.profile.xml")).profile.landmarks.size() ==
                 17);
@@ -734,12 +745,12 @@ private slots:
                                      "the 9 values") &&
                      !status().contains(".."),
                  qPrintable(status()));
-        QCOMPARE(window.document.rowCount(), 2);
+        QCOMPARE(window.getDocument().rowCount(), 2);
 
         QVERIFY(!window.loadFile(TestSupport::dataPath("input/read/bad-value-1e39.bvh")));
         QVERIFY(dialogs.warnings.last().contains("Line 10 holds \"1e39\""));
-        QVERIFY(window.document.getFileName().endsWith("cut-short-row.bvh"));
-        QCOMPARE(window.document.rowCount(), 2);
+        QVERIFY(window.getDocument().getFileName().endsWith("cut-short-row.bvh"));
+        QCOMPARE(window.getDocument().rowCount(), 2);
     }
 
     void keys_data()
@@ -765,9 +776,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QVERIFY(window.loadFile(motionPath));
         mark(window, 20, 40);
-        window.goToFrame(50);
+        window.getPlayback().goToFrame(50);
         QTest::keyClick(&window, key.key(), key.keyboardModifiers());
-        QCOMPARE(window.getCurrentFrame(), frame);
+        QCOMPARE(window.getDocument().getCurrentFrame(), frame);
     }
 
     // At 800 x 600 the playback bar shows whole. A click on the slider's groove and a wheel turn
@@ -777,7 +788,7 @@ private slots:
     void timelineControls()
     {
         DudEzu window;
-        auto& ui = window.ui;
+        const DudEzuForm& ui = window.getForm();
         window.resize(1000, 700);
         window.show();
         window.activateWindow();
@@ -795,47 +806,49 @@ private slots:
         }
         QTest::mouseClick(ui.slider, Qt::LeftButton, {},
                           QPoint(ui.slider->width() - 3, ui.slider->height() / 2));
-        QVERIFY(window.getCurrentFrame() > 0 && window.getCurrentFrame() == ui.slider->value());
-        const int clicked = window.getCurrentFrame();
+        QVERIFY(window.getDocument().getCurrentFrame() > 0 &&
+                window.getDocument().getCurrentFrame() == ui.slider->value());
+        const int clicked = window.getDocument().getCurrentFrame();
         QWheelEvent wheel(QPointF(20, 10), ui.slider->mapToGlobal(QPointF(20, 10)), QPoint(),
                           QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(ui.slider, &wheel);
-        QVERIFY(window.getCurrentFrame() != clicked &&
-                window.getCurrentFrame() == ui.slider->value() &&
-                ui.subSlider->value() == window.getCurrentFrame());
+        QVERIFY(window.getDocument().getCurrentFrame() != clicked &&
+                window.getDocument().getCurrentFrame() == ui.slider->value() &&
+                ui.subSlider->value() == window.getDocument().getCurrentFrame());
 
         mark(window, 20, 40);
         for (const char* text : {"1000", "abc", "-1"}) {
             ui.frameLineEdit->setText(QString::fromLatin1(text));
             ui.gotoButton->click();
-            QVERIFY2(window.getCurrentFrame() == 40 &&
+            QVERIFY2(window.getDocument().getCurrentFrame() == 40 &&
                          ui.frameLineEdit->property("invalid").toBool(),
                      text);
         }
         goTo(window, 30);
-        QVERIFY(window.getCurrentFrame() == 30 && !ui.frameLineEdit->property("invalid").toBool());
+        QVERIFY(window.getDocument().getCurrentFrame() == 30 &&
+                !ui.frameLineEdit->property("invalid").toBool());
         // 0.04 s a frame: the 21 frames of the range take 0.84 s a round.
-        int lowest = 1000, highest = -1, previous = window.getCurrentFrame();
+        int lowest = 1000, highest = -1, previous = window.getDocument().getCurrentFrame();
         bool wrapped = false;
-        connect(&window.timer, &QTimer::timeout, this, [&] {
-            const int frame = window.getCurrentFrame();
+        connect(&window.getPlayback().getTimer(), &QTimer::timeout, this, [&] {
+            const int frame = window.getDocument().getCurrentFrame();
             lowest = std::min(lowest, frame);
             highest = std::max(highest, frame);
             wrapped = wrapped || frame < previous;
             previous = frame;
         });
         QTest::keyClick(&window, Qt::Key_Space);
-        QVERIFY(window.timer.isActive());
+        QVERIFY(window.getPlayback().isPlaying());
         QTRY_VERIFY_WITH_TIMEOUT(wrapped, 5000);
         QTest::keyClick(&window, Qt::Key_Space);
-        QVERIFY(!window.timer.isActive());
+        QVERIFY(!window.getPlayback().isPlaying());
         QVERIFY2(lowest >= 20 && highest <= 40,
                  qPrintable(QStringLiteral("%1..%2").arg(lowest).arg(highest)));
         ui.loopCheckBox->setChecked(false);
         goTo(window, 36);
         ui.startButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.timer.isActive(), 5000);
-        QCOMPARE(window.getCurrentFrame(), 40);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.getPlayback().isPlaying(), 5000);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 40);
     }
 
     // The Plots dock open in a large window and in the smallest one made for, whose size a
@@ -860,7 +873,7 @@ private slots:
         window.resize(size);
         window.show();
         QVERIFY(window.loadFile(walkPath));
-        window.setLengthUnit(LengthUnit::fromName(unit));
+        window.getSetupMenus().setLengthUnit(LengthUnit::fromName(unit));
         AnalysisPanel* panel = window.getAnalysisPanel();
         panel->getDock()->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel->getPlots()));
@@ -871,7 +884,7 @@ private slots:
                 united |= QRect(widget->mapTo(&window, QPoint()), widget->size());
             return united;
         };
-        const DudEzuForm& ui = window.ui;
+        const DudEzuForm& ui = window.getForm();
         const QRect rows[] = {placed({ui.bvhView}),
                               placed({ui.startButton, ui.gotoButton, ui.timeLineEdit}),
                               placed({ui.leftBracketButton, ui.slider, ui.rightBracketButton}),
@@ -956,7 +969,7 @@ private slots:
         for (const char* option :
              {"C3D: Centre of Mass Points", "C3D: Joint Angle Points", "C3D: Unique Labels"})
             exportAction(window, option)->setChecked(true);
-        trigger(window.ui.actionExportC3D, path("gait.c3d"));
+        trigger(window.getForm().actionExportC3D, path("gait.c3d"));
         TestSupport::C3DReader reader;
         QCOMPARE(reader.readFile(path("gait.c3d")), QString());
         QVERIFY(reader.labels.contains("CentreOfMass") && reader.labels.contains("LKneeAngles") &&
@@ -1000,7 +1013,7 @@ private slots:
         const QList<QByteArray> first = TestSupport::readLines(path("range.csv"))[1].split(',');
         QCOMPARE(QString::fromLatin1(first[5]), NumberFormat::general(shown->velocity[0].y()));
 
-        const SkeletonScene& scene = window.ui.bvhView->getScene();
+        const SkeletonScene& scene = window.getForm().bvhView->getScene();
         const auto visible = [](const std::vector<SceneNode>& nodes) {
             return std::count_if(nodes.begin(), nodes.end(),
                                  [](const SceneNode& node) { return node.isVisible(); });
@@ -1018,7 +1031,7 @@ private slots:
         QChartView* plot = panel->getPlots()->getViews()[1];
         const QPoint at = plot->mapFromScene(plot->chart()->mapToPosition(QPointF(2.0, 100)));
         QTest::mouseClick(plot->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(window.getCurrentFrame(), 120);
+        QCOMPARE(window.getDocument().getCurrentFrame(), 120);
         // The drawing (SVG) shows what the picture (PNG) does: the cursor down each plot.
         trigger(exportAction(window, "Plots Image..."), path("p.svg"));
         trigger(exportAction(window, "Plots Image..."), path("p.png"));
@@ -1033,9 +1046,11 @@ private slots:
             const QPoint origin = view->geometry().topLeft();
             const QPoint top = origin + view->mapFromScene(area.topLeft()),
                          bottom = origin + view->mapFromScene(area.bottomRight());
-            const int x = origin.x() + view->mapFromScene(view->chart()->mapToPosition(
-                                                              {120 * window.bvhFile.frameTime, 0}))
-                                           .x();
+            const int x =
+                origin.x() +
+                view->mapFromScene(view->chart()->mapToPosition(
+                                       {120 * window.getDocument().getMotion().frameTime, 0}))
+                    .x();
             // Inside the plot area: the drawing's line ends are antialiased.
             QCOMPARE(darkPixels(picture, x, top.y() + 1, bottom.y() - 1), bottom.y() - top.y() - 1);
             QCOMPARE(darkPixels(drawing, x, top.y() + 1, bottom.y() - 1), bottom.y() - top.y() - 1);
@@ -1050,7 +1065,7 @@ private slots:
         QVERIFY(!closed.isNull() && foot != blank);
         panel->getDock()->show();
         trigger(exportAction(window, "View Image..."), path("v.png"));
-        QCOMPARE(QImage(path("v.png")).size(), window.ui.bvhView->grabFramebuffer().size());
+        QCOMPARE(QImage(path("v.png")).size(), window.getForm().bvhView->grabFramebuffer().size());
         trigger(exportAction(window, "Plots Image..."), path("no/such/p.png"));
         QCOMPARE(dialogs.warnings.size(), 1);
 
@@ -1063,8 +1078,8 @@ private slots:
         QCOMPARE(panel->getAnalysis()->cutoffHz, 3.0);
         const double before = panel->getAnalysis()->rawCentre[120 - 39].x();
         chooseJoint(window);
-        type(window.jointInfoWidget->xPosSpinBox,
-             QString::number(window.bvhFile.frames[120][0] + 50, 'g', 17));
+        type(window.getToolDocks().jointInfo()->xPosSpinBox,
+             QString::number(window.getDocument().getMotion().frames[120][0] + 50, 'g', 17));
         QTRY_VERIFY(std::abs(panel->getAnalysis()->rawCentre[120 - 39].x() - before - 50) < 1e-3);
     }
 };
