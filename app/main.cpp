@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 // A run with one argument that shows no window (a batch run, --help, --version) must also
 // work where there is no display (a server, a script over ssh): there it runs on Qt's
 // offscreen platform instead of aborting for want of a connection. An explicit
@@ -23,10 +25,29 @@ static bool needsOffscreenPlatform(int argc, char* argv[])
 #endif
 }
 
+// The window needs a display; without one (and no platform named) Qt would abort.
+static bool lacksDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           !qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+#else
+    return false;
+#endif
+}
+
 int main(int argc, char* argv[])
 {
-    if (needsOffscreenPlatform(argc, argv))
+    if (needsOffscreenPlatform(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (lacksDisplay()) {
+        std::fputs("kinovane: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+                   "unset).\nkinovane-convert reads and writes the same files without one; see "
+                   "kinovane-convert --help.\n",
+                   stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     // One argument: a file to open, or a run over the current folder that is the whole job

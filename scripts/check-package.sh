@@ -2,7 +2,8 @@
 # Makes the Debian package from the release build (after scripts/test.sh), installs it with apt,
 # which pulls in the libraries its computed dependencies name, and runs the installed programs:
 # kinovane-convert on the installed sample, whose events table must be the expected one, and
-# kinovane --version and --help. Run as root, on a machine where installing it is wanted (CI).
+# kinovane --version and --help. lintian checks the package against Debian's rules first.
+# Run as root, on a machine where installing it is wanted (CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
@@ -12,6 +13,9 @@ rm -f build/kinovane_*.deb
 (cd build && cpack -G DEB)
 deb=$(ls build/kinovane_*.deb)
 dpkg-deb --field "$deb" Package Version Architecture Depends
+# Debian's own rules for a package: no error may stand.
+apt-get install -y lintian
+lintian --fail-on error "$deb"
 apt-get install -y "./$deb"
 
 echo "== installed programs"

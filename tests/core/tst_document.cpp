@@ -39,6 +39,29 @@ private:
         QSignalSpy replaced, frame, range, setup, model, edited;
     };
 
+    // What the document holds (not where the user looks).
+    struct Held
+    {
+        FrameRows frames;
+        QList<Eigen::Vector3d> offsets;
+        SetupRequest request;
+        QString setup;
+        MassSegmentModel segments;
+        bool userModel;
+        AnalysisSettings settings;
+        bool operator==(const Held&) const = default;
+    };
+    Held held() const
+    {
+        QList<Eigen::Vector3d> offsets;
+        for (const BvhJoint* joint : document->getMotion().root->getAllJoints())
+            offsets.append(joint->getExactOffset());
+        return {document->getMotion().frames,   offsets,
+                document->getSetupRequest(),    document->getSetup().summary(),
+                document->getSetup().segments,  document->hasUserModel(),
+                document->getAnalysisSettings()};
+    }
+
 private slots:
     void initTestCase()
     {
@@ -186,6 +209,86 @@ private slots:
         // The copy taken before the edit keeps the old value: the rows were shared, not changed.
         QVERIFY(before[frame][size_t(column)] != value);
         QCOMPARE(spies.edited.first().first().value<FrameRange>(), (FrameRange{frame, frame}));
+    }
+
+    // Every change of what the document holds is one step on its stack: undo brings back
+    // exactly what was there, redo what the change made, and a change to what is already
+    // there is no step and no signal.
+    void everyChangeUndoes_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"value", "offset", "rows", "model", "profile", "unit",
+                                   "convention", "settings", "same settings", "same value"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+    void everyChangeUndoes()
+    {
+        QFETCH(QString, change);
+        document->setSetupRequest(profile("cmu"), "first");
+        const Held before = held();
+        Spies spies(*document);
+        QSignalSpy settingsChanged(document.get(), &MotionDocument::analysisSettingsChanged);
+        SetupRequest request = document->getSetupRequest();
+        AnalysisSettings settings = document->getAnalysisSettings();
+        if (change == "value")
+            document->setValue(3, 7, 12.5);
+        else if (change == "same value")
+            document->setValue(3, 7, document->getValue(3, 7));
+        else if (change == "offset")
+            document->setOffset(1, 2, -4.25);
+        else if (change == "rows")
+            document->replaceRows(10, TestSupport::frameRows({QList<double>(12, 0.5)}));
+        else if (change == "model")
+            document->setModel(
+                TestSupport::segmentModel("Hips>Spine 0.5 0.5;LeftLeg>Hips 0.5 0.5"));
+        else if (change == "profile")
+            request.profileName = QStringLiteral("ipi");
+        else if (change == "unit")
+            request.unit = LengthUnit::metres();
+        else if (change == "convention")
+            request.convention = PoseConvention::ipiStudio();
+        else if (change == "settings")
+            settings.cutoffHz = 4;
+        document->setSetupRequest(request);
+        if (change != "same settings")
+            document->setAnalysisSettings(settings);
+        else
+            document->setAnalysisSettings(AnalysisSettings(document->getAnalysisSettings()));
+        QUndoStack& stack = document->getUndoStack();
+        const bool same = change.startsWith("same");
+        QCOMPARE(stack.count(), same ? 1 : 2);
+        const Held after = held();
+        QCOMPARE(after == before, same);
+        const qsizetype announced = spies.setup.count() + spies.model.count() +
+                                    spies.edited.count() + settingsChanged.count();
+        QCOMPARE(announced == 0, same);
+        if (same)
+            return;
+        stack.undo();
+        QVERIFY(held() == before);
+        stack.redo();
+        QVERIFY(held() == after);
+        stack.undo();
+        stack.undo();
+        QCOMPARE(document->getSetupRequest(), SetupRequest());
+    }
+
+    // Only changes of the one value fold into one step: a change of another channel of the
+    // same frame stays a step of its own, which undoes on its own.
+    void onlyTheSameValueFolds()
+    {
+        const double x = document->getValue(3, 7), y = document->getValue(3, 8);
+        document->setValue(3, 7, 1.0);
+        document->setValue(3, 7, 2.0);
+        document->setValue(3, 8, 5.0);
+        QCOMPARE(document->getUndoStack().count(), 2);
+        document->getUndoStack().undo();
+        QVERIFY(document->getValue(3, 8) == y && document->getValue(3, 7) == 2.0);
+        document->getUndoStack().undo();
+        QCOMPARE(document->getValue(3, 7), x);
+        document->setOffset(1, 0, 3.0);
+        document->setOffset(1, 1, 4.0);
+        QCOMPARE(document->getUndoStack().count(), 2);
     }
 
     // An offset is kept as typed and moves every pose; rows replaced at once stop at the

@@ -98,6 +98,35 @@ private slots:
         QVERIFY(!window.waitForFinished(1500)); // the process is killed as `window` goes
     }
 
+    // Where no window can be shown the program says so and ends; a platform without OpenGL
+    // shows the window with a notice for the 3D view, and keeps running.
+    void withoutDisplayOrOpenGl_data()
+    {
+        QTest::addColumn<QString>("platform"); // empty: no display and no platform
+        QTest::addColumn<bool>("windowShown");
+        QTest::newRow("no display") << QString() << false;
+        QTest::newRow("offscreen") << "offscreen" << true;
+        QTest::newRow("minimal") << "minimal" << true;
+    }
+    void withoutDisplayOrOpenGl()
+    {
+        QFETCH(QString, platform);
+        QFETCH(bool, windowShown);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (!platform.isEmpty())
+            environment.insert("QT_QPA_PLATFORM", platform);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(KINOVANE_EXECUTABLE, {TestSupport::dataPath("gui_feet_walk.bvh")});
+        QCOMPARE(!process.waitForFinished(windowShown ? 4000 : 60000), windowShown);
+        if (windowShown)
+            return; // killed as `process` goes
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("kinovane-convert"));
+    }
+
     // One argument naming a file opens it in the window, whatever the name holds, and converts
     // nothing; --help and --version print and end; a .bvh name that is no file is an error; a
     // batch run names each file it writes, saying so when it replaces one, in the order of the

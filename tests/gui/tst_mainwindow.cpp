@@ -12,6 +12,7 @@
 #include "skeleton/skeletonprofilefile.h"
 #include "support/c3dreader.h"
 #include "support/testsupport.h"
+#include "tools/aboutwidget.h"
 #include "tools/analysisplots.h"
 #include "tools/gaitplots.h"
 #include "tools/checkablelistdialog.h"
@@ -48,6 +49,7 @@ private:
         QList<UserDialogs::SaveChoice> choices;
         int informations = 0, questions = 0;
         QString lastInformation;
+        QList<bool> confirmations; // the answers to yes-or-no questions, in turn (then no)
     } dialogs;
 
     QString nextFile() { return dialogs.files.isEmpty() ? QString() : dialogs.files.takeFirst(); }
@@ -182,6 +184,10 @@ private slots:
         handler.askToSave = [this](auto&&...) {
             ++dialogs.questions;
             return dialogs.choices.value(dialogs.questions - 1, UserDialogs::SaveChoice::Cancel);
+        };
+        handler.confirm = [this](const QString&, const QString& text) {
+            dialogs.warnings << text;
+            return dialogs.confirmations.isEmpty() ? false : dialogs.confirmations.takeFirst();
         };
         UserDialogs::install(handler);
     }
@@ -674,6 +680,33 @@ private slots:
         table->setCurrentCell(0, 0);
         editor.deleteButton->click();
         QCOMPARE(table->rowCount(), 1);
+
+        // Rows are judged as they are typed; Ctrl+Z undoes the table's edits; a model that
+        // does not fit is kept only when the user says so.
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        table->setCurrentCell(0, 1);
+        table->editItem(table->item(0, 1));
+        auto* cell = table->findChild<QLineEdit*>();
+        QVERIFY(cell);
+        QTest::keyClicks(cell, "X");
+        QVERIFY(red(0));
+        table->closePersistentEditor(table->item(0, 1));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!red(0) && table->rowCount() == 1);
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(table->rowCount(), 2); // the deleted row is back
+        table->item(0, 0)->setText(QStringLiteral("Tail"));
+        const MassSegmentModel kept = window.getDocument().getSetup().segments;
+        editor.saveCloseButton->click();
+        QVERIFY(editor.isVisible() && dialogs.warnings.last().contains("does not fit"));
+        QCOMPARE(window.getDocument().getSetup().segments, kept);
+        dialogs.confirmations = {true};
+        editor.saveCloseButton->click();
+        QVERIFY(!editor.isVisible() &&
+                window.getDocument().getSetup().segments[0].startJoint == "Tail");
     }
 
     // An opened recording gets its detected profile, named in the status bar and Properties.
@@ -746,11 +779,66 @@ private slots:
                      !status().contains(".."),
                  qPrintable(status()));
         QCOMPARE(window.getDocument().rowCount(), 2);
+        QVERIFY(dialogs.warnings.last().contains("not as it was written:\nLine 21 holds 5 of"));
 
         QVERIFY(!window.loadFile(TestSupport::dataPath("input/read/bad-value-1e39.bvh")));
         QVERIFY(dialogs.warnings.last().contains("Line 10 holds \"1e39\""));
         QVERIFY(window.getDocument().getFileName().endsWith("cut-short-row.bvh"));
         QCOMPARE(window.getDocument().rowCount(), 2);
+    }
+
+    // The document's undo from the keyboard wherever the focus is: in a spin box once its
+    // value is entered, while typing the box's own. [ and ] mark the range from the joint
+    // tree. Save As gives the title the new name; after Close nothing takes input.
+    void focusUndoMarksAndClose()
+    {
+        DudEzu window;
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(window.loadFile(motionPath));
+        goTo(window, 10);
+        window.getDocument().setSelectedJoint(1); // Spine: rotations in columns 6, 7, 8
+        QDoubleSpinBox* box = window.getToolDocks().jointInfo()->zRotSpinBox;
+        const double before = box->value();
+        box->setFocus();
+        type(box, "7.5");
+        QVERIFY(window.isWindowModified() && box->hasFocus());
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box->value(), before);
+        QVERIFY(!window.isWindowModified());
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(box->value(), 7.5);
+        QTest::keyClicks(box, "9"); // typing: the box undoes its own typing
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window.getDocument().getUndoStack().index(), 1);
+
+        QTreeView* tree = window.getToolDocks().jointTree()->bvhTreeView;
+        tree->setFocus();
+        goTo(window, 12);
+        QTest::keyClick(tree, Qt::Key_BracketLeft);
+        goTo(window, 30);
+        QTest::keyClick(tree, Qt::Key_BracketRight);
+        QCOMPARE(window.getDocument().getMarkedRange(), (FrameRange{12, 30}));
+        window.getDocument().setMarkedRange(FrameRange::all(100));
+
+        trigger(window.getForm().actionSaveBVH, path("walk-full.bvh"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk-full.bvh[*]"));
+        trigger(window.getForm().actionCloseBVH);
+        const DudEzuForm& ui = window.getForm();
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 ui.startButton, ui.gotoButton, ui.slider, ui.frameLineEdit, ui.leftBracketButton,
+                 window.getToolDocks().jointInfo()->xOffsetSpinBox})
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    }
+
+    // What About advises is the entry the Edit menu has.
+    void aboutNamesTheMenuEntry()
+    {
+        DudEzu window;
+        AboutWidget about;
+        QVERIFY(about.descriptionBrowser->toPlainText().simplified().contains(
+            window.getForm().actionRotationOrderDeclared->text().remove('&')));
     }
 
     void keys_data()
