@@ -1,8 +1,8 @@
 #include "analysispanel.h"
 
 #include "app/exportcommands.h"
-#include "handoff/gaitreport.h"
 #include "document/motiondocument.h"
+#include "handoff/gaitreport.h"
 #include "tools/analysisplots.h"
 #include "tools/analysissettingsdialog.h"
 #include "tools/gaitplots.h"

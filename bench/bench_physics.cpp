@@ -6,16 +6,16 @@
 #include "gait/gaitcycles.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
-#include "skeleton/motionsetup.h"
-#include "skeleton/skeletonprofiles.h"
-#include "skeleton/skeletonshape.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
-#include "model/numberformat.h"
 #include "model/jointtables.h"
+#include "model/numberformat.h"
 #include "model/poseevaluator.h"
 #include "physics/centreofmass.h"
 #include "physics/masssegmentfile.h"
+#include "skeleton/motionsetup.h"
+#include "skeleton/skeletonprofiles.h"
+#include "skeleton/skeletonshape.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Speed of the 3D view: placing a 60-joint skeleton with 14 mass segments for one frame, and
 // painting it at 1280x720. Run under a display (xvfb-run -a for the software renderer).
+#include "document/motiondocument.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
-#include "document/motiondocument.h"
 #include "support/testsupport.h"
 #include "view/bvhview.h"
 

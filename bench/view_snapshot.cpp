@@ -4,10 +4,10 @@
 //                [--highlight JointName]
 // Mass segments are the detected profile's (or "defaultMassSegments.xml" of the current
 // directory when it fits) unless --segments names another file.
+#include "document/motiondocument.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "physics/masssegmentfile.h"
-#include "document/motiondocument.h"
 #include "view/bvhview.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "gait/motionanalysis.h"
 #include "model/framerange.h"
 #include "model/lengthunit.h"
 #include "model/poseconvention.h"
-#include "gait/motionanalysis.h"
 
 #include <QList>
 #include <QString>

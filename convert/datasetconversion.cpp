@@ -2,8 +2,8 @@
 #include "convert/conversion.h"
 #include "convert/filequeue.h"
 #include "convert/inputset.h"
-#include "skeleton/skeletonprofiles.h"
 #include "gait/strides.h"
+#include "skeleton/skeletonprofiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "gait/motionanalysis.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "model/framerange.h"
 #include "model/vectortypes.h"
 #include "physics/masssegmentfile.h"
-#include "gait/motionanalysis.h"
 #include "skeleton/motionsetup.h"
 #include "skeleton/skeletonprofiles.h"
 

@@ -1,10 +1,10 @@
 #include "c3dpipeline.h"
 
-#include "model/threadstart.h"
 #include "export/c3dexport.h"
 #include "export/c3dsamples.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
+#include "model/threadstart.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,6 +11,7 @@
 
 #include "export/c3dexport.h"
 #include "fuzzsupport.h"
+#include "gait/motionanalysis.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/bvhreader.h"
@@ -18,7 +19,6 @@
 #include "model/jointtables.h"
 #include "model/lengthunit.h"
 #include "model/poseevaluator.h"
-#include "gait/motionanalysis.h"
 #include "skeleton/motionsetup.h"
 #include "skeleton/skeletonprofiles.h"
 

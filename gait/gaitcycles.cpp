@@ -1,9 +1,9 @@
 #include "gaitcycles.h"
 
-#include "model/csvwriter.h"
-#include "model/numberformat.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
+#include "model/csvwriter.h"
+#include "model/numberformat.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/writeresult.h"
 #include "gait/gaitevents.h"
 #include "gait/strides.h"
+#include "model/writeresult.h"
 
 #include <QString>
 

@@ -1,16 +1,16 @@
 #include "motionanalysis.h"
 
+#include "gait/restframes.h"
 #include "model/bvhfile.h"
+#include "model/frameblocks.h"
 #include "model/frametable.h"
 #include "model/motionsamples.h"
 #include "model/numberformat.h"
-#include "model/frameblocks.h"
 #include "model/poseevaluator.h"
 #include "physics/butterworth.h"
 #include "physics/centreofmass.h"
 #include "physics/derivative.h"
 #include "skeleton/motionsetup.h"
-#include "gait/restframes.h"
 
 #include <QStringList>
 

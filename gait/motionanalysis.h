@@ -1,12 +1,12 @@
 #pragma once
 
+#include "gait/gaitevents.h"
+#include "gait/jointangles.h"
+#include "gait/supportpolygon.h"
 #include "model/framerange.h"
 #include "model/progresssink.h"
 #include "model/vectortypes.h"
 #include "model/writeresult.h"
-#include "gait/gaitevents.h"
-#include "gait/jointangles.h"
-#include "gait/supportpolygon.h"
 
 #include <Eigen/Core>
 #include <Eigen/Geometry>

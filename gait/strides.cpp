@@ -1,8 +1,8 @@
 #include "strides.h"
 
+#include "gait/motionanalysis.h"
 #include "model/csvwriter.h"
 #include "model/numberformat.h"
-#include "gait/motionanalysis.h"
 
 #include <cmath>
 #include <limits>

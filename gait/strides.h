@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gait/gaitevents.h"
 #include "model/lengthunit.h"
 #include "model/writeresult.h"
-#include "gait/gaitevents.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,10 +1,10 @@
 #include "c3drequest.h"
 
-#include "handoff/c3dextras.h"
-#include "handoff/opensimfiles.h"
 #include "export/c3dexport.h"
 #include "export/c3dparameter.h"
 #include "gait/motionanalysis.h"
+#include "handoff/c3dextras.h"
+#include "handoff/opensimfiles.h"
 
 WriteResult C3DRequest::write(const BvhFile& motion, ProgressSink* progress, C3DPipeline* pipeline,
                               QStringList* notes) const

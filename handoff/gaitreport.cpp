@@ -1,13 +1,13 @@
 #include "gaitreport.h"
 
+#include "gait/gaitcycles.h"
+#include "gait/motionanalysis.h"
+#include "gait/strides.h"
 #include "handoff/reportplot.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/poseevaluator.h"
-#include "gait/gaitcycles.h"
-#include "gait/motionanalysis.h"
 #include "skeleton/motionsetup.h"
-#include "gait/strides.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,12 +1,12 @@
 #include "opensimfiles.h"
 
 #include "export/c3dexport.h"
+#include "gait/motionanalysis.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/csvwriter.h"
 #include "model/numberformat.h"
 #include "model/poseevaluator.h"
-#include "gait/motionanalysis.h"
 #include "skeleton/motionsetup.h"
 
 #include <QFileInfo>

@@ -1,5 +1,7 @@
 #include "reportplot.h"
 
+#include "model/roundstep.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -85,14 +87,7 @@ std::vector<double> ReportPlot::ticks(double low, double high, int count)
     std::vector<double> values;
     if (!(high > low) || !std::isfinite(high - low) || count < 1)
         return values;
-    const double rough = (high - low) / count;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power;
-    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-        step = factor * power;
-        if (step >= rough)
-            break;
-    }
+    const double step = RoundStep::atLeast((high - low) / count);
     for (double k = std::ceil(low / step - 1e-9); k * step <= high + step * 1e-9; ++k)
         values.push_back(k * step);
     return values;

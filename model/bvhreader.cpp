@@ -1,8 +1,8 @@
 #include "bvhreader.h"
 
-#include "model/threadstart.h"
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
+#include "model/threadstart.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "frameblocks.h"
 
-#include "model/threadstart.h"
 #include "model/bvhfile.h"
 #include "model/poseevaluator.h"
+#include "model/threadstart.h"
 
 #include <array>
 #include <algorithm>

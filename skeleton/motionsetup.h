@@ -2,8 +2,8 @@
 
 #include "model/exportoptions.h"
 #include "model/lengthunit.h"
-#include "model/vectortypes.h"
 #include "model/poseconvention.h"
+#include "model/vectortypes.h"
 #include "physics/masssegment.h"
 #include "physics/segmentbinding.h"
 #include "skeleton/skeletonprofile.h"

@@ -1,7 +1,8 @@
 #include "analysisplots.h"
 
-#include "gait/motionanalysis.h"
 #include "document/motiondocument.h"
+#include "gait/motionanalysis.h"
+#include "model/roundstep.h"
 #include "tools/imagefile.h"
 
 #include <QGraphicsLayout>
@@ -62,19 +63,6 @@ std::pair<double, double> spanOf(const QList<QList<QPointF>>& curves)
         return {-1, 1};
     const double margin = high > low ? (high - low) / 20 : std::max(1.0, std::abs(low) / 20);
     return {low - margin, high + margin};
-}
-
-// A round step (1, 2 or 5 times a power of ten) of about `size`.
-double niceStep(double size)
-{
-    if (!(size > 0) || !std::isfinite(size))
-        return 1;
-    const double power = std::pow(10.0, std::floor(std::log10(size)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= size)
-            return factor * power;
-    }
-    return 10 * power;
 }
 
 } // namespace
@@ -189,7 +177,7 @@ void AnalysisPlots::fitValueAxis(Plot& plot)
     const auto [low, high] = spanOf(shown);
     plot.value->setRange(low, high);
     plot.value->setTickType(QValueAxis::TicksDynamic);
-    plot.value->setTickInterval(niceStep((high - low) / 3));
+    plot.value->setTickInterval(RoundStep::atLeast((high - low) / 3));
     plot.value->setTickAnchor(0);
 }
 
@@ -332,7 +320,7 @@ void AnalysisPlots::setAnalysis(const MotionAnalysis* analysis, const LengthUnit
         plot.time->setRange(first, std::max(last, first + frameTime));
         plot.time->setTickType(QValueAxis::TicksDynamic);
         plot.time->setTickAnchor(0);
-        plot.time->setTickInterval(niceStep((last - first) / 6));
+        plot.time->setTickInterval(RoundStep::atLeast((last - first) / 6));
         fitValueAxis(plot);
         // A click on a legend entry hides or shows its curve, and the axis fits what is shown.
         for (QLegendMarker* marker : plot.chart->legend()->markers()) {

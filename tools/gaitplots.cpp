@@ -2,6 +2,7 @@
 
 #include "gait/gaitcycles.h"
 #include "gait/strides.h"
+#include "model/roundstep.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -96,14 +97,7 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
     y->setRange(low - pad, high + pad);
     // Ticks at round steps from 0, about four of them: more would crowd a short plot.
     const double rough = (high - low + 2 * pad) / 4;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double spacing = 10 * power;
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= rough) {
-            spacing = factor * power;
-            break;
-        }
-    }
+    const double spacing = RoundStep::atLeast(rough);
     y->setTickType(QValueAxis::TicksDynamic);
     y->setTickAnchor(0);
     y->setTickInterval(spacing);

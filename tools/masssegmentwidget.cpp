@@ -1,9 +1,9 @@
 #include "masssegmentwidget.h"
 
+#include "document/motiondocument.h"
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
-#include "document/motiondocument.h"
 #include "tools/userdialogs.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "document/motiondocument.h"
 #include "model/bvhjoint.h"
 #include "model/vectortypes.h"
 #include "physics/centreofmass.h"
-#include "document/motiondocument.h"
 #include "view/orbitcamera.h"
 #include "view/scenerenderer.h"
 #include "view/skeletonscene.h"

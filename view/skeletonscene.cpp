@@ -1,5 +1,7 @@
 #include "skeletonscene.h"
 
+#include "model/roundstep.h"
+
 #include <QQuaternion>
 
 #include <algorithm>
@@ -179,12 +181,5 @@ float SkeletonScene::gridSpacingFor(float skeletonReach)
 {
     if (!(skeletonReach > 0) || !std::isfinite(skeletonReach))
         return 10.0f;
-    const double target = double(skeletonReach) / 4;
-    const double power = std::pow(10.0, std::floor(std::log10(target)));
-    double spacing = power;
-    for (const double step : {2.0, 5.0, 10.0}) {
-        if (step * power <= target)
-            spacing = step * power;
-    }
-    return float(spacing);
+    return float(RoundStep::atMost(double(skeletonReach) / 4));
 }

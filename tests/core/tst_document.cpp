@@ -1,6 +1,6 @@
+#include "document/motiondocument.h"
 #include "model/bvhjoint.h"
 #include "model/poseevaluator.h"
-#include "document/motiondocument.h"
 #include "support/testsupport.h"
 
 #include <QSignalSpy>

@@ -1,12 +1,12 @@
+#include "gait/gaitcycles.h"
+#include "gait/motionanalysis.h"
+#include "gait/strides.h"
 #include "model/bvhfile.h"
 #include "model/bvhreader.h"
 #include "model/motionsamples.h"
 #include "model/poseevaluator.h"
-#include "gait/gaitcycles.h"
-#include "gait/motionanalysis.h"
 #include "skeleton/motionsetup.h"
 #include "skeleton/skeletonprofiles.h"
-#include "gait/strides.h"
 #include "support/testsupport.h"
 
 #include <QTest>

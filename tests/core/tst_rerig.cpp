@@ -1,7 +1,7 @@
 #include "gait/motionanalysis.h"
+#include "gait/strides.h"
 #include "skeleton/motionsetup.h"
 #include "skeleton/skeletonprofiles.h"
-#include "gait/strides.h"
 #include "support/rerig.h"
 #include "support/testsupport.h"
 
