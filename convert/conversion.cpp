@@ -140,7 +140,65 @@ ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles&
     return exit;
 }
 
-static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProfiles& profiles)
+namespace {
+
+// One input converted: read (with a whole-motion C3D file written as the rows come), its setup
+// said, the range and joints chosen, analysed when an output needs it, then every output
+// written at once.
+class FileConversion
+{
+public:
+    FileConversion(const ConvertOptions& options, const SkeletonProfiles& profiles)
+        : options(options), profiles(profiles)
+    {
+    }
+
+    ConvertExit run()
+    {
+        if (const std::optional<ConvertExit> stop = read())
+            return *stop;
+        saySetup();
+        if (const std::optional<ConvertExit> stop = chooseFrames())
+            return *stop;
+        analyse();
+        addMotionExports();
+        addAnalysisExports();
+        addHandOffExports();
+        ok = writeAll(exports, showProgress) && ok;
+        for (const QString& note : c3dNotes)
+            report(QStringLiteral("%1: %2").arg(options.input, note));
+        return ok ? ConvertExit::Done : ConvertExit::Failed;
+    }
+
+private:
+    std::optional<ConvertExit> read();
+    void saySetup();
+    std::optional<ConvertExit> chooseFrames();
+    void analyse();
+    void addMotionExports();
+    void addAnalysisExports();
+    void addHandOffExports();
+
+    const ConvertOptions& options;
+    const SkeletonProfiles& profiles;
+    BvhFile motion;
+    C3DPipeline pipeline;
+    bool pipelined = false;
+    MotionSetup setup;
+    bool showProgress = false;
+    ExportOptions tables;
+    bool fits = false; // the model gives the body's centre of mass
+    MotionAnalysis analysis;
+    Strides strides;
+    std::optional<GaitCycles> cycles, reportCycles;
+    OpenSimFiles::Frame openSim;
+    C3DRequest c3d;
+    QStringList c3dNotes;
+    std::vector<Export> exports;
+    bool ok = true;
+};
+
+std::optional<ConvertExit> FileConversion::read()
 {
     const SetupRequest request{options.profile, options.convention, options.unit,
                                options.modelFile};
@@ -148,14 +206,11 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
         report(profiles.unknownProfileMessage(request.profileName));
         return ConvertExit::Usage;
     }
-
-    BvhFile motion;
     // The C3D file of a whole motion, without events or other points, is written while the
     // file is still being read, once the setup (convention and unit) is chosen from the
     // hierarchy.
-    C3DPipeline pipeline;
-    const bool pipelined = !options.c3dFile.isEmpty() && !options.range &&
-                           !options.wantsAnalysis() && !options.c3dUniqueLabels;
+    pipelined = !options.c3dFile.isEmpty() && !options.range && !options.wantsAnalysis() &&
+                !options.c3dUniqueLabels;
     pipeline.setOutput(options.c3dFile);
     SetupObserver observer(motion, profiles, request, pipelined ? &pipeline : nullptr,
                            [&](const MotionSetup& chosen) {
@@ -163,18 +218,22 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
                            });
     BvhReader reader(motion, &observer);
     reader.setThreads(options.readThreads);
-    const BvhReadResult read = reader.read(options.input);
-    if (!read.ok() || !motion.root) {
-        report(QStringLiteral("cannot read %1: %2").arg(options.input, read.errorString));
+    const BvhReadResult result = reader.read(options.input);
+    if (!result.ok() || !motion.root) {
+        report(QStringLiteral("cannot read %1: %2").arg(options.input, result.errorString));
         return ConvertExit::Failed;
     }
-    for (const QString& warning : read.warnings)
+    for (const QString& warning : result.warnings)
         report(QStringLiteral("%1: %2").arg(options.input, warning));
-    const MotionSetup setup = observer.finish();
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    // A unit other than the profile's changes the C3D file: worth a line in any run. The rest
-    // of the setup only when someone watches.
-    // So does a profile the names did not give.
+    setup = observer.finish();
+    return std::nullopt;
+}
+
+void FileConversion::saySetup()
+{
+    showProgress = !options.quiet && isatty(STDERR_FILENO);
+    // A unit other than the profile's changes the C3D file: worth a line in any run, and so
+    // does a profile the names did not give. The rest of the setup only when someone watches.
     if (!options.quiet &&
         (setup.unitJudged || showProgress || setup.origin == MotionSetup::Origin::Shape ||
          setup.origin == MotionSetup::Origin::NoneFits))
@@ -184,6 +243,10 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
                                       .arg(options.input,
                                            setup.describe(motion.root).join(QLatin1Char('\n')))),
                    stdout);
+}
+
+std::optional<ConvertExit> FileConversion::chooseFrames()
+{
     if (options.range && options.range->last >= motion.rowCount()) {
         report(QStringLiteral("--range %1:%2 reaches past the last frame of %3, %4")
                    .arg(options.range->first)
@@ -192,46 +255,48 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
                    .arg(motion.rowCount() - 1));
         return ConvertExit::Usage;
     }
-    ExportOptions tables = setup.exportOptions(motion);
+    tables = setup.exportOptions(motion);
     if (options.range)
         tables.range = *options.range;
     if (!selectJoints(motion, options.joints, tables.jointSelection))
         return ConvertExit::Usage;
+    return std::nullopt;
+}
 
-    bool ok = true;
+void FileConversion::analyse()
+{
     // Said once, however many outputs need the model.
-    const bool fits = (!options.wantsAnalysis() && options.massCentreFile.isEmpty()) ||
-                      modelFits(setup, options.input);
-    MotionAnalysis analysis;
-    if (options.wantsAnalysis()) {
-        if (fits) {
-            analysis =
-                MotionAnalysis::analyse(motion, setup, options.analysis, tables.range, nullptr);
-            if (!analysis.ok()) {
-                report(
-                    QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
-                ok = false;
-            }
-            const bool wantsAngles =
-                !options.anglesFile.isEmpty() || !options.cyclesFile.isEmpty() ||
-                !options.reportFile.isEmpty() || !options.motFile.isEmpty() || options.c3dAngles;
-            if (analysis.ok() && wantsAngles) {
-                for (const QString& note : analysis.angles.notes)
-                    report(QStringLiteral("%1: joint angles: %2").arg(options.input, note));
-            }
-            if (analysis.ok() && !analysis.restFrames.isEmpty() && !options.quiet)
-                report(QStringLiteral("%1: %2").arg(options.input, analysis.restFrames));
-            if (analysis.ok() && !analysis.hasFeet)
-                report(QStringLiteral("%1: the %2 profile names no ankles: no contacts, events "
-                                      "or margins")
-                           .arg(options.input, setup.profile.name));
-        } else {
-            ok = false;
-        }
+    fits = (!options.wantsAnalysis() && options.massCentreFile.isEmpty()) ||
+           modelFits(setup, options.input);
+    if (!options.wantsAnalysis())
+        return;
+    if (!fits) {
+        ok = false;
+        return;
     }
-    std::vector<Export> exports;
+    analysis = MotionAnalysis::analyse(motion, setup, options.analysis, tables.range, nullptr);
+    if (!analysis.ok()) {
+        report(QStringLiteral("%1: no analysis: %2").arg(options.input, analysis.errorString));
+        ok = false;
+        return;
+    }
+    const bool wantsAngles = !options.anglesFile.isEmpty() || !options.cyclesFile.isEmpty() ||
+                             !options.reportFile.isEmpty() || !options.motFile.isEmpty() ||
+                             options.c3dAngles;
+    if (wantsAngles) {
+        for (const QString& note : analysis.angles.notes)
+            report(QStringLiteral("%1: joint angles: %2").arg(options.input, note));
+    }
+    if (!analysis.restFrames.isEmpty() && !options.quiet)
+        report(QStringLiteral("%1: %2").arg(options.input, analysis.restFrames));
+    if (!analysis.hasFeet)
+        report(QStringLiteral("%1: the %2 profile names no ankles: no contacts, events or margins")
+                   .arg(options.input, setup.profile.name));
+}
+
+void FileConversion::addMotionExports()
+{
     // The events go into the C3D file whenever the run analyses the motion.
-    C3DRequest c3d;
     c3d.fileName = options.c3dFile;
     c3d.options = tables;
     c3d.uniqueLabels = options.c3dUniqueLabels;
@@ -239,19 +304,19 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
     c3d.angles = options.c3dAngles;
     c3d.events = true;
     c3d.analysis = &analysis;
-    QStringList c3dNotes;
     if (!options.c3dFile.isEmpty()) {
-        exports.push_back([&](ProgressSink* progress) {
+        exports.push_back([this](ProgressSink* progress) {
             return c3d.write(motion, progress, pipelined ? &pipeline : nullptr, &c3dNotes);
         });
     }
     if (!options.bvhFile.isEmpty()) {
-        exports.push_back(
-            [&](ProgressSink*) { return BvhWriter(motion).write(options.bvhFile, tables.range); });
+        exports.push_back([this](ProgressSink*) {
+            return BvhWriter(motion).write(options.bvhFile, tables.range);
+        });
     }
     if (!options.massCentreFile.isEmpty()) {
         if (fits) {
-            exports.push_back([&](ProgressSink* progress) {
+            exports.push_back([this](ProgressSink* progress) {
                 return CentreOfMass::writeCsv(motion, setup.segments, options.massCentreFile,
                                               tables, progress);
             });
@@ -260,90 +325,90 @@ static ConvertExit convertFile(const ConvertOptions& options, const SkeletonProf
         }
     }
     if (!options.rotationsFile.isEmpty()) {
-        exports.push_back([&](ProgressSink* progress) {
+        exports.push_back([this](ProgressSink* progress) {
             return JointTables::writeRotations(motion, options.rotationsFile, tables, progress);
         });
     }
     if (!options.positionsFile.isEmpty()) {
-        exports.push_back([&](ProgressSink* progress) {
+        exports.push_back([this](ProgressSink* progress) {
             return JointTables::writePositions(motion, options.positionsFile, tables, progress);
         });
     }
-    if (analysis.ok()) {
-        if (!options.analysisFile.isEmpty())
-            exports.push_back(
-                [&](ProgressSink*) { return analysis.writeCsv(options.analysisFile); });
-        if (!options.eventsFile.isEmpty())
-            exports.push_back(
-                [&](ProgressSink*) { return analysis.writeEventsCsv(options.eventsFile); });
-        if (!options.anglesFile.isEmpty())
-            exports.push_back(
-                [&](ProgressSink*) { return analysis.writeAnglesCsv(options.anglesFile); });
-    }
-    const Strides strides = Strides::of(analysis, setup.unit);
+}
+
+void FileConversion::addAnalysisExports()
+{
+    strides = Strides::of(analysis, setup.unit);
+    if (!analysis.ok())
+        return;
+    if (!options.analysisFile.isEmpty())
+        exports.push_back(
+            [this](ProgressSink*) { return analysis.writeCsv(options.analysisFile); });
+    if (!options.eventsFile.isEmpty())
+        exports.push_back(
+            [this](ProgressSink*) { return analysis.writeEventsCsv(options.eventsFile); });
+    if (!options.anglesFile.isEmpty())
+        exports.push_back(
+            [this](ProgressSink*) { return analysis.writeAnglesCsv(options.anglesFile); });
+    if (!options.stridesFile.isEmpty())
+        exports.push_back([this](ProgressSink*) { return strides.writeCsv(options.stridesFile); });
     // The cycles table keeps the motion's unit, as scripts read it; the report shows metres.
-    std::optional<GaitCycles> cycles, reportCycles;
-    if (analysis.ok()) {
-        if (!options.stridesFile.isEmpty())
-            exports.push_back([&](ProgressSink*) { return strides.writeCsv(options.stridesFile); });
-        if (!options.cyclesFile.isEmpty()) {
-            cycles = GaitCycles::of(analysis, strides, Strides::Units::File);
-            exports.push_back([&](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
-        }
-        if (!options.reportFile.isEmpty()) {
-            reportCycles = GaitCycles::of(analysis, strides);
-            exports.push_back([&](ProgressSink*) {
-                GaitReport::Content content;
-                content.motion = &motion;
-                content.setup = &setup;
-                content.analysis = &analysis;
-                content.strides = &strides;
-                content.cycles = &*reportCycles;
-                content.source = options.input;
-                return GaitReport::write(options.reportFile, content);
-            });
-        }
-        if (collectedSummaryRow)
-            *collectedSummaryRow = strides.summaryRow(options.input);
-        else if (!options.summaryFile.isEmpty())
-            exports.push_back([&](ProgressSink*) {
-                return Strides::writeSummary(options.summaryFile,
-                                             {strides.summaryRow(options.input)});
-            });
+    if (!options.cyclesFile.isEmpty()) {
+        cycles = GaitCycles::of(analysis, strides, Strides::Units::File);
+        exports.push_back([this](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
     }
+    if (!options.reportFile.isEmpty()) {
+        reportCycles = GaitCycles::of(analysis, strides);
+        exports.push_back([this](ProgressSink*) {
+            GaitReport::Content content;
+            content.motion = &motion;
+            content.setup = &setup;
+            content.analysis = &analysis;
+            content.strides = &strides;
+            content.cycles = &*reportCycles;
+            content.source = options.input;
+            return GaitReport::write(options.reportFile, content);
+        });
+    }
+    if (collectedSummaryRow)
+        *collectedSummaryRow = strides.summaryRow(options.input);
+    else if (!options.summaryFile.isEmpty())
+        exports.push_back([this](ProgressSink*) {
+            return Strides::writeSummary(options.summaryFile, {strides.summaryRow(options.input)});
+        });
+}
+
+void FileConversion::addHandOffExports()
+{
     // The OpenSim files' axes and units, worked out only when one of them is asked for.
-    const OpenSimFiles::Frame openSim =
-        options.trcFile.isEmpty() && options.motFile.isEmpty()
-            ? OpenSimFiles::Frame()
-            : OpenSimFiles::frameOf(motion, setup, tables,
-                                    options.trcInMetres ? OpenSimFiles::Units::Metres
-                                                        : OpenSimFiles::Units::Millimetres);
+    if (!options.trcFile.isEmpty() || !options.motFile.isEmpty())
+        openSim = OpenSimFiles::frameOf(motion, setup, tables,
+                                        options.trcInMetres ? OpenSimFiles::Units::Metres
+                                                            : OpenSimFiles::Units::Millimetres);
     if (!options.trcFile.isEmpty())
-        exports.push_back([&](ProgressSink*) {
+        exports.push_back([this](ProgressSink*) {
             return OpenSimFiles::writeTrc(motion, options.trcFile, tables, openSim);
         });
     if (analysis.ok() && !options.motFile.isEmpty())
-        exports.push_back([&](ProgressSink*) {
+        exports.push_back([this](ProgressSink*) {
             return OpenSimFiles::writeMot(analysis, options.motFile, openSim);
         });
     if (!options.profileFile.isEmpty()) {
-        exports.push_back([&](ProgressSink*) {
+        exports.push_back([this](ProgressSink*) {
             return SkeletonProfileFile::write(
                 options.profileFile,
                 setup.profileToSave(SkeletonProfileFile::profileNameOf(options.profileFile),
                                     motion.root));
         });
     }
-    ok = writeAll(exports, showProgress) && ok;
-    for (const QString& note : c3dNotes)
-        report(QStringLiteral("%1: %2").arg(options.input, note));
-    return ok ? ConvertExit::Done : ConvertExit::Failed;
 }
+
+} // namespace
 
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles)
 {
     try {
-        return convertFile(options, profiles);
+        return FileConversion(options, profiles).run();
     } catch (const std::bad_alloc&) {
         // Outputs under way were given up (a save file not committed leaves the old one).
         report(QStringLiteral("cannot convert %1: there is not enough memory").arg(options.input));
