@@ -16,6 +16,20 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
+std::vector<GaitCycles::PlotPoint> GaitCycles::plotPoints(const Curve& curve, int side)
+{
+    std::vector<PlotPoint> shown;
+    for (int p = 0; p < points; ++p) {
+        const double mean = curve.mean[size_t(side)][size_t(p)];
+        if (!std::isfinite(mean))
+            continue;
+        const double sd = curve.sd[size_t(side)][size_t(p)];
+        const double spread = std::isfinite(sd) ? sd : 0.0;
+        shown.push_back({double(p), mean, mean - spread, mean + spread});
+    }
+    return shown;
+}
+
 const GaitCycles::Curve* GaitCycles::curve(const QString& name) const
 {
     for (const Curve& c : curves) {

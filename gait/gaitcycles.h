@@ -36,6 +36,16 @@ struct GaitCycles
 
     const Curve* curve(const QString& name) const;
 
+    // What a plot of one side of a curve draws, the same in the Gait view and the report: the
+    // mean at each percent, and a band of one standard deviation either side of it. A point
+    // without a mean is left out; where the deviation is unknown (a single stride) the band
+    // closes on the mean.
+    struct PlotPoint
+    {
+        double percent, mean, lower, upper;
+    };
+    static std::vector<PlotPoint> plotPoints(const Curve& curve, int side);
+
     // The value of `samples` (one per frame) at fractional index `x`, by straight lines between
     // neighbours as numpy.interp draws them; the end value beyond the ends.
     static double interpolate(std::span<const double> samples, double x);

@@ -325,12 +325,10 @@ void Writer::cyclePlots(const QRectF& area)
                                                                      : QStringLiteral("Right"))
                                           : QString(),
                                    1.1};
-            for (int p = 0; p < GaitCycles::points; ++p) {
-                const double m = curve.mean[size_t(foot)][size_t(p)];
-                const double sd = curve.sd[size_t(foot)][size_t(p)];
-                mean.points.emplace_back(p, m);
-                band.lower.emplace_back(p, m - sd);
-                band.upper.emplace_back(p, m + sd);
+            for (const GaitCycles::PlotPoint& point : GaitCycles::plotPoints(curve, foot)) {
+                mean.points.emplace_back(point.percent, point.mean);
+                band.lower.emplace_back(point.percent, point.lower);
+                band.upper.emplace_back(point.percent, point.upper);
             }
             plot.bands.push_back(band);
             plot.curves.push_back(mean);

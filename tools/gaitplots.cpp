@@ -58,18 +58,12 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
         auto* mean = new QLineSeries;
         auto* upper = new QLineSeries;
         auto* lower = new QLineSeries;
-        for (int p = 0; p < GaitCycles::points; ++p) {
-            const double m = curve.mean[size_t(side)][size_t(p)];
-            if (!std::isfinite(m))
-                continue;
-            const double sd = std::isfinite(curve.sd[size_t(side)][size_t(p)])
-                                  ? curve.sd[size_t(side)][size_t(p)]
-                                  : 0.0;
-            mean->append(p, m);
-            upper->append(p, m + sd);
-            lower->append(p, m - sd);
-            low = std::min(low, m - sd);
-            high = std::max(high, m + sd);
+        for (const GaitCycles::PlotPoint& point : GaitCycles::plotPoints(curve, side)) {
+            mean->append(point.percent, point.mean);
+            upper->append(point.percent, point.upper);
+            lower->append(point.percent, point.lower);
+            low = std::min(low, point.lower);
+            high = std::max(high, point.upper);
         }
         auto* band = new QAreaSeries(upper, lower);
         QColor faint = sideColours[side];

@@ -147,6 +147,24 @@ private slots:
         QCOMPARE(std::vector<double>(resampled.begin(), resampled.end()), y);
     }
 
+    // What both the Gait view and the report draw of a side: points without a mean are left
+    // out, and an unknown deviation closes the band on the mean.
+    void plotPointsOfACurve()
+    {
+        GaitCycles::Curve curve;
+        for (int p = 0; p < GaitCycles::points; ++p) {
+            curve.mean[0][size_t(p)] = p % 10 == 3 ? NAN : p;
+            curve.sd[0][size_t(p)] = p < 50 ? 2.0 : NAN;
+        }
+        const std::vector<GaitCycles::PlotPoint> shown = GaitCycles::plotPoints(curve, 0);
+        QCOMPARE(shown.size(), size_t(GaitCycles::points - 10));
+        for (const GaitCycles::PlotPoint& point : shown) {
+            const double spread = point.percent < 50 ? 2.0 : 0.0;
+            QVERIFY(point.mean == point.percent && int(point.percent) % 10 != 3);
+            QVERIFY(point.lower == point.mean - spread && point.upper == point.mean + spread);
+        }
+    }
+
     void anglesOfTheGeneratedWalk_data()
     {
         QTest::addColumn<QStringList>("row");
