@@ -8,6 +8,7 @@
 
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QResizeEvent>
 #include <QScrollArea>
 
 ToolDocks::ToolDocks(MotionDocument& document, QMainWindow& window)
@@ -21,6 +22,7 @@ ToolDocks::ToolDocks(MotionDocument& document, QMainWindow& window)
     listDock = dock(list, Qt::RightDockWidgetArea);
     listDock->setFloating(true);
     listDock->hide();
+    window.installEventFilter(this);
     tree->setDocument(&document);
     info->setDocument(&document);
     list->setDocument(&document);
@@ -48,6 +50,27 @@ QDockWidget* ToolDocks::dock(QWidget* toolWindow, int area)
     result->setWindowTitle(toolWindow->windowTitle());
     window.addDockWidget(Qt::DockWidgetArea(area), result);
     return result;
+}
+
+bool ToolDocks::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &window || event->type() != QEvent::Resize)
+        return false;
+    const auto* resize = static_cast<QResizeEvent*>(event);
+    const int before = resize->oldSize().width(), after = resize->size().width();
+    if (before <= 0 || after == before)
+        return false;
+    QList<QDockWidget*> docks;
+    QList<int> widths;
+    for (QDockWidget* side : {treeDock, infoDock, listDock}) {
+        if (side->isVisible() && !side->isFloating()) {
+            docks.append(side);
+            widths.append(side->width() * after / before);
+        }
+    }
+    if (!docks.isEmpty())
+        window.resizeDocks(docks, widths, Qt::Horizontal);
+    return false;
 }
 
 MassSegmentWidget* ToolDocks::massSegmentEditor()

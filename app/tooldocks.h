@@ -13,7 +13,8 @@ class QWidget;
 
 // The tool windows beside the 3D view: Joint Hierarchy (left), Joint Info (right) and the
 // floating Joint DOF Index List, each in a dock that scrolls rather than clips, and the
-// Mass Segment Editor, made when first asked for. All of them show the one document.
+// Mass Segment Editor, made when first asked for. All of them show the one document. The
+// docks at the sides grow and shrink with the window, keeping their share of its width.
 class ToolDocks : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,10 @@ public:
     void toggleJointList();
     // Edit > Mass Segments: the editor, filled from the document, as a modal dialog.
     void editMassSegments();
+
+protected:
+    // The window's resizes: the side docks keep their share of its width.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QDockWidget* dock(QWidget* toolWindow, int area);

@@ -177,7 +177,12 @@ void AnalysisPlots::fitValueAxis(Plot& plot)
     const auto [low, high] = spanOf(shown);
     plot.value->setRange(low, high);
     plot.value->setTickType(QValueAxis::TicksDynamic);
-    plot.value->setTickInterval(RoundStep::atLeast((high - low) / 3));
+    // Round ticks from 0, about three of them, and never fewer than two within the range: one
+    // label alone gives the axis no scale.
+    double step = RoundStep::atLeast((high - low) / 3);
+    for (int finer = 0; finer < 4 && std::floor(high / step) - std::ceil(low / step) < 1; ++finer)
+        step = RoundStep::atMost(step * 0.99);
+    plot.value->setTickInterval(step);
     plot.value->setTickAnchor(0);
 }
 

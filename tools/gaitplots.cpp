@@ -111,7 +111,7 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
     }
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(GaitPlots::minimumPlotHeight);
+    view->setMinimumSize(GaitPlots::minimumPlotWidth, GaitPlots::minimumPlotHeight);
     return view;
 }
 
@@ -186,11 +186,28 @@ void GaitPlots::setGait(const Strides* strides, const GaitCycles* cycles)
                          "foot, with the other foot's off and strike and this foot's off between."));
     if (!any)
         return;
-    auto* layout = static_cast<QGridLayout*>(grid->layout());
-    for (const GaitCycles::Curve& curve : cycles->curves) {
-        QChartView* view = cyclePlot(*cycles, curve);
-        const int index = int(views.size());
-        layout->addWidget(view, index / columns, index % columns);
-        views.append(view);
-    }
+    for (const GaitCycles::Curve& curve : cycles->curves)
+        views.append(cyclePlot(*cycles, curve));
+    arrangedColumns = 0;
+    arrange();
+}
+
+void GaitPlots::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrange();
+}
+
+void GaitPlots::arrange()
+{
+    const int room = width() - table->width() - 2 * layout()->spacing();
+    const int fit = std::clamp(room / minimumPlotWidth, 1, columns);
+    if (fit == arrangedColumns || views.isEmpty())
+        return;
+    arrangedColumns = fit;
+    auto* plots = static_cast<QGridLayout*>(grid->layout());
+    for (QChartView* view : std::as_const(views))
+        plots->removeWidget(view);
+    for (int index = 0; index < views.size(); ++index)
+        plots->addWidget(views[index], index / fit, index % fit);
 }

@@ -18,8 +18,11 @@ class GaitPlots : public QWidget
     Q_OBJECT
 
 public:
+    // At most this many plots side by side; fewer where they would be narrower than
+    // minimumPlotWidth (the plots reflow, and a scroll area around the view scrolls).
     static constexpr int columns = 3;
     static constexpr int minimumPlotHeight = 170;
+    static constexpr int minimumPlotWidth = 240;
 
     explicit GaitPlots(QWidget* parent = nullptr);
 
@@ -29,11 +32,20 @@ public:
     const QList<QChartView*>& getViews() const { return views; }
     QTableWidget* getTable() const { return table; }
 
+    // The plots side by side in a row now.
+    int shownColumns() const { return arrangedColumns; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void fillTable(const Strides* strides);
+    // Lays the plots out in as many columns as the width takes.
+    void arrange();
 
     QLabel* note = nullptr;
     QTableWidget* table = nullptr;
     QWidget* grid = nullptr;
     QList<QChartView*> views;
+    int arrangedColumns = 0;
 };

@@ -229,6 +229,9 @@ private slots:
                 dialogs.warnings[1].contains("missing.bvh"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Kinovane - walk.bvh[*]"));
         QCOMPARE(window.getDocument().getMarkedRange(), FrameRange::all(100));
+        // Read on a thread of its own, the joints belong to the window's thread.
+        for (const BvhJoint* joint : window.getDocument().getMotion().root->getAllJoints())
+            QVERIFY(joint->thread() == QThread::currentThread());
         QCOMPARE(std::pair(ui.slider->maximum(), window.getPlayback().getTimer().interval()),
                  std::pair(99, 40));
         ui.rightButton->click();
@@ -497,16 +500,18 @@ private slots:
         QCOMPARE(window.getDocument().getMarkedRange(), (FrameRange{79, 79}));
         for (QAction* command : {window.getForm().actionExportAbsJointPositions,
                                  window.getForm().actionInterpolateJointRotations}) {
-            bool refused = false;
+            bool refused = false, mended = false;
             trigger(command, path("reversed.csv"), [&](CheckableListDialog& dialog) {
                 dialog.checkableList->fromSpinBox->setValue(150);
                 dialog.checkableList->toSpinBox->setValue(20);
                 dialog.checkableList->listWidget->item(1)->setCheckState(Qt::Checked);
                 dialog.checkableList->okButton->click();
                 refused = dialog.isVisible() && dialog.rangeProblem->isVisible();
+                dialog.checkableList->fromSpinBox->setValue(10); // in order: the refusal goes
+                mended = !dialog.rangeProblem->isVisible();
                 dialog.checkableList->cancelButton->click();
             });
-            QVERIFY(refused);
+            QVERIFY(refused && mended);
         }
         QVERIFY(dialogs.proposed.isEmpty() && !QFile::exists(path("reversed.csv")));
         QVERIFY(!window.isWindowModified());
@@ -989,6 +994,11 @@ private slots:
                              qPrintable(label->toPlainText()));
             }
             QVERIFY(view->height() >= AnalysisPlots::minimumPlotHeight);
+            // At least two labelled ticks on the value axis, or it has no scale.
+            const auto* axis = static_cast<QValueAxis*>(view->chart()->axes(Qt::Vertical)[0]);
+            const double step = axis->tickInterval();
+            QVERIFY2(std::floor(axis->max() / step) - std::ceil(axis->min() / step) >= 1,
+                     qPrintable(view->chart()->title()));
         }
         QCOMPARE(describePlots(*panel->getPlots()).toUtf8(),
                  TestSupport::section(TestSupport::dataPath("expected/plots.txt"), unit.toUtf8()));
@@ -997,6 +1007,18 @@ private slots:
         QCOMPARE(static_cast<const QLineSeries*>(speed->series()[0])->at(10).y(),
                  panel->getAnalysis()->velocity[10].norm() *
                      LengthUnit::fromName(unit)->millimetres / 1000.0);
+        // The Gait view reflows its plots rather than crushing them.
+        panel->getDock()->findChild<QTabWidget*>()->setCurrentIndex(1);
+        const GaitPlots* gait = panel->getGaitPlots();
+        QTRY_VERIFY(gait->isVisible() && !gait->getViews().isEmpty());
+        QCOMPARE(gait->shownColumns(), size.width() < 1000 ? 1 : GaitPlots::columns);
+        for (const QChartView* view : gait->getViews())
+            QVERIFY(view->width() >= GaitPlots::minimumPlotWidth);
+        // The side docks keep their share of a wider window.
+        const QDockWidget* tree = window.getToolDocks().jointTreeDock();
+        const int narrow = tree->width();
+        window.resize(size.width() * 3 / 2, size.height());
+        QTRY_VERIFY2(tree->width() >= narrow * 4 / 3, qPrintable(QString::number(tree->width())));
     }
 
     // The sample walk: the plots, the overlays and the exports show one analysis, of the marked
