@@ -91,6 +91,7 @@ private slots:
 
         QVERIFY(document->open(smallPath).ok());
         QCOMPARE(spies.replaced.count(), 1);
+        QCOMPARE(document->getUndoStack().count(), 0); // the last motion's edits are gone
         QCOMPARE(document->getCurrentFrame(), 0);
         QCOMPARE(document->getMarkedRange(), FrameRange::all(100));
         QVERIFY(document->getSetupRequest().profileName.isEmpty() &&
