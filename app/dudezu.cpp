@@ -11,6 +11,7 @@
 #include "tools/aboutwidget.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/jointnames.h"
+#include "tools/undoactions.h"
 #include "tools/userdialogs.h"
 #include "view/bvhview.h"
 
@@ -107,10 +108,7 @@ void DudEzu::fillEditMenu()
     // The document's undo, wherever the focus is; a field being typed in undoes its own typing
     // first (ValueSpinBox).
     QUndoStack& edits = document.getUndoStack();
-    QAction* undo = edits.createUndoAction(this, tr("Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = edits.createRedoAction(this, tr("Redo"));
-    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    const auto [undo, redo] = UndoActions::create(edits, this);
     QAction* first = ui.menuEdit->actions().value(0);
     ui.menuEdit->insertAction(first, undo);
     ui.menuEdit->insertAction(first, redo);

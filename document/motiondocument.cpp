@@ -61,9 +61,7 @@ QString MotionDocument::suggestedName(const QString& what, const QString& extens
 
 double MotionDocument::getValue(int frame, qsizetype column) const
 {
-    if (frame < 0 || frame >= rowCount() || column < 0)
-        return 0.0;
-    return column < motion.frames.channelCount() ? motion.frames[frame][size_t(column)] : 0.0;
+    return holdsCell(frame, column) ? motion.frames[frame][size_t(column)] : 0.0;
 }
 
 Eigen::Vector3d MotionDocument::getOffset(qsizetype joint) const
@@ -207,12 +205,20 @@ void MotionDocument::setAnalysisSettings(const AnalysisSettings& settings, const
         new AnalysisSettingsEdit(*this, settings, text.isEmpty() ? tr("Analysis Settings") : text));
 }
 
+bool MotionDocument::sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool MotionDocument::holdsCell(int frame, qsizetype column) const
+{
+    return motion.root && frame >= 0 && frame < rowCount() && column >= 0 &&
+           column < motion.frames.channelCount();
+}
+
 void MotionDocument::setValue(int frame, qsizetype column, double value, const QString& text)
 {
-    if (!motion.root || frame < 0 || frame >= rowCount() || column < 0 ||
-        column >= motion.frames.channelCount())
-        return;
-    if (std::memcmp(&motion.frames[frame][size_t(column)], &value, sizeof value) == 0)
+    if (!holdsCell(frame, column) || sameBits(motion.frames[frame][size_t(column)], value))
         return;
     undoStack.push(new ChannelValueEdit(*this, frame, column, value,
                                         text.isEmpty() ? tr("Edit Value") : text));
@@ -223,8 +229,7 @@ void MotionDocument::setOffset(qsizetype joint, int axis, double value, const QS
     const qsizetype joints = motion.root ? motion.root->getAllJoints().size() : 0;
     if (joint < 0 || joint >= joints || axis < 0 || axis > 2)
         return;
-    const double before = getOffset(joint)[axis];
-    if (std::memcmp(&before, &value, sizeof value) == 0)
+    if (sameBits(getOffset(joint)[axis], value))
         return;
     undoStack.push(
         new OffsetEdit(*this, joint, axis, value, text.isEmpty() ? tr("Edit Offset") : text));
@@ -290,10 +295,7 @@ void MotionDocument::applyAnalysisSettings(const AnalysisSettings& settings)
 
 void MotionDocument::applyValue(int frame, qsizetype column, double value)
 {
-    if (!motion.root || frame < 0 || frame >= rowCount() || column < 0 ||
-        column >= motion.frames.channelCount())
-        return;
-    if (std::memcmp(&motion.frames[frame][size_t(column)], &value, sizeof value) == 0)
+    if (!holdsCell(frame, column) || sameBits(motion.frames[frame][size_t(column)], value))
         return;
     motion.frames.rowToChange(frame)[size_t(column)] = value;
     emit motionEdited({frame, frame});
@@ -307,7 +309,7 @@ void MotionDocument::applyOffsetComponent(qsizetype joint, int axis, double valu
     if (joint < 0 || joint >= joints.size())
         return;
     Eigen::Vector3d offset = joints[joint]->getExactOffset();
-    if (std::memcmp(&offset[axis], &value, sizeof value) == 0)
+    if (sameBits(offset[axis], value))
         return;
     offset[axis] = value;
     joints[joint]->setOffset(offset.x(), offset.y(), offset.z());

@@ -158,6 +158,11 @@ private:
     friend class ModelEdit;
     friend class SetupEdit;
     friend class AnalysisSettingsEdit;
+    // True for two doubles of the very same bits (0 and -0 differ, a NaN equals itself): what
+    // tells an edit that changes nothing.
+    static bool sameBits(double a, double b);
+    // True when row `frame` of the table has column `column`.
+    bool holdsCell(int frame, qsizetype column) const;
     void applyValue(int frame, qsizetype column, double value);
     void applyOffsetComponent(qsizetype joint, int axis, double value);
     void applyRows(int first, const FrameRows& rows);

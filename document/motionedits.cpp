@@ -5,12 +5,6 @@
 #include <QUndoStack>
 
 #include <algorithm>
-#include <cstring>
-
-static bool sameDouble(double a, double b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 ChannelValueEdit::ChannelValueEdit(MotionDocument& document, int frame, qsizetype column,
                                    double value, const QString& text)
@@ -43,7 +37,7 @@ bool ChannelValueEdit::mergeWith(const QUndoCommand* other)
     if (next->document != document || next->frame != frame || next->column != column || !before)
         return false;
     after = next->after;
-    setObsolete(sameDouble(after, *before));
+    setObsolete(MotionDocument::sameBits(after, *before));
     return true;
 }
 
@@ -75,7 +69,7 @@ bool OffsetEdit::mergeWith(const QUndoCommand* other)
     if (next->document != document || next->joint != joint || next->axis != axis || !before)
         return false;
     after = next->after;
-    setObsolete(sameDouble(after, *before));
+    setObsolete(MotionDocument::sameBits(after, *before));
     return true;
 }
 

@@ -105,8 +105,8 @@ void JointInfoWidget::setDocument(MotionDocument* shown)
     updateJointInfo();
     if (!document)
         return;
-    for (const auto signal : {&MotionDocument::motionReplaced, &MotionDocument::setupChanged})
-        connect(document, signal, this, &JointInfoWidget::updateJointInfo);
+    connect(document, &MotionDocument::motionReplaced, this, &JointInfoWidget::updateJointInfo);
+    connect(document, &MotionDocument::setupChanged, this, &JointInfoWidget::updateJointInfo);
     connect(document, &MotionDocument::currentFrameChanged, this,
             &JointInfoWidget::updateJointInfo);
     connect(document, &MotionDocument::motionEdited, this, &JointInfoWidget::updateJointInfo);
@@ -119,9 +119,8 @@ BvhJoint* JointInfoWidget::getJoint() const
     return document ? document->selectedJointPointer() : nullptr;
 }
 
-qsizetype JointInfoWidget::columnOf(Field field, int axis) const
+qsizetype JointInfoWidget::columnOf(const BvhJoint* joint, Field field, int axis) const
 {
-    const BvhJoint* joint = getJoint();
     if (!joint || field == Field::Offset)
         return -1;
     const qsizetype first = document->getMotion().firstChannelOf(joint);
@@ -151,23 +150,23 @@ void JointInfoWidget::updateJointInfo()
                                          {xRotSpinBox, yRotSpinBox, zRotSpinBox}};
     QDoubleSpinBox* const absolute[3] = {xPosAbsSpinBox, yPosAbsSpinBox, zPosAbsSpinBox};
     const std::vector<Vector3f> posed = document->posedJoints(frame);
-    const qsizetype index = document->indexOf(joint);
+    const qsizetype index = document->getSelectedJoint();
+    bool channels[2] = {false, false}; // the joint has some position, some rotation channel
     for (int axis = 0; axis < 3; ++axis) {
         offsets[axis]->setValue(joint->getExactOffset()[axis]);
         for (const Field field : {Field::Position, Field::Rotation}) {
-            const qsizetype column = columnOf(field, axis);
+            const qsizetype column = columnOf(joint, field, axis);
             QDoubleSpinBox* box = boxes[field == Field::Position ? 0 : 1][axis];
             // A value the joint has no channel for is no part of the motion: nothing to edit.
             box->setEnabled(column >= 0);
+            channels[field == Field::Position ? 0 : 1] |= column >= 0;
             box->setValue(column >= 0 ? document->getValue(frame, column) : 0.0);
         }
         absolute[axis]->setValue(
             index >= 0 && size_t(index) < posed.size() ? double(posed[size_t(index)][axis]) : 0.0);
     }
-    posGroupBox->setEnabled(columnOf(Field::Position, 0) >= 0 ||
-                            columnOf(Field::Position, 1) >= 0 || columnOf(Field::Position, 2) >= 0);
-    rotGroupBox->setEnabled(columnOf(Field::Rotation, 0) >= 0 ||
-                            columnOf(Field::Rotation, 1) >= 0 || columnOf(Field::Rotation, 2) >= 0);
+    posGroupBox->setEnabled(channels[0]);
+    rotGroupBox->setEnabled(channels[1]);
     updating = false;
 }
 
@@ -206,7 +205,7 @@ void JointInfoWidget::changeJointValue(Field field, int axis)
             return;
         document->setOffset(document->getSelectedJoint(), axis, value, text);
     } else {
-        const qsizetype column = columnOf(field, axis);
+        const qsizetype column = columnOf(joint, field, axis);
         const int frame = document->getCurrentFrame();
         if (column < 0 || document->getValue(frame, column) == value)
             return;

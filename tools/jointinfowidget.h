@@ -69,9 +69,9 @@ private:
         Rotation
     };
     void changeJointValue(Field field, int axis);
-    // The column of the frame table holding the joint's channel for `axis` of `field`
+    // The column of the frame table holding `joint`'s channel for `axis` of `field`
     // (Position or Rotation); -1 when it has none.
-    qsizetype columnOf(Field field, int axis) const;
+    qsizetype columnOf(const BvhJoint* joint, Field field, int axis) const;
     void setupUi();
     void retranslateUi();
     QGroupBox* makeGroup(QDoubleSpinBox* boxes[3]);

@@ -4,6 +4,7 @@
 #include "model/bvhjoint.h"
 #include "model/numberformat.h"
 #include "physics/masssegmentfile.h"
+#include "tools/undoactions.h"
 #include "tools/userdialogs.h"
 
 #include <QAction>
@@ -97,10 +98,7 @@ MassSegmentWidget::MassSegmentWidget(QWidget* parent) : QDialog(parent)
         recordTable(item->row() * 4 + item->column());
     });
     tableEdits = new QUndoStack(this);
-    QAction* undo = tableEdits->createUndoAction(this, tr("Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = tableEdits->createRedoAction(this, tr("Redo"));
-    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    const auto [undo, redo] = UndoActions::create(*tableEdits, this);
     addActions({undo, redo});
 }
 

@@ -1,6 +1,7 @@
 #include "valuespinbox.h"
 
 #include "model/numberformat.h"
+#include "tools/undoactions.h"
 
 #include <QLocale>
 #include <QKeyEvent>
@@ -51,7 +52,7 @@ bool ValueSpinBox::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool undoKey = key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
-                             key->keyCombination() == (Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+                             QKeySequence(key->keyCombination()) == UndoActions::redoKey();
         // The text shows the value entered: nothing typed is left to undo here.
         if (undoKey && cleanText() == textFromValue(value())) {
             event->ignore();
