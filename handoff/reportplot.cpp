@@ -41,11 +41,12 @@ std::optional<QRectF> boundsOf(const ReportPlot& plot)
         left = plot.xRange->first;
         right = plot.xRange->second;
     }
-    if (right - left <= 0) {
+    if (right - left <= 1e-9 * std::max(std::abs(left), std::abs(right))) {
         left -= 0.5;
         right += 0.5;
     }
-    if (top - bottom <= 0) {
+    // Flat, to within the rounding of the values: a band around them.
+    if (top - bottom <= 1e-9 * std::max(std::abs(top), std::abs(bottom))) {
         const double half = std::max(0.5, std::abs(top) * 0.05);
         bottom -= half;
         top += half;
@@ -88,7 +89,11 @@ std::vector<double> ReportPlot::ticks(double low, double high, int count)
     if (!(high > low) || !std::isfinite(high - low) || count < 1)
         return values;
     const double step = RoundStep::atLeast((high - low) / count);
-    for (double k = std::ceil(low / step - 1e-9); k * step <= high + step * 1e-9; ++k)
+    const double first = std::ceil(low / step - 1e-9), last = std::floor(high / step + 1e-9);
+    // A range a few rounding errors wide has steps the doubles cannot count in: no ticks.
+    if (!(last - first <= 10.0 * count) || first + 1 == first)
+        return values;
+    for (double k = first; k <= last; ++k)
         values.push_back(k * step);
     return values;
 }
