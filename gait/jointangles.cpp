@@ -91,16 +91,38 @@ struct SegmentFrames
     }
 };
 
-// The anatomical frames of one side, as SegmentFrames gives them.
-std::array<Matrix, segmentCount> anatomicalFrames(const SidePoints& points)
+// A turn by `degrees` about the walking frame's sideways axis (Z): the pelvis tilted forward.
+Matrix tiltedForward(double degrees)
+{
+    return Eigen::AngleAxisd(degrees / degreesPerRadian, Vector::UnitZ()).toRotationMatrix();
+}
+
+// The anatomical frames of one side, as SegmentFrames gives them, the pelvis tilted forward by
+// `tilt` degrees first (its upright from the walk's own median: see compute()).
+std::array<Matrix, segmentCount> anatomicalFrames(const SidePoints& points, double tilt)
 {
     const SegmentFrames frames{points};
     std::array<Matrix, segmentCount> result;
-    result[Pelvis] = frames.pelvis();
+    result[Pelvis] = tiltedForward(tilt) * frames.pelvis();
     result[Thigh] = frames.thigh(result[Pelvis]);
     result[Shank] = frames.shank(result[Thigh]);
     result[Trunk] = frames.trunk();
     return result;
+}
+
+// Where the foot points, seen from above: across the plane of the knee, ankle and toe, so
+// that it holds steady while the foot pitches up to the vertical at toe off; along the line
+// from the ankle to the toe when the three lie in a line.
+Vector footForward(const SidePoints& p)
+{
+    const Vector inwards = (p.knee - p.ankle).cross(p.toe - p.ankle);
+    Vector forward = inwards.cross(Vector::UnitY());
+    forward.y() = 0;
+    if (!(forward.norm() > 1e-6 * (p.toe - p.ankle).squaredNorm())) {
+        forward = p.toe - p.ankle;
+        forward.y() = 0;
+    }
+    return forward;
 }
 
 // The foot's neutral angle to the shank: the angle its line (ankle to toe) makes with the
@@ -174,6 +196,7 @@ constexpr AngleText angleTexts[JointAngles::angleCount] = {
     {"HIP_ADDUCTION", "Hip adduction"},
     {"KNEE_FLEXION", "Knee flexion"},
     {"ANKLE_DORSIFLEXION", "Ankle dorsiflexion"},
+    {"FOOT_PROGRESSION", "Foot progression"},
     {"TRUNK_FLEXION", "Trunk flexion"},
     {"TRUNK_LATERAL_BENDING", "Trunk lateral bending"},
     {"TRUNK_ROTATION", "Trunk rotation"}};
@@ -274,6 +297,8 @@ bool JointAngles::defines(const PointIndices& indices, Angle angle)
         return pelvis && all({LeftKnee, RightKnee, LeftAnkle, RightAnkle});
     case AnkleDorsiflexion:
         return pelvis && all({LeftKnee, RightKnee, LeftAnkle, RightAnkle, LeftToe, RightToe});
+    case FootProgression: // the feet against the walking direction, with or without a pelvis
+        return all({LeftAnkle, RightAnkle, LeftToe, RightToe});
     case TrunkFlexion:
     case TrunkLateralBending:
     case TrunkRotation:
@@ -314,14 +339,14 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                            [&](Point point) { return present[point] < 0; });
     };
     if (lacks({PelvisTop, LeftHip, RightHip}))
-        result.notes << QStringLiteral("the pelvis has no hips or no point above them: no "
-                                       "angle is measured");
+        result.notes << QStringLiteral("the pelvis has no hips or no point above them: the "
+                                       "pelvis, hip, knee, ankle and trunk angles are left out");
     else if (lacks({LeftKnee, RightKnee, LeftAnkle, RightAnkle}))
         result.notes << QStringLiteral("the legs have no knees or ankles: the hip, knee and "
                                        "ankle angles are left out");
     else if (lacks({LeftToe, RightToe}))
-        result.notes << QStringLiteral("the feet have no toe joint: the ankle angle is left "
-                                       "out");
+        result.notes << QStringLiteral("the feet have no toe joint: the ankle angle and the "
+                                       "foot progression are left out");
     if (!lacks({PelvisTop, LeftHip, RightHip}) && lacks({Neck, LeftShoulder, RightShoulder}))
         result.notes << QStringLiteral("there is no neck or no shoulders: the trunk angles "
                                        "are left out");
@@ -333,16 +358,34 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                        restingFootAngle(tracks[P::RightAnkle], tracks[P::RightToe], up)};
     }
 
-    int unmeasured = 0; // frames with an angle left empty
-    for (size_t i = 0; i < n; ++i) {
-        bool empty = false;
+    const auto sideOfFrame = [&](size_t i, int side) {
         const Matrix walking = frameOf(forward[i], 0, up, 1);
         const auto pointAt = [&](P point) {
             return present[point] >= 0 ? tracks[point][i] : Vector::Constant(notANumber);
         };
+        return sidePoints(pointAt, walking, side);
+    };
+    // Joint centres fix no anatomical tilt of the pelvis: where its third point lies is the
+    // producer's choice. It stands upright at the walk's median tilt, so that walks of any
+    // skeleton give the same tilts and hip flexions, and can be pooled.
+    std::array<double, 2> uprightTilt{};
+    for (int side = 0; side < 2 && wanted[PelvisTilt]; ++side) {
+        std::vector<double> tilts;
+        for (size_t i = 0; i < n; ++i) {
+            const double tilt = -cardanZXY(SegmentFrames{sideOfFrame(i, side)}.pelvis()).x();
+            if (std::isfinite(tilt))
+                tilts.push_back(tilt);
+        }
+        uprightTilt[size_t(side)] = MotionSamples::median(std::move(tilts)) * degreesPerRadian;
+    }
+
+    int unmeasured = 0; // frames with an angle left empty
+    for (size_t i = 0; i < n; ++i) {
+        bool empty = false;
         for (int side = 0; side < 2; ++side) {
-            const SidePoints points = sidePoints(pointAt, walking, side);
-            const std::array<Matrix, segmentCount> frames = anatomicalFrames(points);
+            const SidePoints points = sideOfFrame(i, side);
+            const std::array<Matrix, segmentCount> frames =
+                anatomicalFrames(points, uprightTilt[size_t(side)]);
             const auto angles = [&](Segment proximal, Segment distal) -> Vector {
                 return cardanZXY(frames[proximal].transpose() * frames[distal]) * degreesPerRadian;
             };
@@ -358,9 +401,15 @@ JointAngles JointAngles::compute(const std::array<std::span<const Vector>, point
                 restingFoot[size_t(side)] -
                 angleBetween(points.knee - points.ankle, points.toe - points.ankle);
             const Vector trunk = angles(Pelvis, Trunk);
+            // Seen from above, in the walking frame (X forward, Z to this side): a toe turned
+            // in, towards -Z, progresses at a positive angle.
+            const Vector foot = footForward(points);
+            const double progression = foot.x() == 0 && foot.z() == 0
+                                           ? notANumber
+                                           : std::atan2(-foot.z(), foot.x()) * degreesPerRadian;
             const std::array<double, angleCount> values = {
-                -pelvis.x(), -pelvis.y(), pelvis.z(), hip.x(),   hip.y(),
-                knee,        ankle,       -trunk.x(), trunk.y(), trunk.z()};
+                -pelvis.x(), -pelvis.y(), pelvis.z(), hip.x(),   hip.y(),  knee,
+                ankle,       progression, -trunk.x(), trunk.y(), trunk.z()};
             for (int angle = 0; angle < angleCount; ++angle) {
                 if (!wanted[size_t(angle)])
                     continue;

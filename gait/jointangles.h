@@ -29,12 +29,15 @@ struct SkeletonProfile;
 // the pelvis has hip and knee at 0 whatever the skeleton. Every neutral comes from the joint
 // centres as posed, never from the skeleton's rest pose, which says how a producer rigged its
 // bones rather than how the person stood, so the same walk gives the same angles however its
-// skeleton is rigged: the pelvis is upright when the line from the middle of the hips to its
-// third point is vertical (so its tilt depends on where a producer puts that point: compare the
-// tilts of one family's skeletons), the trunk neutral when its line (the middle of the hips to
+// skeleton is rigged: the pelvis is upright at its median tilt over the walk (joint centres fix
+// no anatomical tilt: the line from the middle of the hips to the third point leans as far as
+// a producer puts that point behind or before them, so only the tilt's changes are measured,
+// and walks of any skeleton pool), the trunk neutral when its line (the middle of the hips to
 // the neck) runs along the pelvis's, and the ankle at 0 when the foot makes the angle with the
 // shank that it makes with the vertical while it rests flat on the floor (the quarter of the
-// frames where the foot moves least), as a standing person's does.
+// frames where the foot moves least), as a standing person's does. The foot progresses along
+// the walking direction when it points along it seen from above: across the plane of the
+// knee, ankle and toe, which holds steady while the foot pitches at toe off.
 //
 // The angle between two frames is the Cardan sequence Z-X-Y of the distal frame in the proximal
 // one: flexion about the proximal Z, ab/adduction about the floating X, rotation about the
@@ -55,6 +58,7 @@ struct JointAngles
         HipAdduction,        // adduction +
         KneeFlexion,         // flexion +
         AnkleDorsiflexion,   // dorsiflexion +, plantar flexion -
+        FootProgression,     // toe in +, toe out -, against the walking direction
         TrunkFlexion,        // forward +, relative to the pelvis
         TrunkLateralBending, // towards this side +
         TrunkRotation,       // this side's shoulder forward +

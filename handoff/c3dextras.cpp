@@ -3,6 +3,7 @@
 #include "export/c3daxes.h"
 #include "gait/motionanalysis.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <utility>
@@ -43,13 +44,17 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
         {"HipAngles", {JointAngles::HipFlexion, JointAngles::HipAdduction, unused}},
         {"KneeAngles", {JointAngles::KneeFlexion, unused, unused}},
         {"AnkleAngles", {JointAngles::AnkleDorsiflexion, unused, unused}},
+        {"FootProgressAngles", {unused, unused, JointAngles::FootProgression}},
         {"TrunkAngles",
          {JointAngles::TrunkFlexion, JointAngles::TrunkLateralBending,
           JointAngles::TrunkRotation}}};
     for (const char* side : {"L", "R"}) {
         const size_t s = side[0] == 'L' ? 0 : 1;
         for (const auto& joint : joints) {
-            if (!analysis.angles.has(joint.components[0]))
+            const auto measured = [&](A angle) {
+                return angle != unused && analysis.angles.has(angle);
+            };
+            if (std::none_of(joint.components.begin(), joint.components.end(), measured))
                 continue;
             std::vector<Eigen::Vector3d> samples(n, none);
             for (size_t i = 0; i < n; ++i) {
@@ -59,7 +64,7 @@ C3DExport::ExtraPoints C3DExtras::of(const MotionAnalysis& analysis, bool centre
                 samples[i].setZero();
                 for (int axis = 0; axis < 3; ++axis) {
                     const A angle = joint.components[size_t(axis)];
-                    if (angle != unused && analysis.angles.has(angle))
+                    if (measured(angle))
                         samples[i][axis] = analysis.angles.degrees[s][size_t(angle)][size_t(k)];
                 }
             }
