@@ -5,6 +5,7 @@
 #include "handoff/gaitreport.h"
 #include "tools/analysisplots.h"
 #include "tools/analysissettingsdialog.h"
+#include "tools/balanceplots.h"
 #include "tools/gaitplots.h"
 #include "tools/imagefile.h"
 #include "tools/userdialogs.h"
@@ -44,10 +45,12 @@ AnalysisPanel::AnalysisPanel(MotionDocument& document, BvhView* view, QMainWindo
     };
     // The time plots, and beside them the Gait view: the curves over the gait cycle.
     gaitPlots = new GaitPlots;
+    balancePlots = new BalancePlots;
     auto* tabs = new QTabWidget;
     tabs->setDocumentMode(true);
     tabs->addTab(scrolled(plots), tr("Time"));
     tabs->addTab(scrolled(gaitPlots), tr("Gait"));
+    tabs->addTab(scrolled(balancePlots), tr("Balance"));
     dock->setWidget(tabs);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
@@ -114,6 +117,11 @@ void AnalysisPanel::fillMenu(QMenu* menu)
     menu->addSeparator();
     menu->addAction(keepRestFrames);
     menu->addAction(tr("Settings..."), this, &AnalysisPanel::editSettings);
+    menu->addSeparator();
+    menu->addAction(tr("Reference..."), this, &AnalysisPanel::chooseReference);
+    clearReferenceAction =
+        menu->addAction(tr("Clear Reference"), this, &AnalysisPanel::clearReference);
+    clearReferenceAction->setEnabled(reference.has_value());
 }
 
 void AnalysisPanel::fillExportMenu(QMenu* menu)
@@ -149,7 +157,7 @@ void AnalysisPanel::analyse()
     strides.reset();
     cycles.reset();
     plots->setAnalysis(nullptr, document.getSetup().unit);
-    gaitPlots->setGait(nullptr, nullptr);
+    compare();
     showOverlay();
 }
 
@@ -162,6 +170,10 @@ QString AnalysisPanel::notes() const
         said.append(tr("Analysis: %1.").arg(analysis->restFrames));
     if (!analysis->angles.notes.isEmpty())
         said.append(tr("Joint angles: %1.").arg(analysis->angles.notes.join(tr("; "))));
+    if (sway)
+        said.append(tr("Standing: %1.").arg(sway->describe()));
+    if (scores && !scores->isEmpty())
+        said.append(tr("%1 against the reference.").arg(scores->describe()));
     return said.join(QLatin1Char(' '));
 }
 
@@ -178,8 +190,65 @@ void AnalysisPanel::analyseNow()
         strides = Strides::of(*analysis, document.getSetup().unit);
         cycles = GaitCycles::of(*analysis, *strides);
     }
-    gaitPlots->setGait(strides ? &*strides : nullptr, cycles ? &*cycles : nullptr);
+    compare();
     showOverlay();
+}
+
+void AnalysisPanel::compare()
+{
+    scores.reset();
+    sway.reset();
+    if (analysis && analysis->ok()) {
+        sway = Sway::of(*analysis, document.getSetup().unit.metresPerUnit());
+        if (reference && cycles && strides && !strides->strides.empty())
+            scores = GaitScores::of(*cycles, *reference);
+    }
+    gaitPlots->setGait(strides ? &*strides : nullptr, cycles ? &*cycles : nullptr, getReference(),
+                       getScores());
+    balancePlots->setSway(getSway(), !analysis || !analysis->ok()
+                                         ? tr("No analysis.")
+                                         : tr("Not a standing trial: the pelvis travels, as in "
+                                              "walking. The Balance view measures the sway of "
+                                              "a body standing still."));
+}
+
+void AnalysisPanel::chooseReference()
+{
+    const QString fileName = UserDialogs::getOpenFileName(
+        tr("Reference"), referenceFile.isEmpty() ? QDir::currentPath() : referenceFile,
+        tr("Gait references (*.csv)"));
+    if (!fileName.isEmpty())
+        loadReference(fileName);
+}
+
+void AnalysisPanel::loadReference(const QString& fileName)
+{
+    QString error;
+    GaitReference read = GaitReference::read(fileName, error);
+    if (!error.isEmpty()) {
+        // The reference in use, if any, stays.
+        UserDialogs::warning(tr("Reference"), tr("The reference cannot be used: %1").arg(error));
+        return;
+    }
+    reference = std::move(read);
+    referenceFile = fileName;
+    if (clearReferenceAction)
+        clearReferenceAction->setEnabled(true);
+    compare();
+    emit statusMessage(tr("Reference %1: %2.%3")
+                           .arg(QDir::toNativeSeparators(fileName), reference->describe(),
+                                scores && !scores->isEmpty()
+                                    ? QLatin1Char(' ') + scores->describe() + '.'
+                                    : QString()));
+}
+
+void AnalysisPanel::clearReference()
+{
+    reference.reset();
+    referenceFile.clear();
+    if (clearReferenceAction)
+        clearReferenceAction->setEnabled(false);
+    compare();
 }
 
 void AnalysisPanel::analyseLater()
@@ -293,6 +362,9 @@ void AnalysisPanel::exportReport()
     content.analysis = result;
     content.strides = &*strides;
     content.cycles = &*cycles;
+    content.reference = getReference();
+    content.scores = scores && !scores->isEmpty() ? &*scores : nullptr;
+    content.sway = getSway();
     content.source = document.getFileName();
     content.frame = document.getCurrentFrame();
     const WriteResult written = GaitReport::write(fileName, content);

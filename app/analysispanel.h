@@ -1,8 +1,11 @@
 #pragma once
 
 #include "gait/gaitcycles.h"
+#include "gait/gaitreference.h"
+#include "gait/gaitscores.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
+#include "gait/sway.h"
 
 #include <QList>
 #include <QObject>
@@ -11,6 +14,7 @@
 #include <optional>
 
 class AnalysisPlots;
+class BalancePlots;
 class BvhView;
 class GaitPlots;
 class MotionDocument;
@@ -47,6 +51,11 @@ public:
     QString notes() const;
     AnalysisPlots* getPlots() const { return plots; }
     GaitPlots* getGaitPlots() const { return gaitPlots; }
+    BalancePlots* getBalancePlots() const { return balancePlots; }
+    // The reference the walk is scored against and drawn before; null without one.
+    const GaitReference* getReference() const { return reference ? &*reference : nullptr; }
+    const GaitScores* getScores() const { return scores ? &*scores : nullptr; }
+    const Sway* getSway() const { return sway ? &*sway : nullptr; }
     QDockWidget* getDock() const { return dock; }
     // Overlay switches: centre on the floor, its trail, the extrapolated centre, the base of
     // support.
@@ -59,6 +68,10 @@ public:
     void exportPlots();
     void exportView();
     void editSettings();
+    // Analysis > Reference...: a reference file to score the walk against; and forgetting it.
+    void chooseReference();
+    void loadReference(const QString& fileName);
+    void clearReference();
 
     // Seconds of the centre's path the trail shows.
     static constexpr double trailSeconds = 1.0;
@@ -81,6 +94,8 @@ private:
     // The file name for the table `what` ("analysis", "events"), asked with the proposed name.
     QString askForTable(const QString& what) const;
     void showOverlay();
+    // Scores the walk against the reference, measures a standing trial's sway, and shows both.
+    void compare();
 
     MotionDocument& document;
     BvhView* view;
@@ -89,9 +104,15 @@ private:
     // Its strides and gait cycles, when it succeeded.
     std::optional<Strides> strides;
     std::optional<GaitCycles> cycles;
-    AnalysisPlots* plots = nullptr; // owned by the dock
-    GaitPlots* gaitPlots = nullptr; // owned by the dock
-    QDockWidget* dock = nullptr;    // owned by the window
+    std::optional<GaitReference> reference;
+    QString referenceFile;
+    std::optional<GaitScores> scores;     // against the reference, when both have strides
+    std::optional<Sway> sway;             // of a standing trial
+    AnalysisPlots* plots = nullptr;       // owned by the dock
+    GaitPlots* gaitPlots = nullptr;       // owned by the dock
+    BalancePlots* balancePlots = nullptr; // owned by the dock
+    QAction* clearReferenceAction = nullptr;
+    QDockWidget* dock = nullptr; // owned by the window
     QList<QAction*> overlayActions;
     QAction* keepRestFrames = nullptr;
     QTimer pause;

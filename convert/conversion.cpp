@@ -3,8 +3,12 @@
 #include "convert/consoleprogress.h"
 #include "export/c3dpipeline.h"
 #include "gait/gaitcycles.h"
+#include "gait/gaitreference.h"
+#include "gait/gaitscores.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
+#include "gait/sway.h"
+#include "gait/trialsummary.h"
 #include "handoff/c3drequest.h"
 #include "handoff/gaitreport.h"
 #include "handoff/opensimfiles.h"
@@ -36,6 +40,8 @@
 static thread_local QStringList* collectedMessages = nullptr;
 // Where this thread's row of the summary table goes instead of a file of its own.
 static thread_local QString* collectedSummaryRow = nullptr;
+// Where this thread's walk goes to join a data set's reference instead of one of its own.
+static thread_local GaitReference::Walk* collectedWalk = nullptr;
 
 static void report(const QString& message)
 {
@@ -130,13 +136,15 @@ ConvertExit runConversion(const ConvertOptions& options)
 }
 
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
-                          QStringList* messages, QString* summaryRow)
+                          QStringList* messages, QString* summaryRow, GaitReference::Walk* walk)
 {
     collectedMessages = messages;
     collectedSummaryRow = summaryRow;
+    collectedWalk = walk;
     const ConvertExit exit = runConversion(options, profiles);
     collectedMessages = nullptr;
     collectedSummaryRow = nullptr;
+    collectedWalk = nullptr;
     return exit;
 }
 
@@ -163,6 +171,7 @@ public:
         analyse();
         addMotionExports();
         addAnalysisExports();
+        addReferenceExports();
         addHandOffExports();
         ok = writeAll(exports, showProgress) && ok;
         for (const QString& note : c3dNotes)
@@ -177,6 +186,7 @@ private:
     void analyse();
     void addMotionExports();
     void addAnalysisExports();
+    void addReferenceExports();
     void addHandOffExports();
 
     const ConvertOptions& options;
@@ -190,7 +200,10 @@ private:
     bool fits = false; // the model gives the body's centre of mass
     MotionAnalysis analysis;
     Strides strides;
-    std::optional<GaitCycles> cycles, reportCycles;
+    std::optional<GaitCycles> cycles, siCycles; // in the file's unit, and in metres
+    std::optional<GaitScores> scores;
+    std::optional<Sway> sway;
+    std::optional<GaitReference> reference; // of this walk alone
     OpenSimFiles::Frame openSim;
     C3DRequest c3d;
     QStringList c3dNotes;
@@ -357,25 +370,85 @@ void FileConversion::addAnalysisExports()
         cycles = GaitCycles::of(analysis, strides, Strides::Units::File);
         exports.push_back([this](ProgressSink*) { return cycles->writeCsv(options.cyclesFile); });
     }
+    siCycles = GaitCycles::of(analysis, strides);
+    sway = Sway::of(analysis, setup.unit.metresPerUnit());
+    // Said where the sway is written: the report's balance page stands in for its gait cycle.
+    if (sway && !options.quiet && (!options.swayFile.isEmpty() || !options.reportFile.isEmpty()))
+        report(QStringLiteral("%1: standing, %2").arg(options.input, sway->describe()));
+    if (options.reference) {
+        scores = GaitScores::of(*siCycles, *options.reference);
+        if (!options.quiet && !scores->isEmpty())
+            report(QStringLiteral("%1: %2 against %3 (%4)")
+                       .arg(options.input, scores->describe(), options.referenceFile,
+                            options.reference->describe()));
+    }
     if (!options.reportFile.isEmpty()) {
-        reportCycles = GaitCycles::of(analysis, strides);
         exports.push_back([this](ProgressSink*) {
             GaitReport::Content content;
             content.motion = &motion;
             content.setup = &setup;
             content.analysis = &analysis;
             content.strides = &strides;
-            content.cycles = &*reportCycles;
+            content.cycles = &*siCycles;
+            content.reference = options.reference.get();
+            content.scores = scores && !scores->isEmpty() ? &*scores : nullptr;
+            content.sway = sway ? &*sway : nullptr;
             content.source = options.input;
             return GaitReport::write(options.reportFile, content);
         });
     }
+    const GaitScores* scored = scores && !scores->isEmpty() ? &*scores : nullptr;
     if (collectedSummaryRow)
-        *collectedSummaryRow = strides.summaryRow(options.input);
+        *collectedSummaryRow =
+            TrialSummary::row(options.input, strides, scored, sway ? &*sway : nullptr);
     else if (!options.summaryFile.isEmpty())
-        exports.push_back([this](ProgressSink*) {
-            return Strides::writeSummary(options.summaryFile, {strides.summaryRow(options.input)});
+        exports.push_back([this, scored](ProgressSink*) {
+            return TrialSummary::write(
+                options.summaryFile,
+                {TrialSummary::row(options.input, strides, scored, sway ? &*sway : nullptr)});
         });
+}
+
+// The deviation scores and the sway, for the trials that have them; this walk's share of a
+// reference.
+void FileConversion::addReferenceExports()
+{
+    if (!analysis.ok())
+        return;
+    if (!options.scoresFile.isEmpty()) {
+        if (scores && !scores->isEmpty()) {
+            for (const QString& note : scores->notes)
+                report(QStringLiteral("%1: %2").arg(options.input, note));
+            exports.push_back(
+                [this](ProgressSink*) { return scores->writeCsv(options.scoresFile); });
+        } else {
+            report(QStringLiteral("%1: no scores written: %2")
+                       .arg(options.input, strides.strides.empty()
+                                               ? QStringLiteral("the walk has no stride")
+                                               : QStringLiteral("the reference scores none of "
+                                                                "its variables")));
+            ok = false;
+        }
+    }
+    if (!options.swayFile.isEmpty()) {
+        if (sway) {
+            exports.push_back([this](ProgressSink*) { return sway->writeCsv(options.swayFile); });
+        } else {
+            report(QStringLiteral("%1: no sway written: the pelvis travels, as in walking; the "
+                                  "sway of standing trials is measured")
+                       .arg(options.input));
+            ok = false;
+        }
+    }
+    if (options.referenceOutFile.isEmpty())
+        return;
+    GaitReference::Walk walk = GaitReference::walkOf(analysis, strides);
+    if (collectedWalk) {
+        *collectedWalk = std::move(walk);
+        return;
+    }
+    reference = GaitReference::build({walk}, options.referenceBySide);
+    exports.push_back([this](ProgressSink*) { return reference->write(options.referenceOutFile); });
 }
 
 void FileConversion::addHandOffExports()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/convertoptions.h"
+#include "gait/gaitreference.h"
 
 class SkeletonProfiles;
 
@@ -17,10 +18,12 @@ enum class ConvertExit
 ConvertExit runConversion(const ConvertOptions& options);
 // The same with the profiles already loaded (and their warnings given).
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles);
-// The same, its messages kept in `messages` instead of going to standard error, and the row of
-// the summary table put in `summaryRow` when that is given (a data set writes one table).
+// The same, its messages kept in `messages` instead of going to standard error, the row of the
+// summary table put in `summaryRow` and the walk's share of a reference in `walk` when those
+// are given (a data set writes one table and one reference).
 ConvertExit runConversion(const ConvertOptions& options, const SkeletonProfiles& profiles,
-                          QStringList* messages, QString* summaryRow = nullptr);
+                          QStringList* messages, QString* summaryRow = nullptr,
+                          GaitReference::Walk* walk = nullptr);
 
 // Converts each file of a data set (options.isDataSet()) on its own, options.jobs files at a
 // time, with one progress bar over them all, and ends with a summary: a line for each file

@@ -135,6 +135,12 @@ QList<ConvertOption> makeTable()
           << output("--summary-csv", &O::summaryFile, "{name}-summary.csv", ".csv",
                     "spatiotemporal means and SDs, a row per file (a data\n"
                     "set writes one table, summary.csv without a name)")
+          << output("--scores-csv", &O::scoresFile, "{name}-scores.csv", ".csv",
+                    "gait variable scores and the gait profile score\n"
+                    "against --reference, in degrees")
+          << output("--sway-csv", &O::swayFile, "{name}-sway.csv", ".csv",
+                    "a standing trial's sway of the centre of mass: distances,\n"
+                    "path, velocity, 95 % ellipse, power frequencies")
           << output("--report", &O::reportFile, "{name}-report.pdf", ".pdf",
                     "gait report (PDF): skeleton, spatiotemporal table,\n"
                     "centre of mass and margins, curves over the gait cycle")
@@ -313,6 +319,26 @@ QList<ConvertOption> makeTable()
                            return setLength(o.analysis.footWidth, option, value);
                        });
 
+    table << valueOption("--reference", "FILE.csv",
+                         "a reference of a group's walks: each walk scored against\n"
+                         "it, and its bands behind the report's cycle curves",
+                         [](O& o, const QString&, const QString& value) {
+                             o.referenceFile = value;
+                             return QString();
+                         });
+    table.last().section = QStringLiteral("Against a reference:");
+    table << valueOption("--reference-out", "FILE.csv",
+                         "the reference of every stride of every walk converted:\n"
+                         "each curve's mean and SD at each percent of the cycle",
+                         [](O& o, const QString&, const QString& value) {
+                             o.referenceOutFile = value;
+                             return QString();
+                         })
+          << flag("--reference-by-side",
+                  "keep the left and right strides apart in it\n"
+                  "(default: pooled, the left mirrored onto the right)",
+                  [](O& o) { o.referenceBySide = true; });
+
     table << flag("--quiet", "no progress output", [](O& o) { o.quiet = true; });
     table.last().section = QStringLiteral("Other:");
     table << flag("--help", "this text", [](O& o) { o.help = true; })
@@ -350,9 +376,10 @@ QList<const ConvertOption*> ConvertOptions::outputOptions()
 bool ConvertOptions::hasOutput() const
 {
     const QList<const ConvertOption*> outputs = outputOptions();
-    return std::any_of(outputs.begin(), outputs.end(), [this](const ConvertOption* output) {
-        return !(this->*output->file).isEmpty();
-    });
+    return !referenceOutFile.isEmpty() ||
+           std::any_of(outputs.begin(), outputs.end(), [this](const ConvertOption* output) {
+               return !(this->*output->file).isEmpty();
+           });
 }
 
 bool ConvertOptions::isDataSet() const
@@ -377,7 +404,8 @@ QString ConvertOptions::usage()
         "is refused as ambiguous. Without a name an output is named after its input:\n"
         "{name}.c3d, {name}-cut.bvh, {name}-com.csv, {name}-rotations.csv,\n"
         "{name}-positions.csv, {name}-analysis.csv, {name}-events.csv, {name}-angles.csv,\n"
-        "{name}-strides.csv, {name}-cycles.csv, {name}-summary.csv, {name}-report.pdf,\n"
+        "{name}-strides.csv, {name}-cycles.csv, {name}-summary.csv, {name}-scores.csv,\n"
+        "{name}-sway.csv, {name}-report.pdf,\n"
         "{name}.trc or {name}.mot.\n");
     constexpr qsizetype helpColumn = 26;
     for (const ConvertOption& option : table()) {
@@ -481,11 +509,27 @@ QString ConvertOptions::parse(const QStringList& arguments)
         return {};
     if (input.isEmpty())
         return QStringLiteral("no input file");
+    if (!scoresFile.isEmpty() && referenceFile.isEmpty())
+        return QStringLiteral("--scores-csv needs a --reference to score against");
     if (!hasOutput() && !showProfile)
-        return QStringLiteral("no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
-                              "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
-                              "--strides-csv, --cycles-csv, --summary-csv, --report, --trc, --mot, "
-                              "--save-profile or "
-                              "--show-profile)");
+        return QStringLiteral(
+            "no output asked for (--c3d, --bvh, --com-csv, --rotations-csv, "
+            "--positions-csv, --analysis-csv, --events-csv, --angles-csv, "
+            "--strides-csv, --cycles-csv, --summary-csv, --scores-csv, --sway-csv, "
+            "--report, --trc, --mot, --reference-out, "
+            "--save-profile or "
+            "--show-profile)");
+    return {};
+}
+
+QString ConvertOptions::loadReference()
+{
+    if (referenceFile.isEmpty())
+        return {};
+    QString error;
+    GaitReference read = GaitReference::read(referenceFile, error);
+    if (!error.isEmpty())
+        return QStringLiteral("--reference %1").arg(error);
+    reference = std::make_shared<const GaitReference>(std::move(read));
     return {};
 }

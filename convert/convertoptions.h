@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gait/gaitreference.h"
 #include "gait/motionanalysis.h"
 #include "model/framerange.h"
 #include "model/lengthunit.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct ConvertOptions;
@@ -61,6 +63,8 @@ struct ConvertOptions
     QString stridesFile;
     QString cyclesFile;
     QString summaryFile; // a data set's one table, a row per file
+    QString scoresFile;  // the deviation scores against the reference
+    QString swayFile;    // the sway of a standing trial
     QString reportFile;  // PDF
     QString trcFile;     // OpenSim markers
     QString motFile;     // OpenSim storage of the analysis
@@ -72,12 +76,16 @@ struct ConvertOptions
     QString profileFile;          // the skeleton's profile, to edit and install
     bool showProfile = false;
     AnalysisSettings analysis;
-    QStringList joints;                       // empty: every joint
-    std::optional<FrameRange> range;          // none: every frame
-    QString modelFile;                        // empty: the profile's model
-    QString profile;                          // empty: the detected profile
-    std::optional<PoseConvention> convention; // none: the profile's
-    std::optional<LengthUnit> unit;           // none: the profile's, judged by the stature
+    QString referenceFile;    // --reference: scores and bands against it
+    QString referenceOutFile; // --reference-out: the reference of every walk converted
+    bool referenceBySide = false;
+    std::shared_ptr<const GaitReference> reference; // referenceFile's, once loaded
+    QStringList joints;                             // empty: every joint
+    std::optional<FrameRange> range;                // none: every frame
+    QString modelFile;                              // empty: the profile's model
+    QString profile;                                // empty: the detected profile
+    std::optional<PoseConvention> convention;       // none: the profile's
+    std::optional<LengthUnit> unit;                 // none: the profile's, judged by the stature
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -95,7 +103,8 @@ struct ConvertOptions
     {
         return !analysisFile.isEmpty() || !eventsFile.isEmpty() || !anglesFile.isEmpty() ||
                !stridesFile.isEmpty() || !cyclesFile.isEmpty() || !summaryFile.isEmpty() ||
-               !reportFile.isEmpty() || !motFile.isEmpty() ||
+               !reportFile.isEmpty() || !motFile.isEmpty() || !scoresFile.isEmpty() ||
+               !swayFile.isEmpty() || !referenceOutFile.isEmpty() ||
                (!c3dFile.isEmpty() && (c3dCentres || c3dAngles || c3dEvents));
     }
 
@@ -104,4 +113,8 @@ struct ConvertOptions
     QString parse(const QStringList& arguments);
 
     static QString usage();
+
+    // Reads the reference the options name, if any, into `reference`. Returns what is wrong
+    // with it, if anything.
+    QString loadReference();
 };

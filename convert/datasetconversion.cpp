@@ -2,7 +2,8 @@
 #include "convert/conversion.h"
 #include "convert/filequeue.h"
 #include "convert/inputset.h"
-#include "gait/strides.h"
+#include "gait/gaitreference.h"
+#include "gait/trialsummary.h"
 #include "skeleton/skeletonprofiles.h"
 
 #include <QDir>
@@ -24,7 +25,8 @@ struct FileResult
 {
     ConvertExit exit = ConvertExit::Failed;
     QStringList messages;
-    QString summaryRow; // empty when the file gave none
+    QString summaryRow;       // empty when the file gave none
+    GaitReference::Walk walk; // its share of the reference, when one is made
 };
 
 // The one summary table of a data set, or nothing when each file writes its own ({name} in
@@ -105,8 +107,10 @@ ConvertExit runDataSet(const ConvertOptions& options)
         const std::optional<ConvertOptions> one =
             optionsFor(shared, set.files[i], !summaryTable.isEmpty(), result.messages);
         if (one)
-            result.exit = runConversion(*one, profiles, &result.messages,
-                                        summaryTable.isEmpty() ? nullptr : &result.summaryRow);
+            result.exit =
+                runConversion(*one, profiles, &result.messages,
+                              summaryTable.isEmpty() ? nullptr : &result.summaryRow,
+                              options.referenceOutFile.isEmpty() ? nullptr : &result.walk);
         if (console) {
             ProgressSink* sink = console->sink(int(i));
             sink->begin({}, {}, 1);
@@ -119,7 +123,7 @@ ConvertExit runDataSet(const ConvertOptions& options)
     queue.wait();
     if (console)
         console->finish();
-    bool summaryWritten = true;
+    bool tablesWritten = true;
     if (!summaryTable.isEmpty()) {
         QStringList rows;
         for (const FileResult& result : results) {
@@ -127,10 +131,24 @@ ConvertExit runDataSet(const ConvertOptions& options)
                 rows.append(result.summaryRow);
         }
         QDir().mkpath(QFileInfo(summaryTable).absolutePath());
-        const WriteResult written = Strides::writeSummary(summaryTable, rows);
+        const WriteResult written = TrialSummary::write(summaryTable, rows);
         if (!written.ok)
             say(QStringLiteral("cannot write %1: %2").arg(written.fileName, written.errorString));
-        summaryWritten = written.ok;
+        tablesWritten = written.ok;
+    }
+    if (!options.referenceOutFile.isEmpty()) {
+        std::vector<GaitReference::Walk> walks;
+        for (FileResult& result : results)
+            walks.push_back(std::move(result.walk));
+        const GaitReference reference = GaitReference::build(walks, options.referenceBySide);
+        QDir().mkpath(QFileInfo(options.referenceOutFile).absolutePath());
+        const WriteResult written = reference.write(options.referenceOutFile);
+        if (!written.ok)
+            say(QStringLiteral("cannot write %1: %2").arg(written.fileName, written.errorString));
+        else if (!options.quiet)
+            say(QStringLiteral("wrote the reference of %1 to %2")
+                    .arg(reference.describe(), options.referenceOutFile));
+        tablesWritten = tablesWritten && written.ok;
     }
 
     int converted = 0, warned = 0, failed = 0;
@@ -158,6 +176,6 @@ ConvertExit runDataSet(const ConvertOptions& options)
                 .arg(failed)
                 .arg(set.problems.size())
                 .arg(warned > 0 ? QStringLiteral(" (%1 with warnings)").arg(warned) : QString()));
-    return failed > 0 || !set.problems.isEmpty() || !summaryWritten ? ConvertExit::Failed
-                                                                    : ConvertExit::Done;
+    return failed > 0 || !set.problems.isEmpty() || !tablesWritten ? ConvertExit::Failed
+                                                                   : ConvertExit::Done;
 }

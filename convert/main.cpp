@@ -38,5 +38,9 @@ int main(int argc, char* argv[])
         std::printf("kinovane-convert %s\n", Version::number);
         return 0;
     }
+    if (const QString problem = options.loadReference(); !problem.isEmpty()) {
+        std::fprintf(stderr, "kinovane-convert: %s\n", qUtf8Printable(problem));
+        return int(ConvertExit::Failed);
+    }
     return int(options.isDataSet() ? runDataSet(options) : runConversion(options));
 }

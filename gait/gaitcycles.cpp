@@ -18,12 +18,18 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 std::vector<GaitCycles::PlotPoint> GaitCycles::plotPoints(const Curve& curve, int side)
 {
+    return plotPoints(curve.mean[size_t(side)], curve.sd[size_t(side)]);
+}
+
+std::vector<GaitCycles::PlotPoint> GaitCycles::plotPoints(const std::array<double, points>& means,
+                                                          const std::array<double, points>& sds)
+{
     std::vector<PlotPoint> shown;
     for (int p = 0; p < points; ++p) {
-        const double mean = curve.mean[size_t(side)][size_t(p)];
+        const double mean = means[size_t(p)];
         if (!std::isfinite(mean))
             continue;
-        const double sd = curve.sd[size_t(side)][size_t(p)];
+        const double sd = sds[size_t(p)];
         const double spread = std::isfinite(sd) ? sd : 0.0;
         shown.push_back({double(p), mean, mean - spread, mean + spread});
     }
@@ -67,31 +73,22 @@ std::array<double, GaitCycles::points> GaitCycles::resample(std::span<const doub
     return result;
 }
 
-GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides,
-                          Strides::Units units)
+GaitCycles::Resampled GaitCycles::resampleStrides(const MotionAnalysis& analysis,
+                                                  const Strides& strides, Strides::Units units)
 {
-    GaitCycles cycles;
-    for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
-        cycles.strideCount[size_t(foot)] = strides.count(foot);
-        cycles.meanToeOffPercent[size_t(foot)] = strides.meanToeOffPercent(foot);
-    }
+    Resampled result;
     if (!analysis.ok())
-        return cycles;
-
+        return result;
     // Each curve's samples per side (the same for both sides where the quantity has none).
-    struct Source
-    {
-        QString name, title;
-        std::array<const std::vector<double>*, 2> samples;
-    };
-    std::vector<Source> sources;
+    std::vector<std::array<const std::vector<double>*, 2>> sources;
     const JointAngles& angles = analysis.angles;
     for (int angle = 0; angle < JointAngles::angleCount; ++angle) {
         const auto a = JointAngles::Angle(angle);
-        if (angles.has(a))
-            sources.push_back({JointAngles::nameOf(a),
-                               JointAngles::titleOf(a) + QStringLiteral(" (deg)"),
-                               {&angles.degrees[0][size_t(a)], &angles.degrees[1][size_t(a)]}});
+        if (!angles.has(a))
+            continue;
+        result.names << JointAngles::nameOf(a);
+        result.titles << JointAngles::titleOf(a) + QStringLiteral(" (deg)");
+        sources.push_back({&angles.degrees[0][size_t(a)], &angles.degrees[1][size_t(a)]});
     }
     const int n = analysis.size();
     const bool si = units == Strides::Units::SI;
@@ -104,49 +101,72 @@ GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides
         margin[i] *= scale;
     }
     const QString unit = si ? QStringLiteral("m") : strides.unit.name;
-    sources.push_back({QStringLiteral("COM_HEIGHT"),
-                       QStringLiteral("Height of the centre of mass (%1)").arg(unit),
-                       {&height, &height}});
-    sources.push_back({QStringLiteral("COM_SPEED"),
-                       QStringLiteral("Speed of the centre of mass (%1/s)").arg(unit),
-                       {&speed, &speed}});
-    if (analysis.hasFeet)
-        sources.push_back({QStringLiteral("MOS"),
-                           QStringLiteral("Margin of stability (%1)").arg(unit),
-                           {&margin, &margin}});
+    result.names << QStringLiteral("COM_HEIGHT") << QStringLiteral("COM_SPEED");
+    result.titles << QStringLiteral("Height of the centre of mass (%1)").arg(unit)
+                  << QStringLiteral("Speed of the centre of mass (%1/s)").arg(unit);
+    sources.push_back({&height, &height});
+    sources.push_back({&speed, &speed});
+    if (analysis.hasFeet) {
+        result.names << QStringLiteral("MOS");
+        result.titles << QStringLiteral("Margin of stability (%1)").arg(unit);
+        sources.push_back({&margin, &margin});
+    }
+    for (const Stride& stride : strides.strides) {
+        Resampled::Stride resampled{stride.foot, {}};
+        for (const auto& source : sources)
+            resampled.curves.push_back(resample(*source[size_t(stride.foot)], analysis.range.first,
+                                                stride.strike, stride.nextStrike));
+        result.strides.push_back(std::move(resampled));
+    }
+    return result;
+}
 
-    for (const Source& source : sources) {
+void GaitCycles::average(std::span<const Samples* const> samples, Samples& mean, Samples& sd)
+{
+    Samples sum{}, squares{};
+    std::array<int, points> count{};
+    for (const Samples* values : samples) {
+        for (size_t p = 0; p < points; ++p) {
+            if (std::isfinite((*values)[p])) {
+                sum[p] += (*values)[p];
+                ++count[p];
+            }
+        }
+    }
+    for (size_t p = 0; p < points; ++p)
+        mean[p] = count[p] > 0 ? sum[p] / count[p] : notANumber;
+    for (const Samples* values : samples) {
+        for (size_t p = 0; p < points; ++p) {
+            if (std::isfinite((*values)[p]))
+                squares[p] += ((*values)[p] - mean[p]) * ((*values)[p] - mean[p]);
+        }
+    }
+    for (size_t p = 0; p < points; ++p)
+        sd[p] = count[p] > 1 ? std::sqrt(squares[p] / (count[p] - 1)) : notANumber;
+}
+
+GaitCycles GaitCycles::of(const MotionAnalysis& analysis, const Strides& strides,
+                          Strides::Units units)
+{
+    GaitCycles cycles;
+    for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+        cycles.strideCount[size_t(foot)] = strides.count(foot);
+        cycles.meanToeOffPercent[size_t(foot)] = strides.meanToeOffPercent(foot);
+    }
+    if (!analysis.ok())
+        return cycles;
+    const Resampled resampled = resampleStrides(analysis, strides, units);
+    for (qsizetype k = 0; k < resampled.names.size(); ++k) {
         Curve curve;
-        curve.name = source.name;
-        curve.title = source.title;
+        curve.name = resampled.names[k];
+        curve.title = resampled.titles[k];
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
-            std::array<double, points> sum{}, squares{};
-            std::array<int, points> count{};
-            std::vector<std::array<double, points>> resampled;
-            for (const Stride& stride : strides.strides) {
-                if (stride.foot != foot)
-                    continue;
-                resampled.push_back(resample(*source.samples[size_t(foot)], analysis.range.first,
-                                             stride.strike, stride.nextStrike));
-                for (size_t p = 0; p < points; ++p) {
-                    if (std::isfinite(resampled.back()[p])) {
-                        sum[p] += resampled.back()[p];
-                        ++count[p];
-                    }
-                }
+            std::vector<const Samples*> side;
+            for (const Resampled::Stride& stride : resampled.strides) {
+                if (stride.foot == foot)
+                    side.push_back(&stride.curves[size_t(k)]);
             }
-            auto& mean = curve.mean[size_t(foot)];
-            auto& sd = curve.sd[size_t(foot)];
-            for (size_t p = 0; p < points; ++p)
-                mean[p] = count[p] > 0 ? sum[p] / count[p] : notANumber;
-            for (const std::array<double, points>& values : resampled) {
-                for (size_t p = 0; p < points; ++p) {
-                    if (std::isfinite(values[p]))
-                        squares[p] += (values[p] - mean[p]) * (values[p] - mean[p]);
-                }
-            }
-            for (size_t p = 0; p < points; ++p)
-                sd[p] = count[p] > 1 ? std::sqrt(squares[p] / (count[p] - 1)) : notANumber;
+            average(side, curve.mean[size_t(foot)], curve.sd[size_t(foot)]);
         }
         cycles.curves.push_back(std::move(curve));
     }

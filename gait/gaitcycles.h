@@ -5,6 +5,7 @@
 #include "model/writeresult.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <span>
@@ -45,6 +46,8 @@ struct GaitCycles
         double percent, mean, lower, upper;
     };
     static std::vector<PlotPoint> plotPoints(const Curve& curve, int side);
+    static std::vector<PlotPoint> plotPoints(const std::array<double, points>& mean,
+                                             const std::array<double, points>& sd);
 
     // The value of `samples` (one per frame) at fractional index `x`, by straight lines between
     // neighbours as numpy.interp draws them; the end value beyond the ends.
@@ -53,6 +56,25 @@ struct GaitCycles
     // at `points` evenly spaced places.
     static std::array<double, points> resample(std::span<const double> samples, int first,
                                                int strike, int nextStrike);
+
+    using Samples = std::array<double, points>;
+    // Each stride of an analysis resampled, curve by curve: what the cycles of a walk and the
+    // reference of a group's walks average.
+    struct Resampled
+    {
+        struct Stride
+        {
+            GaitEvent::Foot foot = GaitEvent::Left;
+            std::vector<Samples> curves; // in the order of `names`
+        };
+        QStringList names, titles;
+        std::vector<Stride> strides;
+    };
+    static Resampled resampleStrides(const MotionAnalysis& analysis, const Strides& strides,
+                                     Strides::Units units = Strides::Units::SI);
+    // The mean and sample standard deviation at each point of `samples`, leaving out what is
+    // not finite: NaN where no sample (no mean) or fewer than two (no deviation) remain.
+    static void average(std::span<const Samples* const> samples, Samples& mean, Samples& sd);
 
     // The cycles of the strides of an analysis, lengths and speeds in metres (what a lab
     // reads) or in the motion's own unit (as the cycles table has them).

@@ -324,17 +324,3 @@ QString Strides::summaryRow(const QString& file) const
         addParameter(parameter, Units::File);
     return cells.join(QLatin1Char(','));
 }
-
-WriteResult Strides::writeSummary(const QString& fileName, const QStringList& rows)
-{
-    CsvWriter writer(fileName);
-    if (!writer.open())
-        return writer.finish();
-    writer.addText(summaryHeader());
-    writer.endLine();
-    for (const QString& row : rows) {
-        writer.addText(row);
-        writer.endLine();
-    }
-    return writer.finish();
-}

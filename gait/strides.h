@@ -115,9 +115,8 @@ struct Strides
     // lengths and speed again in metres (the _M columns, as scripts read them) and in the
     // motion's unit (UNIT names it: the _FILE_UNIT columns).
     WriteResult writeCsv(const QString& fileName) const;
-    // The summary table: a header line, then one row per file (`rows` from summaryRow), its
-    // columns as the strides table's.
+    // The summary table's spatiotemporal columns (TrialSummary writes the table), and a
+    // file's cells of them.
     static QString summaryHeader();
     QString summaryRow(const QString& file) const;
-    static WriteResult writeSummary(const QString& fileName, const QStringList& rows);
 };

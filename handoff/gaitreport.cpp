@@ -1,8 +1,11 @@
 #include "gaitreport.h"
 
 #include "gait/gaitcycles.h"
+#include "gait/gaitreference.h"
+#include "gait/gaitscores.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
+#include "gait/sway.h"
 #include "handoff/reportplot.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
@@ -17,6 +20,7 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -24,8 +28,9 @@ using Vector = MotionAnalysis::Vector;
 
 // Gait software draws the left side red and the right green.
 const QColor sideColours[2] = {QColor(Strides::sideColours[0]), QColor(Strides::sideColours[1])};
-constexpr qreal margin = 40;      // points, around the page
-constexpr qreal resolution = 300; // dots per inch of the PDF's drawing
+const QColor referenceGrey(0, 0, 0, 38); // a reference's band, behind the curves
+constexpr qreal margin = 40;             // points, around the page
+constexpr qreal resolution = 300;        // dots per inch of the PDF's drawing
 
 QColor faint(QColor colour, int alpha)
 {
@@ -51,6 +56,8 @@ public:
     void table(const QRectF& area);
     void timePlots(const QRectF& area);
     void cyclePlots(const QRectF& area);
+    void movementAnalysisProfile(const QRectF& area);
+    void balance(const QRectF& area);
 
     QRectF body(qreal top) const
     {
@@ -315,6 +322,22 @@ void Writer::cyclePlots(const QRectF& area)
         plot.yTitle = unitStart < 0 ? QString() : curve.title.mid(unitStart + 1);
         plot.xTitle = QStringLiteral("Gait cycle (%)");
         plot.xRange = {0.0, 100.0};
+        // The reference's band first, behind the walk's: one when the sides are pooled.
+        const GaitReference::Curve* drawn = nullptr;
+        for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+            const GaitReference::Curve* normal =
+                c.reference ? c.reference->curve(curve.name, foot) : nullptr;
+            if (!normal || normal == drawn)
+                continue;
+            drawn = normal;
+            ReportPlot::Band band{{}, {}, referenceGrey};
+            for (const GaitCycles::PlotPoint& point :
+                 GaitCycles::plotPoints(normal->mean, normal->sd)) {
+                band.lower.emplace_back(point.percent, point.lower);
+                band.upper.emplace_back(point.percent, point.upper);
+            }
+            plot.bands.push_back(band);
+        }
         for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
             if (cycles.strideCount[size_t(foot)] == 0)
                 continue;
@@ -338,6 +361,167 @@ void Writer::cyclePlots(const QRectF& area)
         const int row = int(k) / columns, column = int(k) % columns;
         plot.draw(painter, QRectF(area.left() + column * (width + gap),
                                   area.top() + row * (height + gap), width, height));
+    }
+}
+
+// The Movement Analysis Profile: each variable's score as a bar per side, then the profile
+// scores of each side and overall.
+void Writer::movementAnalysisProfile(const QRectF& area)
+{
+    const GaitScores& scores = *c.scores;
+    struct Group
+    {
+        QString title;
+        std::array<double, 2> sides;
+        double both;
+    };
+    std::vector<Group> groups;
+    for (const GaitScores::Score& score : scores.scores)
+        groups.push_back({JointAngles::titleOf(score.variable), score.gvs,
+                          std::numeric_limits<double>::quiet_NaN()});
+    groups.push_back({QStringLiteral("GPS"), scores.gps, scores.overall});
+    double highest = 1;
+    for (const Group& group : groups) {
+        for (const double value : {group.sides[0], group.sides[1], group.both}) {
+            if (std::isfinite(value))
+                highest = std::max(highest, value);
+        }
+    }
+    const std::vector<double> ticks = ReportPlot::ticks(0, highest, 5);
+    const double top = std::max(highest, ticks.empty() ? highest : ticks.back());
+    const QRectF plot(area.left() + 40, area.top() + 20, area.width() - 50, area.height() * 0.55);
+    const auto y = [&](double value) { return plot.bottom() - value / top * plot.height(); };
+    setFont(9, true);
+    painter.setPen(Qt::black);
+    painter.drawText(
+        QRectF(area.left(), area.top(), area.width(), 14), Qt::AlignLeft,
+        QStringLiteral("Movement Analysis Profile against %1 (%2)")
+            .arg(c.reference ? c.reference->describe() : QString(), scores.describe()));
+    setFont(6.5);
+    for (const double tick : ticks) {
+        painter.setPen(QPen(QColor(225, 225, 225), 0.4));
+        painter.drawLine(QPointF(plot.left(), y(tick)), QPointF(plot.right(), y(tick)));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(plot.left() - 34, y(tick) - 5, 30, 10),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(tick));
+    }
+    painter.save();
+    painter.translate(area.left() + 6, plot.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-60, -6, 120, 12), Qt::AlignCenter,
+                     QStringLiteral("Variable score (deg)"));
+    painter.restore();
+    const qreal slot = plot.width() / qreal(groups.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        const Group& group = groups[g];
+        const bool last = g + 1 == groups.size();
+        const int bars = last ? 3 : 2;
+        const qreal width = slot * 0.7 / bars;
+        const qreal first = plot.left() + slot * qreal(g) + slot * 0.15;
+        const double values[3] = {group.sides[0], group.sides[1], group.both};
+        const QColor colours[3] = {sideColours[0], sideColours[1], QColor(90, 90, 90)};
+        for (int b = 0; b < bars; ++b) {
+            if (!std::isfinite(values[b]))
+                continue;
+            const QRectF bar(first + b * width, y(values[b]), width * 0.9,
+                             plot.bottom() - y(values[b]));
+            painter.fillRect(bar, colours[b]);
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(bar.left() - 4, bar.top() - 10, bar.width() + 8, 9),
+                             Qt::AlignCenter | Qt::AlignBottom, QString::number(values[b], 'f', 1));
+        }
+        painter.save();
+        painter.translate(plot.left() + slot * (qreal(g) + 0.5), plot.bottom() + 4);
+        painter.rotate(-35);
+        painter.drawText(QRectF(-110, 0, 110, 10), Qt::AlignRight | Qt::AlignVCenter, group.title);
+        painter.restore();
+    }
+    painter.setPen(QPen(Qt::black, 0.6));
+    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+    // The legend and what was left out.
+    qreal line = plot.bottom() + 70;
+    const QString names[3] = {QStringLiteral("Left"), QStringLiteral("Right"),
+                              QStringLiteral("Overall (the pelvis once)")};
+    const QColor colours[3] = {sideColours[0], sideColours[1], QColor(90, 90, 90)};
+    for (int k = 0; k < 3; ++k) {
+        painter.fillRect(QRectF(area.left() + 40 + k * 120, line, 8, 8), colours[k]);
+        painter.drawText(QRectF(area.left() + 52 + k * 120, line - 1, 110, 10),
+                         Qt::AlignLeft | Qt::AlignVCenter, names[k]);
+    }
+    for (const QString& note : scores.notes) {
+        line += 12;
+        painter.drawText(QRectF(area.left() + 40, line, area.width() - 40, 10),
+                         Qt::AlignLeft | Qt::AlignVCenter, note.left(1).toUpper() + note.mid(1));
+    }
+}
+
+// A standing trial: the sway on the floor with its ellipse, its components over time, and the
+// measures.
+void Writer::balance(const QRectF& area)
+{
+    const Sway& sway = *c.sway;
+    const qreal gap = 14;
+    const qreal plotHeight = (area.height() - 150) / 2;
+    ReportPlot path;
+    path.title = QStringLiteral("Sway of the centre of mass on the floor, 95 % ellipse");
+    path.equalScale = true;
+    path.xTitle = QStringLiteral("Across, right + (mm)");
+    path.yTitle = QStringLiteral("Along, forward + (mm)");
+    ReportPlot::Curve trace{{}, Qt::black, QStringLiteral("Centre"), 0.6};
+    for (const Eigen::Vector2d& p : sway.path)
+        trace.points.emplace_back(p.y() * 1000, p.x() * 1000);
+    ReportPlot::Curve ellipse{{}, QColor(200, 0, 200), QStringLiteral("95 % ellipse"), 1.0};
+    const double angle = sway.value(Sway::EllipseAngle) * std::numbers::pi / 180;
+    const double major = sway.value(Sway::EllipseMajorAxis) * 1000;
+    const double minor = sway.value(Sway::EllipseMinorAxis) * 1000;
+    for (int k = 0; k <= 72; ++k) {
+        const double t = 2 * std::numbers::pi * k / 72;
+        const double along =
+            major * std::cos(t) * std::cos(angle) - minor * std::sin(t) * std::sin(angle);
+        const double across =
+            major * std::cos(t) * std::sin(angle) + minor * std::sin(t) * std::cos(angle);
+        ellipse.points.emplace_back(across, along);
+    }
+    path.curves = {trace, ellipse};
+    path.draw(painter, QRectF(area.left(), area.top(), area.width(), plotHeight));
+
+    ReportPlot components;
+    components.title = QStringLiteral("Sway along and across the way the body faces");
+    components.xTitle = QStringLiteral("Time (s)");
+    components.yTitle = QStringLiteral("From the mean (mm)");
+    ReportPlot::Curve along{{}, QColor(230, 130, 0), QStringLiteral("Along (AP)"), 0.8};
+    ReportPlot::Curve across{{}, QColor(120, 60, 170), QStringLiteral("Across (ML)"), 0.8};
+    for (size_t i = 0; i < sway.path.size(); ++i) {
+        const double time = (a.range.first + double(i)) * a.frameTime;
+        along.points.emplace_back(time, sway.path[i].x() * 1000);
+        across.points.emplace_back(time, sway.path[i].y() * 1000);
+    }
+    components.curves = {along, across};
+    components.draw(painter,
+                    QRectF(area.left(), area.top() + plotHeight + gap, area.width(), plotHeight));
+
+    // The measures: resultant, along and across.
+    const qreal top = area.top() + 2 * (plotHeight + gap);
+    const qreal columns[4] = {0, 0.46, 0.64, 0.82};
+    const qreal rowHeight = 11;
+    setFont(7.5, true);
+    painter.setPen(Qt::black);
+    const QString heads[4] = {QStringLiteral("Sway measure"), QStringLiteral("Resultant"),
+                              QStringLiteral("Along (AP)"), QStringLiteral("Across (ML)")};
+    for (int k = 0; k < 4; ++k)
+        painter.drawText(QRectF(area.left() + columns[k] * area.width(), top, 110, rowHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, heads[k]);
+    setFont(7.5);
+    for (int m = 0; m < Sway::measureCount; ++m) {
+        const qreal rowTop = top + (m + 1) * rowHeight;
+        painter.drawText(QRectF(area.left(), rowTop, 220, rowHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, Sway::titleOf(Sway::Measure(m)));
+        for (int d = 0; d < Sway::directionCount; ++d) {
+            const double value = sway.value(Sway::Measure(m), Sway::Direction(d));
+            painter.drawText(
+                QRectF(area.left() + columns[d + 1] * area.width(), rowTop, 110, rowHeight),
+                Qt::AlignLeft | Qt::AlignVCenter, Sway::text(Sway::Measure(m), value));
+        }
     }
 }
 
@@ -380,8 +564,18 @@ WriteResult GaitReport::write(const QString& fileName, const Content& content)
         writer.header(QStringLiteral("Centre of mass and stability"));
         writer.timePlots(writer.body(margin + 32));
         pdf.newPage();
-        writer.header(QStringLiteral("Gait cycle"));
-        writer.cyclePlots(writer.body(margin + 32));
+        if (c.sway) {
+            writer.header(QStringLiteral("Balance"));
+            writer.balance(writer.body(margin + 32));
+        } else {
+            writer.header(QStringLiteral("Gait cycle"));
+            writer.cyclePlots(writer.body(margin + 32));
+        }
+        if (c.scores) {
+            pdf.newPage();
+            writer.header(QStringLiteral("Movement Analysis Profile"));
+            writer.movementAnalysisProfile(writer.body(margin + 32));
+        }
     }
     return WriteResult::commit(file);
 }

@@ -1,6 +1,8 @@
 #include "gaitplots.h"
 
 #include "gait/gaitcycles.h"
+#include "gait/gaitreference.h"
+#include "gait/gaitscores.h"
 #include "gait/strides.h"
 #include "model/roundstep.h"
 
@@ -24,7 +26,8 @@ namespace {
 
 const QColor sideColours[2] = {QColor(Strides::sideColours[0]), QColor(Strides::sideColours[1])};
 
-QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
+QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve,
+                      const GaitReference* reference)
 {
     auto* chart = new QChart;
     chart->legend()->hide();
@@ -52,6 +55,30 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve)
         series->attachAxis(x);
         series->attachAxis(y);
     };
+    // The reference's mean ± 1 SD in grey behind the walk's curves: one band when the sides
+    // are pooled.
+    const GaitReference::Curve* drawn = nullptr;
+    for (const GaitEvent::Foot foot : {GaitEvent::Left, GaitEvent::Right}) {
+        const GaitReference::Curve* normal =
+            reference ? reference->curve(curve.name, foot) : nullptr;
+        if (!normal || normal == drawn)
+            continue;
+        drawn = normal;
+        auto* upper = new QLineSeries;
+        auto* lower = new QLineSeries;
+        for (const GaitCycles::PlotPoint& point :
+             GaitCycles::plotPoints(normal->mean, normal->sd)) {
+            upper->append(point.percent, point.upper);
+            lower->append(point.percent, point.lower);
+            low = std::min(low, point.lower);
+            high = std::max(high, point.upper);
+        }
+        auto* band = new QAreaSeries(upper, lower);
+        band->setBrush(QColor(0, 0, 0, 40));
+        band->setPen(Qt::NoPen);
+        band->setName(QStringLiteral("Reference"));
+        attach(band);
+    }
     for (int side = 0; side < 2; ++side) {
         if (cycles.strideCount[size_t(side)] == 0)
             continue;
@@ -171,23 +198,29 @@ void GaitPlots::fillTable(const Strides* strides)
     note->setFixedWidth(width);
 }
 
-void GaitPlots::setGait(const Strides* strides, const GaitCycles* cycles)
+void GaitPlots::setGait(const Strides* strides, const GaitCycles* cycles,
+                        const GaitReference* reference, const GaitScores* scores)
 {
     qDeleteAll(views);
     views.clear();
     fillTable(strides);
     const bool any = strides && cycles && !strides->strides.empty();
     table->setVisible(strides != nullptr);
-    note->setText(
+    QString text =
         !strides ? tr("No analysis.")
         : any    ? tr("Mean ± SD over the strides, left in red, right in green; "
                          "the mean toe off dashed.")
                  : tr("No stride: a stride runs from a foot strike to the next strike of the same "
-                         "foot, with the other foot's off and strike and this foot's off between."));
+                         "foot, with the other foot's off and strike and this foot's off between.");
+    if (any && reference)
+        text += tr(" In grey the reference's mean ± SD (%1).").arg(reference->describe());
+    if (any && scores && !scores->isEmpty())
+        text += QLatin1Char(' ') + scores->describe() + QLatin1Char('.');
+    note->setText(text);
     if (!any)
         return;
     for (const GaitCycles::Curve& curve : cycles->curves)
-        views.append(cyclePlot(*cycles, curve));
+        views.append(cyclePlot(*cycles, curve, reference));
     arrangedColumns = 0;
     arrange();
 }

@@ -7,12 +7,15 @@ class QChartView;
 class QLabel;
 class QTableWidget;
 struct GaitCycles;
+struct GaitReference;
+struct GaitScores;
 struct Strides;
 
 // The Gait view of the Plots dock, in the form gait labs use: the spatiotemporal table (mean
 // ± SD of each side, and the symmetry index) above the curves over the gait cycle, left and
 // right in two colours, each mean with a band of ± one standard deviation and a dashed line at
-// its side's mean toe off.
+// its side's mean toe off; a reference's mean ± one SD in grey behind them, and the walk's
+// profile scores against it in the note.
 class GaitPlots : public QWidget
 {
     Q_OBJECT
@@ -26,8 +29,10 @@ public:
 
     explicit GaitPlots(QWidget* parent = nullptr);
 
-    // Shows the strides and cycles of an analysis (taking what it draws); null clears.
-    void setGait(const Strides* strides, const GaitCycles* cycles);
+    // Shows the strides and cycles of an analysis (taking what it draws), before a reference
+    // and with its scores when given; null clears.
+    void setGait(const Strides* strides, const GaitCycles* cycles,
+                 const GaitReference* reference = nullptr, const GaitScores* scores = nullptr);
 
     const QList<QChartView*>& getViews() const { return views; }
     QTableWidget* getTable() const { return table; }

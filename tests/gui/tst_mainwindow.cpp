@@ -14,6 +14,7 @@
 #include "support/testsupport.h"
 #include "tools/aboutwidget.h"
 #include "tools/analysisplots.h"
+#include "tools/balanceplots.h"
 #include "tools/checkablelistdialog.h"
 #include "tools/gaitplots.h"
 #include "tools/jointinfowidget.h"
@@ -1075,6 +1076,26 @@ private slots:
         trigger(exportAction(window, "Report..."), path("report.pdf"));
         QVERIFY(TestSupport::readFile(path("report.pdf")).startsWith("%PDF-"));
         QVERIFY(window.statusBar()->currentMessage().startsWith("Wrote"));
+        // Against a reference of its own strides: a grey band behind every curve, a GPS of 0,
+        // and the Movement Analysis Profile a fourth page of the report.
+        QVERIFY(GaitReference::build({GaitReference::walkOf(
+                                         *panel->getAnalysis(),
+                                         Strides::of(*panel->getAnalysis(), LengthUnit::inches()))},
+                                     true)
+                    .write(path("reference.csv"))
+                    .ok);
+        panel->loadReference(path("reference.csv"));
+        QVERIFY2(panel->getScores() && panel->getScores()->overall < 1e-3,
+                 qPrintable(window.statusBar()->currentMessage()));
+        for (QChartView* view : gait->getViews()) {
+            const QList<QAbstractSeries*> series = view->chart()->series();
+            QVERIFY(series.size() > 0 && series[0]->name() == "Reference");
+        }
+        trigger(exportAction(window, "Report..."), path("report.pdf"));
+        QCOMPARE(TestSupport::readFile(path("report.pdf")).count("/Type /Page\n"), 4);
+        const qsizetype warned = dialogs.warnings.size();
+        panel->loadReference(path("nothing.csv")); // refused: the reference in use stays
+        QVERIFY(panel->getReference() && dialogs.warnings.size() == warned + 1);
         // The C3D file for gait software: its extra points and unique labels chosen in the menu.
         for (const char* option :
              {"C3D: Centre of Mass Points", "C3D: Joint Angle Points", "C3D: Unique Labels"})
@@ -1095,6 +1116,14 @@ private slots:
         QVERIFY(runConversion(options) == ConvertExit::Done);
         QCOMPARE(TestSupport::readFile(path("converted.c3d")),
                  TestSupport::readFile(path("gait.c3d")));
+        // A standing trial: its sway in the Balance view, its balance in the report.
+        QVERIFY(window.loadFile(TestSupport::dataPath("standing/standing.bvh")));
+        panel->currentAnalysis();
+        QVERIFY(panel->getSway() && !panel->getScores());
+        QCOMPARE(panel->getBalancePlots()->getTable()->rowCount(), int(Sway::measureCount));
+        QVERIFY(window.statusBar()->currentMessage().contains("Standing: sway over 20.0 s"));
+        trigger(exportAction(window, "Report..."), path("report.pdf"));
+        QVERIFY(window.statusBar()->currentMessage().startsWith("Wrote"));
     }
 
     void plotsOverlaysAndExportsAgree()
