@@ -1,12 +1,13 @@
 #include "balanceplots.h"
 
 #include "gait/sway.h"
+#include "model/roundstep.h"
+#include "tools/wholetable.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTableWidget>
@@ -47,6 +48,19 @@ void add(QChart* chart, QLineSeries* series, const QColor& colour, const QString
         series->attachAxis(axis);
 }
 
+// An axis over [low, high] with ticks at round steps from 0, about four of them.
+void roundTicks(QAbstractAxis* axis, double low, double high)
+{
+    auto* values = static_cast<QValueAxis*>(axis);
+    values->setRange(low, high);
+    const double spacing = RoundStep::atLeast((high - low) / 4);
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
+    values->setTickInterval(spacing);
+    const int decimals = std::clamp(int(-std::floor(std::log10(spacing))), 0, 3);
+    values->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
 QChartView* viewOf(QChart* chart)
 {
     auto* view = new QChartView(chart);
@@ -64,12 +78,10 @@ BalancePlots::BalancePlots(QWidget* parent) : QWidget(parent)
     layout->addLayout(side);
     note = new QLabel(this);
     note->setWordWrap(true);
-    note->setMaximumWidth(420);
     side->addWidget(note);
     table = new QTableWidget(0, Sway::directionCount, this);
     table->setHorizontalHeaderLabels({tr("Resultant"), tr("Along (AP)"), tr("Across (ML)")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    WholeTable::prepare(table);
     side->addWidget(table);
     side->addStretch(1);
     for (int k = 0; k < 2; ++k) {
@@ -102,6 +114,7 @@ void BalancePlots::setSway(const Sway* sway, const QString& why)
             table->setItem(m, d, item);
         }
     }
+    note->setFixedWidth(WholeTable::fit(table));
 
     // The path on the floor, in millimetres, right to the right and forward up.
     QChart* path = plainChart(tr("Sway on the floor, 95 % ellipse"), tr("Across, right + (mm)"),
@@ -129,7 +142,7 @@ void BalancePlots::setSway(const Sway* sway, const QString& why)
     add(path, ellipse, QColor(200, 0, 200), tr("95 % ellipse"));
     // The same scale both ways, so that the ellipse keeps its shape.
     for (QAbstractAxis* axis : path->axes())
-        axis->setRange(-reach, reach);
+        roundTicks(axis, -reach, reach);
 
     QChart* time = plainChart(tr("Sway over time"), tr("Time (s)"), tr("From the mean (mm)"));
     auto* along = new QLineSeries;
@@ -140,9 +153,9 @@ void BalancePlots::setSway(const Sway* sway, const QString& why)
     }
     add(time, along, QColor(230, 130, 0), tr("Along (AP)"));
     add(time, across, QColor(120, 60, 170), tr("Across (ML)"));
-    static_cast<QValueAxis*>(time->axes(Qt::Horizontal).value(0))
-        ->setRange(0, double(sway->path.size() - 1) * sway->frameTime);
-    static_cast<QValueAxis*>(time->axes(Qt::Vertical).value(0))->setRange(-reach, reach);
+    roundTicks(time->axes(Qt::Horizontal).value(0), 0,
+               double(sway->path.size() - 1) * sway->frameTime);
+    roundTicks(time->axes(Qt::Vertical).value(0), -reach, reach);
     // A chart view lets go of its old chart without deleting it.
     for (const auto& [view, chart] : {std::pair{views[0], path}, {views[1], time}}) {
         QChart* old = view->chart();

@@ -5,13 +5,13 @@
 #include "gait/gaitscores.h"
 #include "gait/strides.h"
 #include "model/roundstep.h"
+#include "tools/wholetable.h"
 
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTableWidget>
@@ -155,13 +155,7 @@ GaitPlots::GaitPlots(QWidget* parent) : QWidget(parent)
     side->addWidget(note);
     table = new QTableWidget(0, 3, this);
     table->setHorizontalHeaderLabels({tr("Left"), tr("Right"), tr("Symmetry (%)")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setWordWrap(false);
-    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    WholeTable::prepare(table);
     side->addWidget(table);
     side->addStretch(1);
     grid = new QWidget(this);
@@ -187,15 +181,7 @@ void GaitPlots::fillTable(const Strides* strides)
     const std::vector<Strides::TableRow> rows = strides->table();
     for (size_t row = 0; row < rows.size(); ++row)
         set(int(row), rows[row].title, rows[row].cells);
-    table->resizeColumnsToContents();
-    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
-    for (int row = 0; row < table->rowCount(); ++row)
-        height += table->verticalHeader()->sectionSize(row);
-    int width = table->verticalHeader()->sizeHint().width() + 2 * table->frameWidth();
-    for (int column = 0; column < table->columnCount(); ++column)
-        width += table->horizontalHeader()->sectionSize(column);
-    table->setFixedSize(width, height);
-    note->setFixedWidth(width);
+    note->setFixedWidth(WholeTable::fit(table));
 }
 
 void GaitPlots::setGait(const Strides* strides, const GaitCycles* cycles,
