@@ -4,8 +4,11 @@
 //   bench_physics [frames]
 
 #include "gait/gaitcycles.h"
+#include "gait/gaitreference.h"
+#include "gait/gaitscores.h"
 #include "gait/motionanalysis.h"
 #include "gait/strides.h"
+#include "gait/sway.h"
 #include "model/bvhfile.h"
 #include "model/bvhjoint.h"
 #include "model/jointtables.h"
@@ -224,12 +227,30 @@ int main(int argc, char** argv)
                              : analysed.errorString;
     });
     std::printf("analysis less the table: %+.3f s (goal <= 0.5 s)\n", analysis - table);
+    const Strides strides = Strides::of(analysed, setup.unit);
+    GaitCycles cycles;
     time("strides and gait cycles", [&] {
-        const Strides strides = Strides::of(analysed, setup.unit);
-        const GaitCycles cycles = GaitCycles::of(analysed, strides);
+        cycles = GaitCycles::of(analysed, Strides::of(analysed, setup.unit));
         return QStringLiteral("%1 strides, %2 curves")
             .arg(strides.strides.size())
             .arg(cycles.curves.size());
+    });
+    // What a reference and a standing trial add to the analysis (goal < 0.1 s together): the
+    // motion's own reference built and scored, and its centre's path measured as a sway.
+    time("reference of the walk and its scores", [&] {
+        const GaitReference reference =
+            GaitReference::build({GaitReference::walkOf(analysed, strides)}, false);
+        return GaitScores::of(cycles, reference).describe();
+    });
+    time("sway measures of every frame's centre", [&] {
+        std::vector<Eigen::Vector2d> path;
+        for (const Eigen::Vector3d& centre : analysed.centre)
+            path.emplace_back(centre.x() * setup.unit.metresPerUnit(),
+                              centre.z() * setup.unit.metresPerUnit());
+        const Sway sway = Sway::measure(std::move(path), analysed.frameTime);
+        return QStringLiteral("%1 frames, 95 % power below %2 Hz")
+            .arg(sway.frames)
+            .arg(sway.value(Sway::PowerFrequency95));
     });
     time("absolute-position table (all joints)", [&] {
         const WriteResult result = JointTables::writePositions(motion, path, options);
