@@ -55,7 +55,8 @@ GaitScores GaitScores::of(const GaitCycles& cycles, const GaitReference& referen
     for (const JointAngles::Angle variable : variables) {
         const QString name = JointAngles::nameOf(variable);
         const GaitCycles::Curve* trial = cycles.curve(name);
-        if (!trial || !reference.curve(name, GaitEvent::Left)) {
+        if (!trial ||
+            (!reference.curve(name, GaitEvent::Left) && !reference.curve(name, GaitEvent::Right))) {
             missing << JointAngles::titleOf(variable).toLower();
             continue;
         }
@@ -69,9 +70,12 @@ GaitScores GaitScores::of(const GaitCycles& cycles, const GaitReference& referen
                 differences.push_back(trial->mean[size_t(foot)][p] - normal->mean[p]);
             score.gvs[size_t(foot)] = rootMeanSquare(differences);
             sides[size_t(foot)].push_back(score.gvs[size_t(foot)]);
-            if (foot == GaitEvent::Left || !isPelvic(variable))
+            if (!isPelvic(variable))
                 overall.push_back(score.gvs[size_t(foot)]);
         }
+        // The pelvis once: as the left side's strides see it, or the right's without those.
+        if (isPelvic(variable))
+            overall.push_back(std::isfinite(score.gvs[0]) ? score.gvs[0] : score.gvs[1]);
         result.scores.push_back(score);
     }
     if (!missing.isEmpty())

@@ -18,7 +18,8 @@ struct GaitReference;
 // difference between the walk's mean cycle of that side and the reference mean over the 101
 // points of the cycle; a side's profile score (GPS) the root mean square of its variables'
 // scores. The overall score counts the pelvis once, as Baker does: the left side's variables
-// and the right side's others. All in degrees.
+// and the right side's others (the right side's pelvis when the walk has no left stride). All
+// in degrees.
 struct GaitScores
 {
     // Baker's variables as the landmarks give them. Hip rotation is not among them: joint

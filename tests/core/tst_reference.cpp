@@ -45,8 +45,7 @@ private:
                                                 FrameRange::all(walk.motion.rowCount()));
         QVERIFY2(walk.analysis.ok(), qPrintable(walk.analysis.errorString));
         walk.strides = Strides::of(walk.analysis, walk.setup.unit);
-        QVERIFY(walk.strides.count(GaitEvent::Left) > 0 &&
-                walk.strides.count(GaitEvent::Right) > 0);
+        QVERIFY(!walk.strides.strides.empty());
     }
 
     // The reference of a walk's own strides, written to a file and read back.
@@ -100,12 +99,18 @@ private slots:
         QCOMPARE(scores.scores.size(), GaitScores::variables.size());
         // The reference file holds six significant digits.
         const auto near = [](double a, double b) { return std::abs(a - b) < 2e-4; };
+        // A side without strides has no score.
+        const auto sideNear = [&](double value, double expected, int side) {
+            return walk.strides.count(GaitEvent::Foot(side)) > 0 ? near(value, expected)
+                                                                 : std::isnan(value);
+        };
         for (const GaitScores::Score& score : scores.scores) {
             const double expected = score.variable == *shifted ? row[4].toDouble() : 0.0;
-            QVERIFY2(near(score.gvs[0], expected) && near(score.gvs[1], expected),
+            QVERIFY2(sideNear(score.gvs[0], expected, 0) && sideNear(score.gvs[1], expected, 1),
                      qPrintable(JointAngles::nameOf(score.variable)));
         }
-        QVERIFY(near(scores.gps[0], row[5].toDouble()) && near(scores.gps[1], row[5].toDouble()));
+        QVERIFY(sideNear(scores.gps[0], row[5].toDouble(), 0) &&
+                sideNear(scores.gps[1], row[5].toDouble(), 1));
         QVERIFY2(near(scores.overall, row[6].toDouble()), qPrintable(scores.describe()));
     }
 
@@ -115,6 +120,8 @@ private slots:
     {
         Walk walk;
         analyse(walk, QStringLiteral("real/cmu_02_01.bvh"));
+        QVERIFY(walk.strides.count(GaitEvent::Left) > 0 &&
+                walk.strides.count(GaitEvent::Right) > 0);
         Walk other;
         analyse(other, QStringLiteral("walk"));
         if (QTest::currentTestFailed())
