@@ -242,16 +242,19 @@ int main(int argc, char** argv)
             GaitReference::build({GaitReference::walkOf(analysed, strides)}, false);
         return GaitScores::of(cycles, reference).describe();
     });
-    time("sway measures of every frame's centre", [&] {
-        std::vector<Eigen::Vector2d> path;
-        for (const Eigen::Vector3d& centre : analysed.centre)
-            path.emplace_back(centre.x() * setup.unit.metresPerUnit(),
-                              centre.z() * setup.unit.metresPerUnit());
-        const Sway sway = Sway::measure(std::move(path), analysed.frameTime);
-        return QStringLiteral("%1 frames, 95 % power below %2 Hz")
-            .arg(sway.frames)
-            .arg(sway.value(Sway::PowerFrequency95));
-    });
+    // Also over a prime count of frames, whose transform is zero-padded.
+    for (const size_t frames : {analysed.centre.size(), size_t(99991)}) {
+        time(qPrintable(QStringLiteral("sway measures of %1 centres").arg(frames)), [&] {
+            std::vector<Eigen::Vector2d> path;
+            for (size_t i = 0; i < std::min(frames, analysed.centre.size()); ++i)
+                path.emplace_back(analysed.centre[i].x() * setup.unit.metresPerUnit(),
+                                  analysed.centre[i].z() * setup.unit.metresPerUnit());
+            const Sway sway = Sway::measure(std::move(path), analysed.frameTime);
+            return QStringLiteral("%1 frames, 95 % power below %2 Hz")
+                .arg(sway.frames)
+                .arg(sway.value(Sway::PowerFrequency95));
+        });
+    }
     time("absolute-position table (all joints)", [&] {
         const WriteResult result = JointTables::writePositions(motion, path, options);
         return result.ok ? size() : result.errorString;

@@ -52,11 +52,14 @@ const GaitReference::Curve* GaitReference::curve(const QString& name, GaitEvent:
 QString GaitReference::describe() const
 {
     const int strides = strideCount[0] + strideCount[1];
-    return QStringLiteral("%1 stride%2 of %3 walk%4")
+    const bool pooled =
+        std::any_of(curves.begin(), curves.end(), [](const Curve& c) { return c.side == Both; });
+    return QStringLiteral("%1 stride%2 of %3 walk%4, the sides %5")
         .arg(strides)
         .arg(strides == 1 ? "" : "s")
         .arg(fileCount)
-        .arg(fileCount == 1 ? "" : "s");
+        .arg(fileCount == 1 ? "" : "s")
+        .arg(pooled ? QStringLiteral("pooled") : QStringLiteral("kept apart"));
 }
 
 GaitReference::Walk GaitReference::walkOf(const MotionAnalysis& analysis, const Strides& strides)
@@ -219,7 +222,7 @@ GaitReference GaitReference::read(const QString& fileName, QString& error)
                 return notANumber;
             bool read = false;
             const double value = NumberFormat::toDouble(cell.toStdString(), &read);
-            ok = ok && read && std::isfinite(value);
+            ok = ok && read; // toDouble refuses infinities and NaN
             return value;
         };
         const double mean = number(cells[3]), sd = number(cells[4]);

@@ -59,7 +59,7 @@ struct GaitReference
     bool isEmpty() const { return curves.empty(); }
     // The curve for a side: its own when the sides were kept apart, else the pooled one.
     const Curve* curve(const QString& name, GaitEvent::Foot foot) const;
-    // "42 strides of 6 walks"
+    // "42 strides of 6 walks, the sides pooled"
     QString describe() const;
 
     // One walk's share of a reference: its strides resampled (in metres), and each stride's

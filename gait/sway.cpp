@@ -5,6 +5,7 @@
 #include "model/numberformat.h"
 
 #include <Eigen/Eigenvalues>
+#include <Eigen/Geometry>
 #include <unsupported/Eigen/FFT>
 
 #include <algorithm>
@@ -42,9 +43,31 @@ double fQuantile95(double m)
     return m / 2 * (std::pow(0.05, -2 / m) - 1);
 }
 
+// The length of the transform of `n` samples: `n` itself, the periodogram of the samples as
+// they are, unless a large prime factor would make it slow (its cost grows with n times that
+// factor); then the next power of two, the samples zero-padded, whose finer steps differ from
+// n's by less than one of n's frequency steps.
+size_t transformLength(size_t n)
+{
+    size_t rest = n, largest = 1;
+    for (size_t factor = 2; factor * factor <= rest; ++factor) {
+        while (rest % factor == 0) {
+            rest /= factor;
+            largest = factor;
+        }
+    }
+    largest = std::max(largest, rest);
+    if (double(n) * double(largest) <= 5e7)
+        return n;
+    size_t size = 1;
+    while (size < n)
+        size *= 2;
+    return size;
+}
+
 // The frequencies below which `shares` of the power of `signal` lies, within Sway's band: its
-// periodogram (the mean removed, zero-padded to a power of two), summed from the band's lowest
-// frequency to the first that reaches each share.
+// periodogram (the mean removed), summed from the band's lowest frequency to the first that
+// reaches each share.
 std::array<double, 2> powerFrequencies(std::vector<double> signal, double frameTime,
                                        std::array<double, 2> shares)
 {
@@ -55,9 +78,7 @@ std::array<double, 2> powerFrequencies(std::vector<double> signal, double frameT
     mean /= double(n);
     for (double& value : signal)
         value -= mean;
-    size_t size = 1;
-    while (size < n)
-        size *= 2;
+    const size_t size = transformLength(n);
     signal.resize(size, 0.0);
     Eigen::FFT<double> fft;
     std::vector<std::complex<double>> spectrum;
@@ -115,6 +136,19 @@ QString Sway::text(Measure measure, double value)
     if (measure == PowerFrequency50 || measure == PowerFrequency95)
         return QString::number(value, 'f', 3);
     return QString::number(value, 'g', 4);
+}
+
+std::vector<Eigen::Vector2d> Sway::ellipseOutline(int count) const
+{
+    const double angle = value(EllipseAngle) * std::numbers::pi / 180;
+    const double major = value(EllipseMajorAxis), minor = value(EllipseMinorAxis);
+    const Eigen::Rotation2Dd turn(angle);
+    std::vector<Eigen::Vector2d> outline;
+    for (int k = 0; k <= count; ++k) {
+        const double t = 2 * std::numbers::pi * k / count;
+        outline.push_back(turn * Eigen::Vector2d(major * std::cos(t), minor * std::sin(t)));
+    }
+    return outline;
 }
 
 QString Sway::describe() const

@@ -64,6 +64,9 @@ struct Sway
     // A value as people read it: degrees to a tenth, frequencies to a thousandth of a hertz,
     // the rest to four significant digits; "–" for none.
     static QString text(Measure measure, double value);
+    // The 95 % ellipse's outline: `count` + 1 points (along, across; metres) round it from the
+    // end of its major axis, the last the first again.
+    std::vector<Eigen::Vector2d> ellipseOutline(int count = 72) const;
     // "sway over 20.0 s: mean distance 4.1 mm, mean velocity 6.2 mm/s, ellipse 1.2 cm²"
     QString describe() const;
 

@@ -20,7 +20,6 @@
 #include <QSaveFile>
 
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -471,17 +470,8 @@ void Writer::balance(const QRectF& area)
     for (const Eigen::Vector2d& p : sway.path)
         trace.points.emplace_back(p.y() * 1000, p.x() * 1000);
     ReportPlot::Curve ellipse{{}, QColor(200, 0, 200), QStringLiteral("95 % ellipse"), 1.0};
-    const double angle = sway.value(Sway::EllipseAngle) * std::numbers::pi / 180;
-    const double major = sway.value(Sway::EllipseMajorAxis) * 1000;
-    const double minor = sway.value(Sway::EllipseMinorAxis) * 1000;
-    for (int k = 0; k <= 72; ++k) {
-        const double t = 2 * std::numbers::pi * k / 72;
-        const double along =
-            major * std::cos(t) * std::cos(angle) - minor * std::sin(t) * std::sin(angle);
-        const double across =
-            major * std::cos(t) * std::sin(angle) + minor * std::sin(t) * std::cos(angle);
-        ellipse.points.emplace_back(across, along);
-    }
+    for (const Eigen::Vector2d& p : sway.ellipseOutline())
+        ellipse.points.emplace_back(p.y() * 1000, p.x() * 1000);
     path.curves = {trace, ellipse};
     path.draw(painter, QRectF(area.left(), area.top(), area.width(), plotHeight));
 

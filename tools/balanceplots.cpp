@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -126,18 +125,9 @@ void BalancePlots::setSway(const Sway* sway, const QString& why)
         reach = std::max(reach, p.norm() * 1000);
     }
     auto* ellipse = new QLineSeries;
-    const double angle = sway->value(Sway::EllipseAngle) * std::numbers::pi / 180;
-    const double major = sway->value(Sway::EllipseMajorAxis) * 1000;
-    const double minor = sway->value(Sway::EllipseMinorAxis) * 1000;
-    for (int k = 0; k <= 72; ++k) {
-        const double t = 2 * std::numbers::pi * k / 72;
-        const double along =
-            major * std::cos(t) * std::cos(angle) - minor * std::sin(t) * std::sin(angle);
-        const double across =
-            major * std::cos(t) * std::sin(angle) + minor * std::sin(t) * std::cos(angle);
-        ellipse->append(across, along);
-    }
-    reach = std::max({reach, major, 0.1}) * 1.1;
+    for (const Eigen::Vector2d& p : sway->ellipseOutline())
+        ellipse->append(p.y() * 1000, p.x() * 1000);
+    reach = std::max({reach, sway->value(Sway::EllipseMajorAxis) * 1000, 0.1}) * 1.1;
     add(path, trace, Qt::black, tr("Centre"));
     add(path, ellipse, QColor(200, 0, 200), tr("95 % ellipse"));
     // The same scale both ways, so that the ellipse keeps its shape.

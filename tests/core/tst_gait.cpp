@@ -278,6 +278,12 @@ private slots:
             QVERIFY(double(peak - mean.begin()) > cycles.meanToeOffPercent[size_t(foot)]);
         }
         QVERIFY(std::abs(peaks[0] - peaks[1]) < limits[4] * peaks[0]);
+        for (const auto& hip : cycles.curve(QStringLiteral("HIP_FLEXION"))->mean) {
+            const auto [low, high] = std::minmax_element(hip.begin(), hip.end());
+            QVERIFY2(*high >= limits[5] && *high <= limits[6] && *low >= limits[7] &&
+                         *low <= limits[8],
+                     qPrintable(QStringLiteral("%1 to %2").arg(*low).arg(*high)));
+        }
         // One pelvis seen from either side: the same tilt, its obliquity and rotation mirrored.
         const auto& degrees = analysis.angles.degrees;
         double largest = 0;

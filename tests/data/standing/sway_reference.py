@@ -23,9 +23,21 @@ from scipy import signal, stats
 LOW, HIGH = 0.15, 5.0
 
 
+def transform_length(n):
+    """n itself, unless n times its largest prime factor passes 5e7: then the next power of 2."""
+    rest, largest, factor = n, 1, 2
+    while factor * factor <= rest:
+        while rest % factor == 0:
+            rest //= factor
+            largest = factor
+        factor += 1
+    largest = max(largest, rest)
+    return n if n * largest <= 5e7 else 1 << (n - 1).bit_length()
+
+
 def power_frequencies(x, fs):
     n = len(x)
-    nfft = 1 << (n - 1).bit_length()
+    nfft = transform_length(n)
     f, p = signal.periodogram(x, fs, window="boxcar", nfft=nfft, detrend="constant",
                               scaling="density")
     band = (f >= LOW) & (f <= min(HIGH, fs / 2))
