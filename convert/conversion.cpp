@@ -449,7 +449,7 @@ void FileConversion::addReferenceExports()
     }
     reference = GaitReference::build({walk}, options.referenceBySide);
     if (!options.quiet && !reference->isEmpty())
-        report(QStringLiteral("%1: the reference of %2 goes to %3")
+        report(QStringLiteral("%1: the reference of %2, goes to %3")
                    .arg(options.input, reference->describe(), options.referenceOutFile));
     exports.push_back([this](ProgressSink*) { return reference->write(options.referenceOutFile); });
 }

@@ -146,7 +146,7 @@ ConvertExit runDataSet(const ConvertOptions& options)
         if (!written.ok)
             say(QStringLiteral("cannot write %1: %2").arg(written.fileName, written.errorString));
         else if (!options.quiet)
-            say(QStringLiteral("wrote the reference of %1 to %2")
+            say(QStringLiteral("wrote the reference of %1, to %2")
                     .arg(reference.describe(), options.referenceOutFile));
         tablesWritten = tablesWritten && written.ok;
     }

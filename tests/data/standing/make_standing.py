@@ -6,10 +6,10 @@ The figure faces +Z (its left hip lies towards +X), so the sway along the way it
 Z motion and the sway across it, to the right, is -X:
 
     along(t)  = 0.4 sin(2 pi 0.3 t) + 0.2 sin(2 pi 1.1 t)
-    across(t) = 0.3 sin(2 pi 0.5 t + 0.4) + 0.15 sin(2 pi 0.8 t) + 0.2 sin(2 pi 0.1 t)
+    across(t) = 0.3 sin(2 pi 0.5 t + 0.4) + 0.15 sin(2 pi 0.8 t) + 0.4 sin(2 pi 0.1 t)
                 + 0.15 sin(2 pi 0.3 t)
 
-The slow part across, at 0.1 Hz, lies below the band the power frequencies look at (0.15 to
+The slow part across, at 0.1 Hz, the strongest across, lies below the band the power frequencies look at (0.15 to
 5 Hz): it moves the distances and the ellipse, not those frequencies. The last part moves with
 the sway along, so the ellipse leans to the right of forward.
 
@@ -29,7 +29,7 @@ def along(t):
 
 def across(t):
     return (0.3 * math.sin(2 * math.pi * 0.5 * t + 0.4) + 0.15 * math.sin(2 * math.pi * 0.8 * t)
-            + 0.2 * math.sin(2 * math.pi * 0.1 * t) + 0.15 * math.sin(2 * math.pi * 0.3 * t))
+            + 0.4 * math.sin(2 * math.pi * 0.1 * t) + 0.15 * math.sin(2 * math.pi * 0.3 * t))
 
 
 def main():
