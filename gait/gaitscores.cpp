@@ -76,7 +76,9 @@ GaitScores GaitScores::of(const GaitCycles& cycles, const GaitReference& referen
         // The pelvis once: as the left side's strides see it, or the right's without those.
         if (isPelvic(variable))
             overall.push_back(std::isfinite(score.gvs[0]) ? score.gvs[0] : score.gvs[1]);
-        result.scores.push_back(score);
+        // A walk without strides of either side has nothing to score.
+        if (std::isfinite(score.gvs[0]) || std::isfinite(score.gvs[1]))
+            result.scores.push_back(score);
     }
     if (!missing.isEmpty())
         result.notes << QStringLiteral("%1 %2 not scored: the walk or the reference lacks %3")

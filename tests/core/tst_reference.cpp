@@ -219,10 +219,15 @@ private slots:
                                         .arg(want)));
             }
         }
-        // A walk sways no standing body.
+        // A walk sways no standing body, and a standing body has no stride to score.
         Walk walk;
         analyse(walk, QStringLiteral("walk"));
         QVERIFY(!Sway::of(walk.analysis, 0.01));
+        const Strides none = Strides::of(standing.analysis, standing.setup.unit);
+        QVERIFY(GaitScores::of(GaitCycles::of(standing.analysis, none),
+                               GaitReference::build(
+                                   {GaitReference::walkOf(walk.analysis, walk.strides)}, false))
+                    .isEmpty());
     }
 
     void ellipseOfAKnownCovariance_data()
