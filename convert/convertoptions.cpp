@@ -75,6 +75,17 @@ valueOption(const char* name, const char* valueName, const char* help,
     return option;
 }
 
+// An option whose value is kept as typed, in `member`.
+ConvertOption textOption(const char* name, const char* valueName, const char* help,
+                         QString ConvertOptions::*member)
+{
+    return valueOption(name, valueName, help,
+                       [member](ConvertOptions& options, const QString&, const QString& value) {
+                           options.*member = value;
+                           return QString();
+                       });
+}
+
 ConvertOption flag(const char* name, const char* help, std::function<void(ConvertOptions&)> set)
 {
     ConvertOption option;
@@ -92,11 +103,8 @@ QList<ConvertOption> makeTable()
     using O = ConvertOptions;
     QList<ConvertOption> table;
     table << flag("--recursive", "search folders' subfolders too", [](O& o) { o.recursive = true; })
-          << valueOption("--out-dir", "DIR", "write outputs under DIR, keeping the folders' layout",
-                         [](O& o, const QString&, const QString& value) {
-                             o.outDir = value;
-                             return QString();
-                         });
+          << textOption("--out-dir", "DIR", "write outputs under DIR, keeping the folders' layout",
+                        &O::outDir);
     ConvertOption jobs =
         valueOption("--jobs", "N", "files converted at once (default: two per core)",
                     [](O& o, const QString& option, const QString& value) {
@@ -212,14 +220,11 @@ QList<ConvertOption> makeTable()
                                                              "0 <= FIRST <= LAST")
                                                   .arg(value);
                          })
-          << valueOption("--model", "FILE.xml",
-                         "mass-segment model (default: defaultMassSegments.xml in\n"
-                         "the current directory when it fits the skeleton, else\n"
-                         "the profile's model)",
-                         [](O& o, const QString&, const QString& value) {
-                             o.modelFile = value;
-                             return QString();
-                         })
+          << textOption("--model", "FILE.xml",
+                        "mass-segment model (default: defaultMassSegments.xml in\n"
+                        "the current directory when it fits the skeleton, else\n"
+                        "the profile's model)",
+                        &O::modelFile)
           << valueOption("--profile", "NAME|auto",
                          "skeleton profile (default auto: the one fitting the\n"
                          "skeleton's names best)",
@@ -319,21 +324,15 @@ QList<ConvertOption> makeTable()
                            return setLength(o.analysis.footWidth, option, value);
                        });
 
-    table << valueOption("--reference", "FILE.csv",
-                         "a reference of a group's walks: each walk scored against\n"
-                         "it, and its bands behind the report's cycle curves",
-                         [](O& o, const QString&, const QString& value) {
-                             o.referenceFile = value;
-                             return QString();
-                         });
+    table << textOption("--reference", "FILE.csv",
+                        "a reference of a group's walks: each walk scored against\n"
+                        "it, and its bands behind the report's cycle curves",
+                        &O::referenceFile);
     table.last().section = QStringLiteral("Against a reference:");
-    table << valueOption("--reference-out", "FILE.csv",
-                         "the reference of every stride of every walk converted:\n"
-                         "each curve's mean and SD at each percent of the cycle",
-                         [](O& o, const QString&, const QString& value) {
-                             o.referenceOutFile = value;
-                             return QString();
-                         })
+    table << textOption("--reference-out", "FILE.csv",
+                        "the reference of every stride of every walk converted:\n"
+                        "each curve's mean and SD at each percent of the cycle",
+                        &O::referenceOutFile)
           << flag("--reference-by-side",
                   "keep the left and right strides apart in it\n"
                   "(default: pooled, the left mirrored onto the right)",

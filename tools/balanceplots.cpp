@@ -4,14 +4,13 @@
 #include "model/roundstep.h"
 #include "tools/wholetable.h"
 
+#include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTableWidget>
-#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -72,17 +71,10 @@ QChartView* viewOf(QChart* chart)
 
 BalancePlots::BalancePlots(QWidget* parent) : QWidget(parent)
 {
-    auto* layout = new QHBoxLayout(this);
-    auto* side = new QVBoxLayout;
-    layout->addLayout(side);
     note = new QLabel(this);
-    note->setWordWrap(true);
-    side->addWidget(note);
     table = new QTableWidget(0, Sway::directionCount, this);
     table->setHorizontalHeaderLabels({tr("Resultant"), tr("Along (AP)"), tr("Across (ML)")});
-    WholeTable::prepare(table);
-    side->addWidget(table);
-    side->addStretch(1);
+    QBoxLayout* layout = WholeTable::beside(this, note, table);
     for (int k = 0; k < 2; ++k) {
         views.append(viewOf(new QChart));
         layout->addWidget(views.last(), 1);

@@ -8,6 +8,7 @@
 #include "tools/wholetable.h"
 
 #include <QAreaSeries>
+#include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
@@ -15,8 +16,6 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QTableWidget>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -147,17 +146,10 @@ QChartView* cyclePlot(const GaitCycles& cycles, const GaitCycles::Curve& curve,
 GaitPlots::GaitPlots(QWidget* parent) : QWidget(parent)
 {
     // The table at the left, the curves beside it.
-    auto* layout = new QHBoxLayout(this);
-    auto* side = new QVBoxLayout;
-    layout->addLayout(side);
     note = new QLabel(this);
-    note->setWordWrap(true);
-    side->addWidget(note);
     table = new QTableWidget(0, 3, this);
     table->setHorizontalHeaderLabels({tr("Left"), tr("Right"), tr("Symmetry (%)")});
-    WholeTable::prepare(table);
-    side->addWidget(table);
-    side->addStretch(1);
+    QBoxLayout* layout = WholeTable::beside(this, note, table);
     grid = new QWidget(this);
     new QGridLayout(grid);
     layout->addWidget(grid, 1);

@@ -1,9 +1,14 @@
 #include "wholetable.h"
 
+#include <QBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableWidget>
 
-void WholeTable::prepare(QTableWidget* table)
+namespace {
+
+// Rows as tall as a line of text, and no scroll bars.
+void prepare(QTableWidget* table)
 {
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setWordWrap(false);
@@ -13,6 +18,8 @@ void WholeTable::prepare(QTableWidget* table)
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
 }
+
+} // namespace
 
 int WholeTable::fit(QTableWidget* table)
 {
@@ -25,4 +32,17 @@ int WholeTable::fit(QTableWidget* table)
         width += table->horizontalHeader()->sectionSize(column);
     table->setFixedSize(width, height);
     return width;
+}
+
+QBoxLayout* WholeTable::beside(QWidget* owner, QLabel* note, QTableWidget* table)
+{
+    auto* row = new QHBoxLayout(owner);
+    auto* side = new QVBoxLayout;
+    row->addLayout(side);
+    note->setWordWrap(true);
+    side->addWidget(note);
+    prepare(table);
+    side->addWidget(table);
+    side->addStretch(1);
+    return row;
 }
